@@ -1,0 +1,7 @@
+#include "platform/YieldHook.h"
+
+namespace qn {
+
+TYieldProcessProc AYieldProcessProc;
+
+}  // namespace qn
