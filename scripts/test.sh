@@ -24,7 +24,9 @@ if ls fuzz/*.cpp >/dev/null 2>&1; then
   cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DQUILLON_FUZZ=ON -DQUILLON_SANITIZE=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF >/dev/null
-  cmake --build build/fuzz -j "$jobs"
+  targets=()
+  for src in fuzz/*.cpp; do targets+=("$(basename "$src" .cpp)_fuzz"); done
+  cmake --build build/fuzz -j "$jobs" --target "${targets[@]}"
   for src in fuzz/*.cpp; do
     name=$(basename "$src" .cpp)
     work=$(mktemp -d)
