@@ -1,0 +1,107 @@
+// The suite's tools and the kinds of list they save: the two enumerations every
+// other module names them by, and the constant tables that hang off them.
+//
+// This is the small core of the suite definitions that the lemmatiser library
+// also builds into its private copy (its slots are the ordinals of tool_type),
+// so it holds only enumerations, constant tables and the running-tool variable.
+// The functions over these tables live in My_types (tools and executables) and
+// Wdef (extensions, stored-file headers, file recognition).
+//
+// Text conventions: names and extensions that tools show or compare with file
+// names are UTF-16; the signature texts written into file headers are 8-bit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/Export.h"
+
+namespace qn {
+
+// The suite's major version; it is part of every executable's file name and
+// of the hub's log tag.
+inline constexpr int32_t QNMajorVersion = 7;
+
+// The tools of the suite. The ordinals are stored in files and are the slot
+// numbers of the lemmatiser library, so rows are never reordered.
+enum tool_type : uint8_t {
+  tt_tallier = 0,
+  tt_kwicker = 1,
+  tt_salientor = 2,
+  tt_Glyphseqs = 3,
+  tt_hub = 4,
+  tt_any_main_tool = 5,
+  tt_recoder = 6,
+  tt_QNconcgram = 7,
+  tt_reserved = 8,  // a retired tool whose ordinal stays taken
+  tt_locale_picker = 9,
+  tt_spare_convert16bit = 10,
+  tt_parallel_pager = 11,
+  tt_spare_netfetch = 12,
+  tt_glyph_census = 13,
+  tt_near_twins = 14,
+  tt_disk_toolkit = 15,
+  tt_plugin_gate = 16,
+  tt_page_peeker = 17,
+  tt_collection_auditor = 18,
+  tt_update_probe = 19,
+  tt_lexstore = 20,
+  tt_no_tool_at_all = 21,
+};
+inline constexpr int kToolTypeCount = 22;
+inline constexpr tool_type tool_type_first = tt_tallier;
+inline constexpr tool_type tool_type_last = tt_no_tool_at_all;
+
+// The kinds of list the tools save. The ordinals are stored in files; rows are
+// never reordered. Rows 34 to 42 carry their historical names unchanged.
+enum list_type : uint8_t {
+  lt_word_list = 0,
+  lt_keyword_list = 1,
+  lt_KW_database_list = 2,
+  lt_detailed_consistency_relations_list = 3,
+  lt_detailed_consistency_list = 4,
+  lt_collocate_list = 5,
+  lt_KWs_as_word_list = 6,
+  lt_KWDB_as_word_list = 7,
+  lt_associates_as_word_list = 8,
+  lt_clumps_as_word_list = 9,
+  lt_concordance_list = 10,
+  lt_KW_plot_list = 11,
+  lt_concordance_plot_list = 12,
+  lt_concordance_cluster_list = 13,
+  lt_concordance_pattern_list = 14,
+  lt_associate_list = 15,
+  lt_clump_list = 16,
+  lt_filename_list = 17,
+  lt_link_list = 18,
+  lt_statistics_list = 19,
+  lt_timeline_list = 20,
+  lt_aligner_list = 21,
+  lt_aligner_plaintext_list = 22,
+  lt_wordlist_index_list = 23,
+  lt_kw_cluster_list = 24,
+  lt_none_in_use = 25,
+  lt_notes = 26,
+  lt_source_text = 27,
+  lt_relationship_list = 28,
+  lt_viewer_list = 29,
+  lt_concgram_list = 30,
+  lt_markup_list = 31,
+  lt_sections_list = 32,
+  lt_chargram_list = 33,
+  spare10 = 34,
+  lt_boll = 35,
+  lt_boll2 = 36,
+  lt_boll3 = 37,
+  ly_boll4 = 38,
+  lt_boll5 = 39,
+  lt_bol6 = 40,
+  lt_bol7 = 41,
+  lt_sorting = 42,
+};
+inline constexpr int kListTypeCount = 43;
+inline constexpr list_type list_type_first = lt_word_list;
+inline constexpr list_type list_type_last = lt_sorting;
+
+}  // namespace qn
