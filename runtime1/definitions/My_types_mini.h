@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/Export.h"
@@ -103,5 +104,118 @@ enum list_type : uint8_t {
 inline constexpr int kListTypeCount = 43;
 inline constexpr list_type list_type_first = lt_word_list;
 inline constexpr list_type list_type_last = lt_sorting;
+
+inline constexpr bool IsValidToolType(int ordinal) noexcept {
+  return ordinal >= 0 && ordinal < kToolTypeCount;
+}
+inline constexpr bool IsValidListType(int ordinal) noexcept {
+  return ordinal >= 0 && ordinal < kListTypeCount;
+}
+
+// A set of tools, one bit per ordinal.
+class TTool_Type_Set {
+ public:
+  constexpr TTool_Type_Set() noexcept = default;
+  constexpr TTool_Type_Set(std::initializer_list<tool_type> tools) noexcept {
+    for (tool_type t : tools) Include(t);
+  }
+  constexpr void Include(tool_type t) noexcept { fBits |= Bit(t); }
+  constexpr void Exclude(tool_type t) noexcept { fBits &= ~Bit(t); }
+  constexpr bool Contains(tool_type t) const noexcept { return (fBits & Bit(t)) != 0; }
+  constexpr bool Empty() const noexcept { return fBits == 0; }
+  constexpr uint32_t Bits() const noexcept { return fBits; }
+  friend constexpr bool operator==(TTool_Type_Set, TTool_Type_Set) noexcept = default;
+
+ private:
+  // Ordinals outside the enumeration map to no bit, so a stray value is never a member.
+  static constexpr uint32_t Bit(tool_type t) noexcept {
+    return IsValidToolType(t) ? (uint32_t{1} << t) : 0;
+  }
+  uint32_t fBits = 0;
+};
+
+// What a saved list holds, for the tools that decide how to open or print it.
+enum file_data_type : uint8_t { quindo_only_data, graphic_data, text_data };
+
+// The signature number each tool writes into the header of every file it
+// saves. Several tools share a number, so a number alone does not say which
+// tool saved a file; the list type's signature text does the rest.
+inline constexpr std::array<int32_t, kToolTypeCount> CurrentSignature = {
+    37,   // tt_tallier
+    36,   // tt_kwicker
+    37,   // tt_salientor
+    36,   // tt_Glyphseqs
+    37,   // tt_hub
+    36,   // tt_any_main_tool
+    37,   // tt_recoder
+    37,   // tt_QNconcgram
+    36,   // tt_reserved
+    36,   // tt_locale_picker
+    36,   // tt_spare_convert16bit
+    38,   // tt_parallel_pager
+    36,   // tt_spare_netfetch
+    36,   // tt_glyph_census
+    37,   // tt_near_twins
+    36,   // tt_disk_toolkit
+    36,   // tt_plugin_gate
+    36,   // tt_page_peeker
+    36,   // tt_collection_auditor
+    36,   // tt_update_probe
+    36,   // tt_lexstore
+    789,  // tt_no_tool_at_all
+};
+
+// The 8-bit signature text written into the header of a saved list, by list
+// type. Stored in files: every byte matters, including the leading space of
+// row 22 and the historical names of rows 34 to 42.
+inline constexpr std::array<std::string_view, kListTypeCount> list_signature32 = {
+    "Word List32",                            // lt_word_list
+    "Key Word List32",                        // lt_keyword_list
+    "Salientor Database32",                   // lt_KW_database_list
+    "Detailed Consistency Relations List32",  // lt_detailed_consistency_relations_list
+    "Detailed Consistency List32",            // lt_detailed_consistency_list
+    "Collocate List32",                       // lt_collocate_list
+    "Salientor as Tallier32",                 // lt_KWs_as_word_list
+    "KWDBase as Tallier32",                   // lt_KWDB_as_word_list
+    "Associates as Tallier32",                // lt_associates_as_word_list
+    "Clumps as Tallier32",                    // lt_clumps_as_word_list
+    "Concordance32",                          // lt_concordance_list
+    "Salientor Plot32",                       // lt_KW_plot_list
+    "Concordance Plot32",                     // lt_concordance_plot_list
+    "Concordance Cluster List32",             // lt_concordance_cluster_list
+    "Concordance Pattern List32",             // lt_concordance_pattern_list
+    "Associate List32",                       // lt_associate_list
+    "Clump List32",                           // lt_clump_list
+    "Filename List32",                        // lt_filename_list
+    "Link List32",                            // lt_link_list
+    "Statistics List32",                      // lt_statistics_list
+    "Timeline List32",                        // lt_timeline_list
+    "Aligner List32",                         // lt_aligner_list
+    " Text List32",                           // lt_aligner_plaintext_list
+    "Wordlist Index List32",                  // lt_wordlist_index_list
+    "Salientor ClusterList32",                // lt_kw_cluster_list
+    "",                                       // lt_none_in_use
+    "Notes",                                  // lt_notes
+    "source text",                            // lt_source_text
+    "Mutual Information List32",              // lt_relationship_list
+    "Viewer List32",                          // lt_viewer_list
+    "QNConcGram List32",                      // lt_concgram_list
+    "Markup List32",                          // lt_markup_list
+    "Section List32",                         // lt_sections_list
+    "CharGram List32",                        // lt_chargram_list
+    "spare10",                                // spare10
+    "lt_boll",                                // lt_boll
+    "lt_boll2",                               // lt_boll2
+    "lt_boll3",                               // lt_boll3
+    "ly_boll4",                               // ly_boll4
+    "lt_boll5",                               // lt_boll5
+    "lt_bol6",                                // lt_bol6
+    "lt_bol7",                                // lt_bol7
+    "lt_bol8",                                // lt_sorting
+};
+
+// The running tool. It starts as the hub and is set once at start-up by
+// SetCurrentTool (My_types); the file checks and the log read it.
+extern QN_API tool_type current_tool_var;
 
 }  // namespace qn
