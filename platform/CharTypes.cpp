@@ -1,0 +1,176 @@
+#include "platform/CharTypes.h"
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include "platform/CodePageConverters.h"
+#include "platform/CodePages.h"
+#include "platform/Locales.h"
+
+namespace qn::platform {
+
+namespace {
+
+// The flags of one code point, from its Unicode general category and
+// properties. Windows-style C1_PUNCT covers symbols as well as punctuation
+// (like C's ispunct), and format characters count as controls, except the
+// soft hyphen, which behaves as a hyphen in text.
+uint16_t ClassifyCodePoint(UChar32 c) {
+  if (c >= 0xD800 && c <= 0xDFFF) return C1_DEFINED;
+  int8_t category = u_charType(c);
+  if (category == U_UNASSIGNED) return 0;
+  uint16_t flags = C1_DEFINED;
+  switch (category) {
+    case U_UPPERCASE_LETTER:
+    case U_TITLECASE_LETTER:
+      flags |= C1_UPPER | C1_ALPHA;
+      break;
+    case U_LOWERCASE_LETTER:
+      flags |= C1_LOWER | C1_ALPHA;
+      break;
+    case U_MODIFIER_LETTER:
+    case U_OTHER_LETTER:
+    case U_NON_SPACING_MARK:
+    case U_COMBINING_SPACING_MARK:
+    case U_ENCLOSING_MARK:
+      flags |= C1_ALPHA;
+      break;
+    case U_DECIMAL_DIGIT_NUMBER:
+      flags |= C1_DIGIT;
+      break;
+    case U_CONNECTOR_PUNCTUATION:
+    case U_DASH_PUNCTUATION:
+    case U_START_PUNCTUATION:
+    case U_END_PUNCTUATION:
+    case U_INITIAL_PUNCTUATION:
+    case U_FINAL_PUNCTUATION:
+    case U_OTHER_PUNCTUATION:
+    case U_MATH_SYMBOL:
+    case U_CURRENCY_SYMBOL:
+    case U_MODIFIER_SYMBOL:
+    case U_OTHER_SYMBOL:
+      flags |= C1_PUNCT;
+      break;
+    case U_CONTROL_CHAR:
+      flags |= C1_CNTRL;
+      break;
+    case U_FORMAT_CHAR:
+      flags |= (c == 0x00AD) ? C1_PUNCT : C1_CNTRL;
+      break;
+    default:
+      break;
+  }
+  // Letters outside L* that Unicode calls alphabetic (Roman numerals, circled
+  // letters) and the case properties of letters outside Lu/Ll (ª, ʰ, Ⓐ).
+  if (u_hasBinaryProperty(c, UCHAR_ALPHABETIC)) flags |= C1_ALPHA;
+  if ((flags & C1_ALPHA) && !(flags & (C1_UPPER | C1_LOWER))) {
+    if (u_hasBinaryProperty(c, UCHAR_UPPERCASE)) flags |= C1_UPPER;
+    else if (u_hasBinaryProperty(c, UCHAR_LOWERCASE)) flags |= C1_LOWER;
+  }
+  if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) flags |= C1_SPACE;
+  if (c == 0x0009 || category == U_SPACE_SEPARATOR) flags |= C1_BLANK;
+  if (u_isxdigit(c)) flags |= C1_XDIGIT;
+  return flags;
+}
+
+struct TCharTable {
+  std::array<uint16_t, 0x10000> flags;
+  TCharTable() {
+    for (uint32_t c = 0; c < 0x10000; ++c) flags[c] = ClassifyCodePoint(UChar32(c));
+  }
+};
+
+const TCharTable& Table() {
+  static const TCharTable table;
+  return table;
+}
+
+using TByteTable = std::array<uint16_t, 256>;
+
+const uint16_t* BuildByteTable(uint32_t codePage) {
+  static std::mutex mutex;
+  static std::unordered_map<uint32_t, std::unique_ptr<TByteTable>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& slot = tables[codePage];
+  if (!slot) {
+    const char16_t* decode = DecodeTableOfCodePage(codePage);
+    if (!decode) return nullptr;
+    auto table = std::make_unique<TByteTable>();
+    const uint16_t* flags = Table().flags.data();
+    for (int b = 0; b < 256; ++b) (*table)[b] = flags[decode[b]];
+    slot = std::move(table);
+  }
+  return slot->data();
+}
+
+// Multi-byte code pages: every byte of a character gets its flags.
+void ClassifyMultiByte(uint32_t codePage, const char* text, size_t count, uint16_t* out) {
+  size_t pos = 0;
+  while (pos < count) {
+    int32_t length = 1;
+    UChar32 c = DecodeOneChar(codePage, text + pos, count - pos, &length);
+    if (length < 1) length = 1;
+    uint16_t flags = c < 0x10000 ? Table().flags[size_t(c)] : ClassifyCodePoint(c);
+    for (int32_t i = 0; i < length && pos < count; ++i) out[pos++] = flags;
+  }
+}
+
+}  // namespace
+
+const uint16_t* CharType1Table() noexcept { return Table().flags.data(); }
+
+uint16_t CharType1(char16_t c) noexcept { return Table().flags[c]; }
+
+void CharTypes1(const char16_t* text, size_t count, uint16_t* out) noexcept {
+  const uint16_t* flags = Table().flags.data();
+  for (size_t i = 0; i < count; ++i) out[i] = flags[text[i]];
+}
+
+const uint16_t* CharType1TableOfCodePage(uint32_t codePage) {
+  uint32_t resolved = ResolvedCodePage(codePage);
+  thread_local uint32_t lastCodePage = 0xFFFFFFFF;
+  thread_local const uint16_t* lastTable = nullptr;
+  if (resolved == lastCodePage && lastTable) return lastTable;
+  const uint16_t* table = BuildByteTable(resolved);
+  if (table) {
+    lastCodePage = resolved;
+    lastTable = table;
+  }
+  return table;
+}
+
+void CharTypes1OfBytes(uint32_t codePage, const char* text, size_t count, uint16_t* out) {
+  if (count == 0) return;
+  if (const uint16_t* table = CharType1TableOfCodePage(codePage)) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < count; ++i) out[i] = table[bytes[i]];
+    return;
+  }
+  ClassifyMultiByte(ResolvedCodePage(codePage), text, count, out);
+}
+
+bool GetStringTypeExW(uint32_t, uint32_t infoType, const char16_t* text, int32_t count, uint16_t* out) {
+  if (infoType != CT_CTYPE1 || count < -1) return false;
+  if (count == 0) return true;
+  if (!text || !out) return false;
+  size_t n = count == -1 ? std::char_traits<char16_t>::length(text) + 1 : size_t(count);
+  CharTypes1(text, n, out);
+  return true;
+}
+
+bool GetStringTypeExA(uint32_t lcid, uint32_t infoType, const char* text, int32_t count, uint16_t* out) {
+  if (infoType != CT_CTYPE1 || count < -1) return false;
+  if (count == 0) return true;
+  if (!text || !out) return false;
+  size_t n = count == -1 ? std::char_traits<char>::length(text) + 1 : size_t(count);
+  CharTypes1OfBytes(LCIDToCodePage(lcid), text, n, out);
+  return true;
+}
+
+}  // namespace qn::platform
