@@ -1,0 +1,117 @@
+// The pointer list that the system's lists are built on.
+//
+// TPointerList is an ordered array of addresses with the operations the
+// containers rely on: Count, Add, Insert, Delete, Exchange, Move, Pack (which
+// removes empty slots) and an in-place quicksort taking a comparison function.
+// It owns nothing by itself: a descendant that owns its items frees them in
+// Notify (called with lnDeleted for every item that leaves the list through
+// Delete or Clear) or in its own Clear.
+//
+// The quicksort is the classic one with the middle item as pivot; the order it
+// leaves equal items in is part of what the lists' callers see, so it is kept
+// exactly. It recurses into the smaller part and loops on the larger one, which
+// gives the same order as recursing into the left part while bounding the
+// call depth by log2(Count) on any input.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Export.h"
+
+namespace qn {
+
+enum class TListNotification : uint8_t { lnAdded, lnExtracted, lnDeleted };
+
+// Negative: Item1 belongs before Item2; zero: equal; positive: Item2 first.
+using TListSortCompare = int32_t (*)(void* Item1, void* Item2);
+
+class QN_API TPointerList {
+ public:
+  TPointerList() = default;
+  TPointerList(const TPointerList&) = delete;
+  TPointerList& operator=(const TPointerList&) = delete;
+  // Removes the items (Notify sees each one) before the list goes.
+  virtual ~TPointerList();
+
+  int32_t Count() const noexcept { return static_cast<int32_t>(fList.size()); }
+  // Raises "List index out of bounds (%d)" for an index outside 0..Count-1.
+  void* Get(int32_t index) const;
+  void* operator[](int32_t index) const { return Get(index); }
+  // Replaces the item at index (Notify sees the old one leave, the new one come).
+  void Put(int32_t index, void* item);
+
+  int32_t Add(void* item);
+  // 0 <= index <= Count.
+  void Insert(int32_t index, void* item);
+  void Delete(int32_t index);
+  void Exchange(int32_t index1, int32_t index2);
+  void Move(int32_t curIndex, int32_t newIndex);
+  // Removes every empty (null) slot, keeping the order of the others.
+  void Pack();
+  // The first index holding item, or -1.
+  int32_t IndexOf(const void* item) const noexcept;
+  // Removes every item (Notify sees each one, from the last to the first).
+  virtual void Clear();
+
+  // The classic quicksort with the middle item as pivot; not stable.
+  void Sort(TListSortCompare compare);
+
+  // Direct access to the slots, for the sorts of descendants.
+  void** List() noexcept { return fList.data(); }
+  void* const* List() const noexcept { return fList.data(); }
+
+  // Raises the list's index error.
+  [[noreturn]] static void Error(int32_t index);
+
+ protected:
+  virtual void Notify(void* item, TListNotification action);
+  // Grows the storage ahead of a known number of additions.
+  void Reserve(int32_t capacity);
+
+ private:
+  void CheckIndex(int32_t index) const {
+    if (index < 0 || index >= Count()) Error(index);
+  }
+
+  std::vector<void*> fList;
+};
+
+// The pointer list's quicksort over items[L..R] with compare(item, pivot item).
+// The pivot is the address found in the middle slot when a partition starts.
+// A comparison that is not a consistent order cannot make it read outside
+// L..R or loop for ever; it only leaves an unspecified order.
+template <typename Compare>
+void PointerQuickSort(void** items, int32_t L, int32_t R, Compare&& compare) {
+  while (L < R) {
+    int32_t I = L;
+    int32_t J = R;
+    void* const pivot = items[L + (R - L) / 2];
+    do {
+      while (I <= R && compare(items[I], pivot) < 0) ++I;
+      while (J >= L && compare(items[J], pivot) > 0) --J;
+      if (I <= J) {
+        void* t = items[I];
+        items[I] = items[J];
+        items[J] = t;
+        ++I;
+        --J;
+      }
+    } while (I <= J);
+    // A consistent comparison always exchanges at least once (the pivot item
+    // stops both scans); an inconsistent one may not, so force progress.
+    if (I == L) ++I;
+    if (J == R) --J;
+    // Left part L..J, right part I..R: independent ranges, so the order in
+    // which they are sorted does not change the result.
+    if (J - L < R - I) {
+      if (L < J) PointerQuickSort(items, L, J, compare);
+      L = I;
+    } else {
+      if (I < R) PointerQuickSort(items, I, R, compare);
+      R = J;
+    }
+  }
+}
+
+}  // namespace qn

@@ -1,0 +1,224 @@
+#include "runtime1/containers/SortableLists.h"
+
+#include <algorithm>
+
+#include "platform/YieldHook.h"
+
+namespace qn {
+
+// Marks the list busy for the length of one sort request, also when a
+// comparison or a yield raises.
+class T3SortYieldingList::TBusyGuard {
+ public:
+  explicit TBusyGuard(T3SortYieldingList& list) : fList(list) { fList.fBusySorting = true; }
+  ~TBusyGuard() { fList.fBusySorting = false; }
+  TBusyGuard(const TBusyGuard&) = delete;
+  TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+ private:
+  T3SortYieldingList& fList;
+};
+
+void T3SortYieldingList::SetAscending(bool first_sort, bool second_sort, bool third_sort) noexcept {
+  fAscending = {first_sort, second_sort, third_sort};
+}
+
+void T3SortYieldingList::SetSortToAscend(Tsort_num srt, bool Value) noexcept {
+  if (srt <= sort_third_sort) fAscending[srt] = Value;
+}
+
+bool T3SortYieldingList::ToggledMainSortAscending() noexcept {
+  fAscending[sort_first_sort] = !fAscending[sort_first_sort];
+  return fAscending[sort_first_sort];
+}
+
+int32_t T3SortYieldingList::AscendingSwapped(int32_t comparison) const noexcept {
+  const Tsort_num level = std::min(current_sort_rec.current_sort_doing, sort_third_sort);
+  // Negating INT32_MIN would overflow; its sign is all that matters.
+  if (fAscending[level]) return comparison == INT32_MIN ? INT32_MAX : -comparison;
+  return comparison;
+}
+
+void T3SortYieldingList::SetBase(void*, int32_t) {}
+
+void T3SortYieldingList::QuickSort(TCompareFunctOfObject Compare, int32_t L, int32_t R) {
+  while (L < R) {
+    MyYieldProcess();
+    // Nothing may change the items during a yield; if something shrank the
+    // list all the same, stop rather than read past its end.
+    if (R >= Count()) return;
+    void** items = List();
+    int32_t I = L;
+    int32_t J = R;
+    base_itemnum = L + (R - L) / 2;
+    SetBase(items[base_itemnum], current_sort_rec.current_sort_var);
+    do {
+      const Tsort_num level = std::min(current_sort_rec.current_sort_doing, sort_third_sort);
+      if (fAscending[level]) {
+        while (I <= R) {
+          comparison_itemnum = I;
+          if (Compare(items[I]) >= 0) break;
+          ++I;
+        }
+        while (J >= L) {
+          comparison_itemnum = J;
+          if (Compare(items[J]) <= 0) break;
+          --J;
+        }
+      } else {
+        while (I <= R) {
+          comparison_itemnum = I;
+          if (Compare(items[I]) <= 0) break;
+          ++I;
+        }
+        while (J >= L) {
+          comparison_itemnum = J;
+          if (Compare(items[J]) >= 0) break;
+          --J;
+        }
+      }
+      if (I <= J) {
+        std::swap(items[I], items[J]);
+        ++I;
+        --J;
+      }
+    } while (I <= J);
+    // With a consistent comparison the pivot's own item stops both scans, so
+    // there is always an exchange and both parts are smaller than L..R. An
+    // inconsistent comparison may skip it; force progress then.
+    if (I == L) ++I;
+    if (J == R) --J;
+    // L..J and I..R are disjoint, so sorting the smaller one first (by
+    // recursion) and the larger one next (by looping) gives the same order as
+    // left-first recursion with a bounded call depth.
+    if (J - L < R - I) {
+      if (L < J) QuickSort(Compare, L, J);
+      L = I;
+    } else {
+      if (I < R) QuickSort(Compare, I, R);
+      R = J;
+    }
+  }
+}
+
+void T3SortYieldingList::DoAPrivateSort(TCompareFunctOfObject Compare, int32_t sortvar,
+                                        int32_t start, int32_t finish) {
+  sorted = true;
+  current_sort_rec.current_sort_var = sortvar;
+  if (!Compare.Assigned()) return;
+  QuickSort(Compare, std::max(start, 0), std::min(finish, Count() - 1));
+}
+
+void T3SortYieldingList::NextLevelPass(TCompareFunctOfObject Compare, int32_t a, int32_t b,
+                                       int32_t start, int32_t finish, const int32_t* thenKey) {
+  if (a == b) return;
+  current_sort_rec.current_sort_var = a;
+  int32_t c = start;
+  for (;;) {
+    if (finish >= Count()) return;  // the list shrank during a yield
+    void* const* items = List();
+    base_itemnum = c;
+    SetBase(items[c], a);
+    int32_t i = c;
+    while (i < finish) {
+      comparison_itemnum = i + 1;
+      if (Compare(items[i + 1]) != 0) break;
+      ++i;
+    }
+    if (i > c) {
+      const Tsort_num level = current_sort_rec.current_sort_doing;
+      current_sort_rec.current_sort_doing = static_cast<Tsort_num>(std::min(level + 1, 2));
+      current_sort_rec.current_sort_var = b;
+      DoAPrivateSort(Compare, b, c, i);
+      if (thenKey != nullptr) NextLevelPass(Compare, b, *thenKey, c, i, nullptr);
+      current_sort_rec.current_sort_doing = level;
+      current_sort_rec.current_sort_var = a;
+    } else {
+      i = c + 1;
+    }
+    if (i >= finish) return;
+    c = i;
+  }
+}
+
+bool T3SortYieldingList::ClampedRange(int32_t& start, int32_t& finish) const noexcept {
+  if (start < 0) start = 0;
+  if (finish >= Count()) finish = Count() - 1;
+  return start < finish;
+}
+
+void T3SortYieldingList::DoASingleSort(TCompareFunctOfObject Compare, int32_t sortvar,
+                                       int32_t start, int32_t finish) {
+  if (fBusySorting) return;
+  TBusyGuard busy(*this);
+  if (!ClampedRange(start, finish)) return;
+  current_sort_rec.current_sort_doing = sort_first_sort;
+  DoAPrivateSort(Compare, sortvar, start, finish);
+}
+
+void T3SortYieldingList::DoASingleSort(TCompareFunctOfObject Compare, int32_t sortvar) {
+  DoASingleSort(Compare, sortvar, 0, Count() - 1);
+}
+
+void T3SortYieldingList::DoADoubleSort(TCompareFunctOfObject Compare, int32_t SortVarFirst,
+                                       int32_t SortVarSecond, int32_t start, int32_t finish) {
+  if (fBusySorting) return;
+  TBusyGuard busy(*this);
+  if (!ClampedRange(start, finish)) return;
+  current_sort_rec.current_sort_doing = sort_first_sort;
+  DoAPrivateSort(Compare, SortVarFirst, start, finish);
+  NextLevelPass(Compare, SortVarFirst, SortVarSecond, start, finish, nullptr);
+}
+
+void T3SortYieldingList::DoADoubleSort(TCompareFunctOfObject Compare, int32_t SortVarFirst,
+                                       int32_t SortVarSecond) {
+  DoADoubleSort(Compare, SortVarFirst, SortVarSecond, 0, Count() - 1);
+}
+
+void T3SortYieldingList::DoATrebleSort(TCompareFunctOfObject Compare, int32_t SortVarFirst,
+                                       int32_t SortVarSecond, int32_t SortVarThird, int32_t start,
+                                       int32_t finish) {
+  if (fBusySorting) return;
+  TBusyGuard busy(*this);
+  if (!ClampedRange(start, finish)) return;
+  current_sort_rec.current_sort_doing = sort_first_sort;
+  DoAPrivateSort(Compare, SortVarFirst, start, finish);
+  if (SortVarFirst != SortVarSecond) {
+    // Strict three levels: the third key orders runs that are equal on both
+    // the first and the second key, never across two first-key groups.
+    NextLevelPass(Compare, SortVarFirst, SortVarSecond, start, finish, &SortVarThird);
+    current_sort_rec.current_sort_doing = sort_second_sort;
+  } else {
+    current_sort_rec.current_sort_doing = sort_second_sort;
+    NextLevelPass(Compare, SortVarSecond, SortVarThird, start, finish, nullptr);
+  }
+}
+
+void T3SortYieldingList::DoATrebleSort(TCompareFunctOfObject Compare, int32_t SortVarFirst,
+                                       int32_t SortVarSecond, int32_t SortVarThird) {
+  DoATrebleSort(Compare, SortVarFirst, SortVarSecond, SortVarThird, 0, Count() - 1);
+}
+
+namespace {
+
+// Empties the yield hook and puts it back, also when the sort raises.
+class TYieldSilencer {
+ public:
+  TYieldSilencer() : fSaved(AYieldProcessProc) { AYieldProcessProc.Clear(); }
+  ~TYieldSilencer() { AYieldProcessProc = fSaved; }
+  TYieldSilencer(const TYieldSilencer&) = delete;
+  TYieldSilencer& operator=(const TYieldSilencer&) = delete;
+
+ private:
+  TYieldProcessProc fSaved;
+};
+
+}  // namespace
+
+void T3SortNonYieldingList::DoAPrivateSort(TCompareFunctOfObject Compare, int32_t sortvar,
+                                           int32_t start, int32_t finish) {
+  TYieldSilencer silence;
+  T3SortYieldingList::DoAPrivateSort(Compare, sortvar, start, finish);
+}
+
+}  // namespace qn
