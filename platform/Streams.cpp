@@ -1,0 +1,611 @@
+#include "platform/Streams.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <random>
+
+#include "platform/CodePages.h"
+
+namespace qn::platform {
+
+namespace {
+
+constexpr const char* kReadErrorText = "Stream read error";
+constexpr const char* kWriteErrorText = "Stream write error";
+// Largest single read or write handed to the system at once.
+constexpr int64_t kMaxIoChunk = int64_t(1) << 30;
+
+[[noreturn]] void RaiseSeekError() { throw EStreamError("Invalid stream position"); }
+
+int64_t ClampedPosition(int64_t base, int64_t offset) {
+  if (offset > 0 && base > INT64_MAX - offset) RaiseSeekError();
+  if (offset < 0 && base < INT64_MIN - offset) RaiseSeekError();
+  const int64_t position = base + offset;
+  if (position < 0) RaiseSeekError();
+  return position;
+}
+
+int WhenceOf(TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::soBeginning: return SEEK_SET;
+    case TSeekOrigin::soCurrent: return SEEK_CUR;
+    case TSeekOrigin::soEnd: return SEEK_END;
+  }
+  return SEEK_SET;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TStream
+// ---------------------------------------------------------------------------
+
+TStream::~TStream() = default;
+
+int64_t TStream::Size() {
+  const int64_t position = Seek(0, TSeekOrigin::soCurrent);
+  const int64_t size = Seek(0, TSeekOrigin::soEnd);
+  Seek(position, TSeekOrigin::soBeginning);
+  return size;
+}
+
+void TStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+
+int64_t TStream::Remaining() {
+  const int64_t left = Size() - Position();
+  return left > 0 ? left : 0;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count <= 0) return;
+  auto* out = static_cast<uint8_t*>(buffer);
+  int64_t done = 0;
+  // A stream may deliver less than asked before its end (a pipe, a large file
+  // read in pieces): keep reading until nothing more comes.
+  while (done < count) {
+    const int64_t got = Read(out + done, count - done);
+    if (got <= 0) throw EReadError(kReadErrorText);
+    done += got;
+  }
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count <= 0) return;
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const int64_t put = Write(in + done, count - done);
+    if (put <= 0) throw EWriteError(kWriteErrorText);
+    done += put;
+  }
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count <= 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  constexpr int64_t kChunk = 64 * 1024;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kChunk)));
+  int64_t left = count;
+  while (left > 0) {
+    const int64_t n = std::min(left, kChunk);
+    source.ReadBuffer(buffer.data(), n);
+    WriteBuffer(buffer.data(), n);
+    left -= n;
+  }
+  return count;
+}
+
+// ---------------------------------------------------------------------------
+// TMemoryStream
+// ---------------------------------------------------------------------------
+
+TMemoryStream::TMemoryStream() = default;
+TMemoryStream::~TMemoryStream() = default;
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || fPosition >= fSize) return 0;
+  const int64_t n = std::min(count, fSize - fPosition);
+  std::memcpy(buffer, fData.data() + fPosition, static_cast<size_t>(n));
+  fPosition += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  if (fPosition > INT64_MAX - count) return 0;
+  const int64_t end = fPosition + count;
+  if (end > static_cast<int64_t>(fData.size())) Reserve(end);
+  if (fPosition > fSize) {
+    // Writing after a seek beyond the end: the gap reads as zeros.
+    std::fill(fData.begin() + fSize, fData.begin() + fPosition, uint8_t{0});
+  }
+  std::memcpy(fData.data() + fPosition, buffer, static_cast<size_t>(count));
+  fPosition = end;
+  if (end > fSize) fSize = end;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::soBeginning: fPosition = ClampedPosition(0, offset); break;
+    case TSeekOrigin::soCurrent: fPosition = ClampedPosition(fPosition, offset); break;
+    case TSeekOrigin::soEnd: fPosition = ClampedPosition(fSize, offset); break;
+  }
+  return fPosition;
+}
+
+void TMemoryStream::SetSize(int64_t newSize) {
+  if (newSize < 0) throw EStreamError("Invalid stream size");
+  if (newSize > static_cast<int64_t>(fData.size())) Reserve(newSize);
+  if (newSize > fSize) {
+    std::fill(fData.begin() + fSize, fData.begin() + newSize, uint8_t{0});
+  }
+  fSize = newSize;
+  if (fPosition > fSize) fPosition = fSize;
+}
+
+void TMemoryStream::Reserve(int64_t capacity) {
+  if (capacity > static_cast<int64_t>(fData.max_size())) throw std::bad_alloc();
+  // Grow by half again at least, so that many small writes cost amortised
+  // constant time.
+  int64_t grown = static_cast<int64_t>(fData.size());
+  grown += grown / 2;
+  if (grown < capacity) grown = capacity;
+  if (grown < 256) grown = 256;
+  fData.resize(static_cast<size_t>(grown));
+}
+
+void TMemoryStream::Clear() {
+  std::vector<uint8_t>().swap(fData);
+  fSize = 0;
+  fPosition = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& stream) {
+  stream.SetPosition(0);
+  const int64_t size = stream.Size();
+  Clear();
+  SetSize(size);
+  stream.ReadBuffer(fData.data(), size);
+  fPosition = 0;
+}
+
+void TMemoryStream::LoadFromFile(std::u16string_view fileName) {
+  LoadFromFile(std::string_view(FileNameToUtf8(fileName)));
+}
+
+void TMemoryStream::LoadFromFile(std::string_view fileNameUtf8) {
+  TFileStream file(fileNameUtf8, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToStream(TStream& stream) const { stream.WriteBuffer(fData.data(), fSize); }
+
+void TMemoryStream::SaveToFile(std::u16string_view fileName) const {
+  WriteFileSafely(fileName, Bytes());
+}
+
+void TMemoryStream::SaveToFile(std::string_view fileNameUtf8) const {
+  WriteFileSafely(fileNameUtf8, Bytes());
+}
+
+// ---------------------------------------------------------------------------
+// TMemoryViewStream
+// ---------------------------------------------------------------------------
+
+TMemoryViewStream::TMemoryViewStream(const void* data, int64_t size) noexcept
+    : fData(static_cast<const uint8_t*>(data)), fSize(data != nullptr && size > 0 ? size : 0) {}
+
+TMemoryViewStream::~TMemoryViewStream() = default;
+
+int64_t TMemoryViewStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || fPosition >= fSize) return 0;
+  const int64_t n = std::min(count, fSize - fPosition);
+  std::memcpy(buffer, fData + fPosition, static_cast<size_t>(n));
+  fPosition += n;
+  return n;
+}
+
+int64_t TMemoryViewStream::Write(const void*, int64_t) { return 0; }
+
+int64_t TMemoryViewStream::Seek(int64_t offset, TSeekOrigin origin) {
+  switch (origin) {
+    case TSeekOrigin::soBeginning: fPosition = ClampedPosition(0, offset); break;
+    case TSeekOrigin::soCurrent: fPosition = ClampedPosition(fPosition, offset); break;
+    case TSeekOrigin::soEnd: fPosition = ClampedPosition(fSize, offset); break;
+  }
+  return fPosition;
+}
+
+void TMemoryViewStream::SetSize(int64_t) { throw EStreamError("A read-only stream cannot change size"); }
+
+// ---------------------------------------------------------------------------
+// THandleStream and TFileStream
+// ---------------------------------------------------------------------------
+
+THandleStream::~THandleStream() = default;
+
+int64_t THandleStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || fHandle < 0) return 0;
+  const size_t n = static_cast<size_t>(std::min(count, kMaxIoChunk));
+  for (;;) {
+    const ssize_t got = ::read(fHandle, buffer, n);
+    if (got >= 0) return got;
+    if (errno != EINTR) return 0;
+  }
+}
+
+int64_t THandleStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0 || fHandle < 0) return 0;
+  const size_t n = static_cast<size_t>(std::min(count, kMaxIoChunk));
+  for (;;) {
+    const ssize_t put = ::write(fHandle, buffer, n);
+    if (put >= 0) return put;
+    if (errno != EINTR) return 0;
+  }
+}
+
+int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const off_t position = ::lseek(fHandle, static_cast<off_t>(offset), WhenceOf(origin));
+  if (position < 0) RaiseSeekError();
+  return position;
+}
+
+int64_t THandleStream::Size() {
+  struct stat info;
+  if (::fstat(fHandle, &info) == 0 && S_ISREG(info.st_mode)) return info.st_size;
+  return TStream::Size();
+}
+
+void THandleStream::SetSize(int64_t newSize) {
+  if (newSize < 0 || ::ftruncate(fHandle, static_cast<off_t>(newSize)) != 0) {
+    throw EStreamError("Stream size cannot be changed: " + SystemErrorText(errno));
+  }
+  if (Position() > newSize) SetPosition(newSize);
+}
+
+TFileStream::TFileStream(std::u16string_view fileName, uint16_t mode)
+    : THandleStream(-1), fFileName(FileNameToUtf8(fileName)) {
+  Open(mode);
+}
+
+TFileStream::TFileStream(std::string_view fileNameUtf8, uint16_t mode)
+    : THandleStream(-1), fFileName(fileNameUtf8) {
+  Open(mode);
+}
+
+TFileStream::~TFileStream() {
+  if (fHandle >= 0) ::close(fHandle);  // also releases any share lock
+}
+
+void TFileStream::Open(uint16_t mode) {
+  const bool create = (mode & fmCreate) == fmCreate;
+  int flags = O_CLOEXEC;
+  if (create) {
+    flags |= O_RDWR | O_CREAT | O_TRUNC;
+  } else {
+    switch (mode & 0x3) {
+      case fmOpenWrite: flags |= O_WRONLY; break;
+      case fmOpenReadWrite: flags |= O_RDWR; break;
+      default: flags |= O_RDONLY; break;
+    }
+  }
+  uint16_t share = mode & 0xF0;
+  if (share == fmShareCompat) share = create ? fmShareExclusive : fmShareDenyNone;
+
+  auto fail = [&](int code) -> void {
+    std::string message = create ? "Cannot create file \"" : "Cannot open file \"";
+    message += fFileName;
+    message += "\". ";
+    message += code != 0 ? SystemErrorText(code) : "The file is in use by another process";
+    if (create) throw EFCreateError(message, code);
+    throw EFOpenError(message, code);
+  };
+
+  if (fFileName.empty() || fFileName.find('\0') != std::string::npos) fail(ENOENT);
+  // Truncation waits until the share lock is granted, so that a refused
+  // create does not destroy a file another stream holds.
+  const int handle = ::open(fFileName.c_str(), flags & ~O_TRUNC, 0666);
+  if (handle < 0) fail(errno);
+  struct stat info;
+  if (::fstat(handle, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(handle);
+    fail(EISDIR);
+  }
+  int lock = 0;
+  if (share == fmShareExclusive || share == fmShareDenyRead) lock = LOCK_EX;
+  if (share == fmShareDenyWrite) lock = LOCK_SH;
+  if (lock != 0 && ::flock(handle, lock | LOCK_NB) != 0) {
+    const int code = errno;
+    ::close(handle);
+    fail(code == EWOULDBLOCK ? 0 : code);
+  }
+  if ((flags & O_TRUNC) != 0 && ::ftruncate(handle, 0) != 0) {
+    const int code = errno;
+    ::close(handle);
+    fail(code);
+  }
+  fHandle = handle;
+}
+
+void TFileStream::Flush() {
+  if (::fsync(fHandle) != 0) EOSError::RaiseLastError("Cannot flush file \"" + fFileName + "\"");
+}
+
+// ---------------------------------------------------------------------------
+// Whole files
+// ---------------------------------------------------------------------------
+
+std::string FileNameToUtf8(std::u16string_view fileName) { return EncodedUTF8(fileName); }
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
+                static_cast<unsigned long long>(random()));
+  // Keep the name short enough for the file system even for a long base name.
+  return folder + "." + base.substr(0, 200) + suffix;
+}
+
+mode_t CurrentUmask() {
+  // Read once: umask can only be read by setting it, which is not safe once
+  // other threads create files.
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(022);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+void FlushFolder(const std::string& path) {
+  const int folder = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);  // best effort: some file systems refuse it
+    ::close(folder);
+  }
+}
+
+}  // namespace
+
+void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes) {
+  const std::string target(fileNameUtf8);
+  auto createError = [&](int code) {
+    throw EFCreateError("Cannot create file \"" + target + "\". " + SystemErrorText(code), code);
+  };
+  if (target.empty() || target.find('\0') != std::string::npos) createError(ENOENT);
+
+  // Keep the permissions of the file being replaced.
+  mode_t permissions = 0;
+  struct stat old;
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists) {
+    if (S_ISDIR(old.st_mode)) createError(EISDIR);
+    permissions = old.st_mode & 07777;
+  }
+
+  std::string temporary;
+  int handle = -1;
+  for (int attempt = 0; attempt < 16 && handle < 0; ++attempt) {
+    temporary = TemporaryNameBeside(target);
+    handle = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (handle < 0 && errno != EEXIST) createError(errno);
+  }
+  if (handle < 0) createError(EEXIST);
+
+  auto abandon = [&](int code, bool writing) {
+    ::close(handle);
+    ::unlink(temporary.c_str());
+    if (writing) {
+      throw EWriteError("Cannot write file \"" + target + "\". " + SystemErrorText(code));
+    }
+    createError(code);
+  };
+
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const size_t n = std::min(bytes.size() - done, static_cast<size_t>(kMaxIoChunk));
+    const ssize_t put = ::write(handle, bytes.data() + done, n);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      abandon(errno, true);
+    }
+    if (put == 0) abandon(ENOSPC, true);
+    done += static_cast<size_t>(put);
+  }
+  // A new file gets the ordinary permissions (0666 less the umask, which the
+  // system applies to the mode given to open); a replaced file keeps its own.
+  if (exists) {
+    ::fchmod(handle, permissions);
+  } else {
+    ::fchmod(handle, 0666 & ~CurrentUmask());
+  }
+  if (::fsync(handle) != 0) abandon(errno, true);
+  if (::close(handle) != 0) {
+    const int code = errno;
+    ::unlink(temporary.c_str());
+    throw EWriteError("Cannot write file \"" + target + "\". " + SystemErrorText(code));
+  }
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int code = errno;
+    ::unlink(temporary.c_str());
+    createError(code);
+  }
+  FlushFolder(target);
+}
+
+void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_t> bytes) {
+  WriteFileSafely(std::string_view(FileNameToUtf8(fileName)), bytes);
+}
+
+std::vector<uint8_t> ReadWholeFile(std::string_view fileNameUtf8) {
+  TFileStream file(fileNameUtf8, fmOpenRead | fmShareDenyNone);
+  std::vector<uint8_t> bytes;
+  const int64_t size = file.Size();
+  if (size > 0) {
+    if (static_cast<uint64_t>(size) > bytes.max_size()) throw std::bad_alloc();
+    bytes.resize(static_cast<size_t>(size));
+    // The file may shrink while it is read (other writers are allowed): keep
+    // what could be read.
+    int64_t done = 0;
+    while (done < size) {
+      const int64_t got = file.Read(bytes.data() + done, size - done);
+      if (got <= 0) break;
+      done += got;
+    }
+    bytes.resize(static_cast<size_t>(done));
+  } else {
+    // Not a regular file with a known size (a pipe, a device): read to the end.
+    uint8_t chunk[65536];
+    for (;;) {
+      const int64_t got = file.Read(chunk, sizeof chunk);
+      if (got <= 0) break;
+      bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> ReadWholeFile(std::u16string_view fileName) {
+  return ReadWholeFile(std::string_view(FileNameToUtf8(fileName)));
+}
+
+// ---------------------------------------------------------------------------
+// Byte buffers
+// ---------------------------------------------------------------------------
+
+TByteWriter& TByteWriter::PutBytes(const void* data, size_t count) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  fBytes.insert(fBytes.end(), p, p + count);
+  return *this;
+}
+
+TByteWriter& TByteWriter::PutZeros(size_t count) {
+  fBytes.insert(fBytes.end(), count, uint8_t{0});
+  return *this;
+}
+
+TByteWriter& TByteWriter::PutUnits(std::u16string_view text) {
+  for (char16_t unit : text) Put<uint16_t>(unit);
+  return *this;
+}
+
+void TByteReader::Need(size_t count) const {
+  if (count > fSize - fPosition) throw EReadError(kReadErrorText);
+}
+
+void TByteReader::GetBytes(void* buffer, size_t count) {
+  Need(count);
+  if (count > 0) std::memcpy(buffer, fData + fPosition, count);
+  fPosition += count;
+}
+
+void TByteReader::Skip(size_t count) {
+  Need(count);
+  fPosition += count;
+}
+
+std::u16string TByteReader::GetUnits(size_t count) {
+  if (count > (fSize - fPosition) / 2) throw EReadError(kReadErrorText);
+  std::u16string text(count, u'\0');
+  for (size_t i = 0; i < count; ++i) text[i] = GetLE<char16_t>(fData + fPosition + 2 * i);
+  fPosition += 2 * count;
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// Stream helpers
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Raises unless count bytes can still come from the stream: a stored length is
+// checked before anything is allocated for it.
+void CheckAvailable(TStream& stream, int64_t count) {
+  if (count < 0 || count > stream.Remaining()) throw EReadError(kReadErrorText);
+}
+
+}  // namespace
+
+void PutUnits(TStream& stream, std::u16string_view text) {
+  constexpr size_t kChunk = 4096;
+  uint8_t buffer[2 * kChunk];
+  for (size_t start = 0; start < text.size(); start += kChunk) {
+    const size_t n = std::min(kChunk, text.size() - start);
+    for (size_t i = 0; i < n; ++i) PutLE<char16_t>(buffer + 2 * i, text[start + i]);
+    stream.WriteBuffer(buffer, static_cast<int64_t>(2 * n));
+  }
+}
+
+std::u16string GetUnits(TStream& stream, int64_t count) {
+  if (count <= 0) {
+    if (count < 0) throw EReadError(kReadErrorText);
+    return {};
+  }
+  if (count > INT64_MAX / 2) throw EReadError(kReadErrorText);
+  CheckAvailable(stream, 2 * count);
+  std::u16string text(static_cast<size_t>(count), u'\0');
+  stream.ReadBuffer(text.data(), 2 * count);
+  if constexpr (std::endian::native == std::endian::big) {
+    for (char16_t& unit : text) unit = static_cast<char16_t>((unit >> 8) | (unit << 8));
+  }
+  return text;
+}
+
+std::string GetBytes(TStream& stream, int64_t count) {
+  if (count <= 0) {
+    if (count < 0) throw EReadError(kReadErrorText);
+    return {};
+  }
+  CheckAvailable(stream, count);
+  std::string bytes(static_cast<size_t>(count), '\0');
+  stream.ReadBuffer(bytes.data(), count);
+  return bytes;
+}
+
+void PutString32(TStream& stream, std::u16string_view text) {
+  if (text.size() > static_cast<size_t>(INT32_MAX)) throw EWriteError(kWriteErrorText);
+  Put<int32_t>(stream, static_cast<int32_t>(text.size()));
+  PutUnits(stream, text);
+}
+
+std::u16string GetString32(TStream& stream, int32_t maxUnits, std::string_view where) {
+  const int32_t length = Get<int32_t>(stream);
+  if (length < 0 || length > maxUnits) RaiseFileReadError(where);
+  return GetUnits(stream, length);
+}
+
+void PutShortString(TStream& stream, std::string_view text) {
+  const uint8_t length = static_cast<uint8_t>(text.size() & 0xFF);
+  Put<uint8_t>(stream, length);
+  stream.WriteBuffer(text.data(), length);
+}
+
+std::string GetShortString(TStream& stream) {
+  const uint8_t length = Get<uint8_t>(stream);
+  std::string text(length, '\0');
+  stream.ReadBuffer(text.data(), length);
+  return text;
+}
+
+}  // namespace qn::platform
