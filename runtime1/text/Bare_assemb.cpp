@@ -1,0 +1,668 @@
+// Buffer routines: a handful of scanning kernels (one unit, either of two
+// units, a needle) shared by every search and compaction below.
+//
+// On x86-64 the kernels use SSE2, which every such processor has; elsewhere a
+// plain unit loop does the same work. Vector loads are unaligned 16-byte loads
+// that lie wholly inside the caller's range: the last few units of a range are
+// always handled by the scalar loop, so nothing past the range is ever read,
+// not even inside the same page.
+#include "runtime1/text/Bare_assemb.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QN_BARE_SSE2 1
+#else
+#define QN_BARE_SSE2 0
+#endif
+
+namespace qn {
+namespace {
+
+template <typename U>
+inline size_t NeedleLength(const U* needle) noexcept {
+  return std::char_traits<U>::length(needle);
+}
+
+inline unsigned CountTrailingZeros(uint32_t mask) noexcept {
+  return static_cast<unsigned>(__builtin_ctz(mask));
+}
+
+#if QN_BARE_SSE2
+// Per-unit-width vector operations. A comparison sets all bits of each equal
+// unit, so _mm_movemask_epi8 gives 1 mask bit per byte unit and 2 per UTF-16
+// unit; kShift turns a mask bit index into a unit index.
+template <typename U>
+struct Lanes;
+
+template <>
+struct Lanes<char> {
+  static constexpr std::ptrdiff_t kUnits = 16;
+  static constexpr unsigned kShift = 0;
+  static __m128i Splat(char c) noexcept { return _mm_set1_epi8(c); }
+  static __m128i Eq(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi8(a, b); }
+  // Per unit: all bits set where the unit is below 0x20.
+  static __m128i Control(__m128i v) noexcept {
+    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
+                          _mm_setzero_si128());
+  }
+};
+
+template <>
+struct Lanes<char16_t> {
+  static constexpr std::ptrdiff_t kUnits = 8;
+  static constexpr unsigned kShift = 1;
+  static __m128i Splat(char16_t c) noexcept { return _mm_set1_epi16(static_cast<short>(c)); }
+  static __m128i Eq(__m128i a, __m128i b) noexcept { return _mm_cmpeq_epi16(a, b); }
+  static __m128i Control(__m128i v) noexcept {
+    return _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFFE0))),
+                           _mm_setzero_si128());
+  }
+};
+
+inline __m128i Load(const void* p) noexcept {
+  return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+inline void Store(void* p, __m128i v) noexcept { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+inline uint32_t Mask(__m128i v) noexcept { return static_cast<uint32_t>(_mm_movemask_epi8(v)); }
+#endif
+
+// First unit equal to u in [p, end), or null.
+template <typename U>
+const U* FindUnit(const U* p, const U* end, U u) noexcept {
+#if QN_BARE_SSE2
+  using L = Lanes<U>;
+  if (end - p >= L::kUnits) {
+    const __m128i v = L::Splat(u);
+    while (end - p >= 4 * L::kUnits) {
+      const __m128i a = L::Eq(Load(p), v);
+      const __m128i b = L::Eq(Load(p + L::kUnits), v);
+      const __m128i c = L::Eq(Load(p + 2 * L::kUnits), v);
+      const __m128i d = L::Eq(Load(p + 3 * L::kUnits), v);
+      if (Mask(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
+        uint32_t m = Mask(a) | (Mask(b) << 16);
+        if (m != 0) return p + (CountTrailingZeros(m) >> L::kShift);
+        m = Mask(c) | (Mask(d) << 16);
+        return p + 2 * L::kUnits + (CountTrailingZeros(m) >> L::kShift);
+      }
+      p += 4 * L::kUnits;
+    }
+    while (end - p >= L::kUnits) {
+      const uint32_t m = Mask(L::Eq(Load(p), v));
+      if (m != 0) return p + (CountTrailingZeros(m) >> L::kShift);
+      p += L::kUnits;
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == u) return p;
+  }
+  return nullptr;
+}
+
+// First unit equal to u1 or u2 in [p, end), or null.
+template <typename U>
+const U* FindEitherUnit(const U* p, const U* end, U u1, U u2) noexcept {
+  if (u1 == u2) return FindUnit(p, end, u1);
+#if QN_BARE_SSE2
+  using L = Lanes<U>;
+  if (end - p >= L::kUnits) {
+    const __m128i v1 = L::Splat(u1);
+    const __m128i v2 = L::Splat(u2);
+    while (end - p >= 2 * L::kUnits) {
+      const __m128i x = Load(p);
+      const __m128i y = Load(p + L::kUnits);
+      const __m128i a = _mm_or_si128(L::Eq(x, v1), L::Eq(x, v2));
+      const __m128i b = _mm_or_si128(L::Eq(y, v1), L::Eq(y, v2));
+      const uint32_t m = Mask(a) | (Mask(b) << 16);
+      if (m != 0) return p + (CountTrailingZeros(m) >> L::kShift);
+      p += 2 * L::kUnits;
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == u1 || *p == u2) return p;
+  }
+  return nullptr;
+}
+
+// Does the needle match at t, apart from its first and last units (which the
+// caller has checked)? needleLength >= 2.
+template <typename U, bool kCaseless>
+inline bool InnerMatches(const U* t, const U* lower, const U* upper, size_t needleLength) noexcept {
+  if constexpr (kCaseless) {
+    for (size_t k = 1; k + 1 < needleLength; ++k) {
+      if (t[k] != lower[k] && t[k] != upper[k]) return false;
+    }
+    return true;
+  } else {
+    (void)upper;
+    return std::memcmp(t + 1, lower + 1, (needleLength - 2) * sizeof(U)) == 0;
+  }
+}
+
+template <typename U, bool kCaseless>
+inline bool UnitMatches(U t, U lower, U upper) noexcept {
+  if constexpr (kCaseless) {
+    return t == lower || t == upper;
+  } else {
+    (void)upper;
+    return t == lower;
+  }
+}
+
+// Leftmost start in [0, n - L] where the needle matches; needleLength >= 2,
+// needleLength <= n. Candidates are the positions whose first and last units
+// both match, found a vector at a time; only they get the full comparison.
+template <typename U, bool kCaseless>
+const U* FindNeedle(const U* text, size_t n, const U* lower, const U* upper,
+                    size_t needleLength) noexcept {
+  const size_t lastStart = n - needleLength;
+  const size_t tailOffset = needleLength - 1;
+  size_t i = 0;
+#if QN_BARE_SSE2
+  using L = Lanes<U>;
+  constexpr size_t kUnits = static_cast<size_t>(L::kUnits);
+  if (lastStart + 1 >= kUnits) {
+    const __m128i first1 = L::Splat(lower[0]);
+    const __m128i last1 = L::Splat(lower[tailOffset]);
+    const __m128i first2 = L::Splat(upper[0]);
+    const __m128i last2 = L::Splat(upper[tailOffset]);
+    // Block at i covers starts i .. i + kUnits - 1; its second load ends at
+    // i + tailOffset + kUnits <= n.
+    for (; i + kUnits <= lastStart + 1; i += kUnits) {
+      const __m128i head = Load(text + i);
+      const __m128i tail = Load(text + i + tailOffset);
+      __m128i a = L::Eq(head, first1);
+      __m128i b = L::Eq(tail, last1);
+      if constexpr (kCaseless) {
+        a = _mm_or_si128(a, L::Eq(head, first2));
+        b = _mm_or_si128(b, L::Eq(tail, last2));
+      }
+      uint32_t m = Mask(_mm_and_si128(a, b));
+      while (m != 0) {
+        const unsigned bit = CountTrailingZeros(m);
+        const U* candidate = text + i + (bit >> L::kShift);
+        if (InnerMatches<U, kCaseless>(candidate, lower, upper, needleLength)) return candidate;
+        // Drop every mask bit of this unit.
+        m &= ~(((1u << (1u << L::kShift)) - 1u) << bit);
+      }
+    }
+  }
+#endif
+  for (; i <= lastStart; ++i) {
+    const U* candidate = text + i;
+    if (UnitMatches<U, kCaseless>(candidate[0], lower[0], upper[0]) &&
+        UnitMatches<U, kCaseless>(candidate[tailOffset], lower[tailOffset], upper[tailOffset]) &&
+        InnerMatches<U, kCaseless>(candidate, lower, upper, needleLength)) {
+      return candidate;
+    }
+  }
+  return nullptr;
+}
+
+template <typename U>
+const U* StrPos(const U* text, const U* needle, int32_t length) noexcept {
+  if (text == nullptr || needle == nullptr || length <= 0) return nullptr;
+  const size_t n = static_cast<size_t>(length);
+  const size_t needleLength = NeedleLength(needle);
+  if (needleLength == 0 || needleLength > n) return nullptr;
+  if (needleLength == 1) return FindUnit(text, text + n, needle[0]);
+  return FindNeedle<U, false>(text, n, needle, needle, needleLength);
+}
+
+template <typename U>
+const U* StrIPos(const U* text, const U* lower, const U* upper, int32_t length) noexcept {
+  if (text == nullptr || lower == nullptr || upper == nullptr || length <= 0) return nullptr;
+  const size_t n = static_cast<size_t>(length);
+  const size_t needleLength = NeedleLength(lower);
+  if (needleLength == 0 || NeedleLength(upper) != needleLength || needleLength > n) return nullptr;
+  if (needleLength == 1) return FindEitherUnit(text, text + n, lower[0], upper[0]);
+  return FindNeedle<U, true>(text, n, lower, upper, needleLength);
+}
+
+// Index of the first differing byte of a and b within n bytes, or n.
+size_t FirstDifferentByte(const unsigned char* a, const unsigned char* b, size_t n) noexcept {
+  size_t i = 0;
+#if QN_BARE_SSE2
+  for (; i + 16 <= n; i += 16) {
+    const uint32_t equal = Mask(_mm_cmpeq_epi8(Load(a + i), Load(b + i)));
+    if (equal != 0xFFFFu) return i + CountTrailingZeros(~equal & 0xFFFFu);
+  }
+#endif
+  for (; i < n; ++i) {
+    if (a[i] != b[i]) return i;
+  }
+  return n;
+}
+
+// Replaces every unit equal to `unit` by `by`; stores only blocks that change.
+template <typename U>
+void ReplaceUnit(U* buffer, U unit, U by, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return;
+  U* p = buffer;
+  U* const end = buffer + length;
+#if QN_BARE_SSE2
+  using L = Lanes<U>;
+  const __m128i v = L::Splat(unit);
+  const __m128i replacement = L::Splat(by);
+  for (; end - p >= L::kUnits; p += L::kUnits) {
+    const __m128i x = Load(p);
+    const __m128i hit = L::Eq(x, v);
+    if (Mask(hit) != 0) {
+      Store(p, _mm_or_si128(_mm_andnot_si128(hit, x), _mm_and_si128(hit, replacement)));
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == unit) *p = by;
+  }
+}
+
+template <typename U>
+void ReplaceControlUnits(U* buffer, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return;
+  U* p = buffer;
+  U* const end = buffer + length;
+#if QN_BARE_SSE2
+  using L = Lanes<U>;
+  const __m128i space = L::Splat(U(' '));
+  for (; end - p >= L::kUnits; p += L::kUnits) {
+    const __m128i x = Load(p);
+    const __m128i hit = L::Control(x);
+    if (Mask(hit) != 0) Store(p, _mm_or_si128(_mm_andnot_si128(hit, x), _mm_and_si128(hit, space)));
+  }
+#endif
+  for (; p < end; ++p) {
+    if (static_cast<std::make_unsigned_t<U>>(*p) < 0x20) *p = U(' ');
+  }
+}
+
+template <typename U>
+void ReplaceCarriageReturns(U* buffer, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return;
+  U* const end = buffer + length;
+  const U* p = buffer;
+  while ((p = FindUnit<U>(p, end, U('\r'))) != nullptr) {
+    U* cr = buffer + (p - buffer);
+    *cr = U(' ');
+    if (cr + 1 < end && cr[1] == U('\n')) cr[1] = U(' ');
+    p = cr + 1;
+  }
+}
+
+template <typename U>
+void FillUnits(U* buffer, int32_t count, U value) noexcept {
+  if (buffer == nullptr || count <= 0) return;
+  std::fill_n(buffer, count, value);
+}
+
+// Moves [from, to) of the buffer down to `write` and returns the new write
+// index; nothing moves while no unit has been dropped yet.
+template <typename U>
+inline size_t KeepRun(U* buffer, size_t write, size_t from, size_t to) noexcept {
+  if (to > from && write != from) std::memmove(buffer + write, buffer + from, (to - from) * sizeof(U));
+  return write + (to - from);
+}
+
+// The shared pass of ClearBetweenChars and CleanBetweenChars. The position of
+// the next closing byte is remembered, so each byte is scanned a bounded number
+// of times whatever the input (a text full of unmatched opening bytes stays
+// linear).
+void CleanSections(char* buffer, char opening, char closing, int32_t length, int64_t maxSpan,
+                   bool removeEntirely) noexcept {
+  if (buffer == nullptr || length < 0) return;
+  const size_t n = static_cast<size_t>(length);
+  const char* const end = buffer + n;
+  size_t read = 0;
+  size_t write = 0;
+  size_t nextClosing = 0;
+  bool closingKnown = false;
+  while (read < n) {
+    const char* open = FindUnit<char>(buffer + read, end, opening);
+    if (open == nullptr) {
+      write = KeepRun(buffer, write, read, n);
+      read = n;
+      break;
+    }
+    const size_t at = static_cast<size_t>(open - buffer);
+    write = KeepRun(buffer, write, read, at);
+    if (!closingKnown || nextClosing < at) {
+      const char* close = FindUnit<char>(open, end, closing);
+      nextClosing = close != nullptr ? static_cast<size_t>(close - buffer) : n;
+      closingKnown = true;
+    }
+    const bool found = nextClosing < n && static_cast<int64_t>(nextClosing - at) < maxSpan;
+    if (found) {
+      if (!removeEntirely) {
+        const size_t span = nextClosing - at + 1;
+        std::memset(buffer + write, ' ', span);
+        write += span;
+      }
+      read = nextClosing + 1;
+    } else {
+      read = at + 1;  // the opening byte goes alone
+    }
+  }
+  buffer[write] = '\0';
+}
+
+}  // namespace
+
+// --- Searching and comparing ---------------------------------------------------
+
+const char* FastStrPos(const char* text, const char* needle, int32_t length) noexcept {
+  return StrPos(text, needle, length);
+}
+
+const char16_t* FastStrPosW(const char16_t* text, const char16_t* needle, int32_t length) noexcept {
+  return StrPos(text, needle, length);
+}
+
+const char* FastStrIPos(const char* text, const char* lowerNeedle, const char* upperNeedle,
+                        int32_t length) noexcept {
+  return StrIPos(text, lowerNeedle, upperNeedle, length);
+}
+
+const char16_t* FastStrIPosW(const char16_t* text, const char16_t* lowerNeedle,
+                             const char16_t* upperNeedle, int32_t length) noexcept {
+  return StrIPos(text, lowerNeedle, upperNeedle, length);
+}
+
+const char* FastStrScan(const char* buffer, char unit, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return nullptr;
+  return FindUnit(buffer, buffer + length, unit);
+}
+
+const char16_t* FastStrScanW(const char16_t* buffer, char16_t unit, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return nullptr;
+  return FindUnit(buffer, buffer + length, unit);
+}
+
+bool EqualContentsA(const char* a, const char* b, int32_t length) noexcept {
+  if (length <= 0 || a == b) return true;
+  if (a == nullptr || b == nullptr) return false;
+  return std::memcmp(a, b, static_cast<size_t>(length)) == 0;
+}
+
+bool EqualContentsW(const char16_t* a, const char16_t* b, int32_t length) noexcept {
+  if (length <= 0 || a == b) return true;
+  if (a == nullptr || b == nullptr) return false;
+  return std::memcmp(a, b, static_cast<size_t>(length) * sizeof(char16_t)) == 0;
+}
+
+int32_t HowFarEqualContentsA(const char* a, const char* b, int32_t length) noexcept {
+  if (length <= 0 || a == b || a == nullptr || b == nullptr) return 0;
+  const size_t n = static_cast<size_t>(length);
+  const size_t i = FirstDifferentByte(reinterpret_cast<const unsigned char*>(a),
+                                      reinterpret_cast<const unsigned char*>(b), n);
+  return i == n ? 0 : static_cast<int32_t>(n - i - 1);
+}
+
+int32_t HowFarEqualContentsW(const char16_t* a, const char16_t* b, int32_t length) noexcept {
+  if (length <= 0 || a == b || a == nullptr || b == nullptr) return 0;
+  const size_t n = static_cast<size_t>(length);
+  const size_t byte = FirstDifferentByte(reinterpret_cast<const unsigned char*>(a),
+                                         reinterpret_cast<const unsigned char*>(b),
+                                         n * sizeof(char16_t));
+  const size_t i = byte / sizeof(char16_t);
+  return i == n ? 0 : static_cast<int32_t>(n - i - 1);
+}
+
+bool UnicodeSigned(const void* image) noexcept {
+  if (image == nullptr) return false;
+  const auto* b = static_cast<const unsigned char*>(image);
+  return (b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF);
+}
+
+bool UnicodeByteReversed(const void* image) noexcept {
+  if (image == nullptr) return false;
+  const auto* b = static_cast<const unsigned char*>(image);
+  return b[0] == 0xFE && b[1] == 0xFF;
+}
+
+// --- Checksums -------------------------------------------------------------------
+
+uint16_t My2Checksum(const void* data, int32_t wordCount) noexcept {
+  if (data == nullptr || wordCount <= 0) return 0;
+  const auto* b = static_cast<const unsigned char*>(data);
+  uint32_t sum = 0;  // wraps modulo 2^32, a multiple of 2^16
+  for (int32_t i = 0; i < wordCount; ++i, b += 2) sum += uint32_t(b[0]) | (uint32_t(b[1]) << 8);
+  return static_cast<uint16_t>(sum);
+}
+
+uint32_t My4Checksum(const void* data, int32_t byteCount) noexcept {
+  if (data == nullptr || byteCount < 4) return 0;
+  const auto* b = static_cast<const unsigned char*>(data);
+  const int32_t words = byteCount / 4;
+  uint32_t sum = 0;
+  for (int32_t i = 0; i < words; ++i, b += 4) {
+    sum += uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+  }
+  return sum;
+}
+
+// --- Cleaning in place -------------------------------------------------------------
+
+void ReplaceCharacterBySpace(char* buffer, char unit, int32_t length) noexcept {
+  ReplaceUnit<char>(buffer, unit, ' ', length);
+}
+
+void ReplaceCharacterBySpaceW(char16_t* buffer, char16_t unit, int32_t length) noexcept {
+  ReplaceUnit<char16_t>(buffer, unit, u' ', length);
+}
+
+void ReplaceTabsBySpace(char* buffer, int32_t length) noexcept {
+  ReplaceUnit<char>(buffer, '\t', ' ', length);
+}
+
+void ReplaceControlCharsBySpaceA(char* buffer, int32_t length) noexcept {
+  ReplaceControlUnits(buffer, length);
+}
+
+void ReplaceControlCharsBySpaceW(char16_t* buffer, int32_t length) noexcept {
+  ReplaceControlUnits(buffer, length);
+}
+
+void ReplaceCarriageReturnsBySpaceA(char* buffer, int32_t length) noexcept {
+  ReplaceCarriageReturns(buffer, length);
+}
+
+void ReplaceCarriageReturnsBySpaceW(char16_t* buffer, int32_t length) noexcept {
+  ReplaceCarriageReturns(buffer, length);
+}
+
+void BlankOutSomeBytesA(char* buffer, int32_t count) noexcept { FillUnits(buffer, count, ' '); }
+
+void BlankOutSomeBytesW(char16_t* buffer, int32_t count) noexcept { FillUnits(buffer, count, u' '); }
+
+void ZeroSomeBytesW(char16_t* buffer, int32_t count) noexcept {
+  if (buffer == nullptr || count <= 0) return;
+  std::memset(buffer, 0, static_cast<size_t>(count) * sizeof(char16_t));
+}
+
+void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
+                       const ANSILower_or_upperStr_type& uppers, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return;
+  // What a byte above 'z' is: 1 = in the lowercase set (checked first),
+  // 2 = in the uppercase set, 0 = neither.
+  unsigned char kind[256] = {};
+  const unsigned upperCount = std::min<unsigned>(uppers.Length, sizeof uppers.Chars);
+  const unsigned lowerCount = std::min<unsigned>(lowers.Length, sizeof lowers.Chars);
+  for (unsigned k = 0; k < upperCount; ++k) kind[static_cast<unsigned char>(uppers.Chars[k])] = 2;
+  for (unsigned k = 0; k < lowerCount; ++k) kind[static_cast<unsigned char>(lowers.Chars[k])] = 1;
+
+  bool hadCapital = false;
+  for (int32_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(buffer[i]);
+    if (c <= 0x20) {
+      hadCapital = false;
+    } else if (c <= 0x40) {
+      // punctuation and digits: the word goes on as it was
+    } else if (c <= 'Z') {
+      hadCapital = true;
+    } else if (hadCapital || c < 'a') {
+      // after the first capital everything stays; so do [ \ ] ^ _ `
+    } else if (c <= 'z') {
+      buffer[i] = ' ';
+    } else if (kind[c] == 1) {
+      buffer[i] = ' ';
+    } else if (kind[c] == 2) {
+      hadCapital = true;
+    }
+  }
+}
+
+void CapitaliseABuffer(char* buffer, const ANSILower_or_upperStr_type& lowers,
+                       const ANSILower_or_upperStr_type& uppers, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return;
+  unsigned char map[256];
+  for (unsigned c = 0; c < 256; ++c) map[c] = static_cast<unsigned char>(c);
+  for (unsigned c = 'a'; c <= 'z'; ++c) map[c] = static_cast<unsigned char>(c - 0x20);
+  const unsigned pairs = std::min<unsigned>(
+      std::min<unsigned>(lowers.Length, uppers.Length), sizeof lowers.Chars);
+  // Backwards, so that the first position of a byte that occurs twice wins.
+  for (unsigned k = pairs; k-- > 0;) {
+    const unsigned char lower = static_cast<unsigned char>(lowers.Chars[k]);
+    if (lower > 'z') map[lower] = static_cast<unsigned char>(uppers.Chars[k]);
+  }
+  for (int32_t i = 0; i < length; ++i) {
+    buffer[i] = static_cast<char>(map[static_cast<unsigned char>(buffer[i])]);
+  }
+}
+
+void SearchAndReplaceFastW(char16_t* buffer, const char16_t* needle, const char16_t* replacement,
+                           int32_t length, int32_t needleLength) noexcept {
+  if (buffer == nullptr || needle == nullptr || replacement == nullptr || needleLength <= 0 ||
+      length < needleLength) {
+    return;
+  }
+  const size_t n = static_cast<size_t>(length);
+  const size_t m = static_cast<size_t>(needleLength);
+  size_t from = 0;
+  while (n - from >= m) {
+    const char16_t* hit = m == 1 ? FindUnit<char16_t>(buffer + from, buffer + n, needle[0])
+                                 : FindNeedle<char16_t, false>(buffer + from, n - from, needle,
+                                                               needle, m);
+    if (hit == nullptr) break;
+    const size_t at = static_cast<size_t>(hit - buffer);
+    std::memmove(buffer + at, replacement, m * sizeof(char16_t));
+    from = at + m;
+  }
+}
+
+void Swap2Strings(char16_t* buffer, int32_t firstLength, int32_t secondLength) noexcept {
+  if (buffer == nullptr || firstLength <= 0 || secondLength <= 0 || buffer[0] == 0) return;
+  // Rotate the a + b units right by b places, following each permutation
+  // cycle with one spare unit.
+  const int64_t total = int64_t(firstLength) + secondLength;
+  const int64_t shift = secondLength;
+  int64_t moves = 0;
+  for (int64_t start = 0; moves < total; ++start) {
+    char16_t carried = buffer[start];
+    int64_t position = start;
+    do {
+      int64_t target = position + shift;
+      if (target >= total) target -= total;
+      const char16_t displaced = buffer[target];
+      buffer[target] = carried;
+      carried = displaced;
+      position = target;
+      ++moves;
+    } while (position != start);
+  }
+}
+
+void SetZeroWidthJoinersToDefined(const char16_t* text, uint16_t* types, int32_t length) noexcept {
+  if (text == nullptr || types == nullptr || length <= 0) return;
+  const char16_t* const end = text + length;
+  for (const char16_t* p = text; (p = FindUnit<char16_t>(p, end, u'\u200D')) != nullptr; ++p) {
+    types[p - text] = kBareC1Defined;
+  }
+}
+
+void SetZeroWidthNonJoinersToDefinedAlpha(const char16_t* text, uint16_t* types,
+                                          int32_t length) noexcept {
+  if (text == nullptr || types == nullptr || length <= 0) return;
+  const char16_t* const end = text + length;
+  for (const char16_t* p = text; (p = FindUnit<char16_t>(p, end, u'\u200C')) != nullptr; ++p) {
+    types[p - text] = kBareC1Defined | kBareC1Alpha;
+  }
+}
+
+// --- Compacting in place ------------------------------------------------------------
+
+void ClearBetweenChars(char* buffer, char opening, char closing, int32_t length) noexcept {
+  CleanSections(buffer, opening, closing, length, INT64_MAX, true);
+}
+
+void CleanBetweenChars(char* buffer, char opening, char closing, int32_t length, int32_t maxSpan,
+                       bool removeEntirely) noexcept {
+  CleanSections(buffer, opening, closing, length, maxSpan, removeEntirely);
+}
+
+int32_t RemoveRedundantSpaceW(char16_t* buffer, int32_t length) noexcept {
+  if (buffer == nullptr || length < 0) return 0;
+  const size_t n = static_cast<size_t>(length);
+  static constexpr char16_t kTwoSpaces[] = u"  ";
+  size_t read = 0;
+  size_t write = 0;
+  while (n - read >= 2) {
+    const char16_t* run = FindNeedle<char16_t, false>(buffer + read, n - read, kTwoSpaces,
+                                                      kTwoSpaces, 2);
+    if (run == nullptr) break;
+    const size_t at = static_cast<size_t>(run - buffer);
+    write = KeepRun(buffer, write, read, at + 1);  // up to and with the first space
+    read = at + 1;
+    while (read < n && buffer[read] == u' ') ++read;
+  }
+  write = KeepRun(buffer, write, read, n);
+  buffer[write] = 0;
+  return static_cast<int32_t>(write);
+}
+
+void CutDoubleCRLFsW(char16_t* buffer, int32_t length) noexcept {
+  if (buffer == nullptr || length < 4) return;
+  const size_t n = static_cast<size_t>(length);
+  static constexpr char16_t kTwoPairs[] = u"\r\n\r\n";
+  size_t read = 0;
+  size_t write = 0;
+  while (n - read >= 4) {
+    const char16_t* run = FindNeedle<char16_t, false>(buffer + read, n - read, kTwoPairs,
+                                                      kTwoPairs, 4);
+    if (run == nullptr) break;
+    size_t at = static_cast<size_t>(run - buffer);
+    write = KeepRun(buffer, write, read, at);
+    // Skip pairs while another pair follows; the last pair of the run stays.
+    while (at + 4 <= n && buffer[at] == u'\r' && buffer[at + 1] == u'\n' &&
+           buffer[at + 2] == u'\r' && buffer[at + 3] == u'\n') {
+      at += 2;
+    }
+    read = at;
+  }
+  if (write == read) return;  // nothing removed: the buffer stays untouched
+  write = KeepRun(buffer, write, read, n);
+  buffer[write] = 0;
+}
+
+int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept {
+  if (buffer == nullptr || length <= 0) return 0;
+  const size_t n = static_cast<size_t>(length);
+  const char* const end = buffer + n;
+  size_t read = 0;
+  size_t write = 0;
+  while (read < n) {
+    const char* lf = FindUnit<char>(buffer + read, end, '\n');
+    const size_t at = lf != nullptr ? static_cast<size_t>(lf - buffer) : n;
+    write = KeepRun(buffer, write, read, at);
+    read = at + 1;
+  }
+  return static_cast<int32_t>(write);
+}
+
+}  // namespace qn
