@@ -1,0 +1,331 @@
+#include "lemmatiser/General_Trees.h"
+
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "platform/Exceptions.h"
+#include "platform/YieldHook.h"
+
+namespace qn {
+
+namespace {
+
+// The ordering of a tree created without one: everything equals the root.
+int32_t CompareNothing(void*, void*, void*) { return 0; }
+
+TCompare2FunctOfObject OrCompareNothing(TCompare2FunctOfObject f) {
+  return f.Assigned() ? f : TCompare2FunctOfObject(&CompareNothing, nullptr);
+}
+
+// The error a walk raises when it cannot get room for its stack.
+[[noreturn]] void RaiseLopsided() { throw Exception("lopsided data: stack overflow in Tree"); }
+
+// The walk's stack of nodes whose left subtree is still being walked. It grows
+// as needed; only a failure to get memory stops a walk.
+class TWalkStack {
+ public:
+  TWalkStack() {
+    try {
+      fNodes.reserve(kWalkStackInitial);
+    } catch (const std::bad_alloc&) {
+      RaiseLopsided();
+    }
+  }
+  void Push(anything_ptr node) {
+    try {
+      fNodes.push_back(node);
+    } catch (const std::bad_alloc&) {
+      RaiseLopsided();
+    }
+  }
+  bool Empty() const noexcept { return fNodes.empty(); }
+  anything_ptr Pop() noexcept {
+    anything_ptr node = fNodes.back();
+    fNodes.pop_back();
+    return node;
+  }
+
+ private:
+  std::vector<anything_ptr> fNodes;
+};
+
+}  // namespace
+
+TGeneral_Tree::TGeneral_Tree(TCompare2FunctOfObject Compfunct)
+    : fDoFoundMatchFunct(TDo_Something::Bind<&TGeneral_Tree::Do_Found_Match>(this)),
+      fDoInOrderFunct(TDo_Something::Bind<&TGeneral_Tree::Do_In_Order>(this)),
+      fDoAddedOneFunct(TDo_Something::Bind<&TGeneral_Tree::Do_Added_One>(this)),
+      fDoDeletingFunct(TDo_Something::Bind<&TGeneral_Tree::Do_Deleting>(this)),
+      fCompareFunct(OrCompareNothing(Compfunct)) {}
+
+TGeneral_Tree::~TGeneral_Tree() {
+  // A descendant whose Do_Deleting releases items clears the tree in its own
+  // destructor, while its override is still in reach; this only frees nodes.
+  try {
+    ReleaseAll();
+  } catch (...) {
+    // A destructor cannot report; the nodes left are lost rather than the process.
+  }
+}
+
+int32_t TGeneral_Tree::ApproxCompare(void*, void*) { return 0; }
+bool TGeneral_Tree::IsASeed(void*) { return false; }
+void TGeneral_Tree::Do_Found_Match(anything_ptr&) {}
+void TGeneral_Tree::Do_Added_One(anything_ptr&) {}
+void TGeneral_Tree::Do_In_Order(anything_ptr&) {}
+void TGeneral_Tree::Do_Deleting(anything_ptr&) {}
+void TGeneral_Tree::Seed_Tree() {}
+void TGeneral_Tree::Do_Nowt(anything_ptr&) {}
+
+void TGeneral_Tree::Clear() {
+  fTreeModified = true;
+  ReleaseAll();
+  fBuiltPtrArray.clear();
+  counter = 0;
+  froot = nullptr;
+  nearest_find = nullptr;  // it pointed into the released nodes
+}
+
+anything_ptr TGeneral_Tree::Insert(anything_ptr start, anything& new_one) {
+  anything_ptr parent = start;
+  anything_ptr node = start;
+  int32_t order = 0;
+  MyYieldProcess();
+  while (node != nullptr) {
+    parent = node;
+    MyYieldProcess();
+    order = fCompareFunct(new_one.this_, node->this_);
+    if (order == 0) {
+      anything_ptr existing = node;
+      if (fDoFoundMatchFunct.Assigned()) fDoFoundMatchFunct(existing);
+      return nullptr;
+    }
+    node = order < 0 ? node->left : node->right;
+  }
+  // Held until attached, so that a failing hook leaves the tree as it was.
+  auto added = std::make_unique<anything>(new_one);
+  anything_ptr hooked = added.get();
+  if (fDoAddedOneFunct.Assigned()) fDoAddedOneFunct(hooked);
+  added->left = nullptr;
+  added->right = nullptr;
+  anything_ptr result = added.release();
+  if (parent == nullptr) {
+    froot = result;
+  } else if (order < 0) {
+    parent->left = result;
+  } else {
+    parent->right = result;
+  }
+  ++counter;
+  fTreeModified = true;
+  return result;
+}
+
+bool TGeneral_Tree::Add_One(anything& new_one) { return Insert(froot, new_one) != nullptr; }
+
+bool TGeneral_Tree::Add_One_To_Nearest(anything& new_one) {
+  return Insert(nearest_find != nullptr ? nearest_find : froot, new_one) != nullptr;
+}
+
+anything_ptr TGeneral_Tree::Add_OnePtr(anything& new_one) { return Insert(froot, new_one); }
+
+anything_ptr TGeneral_Tree::WhereIs(const anything& new_one) {
+  MyYieldProcess();
+  anything_ptr node = froot;
+  while (node != nullptr) {
+    MyYieldProcess();
+    nearest_find = node;
+    const int32_t order = fCompareFunct(new_one.this_, node->this_);
+    if (order == 0) return node;
+    node = order < 0 ? node->left : node->right;
+  }
+  return nullptr;
+}
+
+anything_ptr TGeneral_Tree::WhereIsApproxMatch(const anything& new_one) {
+  MyYieldProcess();
+  anything_ptr node = froot;
+  while (node != nullptr) {
+    const int32_t order = ApproxCompare(new_one.this_, node->this_);
+    if (order == 0) return node;
+    node = order < 0 ? node->left : node->right;
+  }
+  return nullptr;
+}
+
+template <typename Visit>
+void TGeneral_Tree::WalkInOrder(Visit&& visit) {
+  fTreeModified = false;
+  if (froot == nullptr) return;
+  going = 0;
+  TWalkStack stack;
+  anything_ptr node = froot;
+  do {
+    MyYieldProcess();
+    while (node != nullptr) {
+      stack.Push(node);
+      node = node->left;
+    }
+    if (stack.Empty()) break;
+    anything_ptr popped = stack.Pop();
+    node = popped->right;
+    ++going;
+    MyYieldProcess();
+    visit(popped);
+  } while (node != nullptr || !stack.Empty());
+}
+
+void TGeneral_Tree::Traverse(TDo_Something DoInOrder) {
+  const TDo_Something hook = DoInOrder.Assigned() ? DoInOrder : fDoInOrderFunct;
+  WalkInOrder([&hook](anything_ptr node) {
+    if (hook.Assigned()) hook(node);
+  });
+}
+
+void TGeneral_Tree::Traverse() { Traverse(TDo_Something()); }
+
+// Releases every node in ascending order without a stack: a node with a left
+// child is rotated right until the smallest node is at the top, which is then
+// released. Rotations keep the in-order sequence, so the deleting hook sees the
+// nodes in the order of the in-order walk, with going = counter - 1 .. 0. A
+// hook that raises leaves a valid tree of the nodes not yet released.
+void TGeneral_Tree::ReleaseAll() {
+  anything_ptr top = froot;
+  int32_t remaining = counter;
+  going = counter;
+  while (top != nullptr) {
+    if (top->left != nullptr) {
+      anything_ptr left = top->left;
+      top->left = left->right;
+      left->right = top;
+      top = left;
+      continue;
+    }
+    anything_ptr node = top;
+    top = node->right;  // taken first: the hook may clear the node's item
+    --going;
+    MyYieldProcess();
+    try {
+      anything_ptr hooked = node;
+      if (fDoDeletingFunct.Assigned()) fDoDeletingFunct(hooked);
+    } catch (...) {
+      node->right = top;
+      froot = node;
+      counter = remaining;
+      nearest_find = nullptr;
+      throw;
+    }
+    delete node;
+    --remaining;
+  }
+  froot = nullptr;
+  fReorderPtrArray.clear();
+}
+
+int32_t TGeneral_Tree::BuildPtrArray(TFilterItOut FilterOutCriterion,
+                                     TDo_Something DoInOrderAfterwards) {
+  built_len = 0;
+  fBuiltPtrArray.assign(static_cast<size_t>(counter > 0 ? counter : 0), nullptr);
+  fFilterItOut = FilterOutCriterion;
+  WalkInOrder([this](anything_ptr node) {
+    anything_ptr hooked = node;
+    if (fFilterItOut.Assigned() && fFilterItOut(hooked)) return;
+    if (IsASeed(node->this_)) return;
+    if (static_cast<size_t>(built_len) < fBuiltPtrArray.size()) {
+      fBuiltPtrArray[static_cast<size_t>(built_len)] = node->this_;
+      ++built_len;
+    }
+  });
+  fBuiltPtrArray.resize(static_cast<size_t>(built_len));
+  if (DoInOrderAfterwards.Assigned()) {
+    fDoInOrderFunct = DoInOrderAfterwards;
+    TraverseArray(fBuiltPtrArray);
+  }
+  return built_len;
+}
+
+void TGeneral_Tree::SortBuiltArray() {
+  if (fBuiltPtrArray.size() > 1)
+    QuickSort(fBuiltPtrArray, 0, static_cast<int64_t>(fBuiltPtrArray.size()) - 1);
+}
+
+void TGeneral_Tree::SortBuiltArray(TCompare2FunctOfObject NewCompare) {
+  fCompareFunct = OrCompareNothing(NewCompare);
+  SortBuiltArray();
+}
+
+// Hoare's partition around the middle element, as the lists have always been
+// sorted (not stable). The smaller part is sorted by recursion and the larger
+// one by the loop, so the depth stays logarithmic; the scans are bounded so
+// that an inconsistent comparison cannot run them off the array.
+void TGeneral_Tree::QuickSort(TTreeArrayOfPointer& a, int64_t lo, int64_t hi) {
+  while (lo < hi) {
+    void* const pivot = a[static_cast<size_t>((lo + hi) / 2)];
+    int64_t i = lo;
+    int64_t j = hi;
+    do {
+      while (i < hi && fCompareFunct(a[static_cast<size_t>(i)], pivot) < 0) ++i;
+      while (j > lo && fCompareFunct(pivot, a[static_cast<size_t>(j)]) < 0) --j;
+      if (i <= j) {
+        std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - lo < hi - i) {
+      if (lo < j) QuickSort(a, lo, j);
+      lo = i;
+    } else {
+      if (i < hi) QuickSort(a, i, hi);
+      hi = j;
+    }
+  }
+}
+
+void TGeneral_Tree::TraverseArray(const TTreeArrayOfPointer& arr) {
+  going = 0;
+  for (size_t k = 0; k < arr.size(); ++k) {
+    ++going;
+    void* const element = arr[k];
+    if (element == nullptr) continue;
+    MyYieldProcess();
+    anything carrier{element, nullptr, nullptr};
+    anything_ptr hooked = &carrier;
+    if (fDoInOrderFunct.Assigned()) fDoInOrderFunct(hooked);
+  }
+}
+
+void TGeneral_Tree::TraverseArray(Tarray_of_anything_ptr& arr) {
+  going = 0;
+  for (size_t k = 0; k < arr.size(); ++k) {
+    ++going;
+    if (arr[k] == nullptr) continue;
+    MyYieldProcess();
+    if (fDoInOrderFunct.Assigned()) fDoInOrderFunct(arr[k]);
+  }
+}
+
+void TGeneral_Tree::TraverseReordering(TCompare2FunctOfObject NewCompare,
+                                       TDo_Something NewDoInOrder) {
+  fReorderPtrArray.assign(static_cast<size_t>(counter > 0 ? counter : 0), nullptr);
+  fCompareFunct = OrCompareNothing(NewCompare);
+  WalkInOrder([this](anything_ptr node) {
+    const size_t at = static_cast<size_t>(going - 1);
+    if (node->this_ != nullptr && at < fReorderPtrArray.size()) fReorderPtrArray[at] = node->this_;
+  });
+  if (fReorderPtrArray.size() > 1)
+    QuickSort(fReorderPtrArray, 0, static_cast<int64_t>(fReorderPtrArray.size()) - 1);
+  fDoInOrderFunct = NewDoInOrder;
+  TraverseArray(fReorderPtrArray);
+}
+
+void TGeneral_Tree::CopyFrom(TGeneral_Tree& Another, TDo_Something AnothersDoInOrder,
+                             bool ClearSelf, bool ClearAnother) {
+  if (ClearSelf) Clear();
+  Another.fDoInOrderFunct = AnothersDoInOrder;
+  Another.Traverse();
+  if (ClearAnother) Another.Clear();
+}
+
+}  // namespace qn
