@@ -1,0 +1,333 @@
+// The suite's list types as files: their captions, default extensions and
+// owning tools, the 57-byte header that begins every saved list, and the
+// checks that tell whether a file on disk is one of the suite's lists (current
+// or older), a batch archive, or something else.
+//
+// All tables are constant and indexed by the enumerations of My_types_mini.
+// The functions that take an ordinal tolerate a value outside its enumeration
+// (a byte read from a file, say): they answer as for a row with nothing in it.
+//
+// The file checks never raise: a missing, short or unreadable file is simply
+// not recognised. Only the header writer/checker, which works on a stream the
+// caller owns, passes stream errors other than a short read or write on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/Export.h"
+#include "platform/Streams.h"
+#include "runtime1/definitions/My_types_mini.h"
+
+namespace qn {
+
+// ---------------------------------------------------------------------------
+// Tables
+// ---------------------------------------------------------------------------
+
+// Display names of the list types (shown to users; empty where a list type
+// has no name of its own).
+inline constexpr std::array<std::u16string_view, kListTypeCount> list_type_as_string = {
+    u"Word list",                            // lt_word_list
+    u"Key word list",                        // lt_keyword_list
+    u"Salientor Database",                   // lt_KW_database_list
+    u"Detailed Consistency Relations List",  // lt_detailed_consistency_relations_list
+    u"Detailed Consistency List",            // lt_detailed_consistency_list
+    u"Collocate List",                       // lt_collocate_list
+    u"Salientor as Tallier",                 // lt_KWs_as_word_list
+    u"KWDBase as Tallier",                   // lt_KWDB_as_word_list
+    u"Associates as Tallier",                // lt_associates_as_word_list
+    u"Clumps as Tallier",                    // lt_clumps_as_word_list
+    u"Concordance list",                     // lt_concordance_list
+    u"Salientor Plot list",                  // lt_KW_plot_list
+    u"Concordance Plot list",                // lt_concordance_plot_list
+    u"Concordance Cluster List",             // lt_concordance_cluster_list
+    u"Concordance Pattern List",             // lt_concordance_pattern_list
+    u"Associate List",                       // lt_associate_list
+    u"Clump List",                           // lt_clump_list
+    u"Filename List",                        // lt_filename_list
+    u"Link List",                            // lt_link_list
+    u"Statistics List",                      // lt_statistics_list
+    u"Timeline List",                        // lt_timeline_list
+    u"Aligner List",                         // lt_aligner_list
+    u"Text List",                            // lt_aligner_plaintext_list
+    u"Wordlist Index List",                  // lt_wordlist_index_list
+    u"Salientor Cluster list",               // lt_kw_cluster_list
+    u"",                                     // lt_none_in_use
+    u"Notes",                                // lt_notes
+    u"source text",                          // lt_source_text
+    u"Relationships List",                   // lt_relationship_list
+    u"Viewer List",                          // lt_viewer_list
+    u"QNConcgram List",                      // lt_concgram_list
+    u"Markup List",                          // lt_markup_list
+    u"Section List",                         // lt_sections_list
+    u"Chargram List",                        // lt_chargram_list
+    u"",                                     // spare10
+    u"",                                     // lt_boll
+    u"",                                     // lt_boll2
+    u"",                                     // lt_boll3
+    u"",                                     // ly_boll4
+    u"",                                     // lt_boll5
+    u"",                                     // lt_bol6
+    u"",                                     // lt_bol7
+    u"Sort",                                 // lt_sorting
+};
+
+// The extensions of the files that make up a word-list index and a concgram,
+// run together; ListTypeFromFileExt looks an extension up inside them.
+inline constexpr std::u16string_view wordlist_index_file_extensions = u".types.tokens.stats.markup";
+inline constexpr std::u16string_view concgram_file_extensions = u".base_pairs.base_index.base_index_cg";
+
+// The signature texts that older versions of the suite wrote at the start of
+// their files, by list type (IsAnOldQuillonFile). Rows 24 to 42 had none.
+inline constexpr std::array<std::string_view, kListTypeCount> old_list_signatures = {
+    "Word Lister",
+    "Key Word List",
+    "Salientor Database (v. 2)",
+    "Simple Consistency List",
+    "Detailed Consistency List",
+    "Collocate List",
+    "Salientor as Tallier",
+    "KWDBase as Tallier",
+    "Associates as Tallier",
+    "Clumps as Tallier",
+    "Concordancer",
+    "Salientor Plot",
+    "Concordance Plot",
+    "Concordance Cluster List",
+    "Concordance Pattern List",
+    "Associate List",
+    "Clump List",
+    "Filename List",
+    "Link List",
+    "Statistics List",
+    "Ratio Stats List",
+    "Aligner List",
+    " Text List",
+    "Wordlist Index List",
+    "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+};
+
+// A header whose type text is this (an intermediate version of the key-word
+// database) is still recognised as lt_KW_database_list.
+inline constexpr std::string_view salientor_database_v2_signature32 = "Salientor Database (v. 2)32";
+
+// ---------------------------------------------------------------------------
+// Enumerations of the callers' choices
+// ---------------------------------------------------------------------------
+
+// The formats a list can be saved as besides its own.
+enum TSave_as_format : uint8_t { as_txt, as_xml, as_Excel_spreadsheet, as_RTF, as_default_for_list };
+
+// The grids (list views) of the tools.
+enum grid_alternatives : uint8_t {
+  grid_concordance,
+  grid_clusters,
+  grid_conc_plot,
+  grid_patterns,
+  grid_collocates,
+  grid_detailed_consist,
+  grid_alph_order,
+  grid_freq_order,
+  grid_detailed_consist_relations,
+  grid_statistics,
+  grid_filenames,
+  grid_timeline,
+  grid_salientor,
+  grid_KWDbase,
+  grid_kwdb_associates,
+  grid_kw_Clumps,
+  grid_kw_plot,
+  grid_kw_plot_links,
+  grid_kw_Clusters,
+  grid_viewer_text,
+  grid_viewer_aligned,
+  grid_relations,
+  grid_concgram,
+  grid_glyphseqs,
+  grid_breakdowns,
+  grid_spare1,
+  grid_spare2,
+  grid_spare3,
+  grid_none,
+};
+
+// Whether DiskSignatureISOKForToolAndList writes a header or checks one.
+enum TWriteOrRead : uint8_t { writing, reading };
+
+// ---------------------------------------------------------------------------
+// Extensions and owners
+// ---------------------------------------------------------------------------
+
+// The caption of a list type ("Word list"); empty for types without one.
+QN_API std::u16string ListTypeAsString(list_type lt);
+
+// The default extension with its dot (".lst"); empty for list types that are
+// not saved in files of their own.
+QN_API std::u16string DefaultExtFromListType(list_type lt);
+QN_API std::u16string DefaultExtFromToolType(tool_type tool);
+// The default extension without its dot ("tokens").
+QN_API std::u16string DotlessDefaultExtFromListType(list_type lt);
+// Removes a leading "." from an extension of 2 characters or more; shorter
+// texts come back unchanged (so "." stays ".").
+QN_API std::u16string CorrectedDefaultExt(std::u16string_view ext);
+QN_API std::u16string DefaultExtFromSaveASFormat(TSave_as_format format, list_type lt);
+
+// The tool that owns a list type; lt_notes and spare10 belong to whichever
+// tool is running (current_tool_var). Out-of-range values give tt_hub.
+QN_API tool_type ToolTypeFromListType(list_type lt);
+QN_API file_data_type ListTypeToFileDataType(list_type lt);
+
+// The list type a file extension stands for (letter case ignored);
+// spare10 when the extension is not a list file's. An extension that is part
+// of the word-list index or concgram extension lists (".stats", ".base_index",
+// even a fragment such as ".t") gives those list types; the empty text matches
+// neither.
+QN_API list_type ListTypeFromFileExt(std::u16string_view ext);
+// The tool that opens files of an extension (letter case ignored); tt_lexstore
+// when none does.
+QN_API tool_type ToolTypeFromFileExt(std::u16string_view ext);
+// The extensions of the suite's own list files, for file dialogs:
+// ".lst;.kws;.kdb;.cnc;.ali;.tokens;.mut;.vwr;.base_pairs;.cgr;.types;.base_index_cg".
+QN_API std::u16string QNFileExtensions();
+
+QN_API list_type ListTypeFromGridAlternatives(grid_alternatives grid);
+
+// Lists that the word-list tool can open as if they were its own.
+QN_API bool IsLikeTallierList(list_type lt);
+QN_API bool IsOrIsLikeTallierList(list_type lt);
+
+// The list type's signature text without a trailing "32" ("Word List", "Notes").
+QN_API std::u16string ListSignature(list_type lt);
+
+// ---------------------------------------------------------------------------
+// The stored-file header
+// ---------------------------------------------------------------------------
+
+// A length-prefixed 8-bit string of fixed capacity, stored as one length byte
+// followed by the capacity's worth of characters. The characters after the
+// text are kept as they are, so a record reads back byte for byte.
+template <size_t Capacity>
+struct TShortString {
+  static_assert(Capacity <= 255);
+  static constexpr size_t kCapacity = Capacity;
+  static constexpr size_t kStoredSize = Capacity + 1;
+
+  uint8_t length = 0;
+  std::array<char, Capacity> chars{};
+
+  // The text, cut to the capacity when a stored length byte claims more.
+  std::string_view Text() const noexcept {
+    return {chars.data(), length <= Capacity ? length : Capacity};
+  }
+  // Sets the text, cut to the capacity; the characters beyond it stay.
+  void Assign(std::string_view text) noexcept {
+    const size_t n = text.size() <= Capacity ? text.size() : Capacity;
+    for (size_t i = 0; i < n; ++i) chars[i] = text[i];
+    length = static_cast<uint8_t>(n);
+  }
+  // Exact equality of the stored text; a length byte beyond the capacity
+  // matches nothing.
+  bool Equals(std::string_view text) const noexcept {
+    return length <= Capacity && Text() == text;
+  }
+  friend bool operator==(const TShortString&, const TShortString&) = default;
+};
+
+using TShortString40 = TShortString<40>;
+
+// The header at offset 0 of every list file a tool saves. Stored packed,
+// little-endian, 57 bytes:
+//   0  signature    int32  the saving tool's signature number (CurrentSignature)
+//   4  screen_res   int32  }
+//   8  save_height  int32  } filled by the saving tool
+//  12  save_width   int32  }
+//  16  type_of_data 41     length byte + 40 characters: the list type's
+//                          signature text (list_signature32)
+struct TCheckSignature {
+  static constexpr size_t kStoredSize = 57;
+
+  int32_t signature = 0;
+  int32_t screen_res = 0;
+  int32_t save_height = 0;
+  int32_t save_width = 0;
+  TShortString40 type_of_data;
+
+  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  static TCheckSignature FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  friend bool operator==(const TCheckSignature&, const TCheckSignature&) = default;
+};
+
+// A file on disk as the file checks see it. The checks fill ListType
+// (lt_none_in_use when nothing is recognised) and Number_within_Zipfile.
+struct TQNStored_File_rec {
+  std::u16string filename;
+  bool OldModified = false;
+  int32_t Number_within_Zipfile = 0;
+  list_type ListType = lt_none_in_use;
+};
+
+// writing: sets header.signature to the tool's signature number and
+// header.type_of_data to the list type's signature text (the other fields stay
+// as the caller set them) and writes the 57 bytes at the stream's position;
+// true when all were written.
+// reading: reads 57 bytes into header; true when all were read and the header
+// carries the tool's signature number and the list type's signature text.
+// Errors of the stream other than a short read or write reach the caller.
+QN_API bool DiskSignatureISOKForToolAndList(TCheckSignature& header, tool_type tool, list_type lt,
+                                            platform::TStream& stream, TWriteOrRead mode);
+
+// The first list type (0 to 41) whose signature text the header carries;
+// lt_KW_database_list for the older key-word database text; lt_none_in_use
+// when none.
+QN_API list_type DiskFileType(const TCheckSignature& header);
+
+// ---------------------------------------------------------------------------
+// File recognition
+// ---------------------------------------------------------------------------
+
+// A current list file saved by `tool` (any tool sharing its signature number):
+// the file exists, is longer than its header, and its header carries the
+// tool's signature number and a known list type, which goes to ListType.
+QN_API bool IsAQuillon32BitFileForTool(TQNStored_File_rec& file, tool_type tool);
+// The same for the running tool.
+QN_API bool IsAQuillon32BitFile(TQNStored_File_rec& file);
+// A list file of an older format of the running tool (signature number from 35
+// up to, not including, the running tool's). A current file gets its ListType
+// but gives false.
+QN_API bool WasAQuillon32BitFile(TQNStored_File_rec& file);
+// The first tool (0 to 20) whose signature number the file's header carries
+// with a known list type; tt_no_tool_at_all when none.
+QN_API tool_type WhichToolsQuillon32BitFile(TQNStored_File_rec& file);
+// A list file of the suite's versions before the 32-bit header, recognised by
+// the signature text at its start.
+QN_API bool IsAnOldQuillonFile(TQNStored_File_rec& file);
+// A zip archive of a batch run: at least one entry and an archive comment
+// "Quindo Batch file " followed by the extension of the lists inside, which
+// gives ListType (and Number_within_Zipfile the entry count).
+QN_API bool IsABatchZipFileForListType(TQNStored_File_rec& file);
+
+// The decisions of the file checks over bytes already read, for callers that
+// hold a file's start in memory. `lt` receives what the file checks put in
+// ListType.
+QN_API bool IsAQuillon32BitHeaderForTool(const TCheckSignature& header, tool_type tool, list_type& lt);
+QN_API bool WasAQuillon32BitHeader(const TCheckSignature& header, tool_type running_tool, list_type& lt);
+QN_API tool_type WhichToolsQuillon32BitHeader(const TCheckSignature& header, list_type& lt);
+// `start`: the first 41 bytes of a file longer than 41 bytes.
+QN_API bool IsAnOldQuillonFileStart(std::span<const uint8_t, 41> start, list_type& lt);
+// The signature text of an old file's start: a length byte L, then the text
+// from byte 1 (byte 2 when byte 1 is NUL) up to a NUL or the end, cut to L.
+QN_API std::string_view OldQuillonSignatureText(std::span<const uint8_t, 41> start);
+// A batch archive's comment and entry count: true when they make a batch
+// archive; `lt` receives the list type its comment names (lt_none_in_use
+// when it names none) and `names_known_list_type` whether it named one.
+QN_API bool IsBatchZipComment(std::u16string_view comment, int32_t entry_count, list_type& lt,
+                              bool& names_known_list_type);
+
+// The text that begins the comment of every batch archive.
+inline constexpr std::u16string_view batch_zip_comment_prefix = u"Quindo Batch file ";
+
+}  // namespace qn
