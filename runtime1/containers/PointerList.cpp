@@ -13,7 +13,7 @@ TPointerList::~TPointerList() {
 }
 
 void TPointerList::Error(int32_t index) {
-  throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 void* TPointerList::Get(int32_t index) const {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/Export.h"
+#include "platform/Object.h"
 
 namespace qn {
 
@@ -26,13 +27,14 @@ enum class TListNotification : uint8_t { lnAdded, lnExtracted, lnDeleted };
 // Negative: Item1 belongs before Item2; zero: equal; positive: Item2 first.
 using TListSortCompare = int32_t (*)(void* Item1, void* Item2);
 
-class QN_API TPointerList {
+// A TObject, so that a string list can own a list as an entry's object.
+class QN_API TPointerList : public platform::TObject {
  public:
   TPointerList() = default;
   TPointerList(const TPointerList&) = delete;
   TPointerList& operator=(const TPointerList&) = delete;
   // Removes the items (Notify sees each one) before the list goes.
-  virtual ~TPointerList();
+  ~TPointerList() override;
 
   int32_t Count() const noexcept { return static_cast<int32_t>(fList.size()); }
   // Raises "List index out of bounds (%d)" for an index outside 0..Count-1.
@@ -61,7 +63,7 @@ class QN_API TPointerList {
   void** List() noexcept { return fList.data(); }
   void* const* List() const noexcept { return fList.data(); }
 
-  // Raises the list's index error.
+  // Raises the list's index error (EListError).
   [[noreturn]] static void Error(int32_t index);
 
  protected:
