@@ -2,78 +2,607 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include "platform/CodePageConverters.h"
+#include "platform/Locales.h"
 
 namespace qn::platform {
 
 namespace {
+
 std::atomic<uint32_t> gActiveCodePage{1252};
 std::atomic<uint32_t> gUserLCID{0x0409};
 
-const std::array<char16_t, 256>& Latin1() {
-  static const std::array<char16_t, 256> table = [] {
-    std::array<char16_t, 256> t{};
-    for (int i = 0; i < 256; ++i) t[i] = char16_t(i);
-    return t;
-  }();
-  return table;
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr uint16_t kUnmappable = 0xFFFF;  // in encoding tables: no byte for this unit
+
+struct TCodePageInfo {
+  uint32_t number;
+  const char* converter;
+  uint8_t maxBytes;  // per UTF-16 code unit
+};
+
+// The ICU converters whose tables are the Windows ones (windows-125x carry the
+// C1 controls for the bytes Windows leaves undefined; the -2000 tables are the
+// Windows versions of the Asian pages; ibm-943_P15A-2003 is windows-31j).
+constexpr TCodePageInfo kCodePages[] = {
+    {437, "ibm-437_P100-1995", 1},      {737, "ibm-737_P100-1997", 1},
+    {775, "ibm-775_P100-1996", 1},      {850, "ibm-850_P100-1995", 1},
+    {852, "ibm-852_P100-1995", 1},      {855, "ibm-855_P100-1995", 1},
+    {857, "ibm-857_P100-1995", 1},      {866, "ibm-866_P100-1995", 1},
+    {874, "windows-874-2000", 1},       {932, "ibm-943_P15A-2003", 2},
+    {936, "windows-936-2000", 2},       {949, "windows-949-2000", 2},
+    {950, "windows-950-2000", 2},       {1250, "ibm-5346_P100-1998", 1},
+    {1251, "ibm-5347_P100-1998", 1},    {1252, "ibm-5348_P100-1997", 1},
+    {1253, "ibm-5349_P100-1998", 1},    {1254, "ibm-5350_P100-1998", 1},
+    {1255, "ibm-9447_P100-2002", 1},    {1256, "ibm-9448_X100-2005", 1},
+    {1257, "ibm-9449_P100-2002", 1},    {1258, "ibm-5354_P100-1998", 1},
+    {10000, "macos-0_2-10.2", 1},       {20127, "US-ASCII", 1},
+    {20866, "ibm-878_P100-1996", 1},    {21866, "ibm-1168_P100-2002", 1},
+    {28591, "ISO-8859-1", 1},           {28592, "ibm-912_P100-1995", 1},
+    {28593, "ibm-913_P100-2000", 1},    {28594, "ibm-914_P100-1995", 1},
+    {28595, "ibm-915_P100-1995", 1},    {28596, "ibm-1089_P100-1995", 1},
+    {28597, "ibm-9005_X110-2007", 1},   {28598, "ibm-5012_P100-1999", 1},
+    {28599, "ibm-920_P100-1995", 1},    {28603, "ibm-921_P100-1995", 1},
+    {28605, "ibm-923_P100-1998", 1},    {54936, "gb18030", 4},
+    {65001, "UTF-8", 3},
+};
+
+const TCodePageInfo* InfoOf(uint32_t codePage) noexcept {
+  for (const auto& info : kCodePages)
+    if (info.number == codePage) return &info;
+  return nullptr;
 }
+
+// Bytes that the ICU tables leave undefined but Windows decodes to private-use
+// characters (and encodes back), so that such bytes survive a round trip.
+struct TByteOverride {
+  uint32_t codePage;
+  unsigned char byte;
+  char16_t unit;
+};
+constexpr TByteOverride kByteOverrides[] = {
+    {1253, 0xD2, 0xF8FA}, {1253, 0xFF, 0xF8FB},
+    {1255, 0xCA, 0x05BA}, {1255, 0xD9, 0xF88D}, {1255, 0xDA, 0xF88E}, {1255, 0xDB, 0xF88F},
+    {1255, 0xDC, 0xF890}, {1255, 0xDD, 0xF891}, {1255, 0xDE, 0xF892}, {1255, 0xDF, 0xF893},
+    {1255, 0xFB, 0xF894}, {1255, 0xFC, 0xF895}, {1255, 0xFF, 0xF896},
+    {1257, 0xA1, 0xF8FC}, {1257, 0xA5, 0xF8FD},
+    // Single bytes of 932 outside its lead-byte ranges.
+    {932, 0x80, 0x0080}, {932, 0xA0, 0xF8F0}, {932, 0xFD, 0xF8F1}, {932, 0xFE, 0xF8F2},
+    {932, 0xFF, 0xF8F3},
+};
+
+int OverrideOfByte(uint32_t codePage, unsigned char byte) noexcept {
+  for (const auto& o : kByteOverrides)
+    if (o.codePage == codePage && o.byte == byte) return o.unit;
+  return -1;
+}
+
+int OverrideOfUnit(uint32_t codePage, UChar32 unit) noexcept {
+  for (const auto& o : kByteOverrides)
+    if (o.codePage == codePage && o.unit == unit) return o.byte;
+  return -1;
+}
+
+// ---- ICU converters, one per code page and thread --------------------------
+
+// What the callbacks do with a character they cannot convert.
+struct TCallbackState {
+  uint32_t codePage = 0;
+  bool failOnError = false;  // stop instead of substituting
+  bool sawError = false;     // some input was invalid or unmappable
+  char substitute[4] = {'?', 0, 0, 0};
+  int32_t substituteLength = 1;
+};
+
+void ToUnicodeCallback(const void* context, UConverterToUnicodeArgs* args, const char* codeUnits,
+                       int32_t length, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close, clone
+  auto* state = static_cast<TCallbackState*>(const_cast<void*>(context));
+  if (length == 1) {
+    int unit = OverrideOfByte(state->codePage, static_cast<unsigned char>(codeUnits[0]));
+    if (unit >= 0) {
+      UChar u = UChar(unit);
+      *err = U_ZERO_ERROR;
+      ucnv_cbToUWriteUChars(args, &u, 1, 0, err);
+      return;
+    }
+  }
+  state->sawError = true;
+  if (state->failOnError) return;  // leave the error code set: conversion stops
+  *err = U_ZERO_ERROR;
+  UChar replacement = kReplacement;
+  ucnv_cbToUWriteUChars(args, &replacement, 1, 0, err);
+}
+
+void FromUnicodeCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                         UChar32 codePoint, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;
+  auto* state = static_cast<TCallbackState*>(const_cast<void*>(context));
+  if (reason == UCNV_UNASSIGNED) {
+    int byte = OverrideOfUnit(state->codePage, codePoint);
+    if (byte >= 0) {
+      char b = static_cast<char>(byte);
+      *err = U_ZERO_ERROR;
+      ucnv_cbFromUWriteBytes(args, &b, 1, 0, err);
+      return;
+    }
+  }
+  state->sawError = true;
+  if (state->failOnError) return;
+  *err = U_ZERO_ERROR;
+  ucnv_cbFromUWriteBytes(args, state->substitute, state->substituteLength, 0, err);
+}
+
+struct TConverter {
+  UConverter* converter = nullptr;
+  TCallbackState state;
+  ~TConverter() {
+    if (converter) ucnv_close(converter);
+  }
+};
+
+// Opened once per thread and code page: ICU converters carry state and are
+// not to be shared between threads.
+TConverter* ConverterFor(uint32_t codePage) {
+  thread_local std::unordered_map<uint32_t, std::unique_ptr<TConverter>> converters;
+  auto& slot = converters[codePage];
+  if (!slot) {
+    const TCodePageInfo* info = InfoOf(codePage);
+    if (!info) return nullptr;
+    auto converter = std::make_unique<TConverter>();
+    UErrorCode status = U_ZERO_ERROR;
+    converter->converter = ucnv_open(info->converter, &status);
+    if (U_FAILURE(status) || !converter->converter) return nullptr;
+    converter->state.codePage = codePage;
+    ucnv_setToUCallBack(converter->converter, ToUnicodeCallback, &converter->state, nullptr, nullptr,
+                        &status);
+    ucnv_setFromUCallBack(converter->converter, FromUnicodeCallback, &converter->state, nullptr, nullptr,
+                          &status);
+    ucnv_setFallback(converter->converter, false);
+    if (U_FAILURE(status)) return nullptr;
+    slot = std::move(converter);
+  }
+  ucnv_reset(slot->converter);
+  slot->state.failOnError = false;
+  slot->state.sawError = false;
+  slot->state.substitute[0] = '?';
+  slot->state.substituteLength = 1;
+  return slot.get();
+}
+
+// ---- single-byte tables ----------------------------------------------------
+
+struct TSingleByteTables {
+  std::array<char16_t, 256> decode;
+  std::array<bool, 256> invalid;   // byte not defined in the code page
+  std::array<uint16_t, 0x10000> encode;
+};
+
+std::unique_ptr<TSingleByteTables> BuildSingleByteTables(uint32_t codePage, const char* name) {
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name, &status);
+  if (U_FAILURE(status)) return nullptr;
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  auto tables = std::make_unique<TSingleByteTables>();
+  for (int b = 0; b < 256; ++b) {
+    tables->invalid[b] = false;
+    // Windows maps the ASCII range to itself in every page (the IBM tables
+    // swap some controls).
+    if (b < 0x80) {
+      tables->decode[b] = char16_t(b);
+      continue;
+    }
+    char byte = static_cast<char>(b);
+    UChar unit[2];
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    int32_t produced = ucnv_toUChars(converter, unit, 2, &byte, 1, &err);
+    if (U_SUCCESS(err) && produced == 1) {
+      tables->decode[b] = unit[0];
+    } else {
+      int override = OverrideOfByte(codePage, static_cast<unsigned char>(b));
+      tables->decode[b] = override >= 0 ? char16_t(override) : kReplacement;
+      tables->invalid[b] = override < 0;
+    }
+  }
+  ucnv_close(converter);
+  tables->encode.fill(kUnmappable);
+  for (int b = 0; b < 256; ++b) {
+    char16_t unit = tables->decode[b];
+    if (!tables->invalid[b] && tables->encode[unit] == kUnmappable) tables->encode[unit] = uint16_t(b);
+  }
+  return tables;
+}
+
+const TSingleByteTables* SingleByteTables(uint32_t codePage) {
+  const TCodePageInfo* info = InfoOf(codePage);
+  if (!info || info->maxBytes != 1) return nullptr;
+  thread_local uint32_t lastCodePage = 0;
+  thread_local const TSingleByteTables* lastTables = nullptr;
+  if (codePage == lastCodePage && lastTables) return lastTables;
+  static std::mutex mutex;
+  static std::unordered_map<uint32_t, std::unique_ptr<TSingleByteTables>> all;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& slot = all[codePage];
+  if (!slot) slot = BuildSingleByteTables(codePage, info->converter);
+  if (slot) {
+    lastCodePage = codePage;
+    lastTables = slot.get();
+  }
+  return slot.get();
+}
+
+// ---- UTF-8 -----------------------------------------------------------------
+
+// Decodes UTF-8 into out (room for count units); returns the units written.
+// Ill-formed sequences become U+FFFD, one per maximal ill-formed subpart.
+size_t DecodeUtf8(const unsigned char* s, size_t count, char16_t* out, bool* sawError) {
+  size_t i = 0, o = 0;
+  while (i < count) {
+    // ASCII runs, eight bytes at a time.
+    while (i + 8 <= count) {
+      uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if (word & 0x8080808080808080ULL) break;
+      for (int k = 0; k < 8; ++k) out[o + size_t(k)] = s[i + size_t(k)];
+      i += 8;
+      o += 8;
+    }
+    if (i >= count) break;
+    if (s[i] < 0x80) {
+      out[o++] = s[i++];
+      continue;
+    }
+    // ICU's macros take int32_t lengths: give them a window that holds any
+    // one sequence.
+    const unsigned char* p = s + i;
+    int32_t available = int32_t(count - i < 8 ? count - i : 8);
+    int32_t k = 0;
+    UChar32 c;
+    U8_NEXT(p, k, available, c);
+    if (c < 0) {
+      if (sawError) *sawError = true;
+      c = kReplacement;
+    }
+    i += size_t(k);
+    if (c < 0x10000) {
+      out[o++] = char16_t(c);
+    } else {
+      out[o++] = U16_LEAD(c);
+      out[o++] = U16_TRAIL(c);
+    }
+  }
+  return o;
+}
+
+// Encodes UTF-16 as UTF-8 into out (room for 3 bytes per unit); a lone
+// surrogate becomes U+FFFD.
+size_t EncodeUtf8(const char16_t* text, size_t count, char* out) {
+  size_t o = 0;
+  for (size_t i = 0; i < count; ++i) {
+    UChar32 c = text[i];
+    if (c < 0x80) {
+      out[o++] = char(c);
+      continue;
+    }
+    if (U16_IS_SURROGATE(c)) {
+      if (U16_IS_LEAD(c) && i + 1 < count && U16_IS_TRAIL(text[i + 1])) {
+        c = U16_GET_SUPPLEMENTARY(c, text[i + 1]);
+        ++i;
+      } else {
+        c = kReplacement;
+      }
+    }
+    if (c < 0x800) {
+      out[o++] = char(0xC0 | (c >> 6));
+      out[o++] = char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out[o++] = char(0xE0 | (c >> 12));
+      out[o++] = char(0x80 | ((c >> 6) & 0x3F));
+      out[o++] = char(0x80 | (c & 0x3F));
+    } else {
+      out[o++] = char(0xF0 | (c >> 18));
+      out[o++] = char(0x80 | ((c >> 12) & 0x3F));
+      out[o++] = char(0x80 | ((c >> 6) & 0x3F));
+      out[o++] = char(0x80 | (c & 0x3F));
+    }
+  }
+  return o;
+}
+
+// ---- the general paths -----------------------------------------------------
+
+constexpr size_t kIcuChunk = size_t(1) << 30;  // ICU counts in int32_t
+
+// Decodes with an ICU converter into out (room for count units). Returns the
+// units written; false in *ok when failOnError is set and input was invalid.
+size_t DecodeWithIcu(uint32_t codePage, const char* bytes, size_t count, char16_t* out, bool failOnError,
+                     bool* sawError) {
+  TConverter* converter = ConverterFor(codePage);
+  if (!converter) return 0;
+  converter->state.failOnError = failOnError;
+  UChar* target = reinterpret_cast<UChar*>(out);
+  UChar* targetLimit = target + count;
+  const char* source = bytes;
+  const char* end = bytes + count;
+  while (true) {
+    const char* chunkEnd = size_t(end - source) > kIcuChunk ? source + kIcuChunk : end;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(converter->converter, &target, targetLimit, &source, chunkEnd, nullptr,
+                   chunkEnd == end, &status);
+    if (U_FAILURE(status)) break;
+    if (chunkEnd == end) break;
+  }
+  if (sawError) *sawError = converter->state.sawError;
+  return size_t(target - reinterpret_cast<UChar*>(out));
+}
+
+// Encodes with an ICU converter, appending to out.
+void EncodeWithIcu(uint32_t codePage, const char16_t* text, size_t count, std::string& out,
+                   const char* substitute, int32_t substituteLength, bool failOnError, bool* sawError) {
+  TConverter* converter = ConverterFor(codePage);
+  if (!converter) return;
+  converter->state.failOnError = failOnError;
+  if (substitute && substituteLength > 0 && substituteLength <= 4) {
+    std::memcpy(converter->state.substitute, substitute, size_t(substituteLength));
+    converter->state.substituteLength = substituteLength;
+  }
+  size_t start = out.size();
+  size_t maxBytes = size_t(InfoOf(codePage)->maxBytes) * count + 4 * size_t(substituteLength > 0 ? substituteLength : 1);
+  out.resize(start + maxBytes + 16);
+  char* target = out.data() + start;
+  char* targetLimit = out.data() + out.size();
+  const UChar* source = reinterpret_cast<const UChar*>(text);
+  const UChar* end = source + count;
+  while (true) {
+    const UChar* chunkEnd = size_t(end - source) > kIcuChunk ? source + kIcuChunk : end;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_fromUnicode(converter->converter, &target, targetLimit, &source, chunkEnd, nullptr,
+                     chunkEnd == end, &status);
+    if (U_FAILURE(status)) break;
+    if (chunkEnd == end) break;
+  }
+  out.resize(size_t(target - out.data()));
+  if (sawError) *sawError = converter->state.sawError;
+}
+
+// Decodes count bytes, appending to out; returns false when input was invalid.
+bool DecodeAppend(uint32_t codePage, const char* bytes, size_t count, std::u16string& out, bool failOnError) {
+  uint32_t cp = ResolvedCodePage(codePage);
+  size_t start = out.size();
+  if (count == 0) return true;
+  out.resize(start + count);
+  char16_t* target = out.data() + start;
+  bool sawError = false;
+  size_t produced = 0;
+  if (const TSingleByteTables* tables = SingleByteTables(cp)) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
+    const char16_t* decode = tables->decode.data();
+    for (size_t i = 0; i < count; ++i) target[i] = decode[s[i]];
+    if (failOnError)
+      for (size_t i = 0; i < count && !sawError; ++i) sawError = tables->invalid[s[i]];
+    produced = count;
+  } else if (cp == CP_UTF8) {
+    produced = DecodeUtf8(reinterpret_cast<const unsigned char*>(bytes), count, target, &sawError);
+  } else {
+    produced = DecodeWithIcu(cp, bytes, count, target, failOnError, &sawError);
+  }
+  out.resize(start + produced);
+  return !sawError;
+}
+
+// Encodes count units, appending to out; returns false when some character
+// had to be replaced.
+bool EncodeAppend(uint32_t codePage, const char16_t* text, size_t count, std::string& out,
+                  const char* substitute, bool failOnError) {
+  uint32_t cp = ResolvedCodePage(codePage);
+  if (count == 0) return true;
+  char fallback = substitute && *substitute ? *substitute : '?';
+  if (const TSingleByteTables* tables = SingleByteTables(cp)) {
+    size_t start = out.size();
+    out.resize(start + count);
+    char* target = out.data() + start;
+    const uint16_t* encode = tables->encode.data();
+    bool replaced = false;
+    for (size_t i = 0; i < count; ++i) {
+      uint16_t byte = encode[text[i]];
+      if (byte == kUnmappable) {
+        replaced = true;
+        // A surrogate pair is one character: one substitute for both units.
+        if (U16_IS_LEAD(text[i]) && i + 1 < count && U16_IS_TRAIL(text[i + 1])) ++i;
+        *target++ = fallback;
+      } else {
+        *target++ = char(byte);
+      }
+    }
+    out.resize(size_t(target - out.data()));
+    return !replaced;
+  }
+  if (cp == CP_UTF8) {
+    size_t start = out.size();
+    out.resize(start + 3 * count);
+    size_t produced = EncodeUtf8(text, count, out.data() + start);
+    out.resize(start + produced);
+    return true;
+  }
+  bool sawError = false;
+  char sub[1] = {fallback};
+  EncodeWithIcu(cp, text, count, out, sub, 1, failOnError, &sawError);
+  return !sawError;
+}
+
 }  // namespace
 
+// ---- internal helpers for the other platform modules -----------------------
+
+UChar32 DecodeOneChar(uint32_t codePage, const char* text, size_t available, int32_t* length) {
+  *length = 1;
+  if (available == 0) return kReplacement;
+  if (const TSingleByteTables* tables = SingleByteTables(codePage))
+    return tables->decode[static_cast<unsigned char>(text[0])];
+  if (codePage == CP_UTF8) {
+    int32_t window = int32_t(available < 8 ? available : 8);
+    int32_t k = 0;
+    UChar32 c;
+    U8_NEXT(reinterpret_cast<const uint8_t*>(text), k, window, c);
+    *length = k > 0 ? k : 1;
+    return c < 0 ? kReplacement : c;
+  }
+  TConverter* converter = ConverterFor(codePage);
+  if (!converter) return static_cast<unsigned char>(text[0]);
+  const char* source = text;
+  const char* limit = text + (available < 8 ? available : 8);
+  UErrorCode status = U_ZERO_ERROR;
+  UChar32 c = ucnv_getNextUChar(converter->converter, &source, limit, &status);
+  *length = source > text ? int32_t(source - text) : 1;
+  return U_FAILURE(status) ? kReplacement : c;
+}
+
+int32_t EncodeOneChar(uint32_t codePage, UChar32 c, char* out) {
+  if (c < 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  if (const TSingleByteTables* tables = SingleByteTables(codePage)) {
+    if (c > 0xFFFF || tables->encode[size_t(c)] == kUnmappable) return 0;
+    out[0] = char(tables->encode[size_t(c)]);
+    return 1;
+  }
+  char16_t units[2];
+  size_t n = 0;
+  if (c < 0x10000) units[n++] = char16_t(c);
+  else {
+    units[n++] = U16_LEAD(c);
+    units[n++] = U16_TRAIL(c);
+  }
+  if (codePage == CP_UTF8) return int32_t(EncodeUtf8(units, n, out));
+  std::string encoded;
+  bool sawError = false;
+  EncodeWithIcu(codePage, units, n, encoded, nullptr, 0, true, &sawError);
+  if (sawError || encoded.empty() || encoded.size() > 4) return 0;
+  std::memcpy(out, encoded.data(), encoded.size());
+  return int32_t(encoded.size());
+}
+
+// ---- settings ----------------------------------------------------------------
+
 uint32_t ActiveCodePage() noexcept { return gActiveCodePage.load(std::memory_order_relaxed); }
+
 bool SetActiveCodePage(uint32_t codePage) noexcept {
-  if (!IsCodePageSupported(codePage)) return false;
-  gActiveCodePage.store(codePage);
+  if (!InfoOf(codePage)) return false;
+  gActiveCodePage.store(codePage, std::memory_order_relaxed);
   return true;
 }
-uint32_t OemCodePage() noexcept { return 437; }
+
+uint32_t OemCodePage() noexcept {
+  uint32_t cp = DefaultOemCodePageOfLCID(UserDefaultLCID());
+  return InfoOf(cp) ? cp : 437;
+}
+
 uint32_t UserDefaultLCID() noexcept { return gUserLCID.load(std::memory_order_relaxed); }
+
 void SetUserDefaultLCID(uint32_t lcid) noexcept {
   if (lcid == 0 || lcid == 0x0400 || lcid == 0x0800 || lcid == 0x0C00) return;
-  gUserLCID.store(lcid);
+  gUserLCID.store(lcid, std::memory_order_relaxed);
 }
-bool IsCodePageSupported(uint32_t codePage) noexcept { return codePage == 1252; }
-uint32_t ResolvedCodePage(uint32_t codePage) noexcept {
-  return IsCodePageSupported(codePage) ? codePage : ActiveCodePage();
-}
-bool IsSingleByteCodePage(uint32_t) noexcept { return true; }
-int MaxBytesPerChar(uint32_t) noexcept { return 1; }
-const char* ConverterNameOfCodePage(uint32_t) noexcept { return "windows-1252"; }
-const char16_t* DecodeTableOfCodePage(uint32_t) noexcept { return Latin1().data(); }
 
-void AppendDecoded(uint32_t, const char* bytes, size_t count, std::u16string& out) {
-  for (size_t i = 0; i < count; ++i) out.push_back(char16_t(static_cast<unsigned char>(bytes[i])));
+// ---- facts -------------------------------------------------------------------
+
+bool IsCodePageSupported(uint32_t codePage) noexcept { return InfoOf(codePage) != nullptr; }
+
+uint32_t ResolvedCodePage(uint32_t codePage) noexcept {
+  if (codePage == CP_OEMCP) return OemCodePage();
+  if (codePage == CP_ACP || codePage == CP_THREAD_ACP || !InfoOf(codePage)) return ActiveCodePage();
+  return codePage;
 }
+
+bool IsSingleByteCodePage(uint32_t codePage) noexcept {
+  return InfoOf(ResolvedCodePage(codePage))->maxBytes == 1;
+}
+
+int MaxBytesPerChar(uint32_t codePage) noexcept { return InfoOf(ResolvedCodePage(codePage))->maxBytes; }
+
+const char* ConverterNameOfCodePage(uint32_t codePage) noexcept {
+  return InfoOf(ResolvedCodePage(codePage))->converter;
+}
+
+const char16_t* DecodeTableOfCodePage(uint32_t codePage) noexcept {
+  const TSingleByteTables* tables = SingleByteTables(ResolvedCodePage(codePage));
+  return tables ? tables->decode.data() : nullptr;
+}
+
+// ---- conversions ---------------------------------------------------------------
+
+void AppendDecoded(uint32_t codePage, const char* bytes, size_t count, std::u16string& out) {
+  if (!bytes) return;
+  DecodeAppend(codePage, bytes, count, out, false);
+}
+
 std::u16string Decoded(uint32_t codePage, std::string_view bytes) {
   std::u16string out;
-  AppendDecoded(codePage, bytes.data(), bytes.size(), out);
+  DecodeAppend(codePage, bytes.data(), bytes.size(), out, false);
   return out;
-}
-std::u16string DecodedUTF8(std::string_view bytes) { return Decoded(CP_UTF8, bytes); }
-void AppendEncoded(uint32_t, const char16_t* text, size_t count, std::string& out, bool* usedDefaultChar) {
-  if (usedDefaultChar) *usedDefaultChar = false;
-  for (size_t i = 0; i < count; ++i) out.push_back(text[i] < 256 ? char(text[i]) : '?');
-}
-std::string Encoded(uint32_t codePage, std::u16string_view text) {
-  std::string out;
-  AppendEncoded(codePage, text.data(), text.size(), out);
-  return out;
-}
-std::string EncodedUTF8(std::u16string_view text) { return Encoded(CP_UTF8, text); }
-int32_t MultiByteToWideChar(uint32_t, uint32_t, const char*, int32_t, char16_t*, int32_t) { return 0; }
-int32_t WideCharToMultiByte(uint32_t, uint32_t, const char16_t*, int32_t, char*, int32_t, const char*, bool*) {
-  return 0;
 }
 
-UChar32 DecodeOneChar(uint32_t, const char* text, size_t, int32_t* length) {
-  *length = 1;
-  return static_cast<unsigned char>(text[0]);
+std::u16string DecodedUTF8(std::string_view bytes) { return Decoded(CP_UTF8, bytes); }
+
+void AppendEncoded(uint32_t codePage, const char16_t* text, size_t count, std::string& out,
+                   bool* usedDefaultChar) {
+  bool clean = !text || EncodeAppend(codePage, text, count, out, nullptr, false);
+  if (usedDefaultChar) *usedDefaultChar = !clean;
 }
-int32_t EncodeOneChar(uint32_t, UChar32 c, char* out) {
-  if (c > 255) return 0;
-  out[0] = char(c);
-  return 1;
+
+std::string Encoded(uint32_t codePage, std::u16string_view text) {
+  std::string out;
+  EncodeAppend(codePage, text.data(), text.size(), out, nullptr, false);
+  return out;
+}
+
+std::string EncodedUTF8(std::u16string_view text) { return Encoded(CP_UTF8, text); }
+
+int32_t MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, int32_t count, char16_t* out,
+                            int32_t capacity) {
+  if (!bytes || count < -1 || count == 0 || capacity < 0) return 0;
+  if ((flags & MB_PRECOMPOSED) && (flags & MB_COMPOSITE)) return 0;
+  size_t n = count == -1 ? std::strlen(bytes) + 1 : size_t(count);
+  std::u16string decoded;
+  if (!DecodeAppend(codePage, bytes, n, decoded, (flags & MB_ERR_INVALID_CHARS) != 0) &&
+      (flags & MB_ERR_INVALID_CHARS))
+    return 0;
+  if (decoded.size() > 0x7FFFFFFF) return 0;
+  if (capacity == 0) return int32_t(decoded.size());
+  if (!out || size_t(capacity) < decoded.size()) return 0;
+  std::memcpy(out, decoded.data(), decoded.size() * sizeof(char16_t));
+  return int32_t(decoded.size());
+}
+
+int32_t WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int32_t count, char* out,
+                            int32_t capacity, const char* defaultChar, bool* usedDefaultChar) {
+  if (usedDefaultChar) *usedDefaultChar = false;
+  if (!text || count < -1 || count == 0 || capacity < 0) return 0;
+  size_t n = count == -1 ? std::char_traits<char16_t>::length(text) + 1 : size_t(count);
+  std::u16string composed;
+  if (flags & WC_COMPOSITECHECK) {
+    composed = Precomposed(std::u16string_view(text, n));
+    text = composed.data();
+    n = composed.size();
+  }
+  std::string encoded;
+  bool clean = EncodeAppend(codePage, text, n, encoded, defaultChar, false);
+  if (usedDefaultChar) *usedDefaultChar = !clean;
+  if (encoded.size() > 0x7FFFFFFF) return 0;
+  if (capacity == 0) return int32_t(encoded.size());
+  if (!out || size_t(capacity) < encoded.size()) return 0;
+  std::memcpy(out, encoded.data(), encoded.size());
+  return int32_t(encoded.size());
 }
 
 }  // namespace qn::platform

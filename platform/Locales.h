@@ -30,13 +30,9 @@ inline constexpr uint32_t LOCALE_CUSTOM_DEFAULT = 0x0C00;
 // Locale data items (GetLocaleInfo numbering).
 inline constexpr uint32_t LOCALE_ILANGUAGE = 0x0001;            // LCID as 4 hex digits
 inline constexpr uint32_t LOCALE_SLANGUAGE = 0x0002;            // language (country), English UI
-inline constexpr uint32_t LOCALE_SABBREVLANGNAME = 0x0003;      // three-letter abbreviation
 inline constexpr uint32_t LOCALE_SNATIVELANGNAME = 0x0004;      // language in itself
-inline constexpr uint32_t LOCALE_ICOUNTRY = 0x0005;             // country calling code
 inline constexpr uint32_t LOCALE_SCOUNTRY = 0x0006;             // country, English UI
 inline constexpr uint32_t LOCALE_SNATIVECTRYNAME = 0x0008;      // country in the language
-inline constexpr uint32_t LOCALE_IDEFAULTLANGUAGE = 0x0009;
-inline constexpr uint32_t LOCALE_IDEFAULTCOUNTRY = 0x000A;
 inline constexpr uint32_t LOCALE_IDEFAULTCODEPAGE = 0x000B;     // default OEM code page
 inline constexpr uint32_t LOCALE_SLIST = 0x000C;                // list separator
 inline constexpr uint32_t LOCALE_IMEASURE = 0x000D;             // "0" metric, "1" U.S.
@@ -112,7 +108,12 @@ QN_API uint32_t LCIDToCodePage(uint32_t lcid) noexcept;
 // answer. Names come in English (LOCALE_SLANGUAGE "German (Germany)",
 // LOCALE_SENGLANGUAGE "German", LOCALE_SENGCOUNTRY "Germany") or in the
 // locale's own language (LOCALE_SNATIVELANGNAME "Deutsch"); numbers as decimal
-// text (LOCALE_IDEFAULTANSICODEPAGE "1252", LOCALE_IMEASURE "0" or "1").
+// text (LOCALE_IDEFAULTANSICODEPAGE "1252", "0" for a language without an
+// ANSI code page; LOCALE_IDEFAULTCODEPAGE "850", "1" for one without an OEM
+// code page; LOCALE_IMEASURE "0" metric or "1" U.S.). Date patterns come in
+// the platform's notation ("M/d/yyyy", "dddd, MMMM d, yyyy"); short dates
+// with four-digit years. Day names run from Monday (LOCALE_SDAYNAME1) to
+// Sunday.
 QN_API std::u16string GetLocaleInfo(uint32_t lcid, uint32_t item);
 // True when the locale measures in the U.S. system (LOCALE_IMEASURE "1").
 QN_API bool UsesUSMeasurement(uint32_t lcid);
@@ -137,8 +138,7 @@ QN_API int CompareText(std::u16string_view a, std::u16string_view b);
 // ---- normalisation ---------------------------------------------------------
 
 // Canonical composition (NFC): decomposed sequences replaced by precomposed
-// characters ("e" U+0301 -> "é"). Ill-formed UTF-16 (lone surrogates) comes
-// back unchanged.
+// characters ("e" U+0301 -> "é"). Lone surrogates pass through unchanged.
 QN_API std::u16string Precomposed(std::u16string_view text);
 // True when the text is already in NFC (a quick check; no allocation for the
 // common case).
