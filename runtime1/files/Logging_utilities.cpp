@@ -88,10 +88,13 @@ bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text) {
   if (!ToPath(fileName, path)) return false;
 
   bool created = true;
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0 && errno == EEXIST) {
     created = false;
-    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Read access serves only to put a replaced odd byte back on failure; a
+    // file that may only be written is still appended to.
+    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   }
   if (fd < 0) return false;
 
@@ -212,7 +215,14 @@ void AddToLogFile(std::u16string_view text, bool endLine) {
 void StartNewLogSection() {
   if (!keeping_log) return;
   AddToLogFile(u"**********");
-  AddToLogFile(u"LOG STARTED at " + platform::DateTimeToStr(platform::Now()));
+  // The log never raises: a time that cannot be formatted leaves the line out.
+  std::u16string started;
+  try {
+    started = u"LOG STARTED at " + platform::DateTimeToStr(platform::Now());
+  } catch (...) {
+    return;
+  }
+  AddToLogFile(started);
 }
 
 void ClearLogFile() {

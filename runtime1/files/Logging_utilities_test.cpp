@@ -1,0 +1,257 @@
+#include "runtime1/files/Logging_utilities.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/CodePages.h"
+#include "platform/DateTime.h"
+#include "runtime1/definitions/My_types_mini.h"
+
+namespace qn {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The log bytes of a text: UTF-16 little-endian.
+std::string LE(std::u16string_view text) {
+  std::string bytes;
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+const std::string kMark("\xFF\xFE", 2);
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::u16string Wide(const fs::path& path) { return platform::DecodedUTF8(path.string()); }
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fDir = fs::temp_directory_path() /
+           ("qn_log_test_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(fDir);
+    fs::create_directories(fDir);
+    fLog = fDir / "tool.log";
+    fSavedTool = current_tool_var;
+    current_tool_var = tt_tallier;
+    SetLogFilename(Wide(fLog));
+    keeping_log = true;
+  }
+  void TearDown() override {
+    keeping_log = false;
+    SetLogFilename(u"");
+    current_tool_var = fSavedTool;
+    fs::remove_all(fDir);
+  }
+
+  fs::path fDir;
+  fs::path fLog;
+  tool_type fSavedTool = tt_hub;
+};
+
+TEST_F(LogTest, NothingIsWrittenWhileLoggingIsOffOrWithoutAName) {
+  keeping_log = false;
+  AddToLogFile(u"hidden");
+  StartNewLogSection();
+  EXPECT_FALSE(fs::exists(fLog));
+
+  keeping_log = true;
+  SetLogFilename(u"");
+  AddToLogFile(u"nowhere");
+  EXPECT_FALSE(fs::exists(fLog));
+  EXPECT_TRUE(keeping_log);
+}
+
+TEST_F(LogTest, ANewFileBeginsWithTheMarkThenTagAndText) {
+  AddToLogFile(u"first entry");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"(TAL): first entry\r\n"));
+}
+
+TEST_F(LogTest, EntriesAreAppendedWithoutASecondMark) {
+  AddToLogFile(u"one");
+  AddToLogFile(u"two, no line end", false);
+  current_tool_var = tt_kwicker;
+  AddToLogFile(u"\u00E9t\u00E9 \u4E2D");
+  EXPECT_EQ(ReadBytes(fLog),
+            kMark + LE(u"(TAL): one\r\n(TAL): two, no line end(KCR): \u00E9t\u00E9 \u4E2D\r\n"));
+}
+
+TEST_F(LogTest, AnExistingFileIsAppendedToAsItIs) {
+  // No mark is added to, or required of, a file that already has text.
+  WriteBytes(fLog, LE(u"old"));
+  AddToLogFile(u"new");
+  EXPECT_EQ(ReadBytes(fLog), LE(u"old(TAL): new\r\n"));
+}
+
+TEST_F(LogTest, AnEmptyExistingFileGetsTheMark) {
+  WriteBytes(fLog, "");
+  AddToLogFile(u"x");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"(TAL): x\r\n"));
+}
+
+TEST_F(LogTest, AnOddTrailingByteIsReplacedSoTextStaysAligned) {
+  WriteBytes(fLog, kMark + LE(u"ab") + "Z");
+  AddToLogFile(u"c");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"ab(TAL): c\r\n"));
+}
+
+TEST_F(LogTest, ATaglessToolWritesQuestionMarksDirectlyBeforeTheText) {
+  current_tool_var = tt_no_tool_at_all;
+  AddToLogFile(u"entry");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"(?\?)entry\r\n"));
+}
+
+TEST(LogTags, EveryToolHasItsTag) {
+  const std::u16string_view expected[kToolTypeCount] = {
+      u"(TAL): ", u"(KCR): ", u"(SAL): ", u"(GLS): ", u"(QN7): ", u"(?\?)",    u"(RCD): ", u"(QCG): ",
+      u"(?\?)",    u"(LCP): ", u"(?\?)",    u"(PPG): ", u"(?\?)",    u"(GCN): ", u"(NTW): ", u"(DTK): ",
+      u"(PLG): ", u"(PPK): ", u"(CLA): ", u"(?\?)",    u"(LXS): ", u"(?\?)"};
+  for (int tool = 0; tool < kToolTypeCount; ++tool) {
+    EXPECT_EQ(LogTagOfTool(static_cast<tool_type>(tool)), expected[tool]) << "tool " << tool;
+  }
+}
+
+TEST_F(LogTest, AFileThatCannotBeOpenedSwitchesLoggingOffForGood) {
+  const fs::path missingFolder = fDir / "missing" / "tool.log";
+  SetLogFilename(Wide(missingFolder));
+  AddToLogFile(u"lost");
+  EXPECT_FALSE(keeping_log);
+  EXPECT_FALSE(fs::exists(missingFolder));
+
+  // The folder appears, but entries stay dropped until logging is switched on.
+  fs::create_directories(missingFolder.parent_path());
+  AddToLogFile(u"still lost");
+  EXPECT_FALSE(fs::exists(missingFolder));
+
+  keeping_log = true;
+  AddToLogFile(u"back");
+  EXPECT_EQ(ReadBytes(missingFolder), kMark + LE(u"(TAL): back\r\n"));
+}
+
+TEST_F(LogTest, AFolderInPlaceOfTheFileSwitchesLoggingOff) {
+  fs::create_directories(fLog);
+  AddToLogFile(u"x");
+  EXPECT_FALSE(keeping_log);
+  EXPECT_TRUE(fs::is_directory(fLog));
+}
+
+// A write that fails part way (here: the file size limit is reached) must
+// leave the file exactly as it was.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &fOld);
+    rlimit limit = fOld;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &fOld);
+    std::signal(SIGXFSZ, fOldHandler);
+  }
+
+ private:
+  rlimit fOld{};
+  void (*fOldHandler)(int) = nullptr;
+};
+
+TEST_F(LogTest, AFailedWriteLeavesTheFileAsItWasAndSwitchesLoggingOff) {
+  AddToLogFile(u"kept");
+  const std::string before = ReadBytes(fLog);
+  {
+    const FileSizeLimit limit(before.size() + 6);
+    AddToLogFile(u"this entry is far longer than the six bytes still allowed");
+  }
+  EXPECT_FALSE(keeping_log);
+  EXPECT_EQ(ReadBytes(fLog), before);
+}
+
+TEST_F(LogTest, AFailedWriteOverAnOddByteRestoresIt) {
+  const std::string before = kMark + LE(u"ab") + "Z";
+  WriteBytes(fLog, before);
+  {
+    const FileSizeLimit limit(before.size() + 4);
+    AddToLogFile(u"longer than four bytes");
+  }
+  EXPECT_FALSE(keeping_log);
+  EXPECT_EQ(ReadBytes(fLog), before);
+}
+
+TEST_F(LogTest, AFailedFirstWriteLeavesNoFile) {
+  {
+    const FileSizeLimit limit(3);
+    AddToLogFile(u"too long for three bytes");
+  }
+  EXPECT_FALSE(keeping_log);
+  EXPECT_FALSE(fs::exists(fLog));
+}
+
+// The section's second line carries the time of writing in the user's
+// formats; it must be one of the two times read around the call.
+void ExpectSectionAt(const std::string& bytes, const std::string& prefix, platform::TDateTime before,
+                     platform::TDateTime after) {
+  const std::string head = prefix + LE(u"(TAL): **********\r\n(TAL): LOG STARTED at ");
+  ASSERT_GE(bytes.size(), head.size());
+  EXPECT_EQ(bytes.substr(0, head.size()), head);
+  const std::string rest = bytes.substr(head.size());
+  const bool matches = rest == LE(platform::DateTimeToStr(before) + u"\r\n") ||
+                       rest == LE(platform::DateTimeToStr(after) + u"\r\n");
+  EXPECT_TRUE(matches);
+}
+
+TEST_F(LogTest, ANewSectionIsAsterisksThenTheStartTime) {
+  const platform::TDateTime before = platform::Now();
+  StartNewLogSection();
+  const platform::TDateTime after = platform::Now();
+  ExpectSectionAt(ReadBytes(fLog), kMark, before, after);
+}
+
+TEST_F(LogTest, ClearingAMissingFileDoesNothing) {
+  ClearLogFile();
+  EXPECT_FALSE(fs::exists(fLog));
+}
+
+TEST_F(LogTest, ClearingAnExistingFileLeavesOneSectionStart) {
+  AddToLogFile(u"old entry one");
+  AddToLogFile(u"old entry two");
+  const platform::TDateTime before = platform::Now();
+  ClearLogFile();
+  const platform::TDateTime after = platform::Now();
+  ExpectSectionAt(ReadBytes(fLog), kMark, before, after);
+}
+
+TEST_F(LogTest, ClearingWithLoggingOffDeletesTheFile) {
+  AddToLogFile(u"old");
+  keeping_log = false;
+  ClearLogFile();
+  EXPECT_FALSE(fs::exists(fLog));
+}
+
+TEST_F(LogTest, TheFileNameIsKeptAsGiven) {
+  SetLogFilename(u"/some/where/\u00E9.log");
+  EXPECT_EQ(GetLogFilename(), u"/some/where/\u00E9.log");
+}
+
+}  // namespace
+}  // namespace qn
