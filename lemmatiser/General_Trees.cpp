@@ -231,7 +231,7 @@ int32_t TGeneral_Tree::BuildPtrArray(TFilterItOut FilterOutCriterion,
   WalkInOrder([this](anything_ptr node) {
     anything_ptr hooked = node;
     if (fFilterItOut.Assigned() && fFilterItOut(hooked)) return;
-    if (IsASeed(node->this_)) return;
+    if (IsASeedItem(node->this_)) return;
     if (static_cast<size_t>(built_len) < fBuiltPtrArray.size()) {
       fBuiltPtrArray[static_cast<size_t>(built_len)] = node->this_;
       ++built_len;

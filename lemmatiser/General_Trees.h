@@ -125,6 +125,9 @@ class QN_API TGeneral_Tree {
   virtual void Do_In_Order(anything_ptr& item);     // nothing
   virtual void Do_Deleting(anything_ptr& item);     // nothing
   virtual void Seed_Tree();                         // nothing
+  // Whether a node's item is a seed, for BuildPtrArray: IsASeed of the item.
+  // Owners whose IsASeed looks at a part of the item (its text) override this.
+  virtual bool IsASeedItem(void* item) { return IsASeed(item); }
 
   // An inert hook for owners that want one.
   void Do_Nowt(anything_ptr& item);
