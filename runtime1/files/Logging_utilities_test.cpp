@@ -1,10 +1,13 @@
 #include "runtime1/files/Logging_utilities.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -251,6 +254,42 @@ TEST_F(LogTest, ClearingWithLoggingOffDeletesTheFile) {
 TEST_F(LogTest, TheFileNameIsKeptAsGiven) {
   SetLogFilename(u"/some/where/\u00E9.log");
   EXPECT_EQ(GetLogFilename(), u"/some/where/\u00E9.log");
+}
+
+// The runtime package writes its leaving entries when it is unloaded with
+// logging on: "quit wingenok, " without a line end, then "quit myKpSmall".
+// The package is loaded in a child process that then ends normally, which
+// unloads it whether or not the loader would let dlclose do so.
+TEST_F(LogTest, UnloadingThePackageWritesItsLeavingEntries) {
+  const fs::path packLog = fDir / "pack.log";
+  keeping_log = false;  // this program's own log stays quiet in the child
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    void* pack = ::dlopen(QN_PACK1_SO, RTLD_NOW | RTLD_LOCAL);
+    auto* packKeepingLog = pack ? static_cast<bool*>(::dlsym(pack, "_ZN2qn11keeping_logE")) : nullptr;
+    auto* packSetLogFilename = pack ? reinterpret_cast<void (*)(std::u16string_view)>(::dlsym(
+                                          pack, "_ZN2qn14SetLogFilenameESt17basic_string_viewIDsSt11char_traitsIDsEE"))
+                                    : nullptr;
+    // The package's own state, not this program's.
+    if (packKeepingLog == nullptr || packSetLogFilename == nullptr || packKeepingLog == &keeping_log) ::_exit(2);
+    packSetLogFilename(Wide(packLog));
+    *packKeepingLog = true;
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  // Other modules of the package may write leaving entries of their own.
+  const std::string bytes = ReadBytes(packLog);
+  EXPECT_EQ(bytes.substr(0, 2), kMark);
+  const size_t wingenok = bytes.find(LE(u"(QN7): quit wingenok, (QN7): "));
+  const size_t mykpsmall = bytes.find(LE(u"(QN7): quit myKpSmall\r\n"));
+  ASSERT_NE(wingenok, std::string::npos);
+  ASSERT_NE(mykpsmall, std::string::npos);
+  EXPECT_LT(wingenok, mykpsmall);
+  EXPECT_EQ((bytes.size() - wingenok) % 2, 0u);
 }
 
 }  // namespace
