@@ -1,72 +1,683 @@
 #include "platform/StringList.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/Format.h"
+#include "platform/Locales.h"
 #include "platform/Streams.h"
 
-// Interim bodies: the header is final; the implementation follows.
 namespace qn::platform {
 
+// ---------------------------------------------------------------------------
+// Text bytes
+// ---------------------------------------------------------------------------
+
 namespace {
-[[noreturn]] void Pending() { throw Exception(std::string("string list: not built yet")); }
+
+bool StartsWith(std::span<const uint8_t> bytes, std::initializer_list<uint8_t> mark) {
+  if (bytes.size() < mark.size()) return false;
+  return std::equal(mark.begin(), mark.end(), bytes.begin());
+}
+
+std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  const uint8_t* p = bytes.data();
+  if (bigEndian) {
+    for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>((p[0] << 8) | p[1]);
+  } else {
+    for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>(p[0] | (p[1] << 8));
+  }
+  return text;
+}
+
+std::string_view AsChars(std::span<const uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 }  // namespace
 
-std::u16string DecodeTextBytes(std::span<const uint8_t>, TTextEncoding*) { Pending(); }
-std::u16string DecodeTextBytesAs(std::span<const uint8_t>, TTextEncoding) { Pending(); }
-std::vector<uint8_t> EncodeTextBytes(std::u16string_view, TTextEncoding, bool) { Pending(); }
+std::u16string DecodeTextBytes(std::span<const uint8_t> bytes, TTextEncoding* detected) {
+  TTextEncoding encoding = kEncodingDefault;
+  if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) {
+    encoding = kEncodingUTF8;
+  } else if (StartsWith(bytes, {0xFF, 0xFE})) {
+    encoding = kEncodingUTF16LE;
+  } else if (StartsWith(bytes, {0xFE, 0xFF})) {
+    encoding = kEncodingUTF16BE;
+  }
+  if (detected != nullptr) *detected = encoding;
+  return DecodeTextBytesAs(bytes, encoding);
+}
+
+std::u16string DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding) {
+  switch (encoding) {
+    case kEncodingUTF8:
+      if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) bytes = bytes.subspan(3);
+      return DecodedUTF8(AsChars(bytes));
+    case kEncodingUTF16LE:
+      if (StartsWith(bytes, {0xFF, 0xFE})) bytes = bytes.subspan(2);
+      return DecodeUtf16(bytes, false);
+    case kEncodingUTF16BE:
+      if (StartsWith(bytes, {0xFE, 0xFF})) bytes = bytes.subspan(2);
+      return DecodeUtf16(bytes, true);
+    default:
+      return Decoded(encoding == kEncodingDefault ? CP_ACP : encoding, AsChars(bytes));
+  }
+}
+
+std::vector<uint8_t> EncodeTextBytes(std::u16string_view text, TTextEncoding encoding,
+                                     bool writeBOM) {
+  std::vector<uint8_t> bytes;
+  switch (encoding) {
+    case kEncodingUTF8: {
+      const std::string utf8 = EncodedUTF8(text);
+      if (writeBOM) bytes = {0xEF, 0xBB, 0xBF};
+      bytes.insert(bytes.end(), utf8.begin(), utf8.end());
+      return bytes;
+    }
+    case kEncodingUTF16LE:
+    case kEncodingUTF16BE: {
+      const bool big = encoding == kEncodingUTF16BE;
+      bytes.reserve(2 * text.size() + 2);
+      if (writeBOM) {
+        bytes.push_back(big ? 0xFE : 0xFF);
+        bytes.push_back(big ? 0xFF : 0xFE);
+      }
+      for (char16_t unit : text) {
+        const uint8_t low = static_cast<uint8_t>(unit & 0xFF);
+        const uint8_t high = static_cast<uint8_t>(unit >> 8);
+        bytes.push_back(big ? high : low);
+        bytes.push_back(big ? low : high);
+      }
+      return bytes;
+    }
+    default: {
+      const std::string encoded = Encoded(encoding == kEncodingDefault ? CP_ACP : encoding, text);
+      bytes.assign(encoded.begin(), encoded.end());
+      return bytes;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TStringList: entries
+// ---------------------------------------------------------------------------
+
+namespace {
+
+[[noreturn]] void RaiseSortedListError() {
+  throw EStringListError(std::string("Operation not allowed on sorted list"));
+}
+
+}  // namespace
 
 TStringList::TStringList() = default;
+
 TStringList::TStringList(bool ownsObjects) : fOwnsObjects(ownsObjects) {}
-TStringList::~TStringList() = default;
-const std::u16string& TStringList::Get(int32_t) const { Pending(); }
-void TStringList::Put(int32_t, std::u16string) { Pending(); }
-TObject* TStringList::GetObject(int32_t) const { Pending(); }
-void TStringList::PutObject(int32_t, TObject*) { Pending(); }
-int32_t TStringList::Add(std::u16string) { Pending(); }
-int32_t TStringList::AddObject(std::u16string, TObject*) { Pending(); }
-void TStringList::AddStrings(const TStringList&) { Pending(); }
-void TStringList::Insert(int32_t, std::u16string) { Pending(); }
-void TStringList::InsertObject(int32_t, std::u16string, TObject*) { Pending(); }
-void TStringList::Delete(int32_t) { Pending(); }
-void TStringList::Clear() { fItems.clear(); }
-void TStringList::Exchange(int32_t, int32_t) { Pending(); }
-void TStringList::Move(int32_t, int32_t) { Pending(); }
-void TStringList::Assign(const TStringList&) { Pending(); }
-void TStringList::SetCapacity(int32_t) { Pending(); }
-bool TStringList::Find(std::u16string_view, int32_t&) const { Pending(); }
-int32_t TStringList::IndexOf(std::u16string_view) const { Pending(); }
-int32_t TStringList::IndexOfObject(const TObject*) const { Pending(); }
-int32_t TStringList::IndexOfName(std::u16string_view) const { Pending(); }
-void TStringList::SetSorted(bool) { Pending(); }
-void TStringList::SetCaseSensitive(bool) { Pending(); }
-void TStringList::SetLocale(uint32_t) { Pending(); }
-void TStringList::Sort() { Pending(); }
-void TStringList::CustomSort(TStringListSortCompare) { Pending(); }
-void TStringList::CustomSort(const std::function<int(int32_t, int32_t)>&) { Pending(); }
-int TStringList::CompareStrings(std::u16string_view, std::u16string_view) const { Pending(); }
-std::u16string TStringList::GetTextStr() const { Pending(); }
-void TStringList::SetTextStr(std::u16string_view) { Pending(); }
-std::u16string TStringList::DelimitedText() const { Pending(); }
-void TStringList::SetDelimitedText(std::u16string_view) { Pending(); }
-std::u16string TStringList::CommaText() const { Pending(); }
-void TStringList::SetCommaText(std::u16string_view) { Pending(); }
-std::u16string TStringList::Names(int32_t) const { Pending(); }
-std::u16string TStringList::ValueFromIndex(int32_t) const { Pending(); }
-void TStringList::SetValueFromIndex(int32_t, std::u16string_view) { Pending(); }
-std::u16string TStringList::Values(std::u16string_view) const { Pending(); }
-void TStringList::SetValue(std::u16string_view, std::u16string_view) { Pending(); }
-void TStringList::LoadFromFile(std::u16string_view) { Pending(); }
-void TStringList::LoadFromFile(std::string_view) { Pending(); }
-void TStringList::LoadFromStream(TStream&) { Pending(); }
-void TStringList::LoadFromFile(std::u16string_view, TTextEncoding) { Pending(); }
-void TStringList::LoadFromStream(TStream&, TTextEncoding) { Pending(); }
-void TStringList::SaveToFile(std::u16string_view) const { Pending(); }
-void TStringList::SaveToFile(std::string_view) const { Pending(); }
-void TStringList::SaveToFile(std::u16string_view, TTextEncoding) const { Pending(); }
-void TStringList::SaveToStream(TStream&) const { Pending(); }
-void TStringList::SaveToStream(TStream&, TTextEncoding) const { Pending(); }
-void TStringList::CheckIndex(int32_t, bool) const { Pending(); }
-void TStringList::InsertItem(int32_t, std::u16string, TObject*) { Pending(); }
-void TStringList::QuickSort(int32_t, int32_t, const std::function<int(int32_t, int32_t)>&) { Pending(); }
+
+TStringList::~TStringList() {
+  if (fOwnsObjects) {
+    for (TItem& item : fItems) DestroyObject(std::exchange(item.fObject, nullptr));
+  }
+}
+
 void TStringList::DestroyObject(TObject* object) noexcept { delete object; }
+
+void TStringList::CheckIndex(int32_t index, bool allowEnd) const {
+  const int32_t limit = allowEnd ? Count() : Count() - 1;
+  if (index < 0 || index > limit) {
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  }
+}
+
+const std::u16string& TStringList::Get(int32_t index) const {
+  CheckIndex(index);
+  return fItems[static_cast<size_t>(index)].fString;
+}
+
+void TStringList::Put(int32_t index, std::u16string s) {
+  if (fSorted) RaiseSortedListError();
+  CheckIndex(index);
+  fItems[static_cast<size_t>(index)].fString = std::move(s);
+}
+
+TObject* TStringList::GetObject(int32_t index) const {
+  CheckIndex(index);
+  return fItems[static_cast<size_t>(index)].fObject;
+}
+
+void TStringList::PutObject(int32_t index, TObject* object) {
+  CheckIndex(index);
+  fItems[static_cast<size_t>(index)].fObject = object;
+}
+
+int32_t TStringList::Add(std::u16string s) { return AddObject(std::move(s), nullptr); }
+
+int32_t TStringList::AddObject(std::u16string s, TObject* object) {
+  int32_t index = Count();
+  if (fSorted) {
+    if (Find(s, index)) {
+      switch (fDuplicates) {
+        case TDuplicates::dupIgnore: return index;
+        case TDuplicates::dupError:
+          throw EStringListError(std::string("String list does not allow duplicates"));
+        case TDuplicates::dupAccept: break;
+      }
+    }
+  }
+  InsertItem(index, std::move(s), object);
+  return index;
+}
+
+void TStringList::AddStrings(const TStringList& other) {
+  if (&other == this) {
+    // Adding a list to itself: work from a copy of the entries.
+    const std::vector<TItem> copy = other.fItems;
+    for (const TItem& item : copy) AddObject(item.fString, item.fObject);
+    return;
+  }
+  fItems.reserve(fItems.size() + other.fItems.size());
+  for (const TItem& item : other.fItems) AddObject(item.fString, item.fObject);
+}
+
+void TStringList::Insert(int32_t index, std::u16string s) { InsertObject(index, std::move(s), nullptr); }
+
+void TStringList::InsertObject(int32_t index, std::u16string s, TObject* object) {
+  if (fSorted) RaiseSortedListError();
+  CheckIndex(index, true);
+  InsertItem(index, std::move(s), object);
+}
+
+void TStringList::InsertItem(int32_t index, std::u16string s, TObject* object) {
+  if (fItems.size() >= static_cast<size_t>(INT32_MAX)) {
+    throw EListError(std::string("List capacity out of bounds"));
+  }
+  fItems.insert(fItems.begin() + index, TItem{std::move(s), object});
+}
+
+void TStringList::Delete(int32_t index) {
+  CheckIndex(index);
+  TObject* object = fItems[static_cast<size_t>(index)].fObject;
+  fItems.erase(fItems.begin() + index);
+  // Destroyed after it left the list, so that its destructor sees a consistent list.
+  if (fOwnsObjects) DestroyObject(object);
+}
+
+void TStringList::Clear() {
+  std::vector<TItem> old;
+  old.swap(fItems);
+  if (fOwnsObjects) {
+    for (TItem& item : old) DestroyObject(item.fObject);
+  }
+}
+
+void TStringList::Exchange(int32_t index1, int32_t index2) {
+  CheckIndex(index1);
+  CheckIndex(index2);
+  std::swap(fItems[static_cast<size_t>(index1)], fItems[static_cast<size_t>(index2)]);
+}
+
+void TStringList::Move(int32_t curIndex, int32_t newIndex) {
+  if (curIndex == newIndex) return;
+  if (fSorted) RaiseSortedListError();
+  CheckIndex(curIndex);
+  CheckIndex(newIndex);
+  const auto first = fItems.begin();
+  if (curIndex < newIndex) {
+    std::rotate(first + curIndex, first + curIndex + 1, first + newIndex + 1);
+  } else {
+    std::rotate(first + newIndex, first + curIndex, first + curIndex + 1);
+  }
+}
+
+void TStringList::Assign(const TStringList& source) {
+  if (&source == this) return;
+  Clear();
+  fItems = source.fItems;
+  fOwnsObjects = false;  // the objects still belong to source
+  fSorted = source.fSorted;
+  fCaseSensitive = source.fCaseSensitive;
+  fStrictDelimiter = source.fStrictDelimiter;
+  fWriteBOM = source.fWriteBOM;
+  fDuplicates = source.fDuplicates;
+  fLocale = source.fLocale;
+  fEncoding = source.fEncoding;
+  fDelimiter = source.fDelimiter;
+  fQuoteChar = source.fQuoteChar;
+  fNameValueSeparator = source.fNameValueSeparator;
+  fLineBreak = source.fLineBreak;
+}
+
+void TStringList::SetCapacity(int32_t capacity) {
+  if (capacity > 0) fItems.reserve(static_cast<size_t>(capacity));
+}
+
+// ---------------------------------------------------------------------------
+// TStringList: search and order
+// ---------------------------------------------------------------------------
+
+int TStringList::CompareStrings(std::u16string_view s1, std::u16string_view s2) const {
+  return ::qn::platform::CompareStrings(fLocale, fCaseSensitive ? 0 : NORM_IGNORECASE, s1, s2);
+}
+
+bool TStringList::Find(std::u16string_view s, int32_t& index) const {
+  if (!fSorted) {
+    index = IndexOf(s);
+    return index >= 0;
+  }
+  // Lower bound: the first entry not below s, so that among equal entries
+  // (duplicates accepted) the first is found.
+  int32_t lo = 0;
+  int32_t hi = Count() - 1;
+  bool found = false;
+  while (lo <= hi) {
+    const int32_t mid = lo + (hi - lo) / 2;
+    const int c = CompareStrings(fItems[static_cast<size_t>(mid)].fString, s);
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      if (c == 0) found = true;
+      hi = mid - 1;
+    }
+  }
+  index = lo;
+  return found;
+}
+
+int32_t TStringList::IndexOf(std::u16string_view s) const {
+  if (fSorted) {
+    int32_t index;
+    return Find(s, index) ? index : -1;
+  }
+  for (int32_t i = 0; i < Count(); ++i) {
+    if (CompareStrings(fItems[static_cast<size_t>(i)].fString, s) == 0) return i;
+  }
+  return -1;
+}
+
+int32_t TStringList::IndexOfObject(const TObject* object) const {
+  for (int32_t i = 0; i < Count(); ++i) {
+    if (fItems[static_cast<size_t>(i)].fObject == object) return i;
+  }
+  return -1;
+}
+
+int32_t TStringList::IndexOfName(std::u16string_view name) const {
+  for (int32_t i = 0; i < Count(); ++i) {
+    const std::u16string& s = fItems[static_cast<size_t>(i)].fString;
+    const size_t separator = s.find(fNameValueSeparator);
+    if (separator != std::u16string::npos &&
+        CompareStrings(std::u16string_view(s).substr(0, separator), name) == 0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+void TStringList::SetSorted(bool sorted) {
+  if (sorted == fSorted) return;
+  if (sorted) Sort();
+  fSorted = sorted;
+}
+
+void TStringList::SetCaseSensitive(bool caseSensitive) {
+  if (caseSensitive == fCaseSensitive) return;
+  fCaseSensitive = caseSensitive;
+  if (fSorted) Sort();
+}
+
+void TStringList::SetLocale(uint32_t lcid) {
+  if (lcid == fLocale) return;
+  fLocale = lcid;
+  if (fSorted) Sort();
+}
+
+void TStringList::Sort() {
+  // Sorting the entries directly (not through indexes) lets the library sort
+  // move strings without copying them; equal entries keep their order.
+  std::stable_sort(fItems.begin(), fItems.end(), [this](const TItem& a, const TItem& b) {
+    return CompareStrings(a.fString, b.fString) < 0;
+  });
+}
+
+void TStringList::CustomSort(TStringListSortCompare compare) {
+  if (compare == nullptr) return;
+  CustomSort([this, compare](int32_t i, int32_t j) { return compare(*this, i, j); });
+}
+
+void TStringList::CustomSort(const std::function<int(int32_t, int32_t)>& compare) {
+  if (Count() > 1) QuickSort(0, Count() - 1, compare);
+}
+
+// The comparison sees entries by index, so the sort must move entries in the
+// list itself: a quicksort that partitions around the entry in the middle of
+// the range (followed as it is exchanged), recursing into the smaller part and
+// looping over the larger, so that the call depth stays logarithmic.
+void TStringList::QuickSort(int32_t lo, int32_t hi,
+                            const std::function<int(int32_t, int32_t)>& compare) {
+  while (lo < hi) {
+    int32_t i = lo;
+    int32_t j = hi;
+    int32_t pivot = lo + (hi - lo) / 2;
+    do {
+      while (i < hi && compare(i, pivot) < 0) ++i;
+      while (j > lo && compare(j, pivot) > 0) --j;
+      if (i <= j) {
+        if (i != j) {
+          std::swap(fItems[static_cast<size_t>(i)], fItems[static_cast<size_t>(j)]);
+          if (pivot == i) {
+            pivot = j;
+          } else if (pivot == j) {
+            pivot = i;
+          }
+        }
+        ++i;
+        --j;
+      }
+    } while (i <= j);
+    if (j - lo < hi - i) {
+      if (lo < j) QuickSort(lo, j, compare);
+      lo = i;
+    } else {
+      if (i < hi) QuickSort(i, hi, compare);
+      hi = j;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TStringList: text
+// ---------------------------------------------------------------------------
+
+std::u16string TStringList::GetTextStr() const {
+  size_t length = 0;
+  for (const TItem& item : fItems) length += item.fString.size() + fLineBreak.size();
+  std::u16string text;
+  text.reserve(length);
+  for (const TItem& item : fItems) {
+    text += item.fString;
+    text += fLineBreak;
+  }
+  return text;
+}
+
+void TStringList::SetTextStr(std::u16string_view text) {
+  Clear();
+  if (text.empty()) return;
+  if (fLineBreak != u"\r\n" && !fLineBreak.empty()) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find(fLineBreak, start);
+      if (end == std::u16string_view::npos) end = text.size();
+      Add(std::u16string(text.substr(start, end - start)));
+      start = end + fLineBreak.size();
+    }
+    return;
+  }
+  // Lines end at CR LF, LF or CR.
+  size_t start = 0;
+  const size_t size = text.size();
+  while (start < size) {
+    size_t end = start;
+    while (end < size && text[end] != u'\r' && text[end] != u'\n') ++end;
+    Add(std::u16string(text.substr(start, end - start)));
+    if (end < size) {
+      if (text[end] == u'\r' && end + 1 < size && text[end + 1] == u'\n') ++end;
+      ++end;
+    }
+    start = end;
+  }
+}
+
+namespace {
+
+std::u16string Quoted(std::u16string_view s, char16_t quote) {
+  std::u16string out;
+  out.reserve(s.size() + 2);
+  out += quote;
+  for (char16_t c : s) {
+    if (c == quote) out += quote;
+    out += c;
+  }
+  out += quote;
+  return out;
+}
+
+// Reads a quoted entry starting at text[pos] (the opening quote): doubled
+// quotes stand for one; the entry ends at the closing quote or the end of the
+// text. pos is left after the closing quote.
+std::u16string ExtractQuoted(std::u16string_view text, size_t& pos, char16_t quote) {
+  std::u16string out;
+  ++pos;
+  while (pos < text.size()) {
+    if (text[pos] == quote) {
+      if (pos + 1 < text.size() && text[pos + 1] == quote) {
+        out += quote;
+        pos += 2;
+        continue;
+      }
+      ++pos;
+      return out;
+    }
+    out += text[pos++];
+  }
+  return out;
+}
+
+bool IsBlank(char16_t c) { return c >= 1 && c <= u' '; }
+
+}  // namespace
+
+std::u16string TStringList::DelimitedText() const {
+  std::u16string text;
+  for (size_t i = 0; i < fItems.size(); ++i) {
+    const std::u16string& s = fItems[i].fString;
+    bool quote;
+    if (fStrictDelimiter) {
+      quote = s.find(fQuoteChar) != std::u16string::npos || s.find(fDelimiter) != std::u16string::npos ||
+              s.find(u'\0') != std::u16string::npos ||
+              (!s.empty() && (s.front() <= u' ' || s.back() <= u' '));
+    } else {
+      quote = s.empty() || std::any_of(s.begin(), s.end(), [this](char16_t c) {
+                return c <= u' ' || c == fQuoteChar || c == fDelimiter;
+              });
+    }
+    if (i > 0) text += fDelimiter;
+    if (quote) {
+      text += Quoted(s, fQuoteChar);
+    } else {
+      text += s;
+    }
+  }
+  return text;
+}
+
+void TStringList::SetDelimitedText(std::u16string_view text) {
+  Clear();
+  size_t pos = 0;
+  const size_t size = text.size();
+  if (fStrictDelimiter) {
+    if (size == 0) return;
+    for (;;) {
+      std::u16string entry;
+      if (pos < size && text[pos] == fQuoteChar) entry = ExtractQuoted(text, pos, fQuoteChar);
+      while (pos < size && text[pos] != fDelimiter) entry += text[pos++];
+      Add(std::move(entry));
+      if (pos >= size) return;
+      ++pos;  // the delimiter; a final one stands before an empty entry
+    }
+  }
+  while (pos < size && IsBlank(text[pos])) ++pos;
+  while (pos < size) {
+    std::u16string entry;
+    if (text[pos] == fQuoteChar) {
+      entry = ExtractQuoted(text, pos, fQuoteChar);
+    } else {
+      const size_t start = pos;
+      while (pos < size && text[pos] > u' ' && text[pos] != fDelimiter) ++pos;
+      entry.assign(text.substr(start, pos - start));
+    }
+    Add(std::move(entry));
+    while (pos < size && IsBlank(text[pos])) ++pos;
+    if (pos < size && text[pos] == fDelimiter) {
+      ++pos;
+      while (pos < size && IsBlank(text[pos])) ++pos;
+      if (pos >= size) Add(std::u16string());  // a final delimiter ends an empty entry
+    } else if (pos < size && text[pos] == u'\0') {
+      ++pos;  // a NUL separates like a blank
+    }
+  }
+}
+
+std::u16string TStringList::CommaText() const {
+  TStringList& self = const_cast<TStringList&>(*this);
+  const char16_t delimiter = fDelimiter;
+  const char16_t quote = fQuoteChar;
+  self.fDelimiter = u',';
+  self.fQuoteChar = u'"';
+  std::u16string text = DelimitedText();
+  self.fDelimiter = delimiter;
+  self.fQuoteChar = quote;
+  return text;
+}
+
+void TStringList::SetCommaText(std::u16string_view text) {
+  const char16_t delimiter = fDelimiter;
+  const char16_t quote = fQuoteChar;
+  fDelimiter = u',';
+  fQuoteChar = u'"';
+  try {
+    SetDelimitedText(text);
+  } catch (...) {
+    fDelimiter = delimiter;
+    fQuoteChar = quote;
+    throw;
+  }
+  fDelimiter = delimiter;
+  fQuoteChar = quote;
+}
+
+// ---------------------------------------------------------------------------
+// TStringList: name=value
+// ---------------------------------------------------------------------------
+
+std::u16string TStringList::Names(int32_t index) const {
+  const std::u16string& s = Get(index);
+  const size_t separator = s.find(fNameValueSeparator);
+  return separator == std::u16string::npos ? std::u16string() : s.substr(0, separator);
+}
+
+std::u16string TStringList::ValueFromIndex(int32_t index) const {
+  const std::u16string& s = Get(index);
+  const size_t separator = s.find(fNameValueSeparator);
+  return separator == std::u16string::npos ? std::u16string() : s.substr(separator + 1);
+}
+
+void TStringList::SetValueFromIndex(int32_t index, std::u16string_view value) {
+  const std::u16string& s = Get(index);
+  const size_t separator = s.find(fNameValueSeparator);
+  std::u16string line = separator == std::u16string::npos ? s : s.substr(0, separator);
+  line += fNameValueSeparator;
+  line += value;
+  if (fSorted) {
+    TObject* object = GetObject(index);
+    fItems.erase(fItems.begin() + index);  // the object moves to the new line
+    AddObject(std::move(line), object);
+  } else {
+    Put(index, std::move(line));
+  }
+}
+
+std::u16string TStringList::Values(std::u16string_view name) const {
+  const int32_t index = IndexOfName(name);
+  return index >= 0 ? ValueFromIndex(index) : std::u16string();
+}
+
+void TStringList::SetValue(std::u16string_view name, std::u16string_view value) {
+  const int32_t index = IndexOfName(name);
+  if (value.empty()) {
+    if (index >= 0) Delete(index);
+    return;
+  }
+  if (index >= 0) {
+    SetValueFromIndex(index, value);
+    return;
+  }
+  std::u16string line(name);
+  line += fNameValueSeparator;
+  line += value;
+  Add(std::move(line));
+}
+
+// ---------------------------------------------------------------------------
+// TStringList: files and streams
+// ---------------------------------------------------------------------------
+
+namespace {
+
+std::vector<uint8_t> RestOfStream(TStream& stream) {
+  const int64_t count = stream.Remaining();
+  std::vector<uint8_t> bytes;
+  if (count <= 0) return bytes;
+  if (static_cast<uint64_t>(count) > bytes.max_size()) throw std::bad_alloc();
+  bytes.resize(static_cast<size_t>(count));
+  stream.ReadBuffer(bytes.data(), count);
+  return bytes;
+}
+
+}  // namespace
+
+void TStringList::LoadFromFile(std::u16string_view fileName) {
+  const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+  TTextEncoding encoding;
+  const std::u16string text = DecodeTextBytes(bytes, &encoding);
+  SetTextStr(text);
+  fEncoding = encoding;
+}
+
+void TStringList::LoadFromFile(std::string_view fileNameUtf8) {
+  LoadFromFile(std::u16string_view(DecodedUTF8(fileNameUtf8)));
+}
+
+void TStringList::LoadFromStream(TStream& stream) {
+  const std::vector<uint8_t> bytes = RestOfStream(stream);
+  TTextEncoding encoding;
+  const std::u16string text = DecodeTextBytes(bytes, &encoding);
+  SetTextStr(text);
+  fEncoding = encoding;
+}
+
+void TStringList::LoadFromFile(std::u16string_view fileName, TTextEncoding encoding) {
+  const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+  SetTextStr(DecodeTextBytesAs(bytes, encoding));
+  fEncoding = encoding;
+}
+
+void TStringList::LoadFromStream(TStream& stream, TTextEncoding encoding) {
+  const std::vector<uint8_t> bytes = RestOfStream(stream);
+  SetTextStr(DecodeTextBytesAs(bytes, encoding));
+  fEncoding = encoding;
+}
+
+void TStringList::SaveToFile(std::u16string_view fileName) const { SaveToFile(fileName, fEncoding); }
+
+void TStringList::SaveToFile(std::string_view fileNameUtf8) const {
+  SaveToFile(std::u16string_view(DecodedUTF8(fileNameUtf8)), fEncoding);
+}
+
+void TStringList::SaveToFile(std::u16string_view fileName, TTextEncoding encoding) const {
+  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fWriteBOM);
+  WriteFileSafely(fileName, bytes);
+}
+
+void TStringList::SaveToStream(TStream& stream) const { SaveToStream(stream, fEncoding); }
+
+void TStringList::SaveToStream(TStream& stream, TTextEncoding encoding) const {
+  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fWriteBOM);
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
 
 }  // namespace qn::platform
