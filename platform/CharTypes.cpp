@@ -17,6 +17,14 @@ namespace qn::platform {
 
 namespace {
 
+// Hexadecimal digits are the ASCII ones and their full-width forms only (not
+// the decimal digits of other scripts).
+bool IsHexDigit(UChar32 c) {
+  auto in = [c](UChar32 lo, UChar32 hi) { return c >= lo && c <= hi; };
+  return in(u'0', u'9') || in(u'A', u'F') || in(u'a', u'f') || in(0xFF10, 0xFF19) || in(0xFF21, 0xFF26) ||
+         in(0xFF41, 0xFF46);
+}
+
 // The flags of one code point, from its Unicode general category and
 // properties. Windows-style C1_PUNCT covers symbols as well as punctuation
 // (like C's ispunct), and format characters count as controls, except the
@@ -75,7 +83,7 @@ uint16_t ClassifyCodePoint(UChar32 c) {
   }
   if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) flags |= C1_SPACE;
   if (c == 0x0009 || category == U_SPACE_SEPARATOR) flags |= C1_BLANK;
-  if (u_isxdigit(c)) flags |= C1_XDIGIT;
+  if (IsHexDigit(c)) flags |= C1_XDIGIT;
   return flags;
 }
 

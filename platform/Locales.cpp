@@ -533,6 +533,10 @@ int CompareStrings(uint32_t lcid, uint32_t flags, std::u16string_view a, std::u1
     if (strippedA.size() != a.size() || strippedB.size() != b.size()) {
       int c = Collate(collator, strippedA, strippedB);
       if (c != 0) return c;
+      // Otherwise equal: fewer hyphens and apostrophes first ("coop" before
+      // "co-op"), then their places decide.
+      size_t extraA = a.size() - strippedA.size(), extraB = b.size() - strippedB.size();
+      if (extraA != extraB) return extraA < extraB ? -1 : 1;
     }
   }
   return Collate(collator, a, b);
