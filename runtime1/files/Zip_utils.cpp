@@ -315,7 +315,7 @@ void TZipForge::LoadEntries() {
     }
     item.Attributes = AttributesOf(opsys, external, item.FileName);
   }
-  std::unordered_map<std::u16string, int32_t> byName;
+  decltype(fIndexByName) byName;
   byName.reserve(entries.size());
   for (int32_t i = 0; i < fEntryCount; ++i) {
     const std::u16string& name = entries[static_cast<size_t>(i)].FileName;
@@ -352,7 +352,7 @@ TZipFileSubProperty TZipForge::GetAZipFileSubProperty(int32_t index) {
 int32_t TZipForge::FindEntry(std::u16string_view name) {
   CheckOpen();
   LoadEntries();
-  const auto found = fIndexByName.find(std::u16string(name));
+  const auto found = fIndexByName.find(name);
   return found == fIndexByName.end() ? -1 : found->second;
 }
 

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -177,7 +178,12 @@ class QN_API TZipForge {
   std::vector<char> fMemoryCopy;   // the bytes of an archive opened from memory
   int32_t fEntryCount = 0;
   std::vector<TZipDirItem> fEntries;  // filled on the first per-entry query
-  std::unordered_map<std::u16string, int32_t> fIndexByName;
+  // Looked up by string view, without building a string per lookup.
+  struct TNameHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view name) const noexcept { return std::hash<std::u16string_view>{}(name); }
+  };
+  std::unordered_map<std::u16string, int32_t, TNameHash, std::equal_to<>> fIndexByName;
   bool fEntriesLoaded = false;
 };
 
