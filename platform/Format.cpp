@@ -105,7 +105,9 @@ std::u16string PatternFromIcu(std::u16string_view icu) {
       i += run;
       continue;
     }
-    out += c;
+    // Recent locale data puts a narrow no-break space before "AM"; the
+    // platform's own formats have an ordinary blank there.
+    out += c == u'\u202F' ? u' ' : c;
     ++i;
   }
   // Blanks left at either end by dropped fields (a time zone, an era).
@@ -141,6 +143,8 @@ std::u16string PatternFromPlatform(std::u16string_view pattern, bool time) {
       out += run >= 2 ? u"nn" : u"n";
     } else if (c == u'H') {
       out += run >= 2 ? u"hh" : u"h";
+    } else if (c == u'\u202F') {
+      out += std::u16string(run, u' ');
     } else {
       out += std::u16string(pattern.substr(i, run));
     }

@@ -23,7 +23,8 @@
 // integer arguments (64-bit integers formatted with n or f and precision 0 keep
 // every digit). Decimal and thousand separators come from the format settings
 // (the user's locale unless given). Rounding is to the nearest decimal of the
-// exact binary value.
+// exact binary value, a value exactly halfway rounding away from zero (0.125
+// with two decimals gives 0.13; 2.675, stored as 2.67499..., gives 2.67).
 //
 // A placeholder that does not match its argument, a missing argument or a
 // malformed placeholder raises EConvertError ("Format '%s' invalid or
@@ -77,8 +78,8 @@ struct QN_API TFormatSettings {
   // The conventions of a locale (Windows locale identifier), read from the
   // locale data; a locale without data gives those of en-US.
   static TFormatSettings ForLocale(uint32_t lcid);
-  // Fixed conventions for stored and exchanged text: '.' decimals, no thousand
-  // separator, "yyyy-mm-dd" and "hh:nn:ss", English names.
+  // Fixed conventions for stored and exchanged text: '.' decimals, ',' thousands,
+  // "yyyy-mm-dd" and "hh:nn:ss", English names.
   static TFormatSettings Invariant();
 };
 

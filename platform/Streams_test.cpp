@@ -1,0 +1,398 @@
+#include "platform/Streams.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "platform/Exceptions.h"
+
+namespace qn::platform {
+namespace {
+
+std::vector<uint8_t> Bytes(const TMemoryStream& stream) {
+  const auto bytes = stream.Bytes();
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::string TempFolder() {
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("qn_streams_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  return folder.string();
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t FilesIn(const std::string& folder) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+// --- memory streams ------------------------------------------------------------
+
+TEST(Streams, MemoryStreamReadWriteSeek) {
+  TMemoryStream s;
+  const uint8_t data[] = {1, 2, 3, 4, 5};
+  EXPECT_EQ(s.Write(data, 5), 5);
+  EXPECT_EQ(s.Size(), 5);
+  EXPECT_EQ(s.Position(), 5);
+  s.SetPosition(1);
+  uint8_t out[8] = {};
+  EXPECT_EQ(s.Read(out, 8), 4);  // a read at the end delivers what is there
+  EXPECT_EQ(out[0], 2);
+  EXPECT_EQ(s.Read(out, 8), 0);
+  EXPECT_EQ(s.Seek(-2, TSeekOrigin::soEnd), 3);
+  EXPECT_EQ(s.Seek(1, TSeekOrigin::soCurrent), 4);
+  EXPECT_THROW(s.Seek(-1, TSeekOrigin::soBeginning), EStreamError);
+  EXPECT_EQ(s.Write(data, 0), 0);
+  EXPECT_EQ(s.Write(data, -3), 0);
+}
+
+TEST(Streams, WritingBeyondTheEndFillsTheGapWithZeros) {
+  TMemoryStream s;
+  s.SetSize(3);
+  s.Seek(0, TSeekOrigin::soBeginning);
+  const uint8_t ff = 0xFF;
+  s.WriteBuffer(&ff, 1);
+  s.SetSize(1);  // shrink, then grow through a seek and write
+  s.Seek(4, TSeekOrigin::soBeginning);
+  s.WriteBuffer(&ff, 1);
+  EXPECT_EQ(Bytes(s), (std::vector<uint8_t>{0xFF, 0, 0, 0, 0xFF}));
+  s.SetSize(2);
+  EXPECT_EQ(s.Position(), 2);  // the position follows a shrinking size
+}
+
+TEST(Streams, ShortReadRaisesReadError) {
+  TMemoryStream s;
+  const uint8_t data[] = {1, 2, 3};
+  s.WriteBuffer(data, 3);
+  s.SetPosition(0);
+  uint8_t out[4];
+  try {
+    s.ReadBuffer(out, 4);
+    FAIL() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error");
+  }
+  EXPECT_EQ(s.Position(), 3);
+  s.SetPosition(0);
+  EXPECT_NO_THROW(s.ReadBuffer(out, 3));
+  EXPECT_NO_THROW(s.ReadBuffer(out, 0));
+}
+
+TEST(Streams, ViewStreamIsReadOnly) {
+  const uint8_t data[] = {9, 8, 7};
+  TMemoryViewStream view(data, 3);
+  EXPECT_EQ(view.Size(), 3);
+  EXPECT_EQ(Get<uint8_t>(view), 9);
+  EXPECT_EQ(view.Write(data, 1), 0);
+  EXPECT_THROW(view.WriteBuffer(data, 1), EWriteError);
+  EXPECT_THROW(view.SetSize(1), EStreamError);
+  TMemoryViewStream empty(nullptr, 10);
+  EXPECT_EQ(empty.Size(), 0);
+}
+
+TEST(Streams, CopyFromCopiesWholeOrPart) {
+  TMemoryStream source;
+  for (uint8_t i = 0; i < 10; ++i) Put<uint8_t>(source, i);
+  TMemoryStream whole;
+  EXPECT_EQ(whole.CopyFrom(source, 0), 10);
+  EXPECT_EQ(Bytes(whole), Bytes(source));
+  source.SetPosition(7);
+  TMemoryStream part;
+  EXPECT_THROW(part.CopyFrom(source, 4), EReadError);
+  source.SetPosition(7);
+  EXPECT_EQ(part.CopyFrom(source, 3), 3);
+  EXPECT_EQ(Bytes(part), (std::vector<uint8_t>{7, 8, 9}));
+}
+
+// --- stored values -------------------------------------------------------------
+
+TEST(Streams, PutWritesLittleEndianGoldenBytes) {
+  TMemoryStream s;
+  Put<int32_t>(s, -2);
+  Put<uint16_t>(s, 0x1234);
+  Put<int64_t>(s, 0x0102030405060708);
+  Put<float>(s, 1.5f);
+  Put<double>(s, 1.0);
+  Put<bool>(s, true);
+  Put<int8_t>(s, -1);
+  Put<char16_t>(s, u'\u00e9');
+  const std::vector<uint8_t> golden = {
+      0xFE, 0xFF, 0xFF, 0xFF,                          // int32 -2
+      0x34, 0x12,                                      // uint16
+      0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,  // int64
+      0x00, 0x00, 0xC0, 0x3F,                          // float 1.5
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,  // double 1.0
+      0x01,                                            // bool
+      0xFF,                                            // int8 -1
+      0xE9, 0x00};                                     // char16_t
+  EXPECT_EQ(Bytes(s), golden);
+
+  s.SetPosition(0);
+  EXPECT_EQ(Get<int32_t>(s), -2);
+  EXPECT_EQ(Get<uint16_t>(s), 0x1234);
+  EXPECT_EQ(Get<int64_t>(s), 0x0102030405060708);
+  EXPECT_EQ(Get<float>(s), 1.5f);
+  EXPECT_EQ(Get<double>(s), 1.0);
+  EXPECT_TRUE(Get<bool>(s));
+  EXPECT_EQ(Get<int8_t>(s), -1);
+  EXPECT_EQ(Get<char16_t>(s), u'\u00e9');
+  EXPECT_THROW(Get<uint8_t>(s), EReadError);
+}
+
+TEST(Streams, FloatsKeepEveryBitPattern) {
+  const double values[] = {0.0, -0.0, 1e-310, std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::infinity(), 3.141592653589793};
+  for (double v : values) {
+    uint8_t bytes[8];
+    PutLE(bytes, v);
+    const double back = GetLE<double>(bytes);
+    EXPECT_EQ(std::memcmp(&back, &v, 8), 0);
+  }
+  uint8_t nan[8];
+  PutLE(nan, std::numeric_limits<double>::quiet_NaN());
+  EXPECT_TRUE(std::isnan(GetLE<double>(nan)));
+  const uint8_t nonZero = 0x7F;
+  EXPECT_TRUE(GetLE<bool>(&nonZero));
+}
+
+TEST(Streams, TryGetReportsShortReadsWithoutRaising) {
+  TMemoryStream s;
+  Put<uint16_t>(s, 7);
+  s.SetPosition(0);
+  int32_t value = 42;
+  EXPECT_FALSE(TryGet(s, value));
+  EXPECT_EQ(value, 42);
+  s.SetPosition(0);
+  uint16_t small = 0;
+  EXPECT_TRUE(TryGet(s, small));
+  EXPECT_EQ(small, 7);
+  TMemoryViewStream view(nullptr, 0);
+  EXPECT_FALSE(TryPut<int32_t>(view, 1));
+}
+
+TEST(Streams, StringRecordGoldenImageAndLimits) {
+  TMemoryStream s;
+  PutString32(s, u"ab");
+  PutString32(s, u"");
+  EXPECT_EQ(Bytes(s), (std::vector<uint8_t>{0x02, 0, 0, 0, 'a', 0, 'b', 0, 0, 0, 0, 0}));
+  s.SetPosition(0);
+  EXPECT_EQ(GetString32(s, 5000, "ReadAString"), u"ab");
+  EXPECT_EQ(GetString32(s, 5000, "ReadAString"), u"");
+
+  struct Case {
+    int32_t storedLength;
+    int32_t limit;
+    const char* message;
+  };
+  const Case cases[] = {
+      {5001, 5000, "file read error : ReadAString"},        // above the limit
+      {-1, 5000, "file read error : ReadAString"},          // negative
+      {0x7FFFFFFF, 0x7FFFFFFF, "Stream read error"},        // more than the stream holds
+      {3, 5000, "Stream read error"},                       // stream ends inside the text
+  };
+  for (const Case& c : cases) {
+    TMemoryStream bad;
+    Put<int32_t>(bad, c.storedLength);
+    Put<uint16_t>(bad, 'x');
+    bad.SetPosition(0);
+    try {
+      GetString32(bad, c.limit, "ReadAString");
+      FAIL() << "no error for " << c.storedLength;
+    } catch (const EReadError& e) {
+      EXPECT_EQ(e.Message(), c.message);
+    }
+  }
+}
+
+TEST(Streams, ShortStringKeepsLengthModulo256) {
+  TMemoryStream s;
+  PutShortString(s, std::string(300, 'z'));
+  EXPECT_EQ(s.Size(), 1 + 44);
+  s.SetPosition(0);
+  EXPECT_EQ(GetShortString(s), std::string(44, 'z'));
+  TMemoryStream cut;
+  Put<uint8_t>(cut, 10);
+  cut.SetPosition(0);
+  EXPECT_THROW(GetShortString(cut), EReadError);
+}
+
+TEST(Streams, UnitsAndBytesAreCheckedBeforeAllocation) {
+  TMemoryStream s;
+  PutUnits(s, u"\u0391b");
+  EXPECT_EQ(Bytes(s), (std::vector<uint8_t>{0x91, 0x03, 'b', 0}));
+  s.SetPosition(0);
+  EXPECT_THROW(GetUnits(s, int64_t(1) << 40), EReadError);
+  EXPECT_THROW(GetUnits(s, -1), EReadError);
+  EXPECT_EQ(GetUnits(s, 2), u"\u0391b");
+  s.SetPosition(0);
+  EXPECT_THROW(GetBytes(s, 5), EReadError);
+  EXPECT_EQ(GetBytes(s, 4).size(), 4u);
+}
+
+TEST(Streams, ByteWriterAndReader) {
+  TByteWriter w;
+  w.Put<int32_t>(1).PutZeros(2).PutUnits(u"A").Put<uint8_t>(9);
+  EXPECT_EQ(w.Bytes(), (std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 'A', 0, 9}));
+  TByteReader r(w.Bytes());
+  EXPECT_EQ(r.Get<int32_t>(), 1);
+  r.Skip(2);
+  EXPECT_EQ(r.GetUnits(1), u"A");
+  EXPECT_THROW(r.Get<uint16_t>(), EReadError);
+  EXPECT_EQ(r.Position(), 8u);  // a failed read does not move the cursor
+  EXPECT_EQ(r.Get<uint8_t>(), 9);
+  EXPECT_THROW(r.GetUnits(SIZE_MAX / 2), EReadError);
+}
+
+TEST(Streams, FileReadErrorMessage) {
+  try {
+    RaiseFileReadError("ReadUnknownLengthPointer");
+  } catch (const EReadError& e) {
+    EXPECT_STREQ(e.what(), "file read error : ReadUnknownLengthPointer");
+    EXPECT_EQ(e.MessageW(), u"file read error : ReadUnknownLengthPointer");
+  }
+}
+
+// --- files ---------------------------------------------------------------------
+
+TEST(Streams, FileStreamCreatesReadsAndReportsMissingFiles) {
+  const std::string path = TempFolder() + "/file.bin";
+  {
+    TFileStream out(path, fmCreate);
+    Put<int32_t>(out, 77);
+    out.Flush();
+  }
+  {
+    TFileStream in(path, fmOpenRead | fmShareDenyNone);
+    EXPECT_EQ(in.Size(), 4);
+    EXPECT_EQ(Get<int32_t>(in), 77);
+    EXPECT_THROW(Get<int32_t>(in), EReadError);
+  }
+  try {
+    TFileStream missing(TempFolder() + "/none.bin", fmOpenRead);
+    FAIL() << "opened a missing file";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.ErrorCode(), ENOENT);
+    EXPECT_NE(e.Message().find("none.bin"), std::string::npos);
+  }
+  EXPECT_THROW(TFileStream(TempFolder(), fmOpenRead), EFOpenError);  // a folder
+  EXPECT_THROW(TFileStream(TempFolder() + "/no/such/x", fmCreate), EFCreateError);
+}
+
+TEST(Streams, ShareModes) {
+  const std::string path = TempFolder() + "/shared.bin";
+  {
+    TFileStream out(path, fmCreate);
+    Put<int32_t>(out, 5);
+  }
+  {
+    TFileStream exclusive(path, fmOpenReadWrite | fmShareExclusive);
+    // Readers that allow others (as the list readers open) are never refused.
+    TFileStream reader(path, fmOpenRead | fmShareDenyNone);
+    EXPECT_EQ(Get<int32_t>(reader), 5);
+    EXPECT_THROW(TFileStream(path, fmOpenRead | fmShareDenyWrite), EFOpenError);
+    EXPECT_THROW(TFileStream(path, fmOpenRead | fmShareExclusive), EFOpenError);
+    // A refused create must not have truncated the file.
+    EXPECT_THROW(TFileStream(path, fmCreate), EFCreateError);
+    EXPECT_EQ(FileBytes(path).size(), 4u);
+  }
+  {
+    TFileStream first(path, fmOpenRead | fmShareDenyWrite);
+    TFileStream second(path, fmOpenRead | fmShareDenyWrite);  // readers share
+    EXPECT_THROW(TFileStream(path, fmOpenReadWrite | fmShareExclusive), EFOpenError);
+  }
+  TFileStream again(path, fmOpenReadWrite | fmShareExclusive);  // locks went with the streams
+  EXPECT_EQ(again.Size(), 4);
+}
+
+TEST(Streams, WriteFileSafelyReplacesAndKeepsPermissions) {
+  const std::string folder = TempFolder() + "/safe";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/target.txt";
+  const std::vector<uint8_t> first = {'o', 'n', 'e'};
+  WriteFileSafely(std::string_view(path), first);
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  const std::vector<uint8_t> second = {'t', 'w', 'o', '!'};
+  WriteFileSafely(std::string_view(path), second);
+  EXPECT_EQ(FileBytes(path), second);
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(FilesIn(folder), 1u);  // no temporary file left behind
+  EXPECT_THROW(WriteFileSafely(std::string_view(folder), second), EFCreateError);
+}
+
+// A child process that runs out of room (file size limit) while it writes the
+// new contents: with the default signal action it dies in the middle of the
+// write, as in a crash; with the signal ignored the write fails and raises.
+// Either way the old file must be there, whole.
+TEST(Streams, CrashOrFailureWhileWritingKeepsTheOldFile) {
+  const std::string folder = TempFolder() + "/crash";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/settings.txt";
+  const std::vector<uint8_t> old(1000, 'o');
+  WriteFileSafely(std::string_view(path), old);
+
+  for (const bool crash : {true, false}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, crash ? SIG_DFL : SIG_IGN);
+      struct rlimit limit = {4096, 4096};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      const std::vector<uint8_t> bigger(100000, 'n');
+      try {
+        WriteFileSafely(std::string_view(path), bigger);
+      } catch (const EWriteError&) {
+        ::_exit(3);
+      } catch (...) {
+        ::_exit(4);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (crash) {
+      ASSERT_TRUE(WIFSIGNALED(status));
+      EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    } else {
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 3);  // the failure was raised as a write error
+    }
+    EXPECT_EQ(FileBytes(path), old);
+  }
+  // The crash leaves its temporary file; the failure cleaned up after itself.
+  EXPECT_EQ(FilesIn(folder), 2u);
+}
+
+TEST(Streams, ReadWholeFileAndMemoryStreamFiles) {
+  const std::string path = TempFolder() + "/whole.bin";
+  TMemoryStream m;
+  for (int i = 0; i < 100000; ++i) Put<uint8_t>(m, static_cast<uint8_t>(i));
+  m.SaveToFile(std::string_view(path));
+  const std::vector<uint8_t> bytes = ReadWholeFile(std::string_view(path));
+  EXPECT_EQ(bytes, Bytes(m));
+  TMemoryStream back;
+  back.LoadFromFile(std::string_view(path));
+  EXPECT_EQ(Bytes(back), Bytes(m));
+  EXPECT_EQ(back.Position(), 0);
+  EXPECT_THROW(ReadWholeFile(std::string_view(TempFolder() + "/absent")), EFOpenError);
+}
+
+}  // namespace
+}  // namespace qn::platform
