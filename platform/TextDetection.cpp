@@ -60,9 +60,10 @@ struct TOrderEvidence {
 TOrderEvidence Judge(const uint8_t* s, size_t units, int hi, int lo, uint32_t zeroHigh, uint32_t zeroLow,
                      double highEntropy, double lowEntropy) {
   const uint16_t* flags = CharType1Table();
-  size_t bad = 0, privateUse = 0;
+  size_t bad = 0, privateUse = 0, lowHighBytes = 0;
   for (size_t i = 0; i < units; ++i) {
     char16_t u = char16_t((s[2 * i + size_t(hi)] << 8) | s[2 * i + size_t(lo)]);
+    if (u < 0x8000) ++lowHighBytes;
     if (u >= 0xD800 && u <= 0xDFFF) {
       if (u <= 0xDBFF && i + 1 < units) {
         char16_t next = char16_t((s[2 * (i + 1) + size_t(hi)] << 8) | s[2 * (i + 1) + size_t(lo)]);
@@ -91,9 +92,9 @@ TOrderEvidence Judge(const uint8_t* s, size_t units, int hi, int lo, uint32_t ze
   TOrderEvidence evidence;
   if (bad * 64 > units || privateUse * 50 > units) return evidence;
   evidence.plausible = true;
-  if (zeroHigh * 4 >= units && zeroHigh >= 4 * zeroLow) {
+  if (zeroHigh * 8 >= units && zeroHigh >= 4 * zeroLow) {
     evidence.score = 1.0 + double(zeroHigh) / double(units);
-  } else if (units >= 32 && lowEntropy - highEntropy >= 1.0) {
+  } else if (units >= 32 && lowEntropy - highEntropy >= 1.0 && lowHighBytes * 8 >= units) {
     evidence.score = (lowEntropy - highEntropy) / 8.0;
   }
   return evidence;
@@ -117,8 +118,19 @@ TUtf16Detection DetectUtf16WithoutMark(const void* bytes, size_t count) noexcept
     ++even[s[2 * i]];
     ++odd[s[2 * i + 1]];
   }
-  // Without a single zero byte, ASCII or well-formed UTF-8 is what it is.
-  if (even[0] == 0 && odd[0] == 0 && LooksLikeUtf8OrAscii(s, units * 2)) return TUtf16Detection::NotUtf16;
+  // Without a single zero byte, well-formed UTF-8 is UTF-8, and ASCII is
+  // ASCII unless one byte of each pair is mostly a control byte: the block
+  // number of an alphabetic script (Greek 03, Cyrillic 04, Thai 0E, ...).
+  if (even[0] == 0 && odd[0] == 0 && LooksLikeUtf8OrAscii(s, units * 2)) {
+    uint32_t evenControls = 0, oddControls = 0;
+    for (int b = 1; b < 0x20; ++b) {
+      evenControls += even[size_t(b)];
+      oddControls += odd[size_t(b)];
+    }
+    bool ascii = true;
+    for (int b = 0x80; b < 0x100 && ascii; ++b) ascii = even[size_t(b)] == 0 && odd[size_t(b)] == 0;
+    if (!ascii || (evenControls * 4 < units && oddControls * 4 < units)) return TUtf16Detection::NotUtf16;
+  }
 
   double evenEntropy = Entropy(even, uint32_t(units));
   double oddEntropy = Entropy(odd, uint32_t(units));

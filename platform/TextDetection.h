@@ -14,15 +14,19 @@
 //      noncharacter U+FFFE/U+FFFF, surrogates only in proper pairs -- at most
 //      one unit in 64 may fail this (damaged files), none in short samples;
 //      at most one unit in 50 may be a private-use character;
-//   3. then either the zero bytes say it: at least a quarter of the units have
-//      a zero high byte (Latin text, spaces and digits in any script) and
-//      at least four times as many as in the other byte order;
-//   4. or the byte distribution says it: at least 32 units, and the entropy of
-//      the high bytes is at least 1 bit below that of the low bytes (a script
-//      lives in few 256-unit blocks, while 8-bit text spreads both bytes of a
-//      pair alike).
-//   A sample without zero bytes that is well-formed UTF-8 (with at least one
-//   multi-byte sequence) is UTF-8, not UTF-16.
+//   3. then either the zero bytes say it: at least one unit in eight has a
+//      zero high byte (Latin text, and the spaces, digits and line ends of
+//      any script) and at least four times as many as in the other order;
+//   4. or the byte distribution says it: at least 32 units, the entropy of the
+//      high bytes at least 1 bit below that of the low bytes (a script lives
+//      in few 256-unit blocks, while 8-bit text spreads both bytes of a pair
+//      alike), and at least one unit in eight below U+8000 (the lead bytes of
+//      the Asian double-byte code pages, read as high bytes, are all 0x81 or
+//      above).
+//   Before that, a sample without a single zero byte that is well-formed
+//   UTF-8 (with at least one multi-byte sequence) is UTF-8, and one that is
+//   all ASCII is ASCII unless a quarter of its even or odd bytes are control
+//   bytes (the block numbers of alphabetic scripts, as in Thai text).
 // When both byte orders pass, the one with the stronger evidence wins.
 #pragma once
 
