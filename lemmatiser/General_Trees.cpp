@@ -87,22 +87,73 @@ void TGeneral_Tree::Clear() {
   nearest_find = nullptr;  // it pointed into the released nodes
 }
 
+bool TGeneral_Tree::BesideLastAdded(const anything& new_one, anything_ptr& parent, int32_t& order,
+                                    anything_ptr& match, TLastAdded& placed) {
+  const TLastAdded last = fLastAdded;
+  if (last.node == nullptr) return false;
+  MyYieldProcess();
+  const int32_t here = fCompareFunct(new_one.this_, last.node->this_);
+  if (here == 0) {
+    match = last.node;
+    return true;
+  }
+  // Every ancestor of the last node orders at or below last.lower or at or
+  // above last.upper, so an item strictly between the last node and one of
+  // them takes the same turns down to the last node.
+  if (here > 0) {
+    if (last.node->right != nullptr) return false;
+    if (last.upper != nullptr && fCompareFunct(new_one.this_, last.upper->this_) >= 0) return false;
+    placed = {nullptr, last.node, last.upper};
+  } else {
+    if (last.node->left != nullptr) return false;
+    if (last.lower != nullptr && fCompareFunct(new_one.this_, last.lower->this_) <= 0) return false;
+    placed = {nullptr, last.lower, last.node};
+  }
+  parent = last.node;
+  order = here;
+  return true;
+}
+
 anything_ptr TGeneral_Tree::Insert(anything_ptr start, anything& new_one) {
   anything_ptr parent = start;
-  anything_ptr node = start;
   int32_t order = 0;
+  anything_ptr match = nullptr;
+  TLastAdded placed;
   MyYieldProcess();
-  while (node != nullptr) {
-    parent = node;
-    MyYieldProcess();
-    order = fCompareFunct(new_one.this_, node->this_);
-    if (order == 0) {
-      anything_ptr existing = node;
-      if (fDoFoundMatchFunct.Assigned()) fDoFoundMatchFunct(existing);
-      return nullptr;
+  const bool fromRoot = start == froot;
+  if (!fromRoot || !BesideLastAdded(new_one, parent, order, match, placed)) {
+    placed = {};
+    parent = start;
+    match = nullptr;
+    anything_ptr node = start;
+    while (node != nullptr) {
+      parent = node;
+      MyYieldProcess();
+      order = fCompareFunct(new_one.this_, node->this_);
+      if (order == 0) {
+        match = node;
+        break;
+      }
+      if (order < 0) {
+        placed.upper = node;
+        node = node->left;
+      } else {
+        placed.lower = node;
+        node = node->right;
+      }
     }
-    node = order < 0 ? node->left : node->right;
   }
+  if (match != nullptr) {
+    if (fDoFoundMatchFunct.Assigned()) fDoFoundMatchFunct(match);
+    return nullptr;
+  }
+  anything_ptr result = Attach(new_one, parent, order);
+  placed.node = fromRoot ? result : nullptr;
+  fLastAdded = placed;
+  return result;
+}
+
+anything_ptr TGeneral_Tree::Attach(anything& new_one, anything_ptr parent, int32_t order) {
   // Held until attached, so that a failing hook leaves the tree as it was.
   auto added = std::make_unique<anything>(new_one);
   anything_ptr hooked = added.get();
@@ -191,6 +242,8 @@ void TGeneral_Tree::Traverse() { Traverse(TDo_Something()); }
 // nodes in the order of the in-order walk, with going = counter - 1 .. 0. A
 // hook that raises leaves a valid tree of the nodes not yet released.
 void TGeneral_Tree::ReleaseAll() {
+  ++fReleaseGeneration;
+  fLastAdded = {};
   anything_ptr top = froot;
   int32_t remaining = counter;
   going = counter;
@@ -251,7 +304,7 @@ void TGeneral_Tree::SortBuiltArray() {
 }
 
 void TGeneral_Tree::SortBuiltArray(TCompare2FunctOfObject NewCompare) {
-  fCompareFunct = OrCompareNothing(NewCompare);
+  SetCompareFunction(OrCompareNothing(NewCompare));
   SortBuiltArray();
 }
 
@@ -309,7 +362,7 @@ void TGeneral_Tree::TraverseArray(Tarray_of_anything_ptr& arr) {
 void TGeneral_Tree::TraverseReordering(TCompare2FunctOfObject NewCompare,
                                        TDo_Something NewDoInOrder) {
   fReorderPtrArray.assign(static_cast<size_t>(counter > 0 ? counter : 0), nullptr);
-  fCompareFunct = OrCompareNothing(NewCompare);
+  SetCompareFunction(OrCompareNothing(NewCompare));
   WalkInOrder([this](anything_ptr node) {
     const size_t at = static_cast<size_t>(going - 1);
     if (node->this_ != nullptr && at < fReorderPtrArray.size()) fReorderPtrArray[at] = node->this_;

@@ -9,7 +9,12 @@
 // The tree never rebalances. Its owners seed it with items spread over the
 // alphabet before loading sorted data, so that the data hangs in many short
 // chains rather than one long one, and keep those seeds out of their reports
-// (IsASeed).
+// (IsASeed). Because list files arrive sorted, insertion remembers where the
+// last item went and the bounds of that place (its in-order neighbours among
+// the ancestors): an item that falls between the last item and one of those
+// bounds belongs directly below the last item, exactly where a descent from
+// the root would put it, and is attached there after two comparisons instead
+// of a walk down the chain. The tree's shape is the same either way.
 //
 // Descents and walks are loops, never recursion, and call the process-wide
 // yield procedure at every step so that a host's user interface stays alive
@@ -135,7 +140,10 @@ class QN_API TGeneral_Tree {
   // Properties.
   const TTreeArrayOfPointer& BuiltArray() const noexcept { return fBuiltPtrArray; }
   TCompare2FunctOfObject CompareFunction() const noexcept { return fCompareFunct; }
-  void SetCompareFunction(TCompare2FunctOfObject f) noexcept { fCompareFunct = f; }
+  void SetCompareFunction(TCompare2FunctOfObject f) noexcept {
+    fCompareFunct = f;
+    fLastAdded = {};
+  }
   TDo_Something DoFoundMatchFunction() const noexcept { return fDoFoundMatchFunct; }
   void SetDoFoundMatchFunction(TDo_Something f) noexcept { fDoFoundMatchFunct = f; }
   TDo_Something DoDeletingFunction() const noexcept { return fDoDeletingFunct; }
@@ -151,6 +159,10 @@ class QN_API TGeneral_Tree {
   anything_ptr Root() const noexcept { return froot; }
 
  protected:
+  // Changes whenever the nodes are released, so that owners can tell whether
+  // something they remembered about the nodes still holds.
+  uint64_t ReleaseGeneration() const noexcept { return fReleaseGeneration; }
+
   TTreeArrayOfPointer fBuiltPtrArray;
   TTreeArrayOfPointer fReorderPtrArray;
   int32_t built_len = 0;
@@ -170,12 +182,29 @@ class QN_API TGeneral_Tree {
   anything current;                     // the new or sought item, filled by owners
 
  private:
+  // The last node added from the root, a leaf then, and its in-order
+  // neighbours among its ancestors (null when it has none on that side).
+  struct TLastAdded {
+    anything_ptr node = nullptr;
+    anything_ptr lower = nullptr;
+    anything_ptr upper = nullptr;
+  };
+
   anything_ptr Insert(anything_ptr start, anything& new_one);
+  // Where new_one belongs next to the last added node, if it does: sets parent
+  // and order (as the descent would) and returns true; an equal item found on
+  // the way is returned in match.
+  bool BesideLastAdded(const anything& new_one, anything_ptr& parent, int32_t& order,
+                       anything_ptr& match, TLastAdded& placed);
+  anything_ptr Attach(anything& new_one, anything_ptr parent, int32_t order);
   // The in-order walk behind Traverse and the array builders.
   template <typename Visit>
   void WalkInOrder(Visit&& visit);
   void ReleaseAll();
   void QuickSort(TTreeArrayOfPointer& a, int64_t lo, int64_t hi);
+
+  TLastAdded fLastAdded;
+  uint64_t fReleaseGeneration = 0;
 };
 
 }  // namespace qn

@@ -193,6 +193,47 @@ bool TReadFileTree::IsASeedItem(void* item) {
   return item != nullptr && IsASeed(const_cast<void*>(ItemText(item)));
 }
 
+std::string_view TReadFileTree::KeyOf(const void* text) const noexcept {
+  const size_t units = TextLength(text, using_unicode);
+  return {static_cast<const char*>(text), units * (using_unicode ? 2 : 1)};
+}
+
+void TReadFileTree::RefreshIndex() {
+  if (fIndexGeneration == ReleaseGeneration()) return;
+  fIndex.clear();  // its keys may point into released texts: they are not read
+  fIndexGeneration = ReleaseGeneration();
+}
+
+anything_ptr TReadFileTree::AddIndexed(void* item) {
+  RefreshIndex();
+  const bool complete = static_cast<int64_t>(fIndex.size()) == counter;
+  current = anything{item, nullptr, nullptr};
+  const anything_ptr node = Add_OnePtr(current);
+  current.this_ = nullptr;
+  if (node != nullptr && complete) {
+    try {
+      fIndex.emplace(KeyOf(ItemText(item)), node);
+    } catch (...) {
+      // Without room for the index the tree answers lookups by descent.
+    }
+  }
+  return node;
+}
+
+anything_ptr TReadFileTree::FindText(const void* text) {
+  RefreshIndex();
+  if (static_cast<int64_t>(fIndex.size()) == counter) {
+    MyYieldProcess();
+    const auto found = fIndex.find(KeyOf(text));
+    return found != fIndex.end() ? found->second : nullptr;
+  }
+  const void* probe = text;  // an item whose first field is the text
+  current = anything{&probe, nullptr, nullptr};
+  const anything_ptr node = WhereIs(current);
+  current.this_ = nullptr;
+  return node;
+}
+
 void TReadFileTree::TellTotalLines(int32_t n) {
   if (fSetNLinesProc.Assigned()) fSetNLinesProc(n, name_of_process.data());
 }
@@ -215,14 +256,18 @@ bool TReadFileTree::LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,
   std::error_code error;
   const std::filesystem::path path(platform::EncodedUTF8(Filename));
   if (Filename.empty() || !std::filesystem::exists(path, error)) return false;
-  fLCID = anLCID;
-  fCodepage = static_cast<int32_t>(platform::LCIDToCodePage(anLCID));
+  SetLocale(anLCID);
   force_upper_case = aForceUpperCase;
   fSetNLinesProc = aSetNLinesProc;
   fProgressProc = aProgressProc;
   TReadFileTree::Clear();
   platform::TFileStream file(Filename, platform::fmOpenRead | platform::fmShareDenyNone);
   return LoadFromStream(file);
+}
+
+void TReadFileTree::SetLocale(uint32_t anLCID) {
+  fLCID = anLCID;
+  fCodepage = static_cast<int32_t>(platform::LCIDToCodePage(anLCID));
 }
 
 bool TReadFileTree::LoadFromStream(platform::TStream& Stream) {
@@ -376,8 +421,7 @@ void TLemmaList::Seed_Tree() {
     auto entry = std::make_unique<TLemmaEntryRec>();
     entry->variantp = newfunct(text);
     entry->headwordp = nullptr;
-    current = anything{entry.get(), nullptr, nullptr};
-    if (Add_One(current)) {
+    if (AddIndexed(entry.get()) != nullptr) {
       entry.release();
     } else {
       DeleteListText(entry->variantp);
@@ -412,8 +456,7 @@ bool TLemmaList::AcceptPair(std::u16string_view headword, const void* variantCop
     entry->headwordp = listed.text.c_str();
     listed.holders.reserve(listed.holders.size() + 1);  // no failure after the insertion
     MyYieldProcess();
-    current = anything{entry.get(), nullptr, nullptr};
-    if (Add_One(current)) {
+    if (AddIndexed(entry.get()) != nullptr) {
       listed.holders.emplace_back(entry.release());
       ++lemma_pair_entries;
     } else {
@@ -449,9 +492,7 @@ void TLemmaList::Do_Deleting(anything_ptr& item) {
 TLemmaEntryRec TLemmaList::FoundVariant(const void* x) {
   TLemmaEntryRec probe{x, nullptr};
   if (x == nullptr) return probe;
-  current = anything{&probe, nullptr, nullptr};
-  const anything_ptr node = WhereIs(current);
-  current.this_ = nullptr;
+  const anything_ptr node = FindText(x);
   if (node == nullptr || node->this_ == nullptr) return probe;
   return *static_cast<const TLemmaEntryRec*>(node->this_);
 }
@@ -490,10 +531,9 @@ void TMatchList::Seed_Tree() {
 bool TMatchList::Accept(void* textCopy) {
   auto entry = std::make_unique<TMatchEntryRec>();
   entry->searchp = textCopy;
-  current = anything{entry.get(), nullptr, nullptr};
   bool added = false;
   try {
-    added = Add_One(current);
+    added = AddIndexed(entry.get()) != nullptr;
   } catch (...) {
     DeleteListText(textCopy);
     throw;
@@ -540,10 +580,7 @@ void TMatchList::Do_Deleting(anything_ptr& item) {
 
 const void* TMatchList::Found(const void* x) {
   if (x == nullptr) return nullptr;
-  TMatchEntryRec probe{x};
-  current = anything{&probe, nullptr, nullptr};
-  const anything_ptr node = WhereIs(current);
-  current.this_ = nullptr;
+  const anything_ptr node = FindText(x);
   if (node == nullptr || node->this_ == nullptr) return nullptr;
   return static_cast<const TMatchEntryRec*>(node->this_)->searchp;
 }

@@ -17,6 +17,12 @@
 // cleared or destroyed. A lemma list's headword list owns the headword texts
 // that entries point to.
 //
+// Exact lookups go through a hash index of the stored texts kept beside the
+// tree, so that a word is found in constant time however long the chain it
+// hangs in; the tree still orders, walks and reports the entries. The index
+// is trusted only while it holds exactly the tree's nodes; otherwise a lookup
+// descends the tree.
+//
 // The lists are single-threaded. While a file loads, the process-wide yield
 // procedure runs once per entry and may set this list's cancel flag (and do
 // nothing else with it); the load then stops before its next entry and ends as
@@ -28,6 +34,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "lemmatiser/General_Trees.h"
@@ -89,6 +96,9 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   bool LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,
                     TShowSomeProgressProc aProgressProc, uint32_t anLCID, bool aForceUpperCase,
                     std::u16string_view Filename);
+  // The locale (and so the 8-bit code page) used for upper-casing by the
+  // stream and byte loads; LoadFromFile sets it from its argument.
+  void SetLocale(uint32_t anLCID);
   // Reads a list file from the stream's position to its end into a cleared
   // list. False for fewer than 2 bytes; true otherwise, also when cancelled.
   bool LoadFromStream(platform::TStream& Stream);
@@ -135,6 +145,12 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   bool allow_strings_with_commas = false;  // commas belong to entries
 
  protected:
+  // Inserts an item (whose first field points to its text) with Add_OnePtr and
+  // indexes its text; returns the new node, or null when the text is there.
+  anything_ptr AddIndexed(void* item);
+  // The node whose item's text equals text (in the list's encoding), or null.
+  anything_ptr FindText(const void* text);
+
   // The seed texts in the list's encoding, each handed to add (a temporary).
   template <typename Add>
   void ForEachSeedText(Add&& add);
@@ -153,6 +169,13 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   void Parse(std::basic_string<Char>& text);
   bool Offer(std::string_view entry) { return FormatIsOKA(entry); }
   bool Offer(std::u16string_view entry) { return FormatIsOKW(entry); }
+  // The bytes of a text of the list's encoding, without its NUL.
+  std::string_view KeyOf(const void* text) const noexcept;
+  // Forgets the index when the nodes it points to have been released.
+  void RefreshIndex();
+
+  std::unordered_map<std::string_view, anything_ptr> fIndex;
+  uint64_t fIndexGeneration = 0;
 };
 
 template <typename Add>
