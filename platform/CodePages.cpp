@@ -261,9 +261,26 @@ size_t DecodeUtf8(const unsigned char* s, size_t count, char16_t* out, bool* saw
       o += 8;
     }
     if (i >= count) break;
-    if (s[i] < 0x80) {
-      out[o++] = s[i++];
+    uint8_t b = s[i];
+    if (b < 0x80) {
+      out[o++] = b;
+      ++i;
       continue;
+    }
+    // The common two- and three-byte forms inline; everything else (four
+    // bytes, ill-formed input) through ICU's macro below.
+    if (b >= 0xC2 && b <= 0xDF && i + 1 < count && (s[i + 1] & 0xC0) == 0x80) {
+      out[o++] = char16_t(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    if (b >= 0xE0 && b <= 0xEF && i + 2 < count) {
+      uint8_t b1 = s[i + 1], b2 = s[i + 2];
+      if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80 && !(b == 0xE0 && b1 < 0xA0) && !(b == 0xED && b1 >= 0xA0)) {
+        out[o++] = char16_t(((b & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
+        i += 3;
+        continue;
+      }
     }
     // ICU's macros take int32_t lengths: give them a window that holds any
     // one sequence.
