@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -124,12 +125,33 @@ bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text) {
   return ok;
 }
 
-std::u16string HubTag() {
-  std::u16string tag = u"(QN";
-  for (const char digit : std::to_string(QNMajorVersion)) tag.push_back(static_cast<char16_t>(digit));
-  tag += u"): ";
+// The hub's tag, "(QN" + the major version + "): ", made at compile time:
+// leaving entries are written while the library unloads, when no string
+// built at run time can be relied on to be alive.
+struct THubTag {
+  std::array<char16_t, 24> Units{};
+  size_t Length = 0;
+  constexpr void Append(std::u16string_view text) {
+    for (const char16_t unit : text) Units[Length++] = unit;
+  }
+};
+
+constexpr THubTag MakeHubTag() {
+  THubTag tag;
+  tag.Append(u"(QN");
+  char16_t digits[10] = {};
+  int count = 0;
+  int32_t version = QNMajorVersion;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + version % 10);
+    version /= 10;
+  } while (version > 0);
+  while (count > 0) tag.Units[tag.Length++] = digits[--count];
+  tag.Append(u"): ");
   return tag;
 }
+
+constexpr THubTag kHubTag = MakeHubTag();
 
 // Builds and writes one entry under the lock; `text` already carries its
 // line end. Entries that arrive while a write is under way are queued.
@@ -178,13 +200,12 @@ TLogState::~TLogState() {
 }  // namespace
 
 std::u16string_view LogTagOfTool(tool_type tool) noexcept {
-  static const std::u16string hub = HubTag();
   switch (tool) {
     case tt_tallier: return u"(TAL): ";
     case tt_kwicker: return u"(KCR): ";
     case tt_salientor: return u"(SAL): ";
     case tt_Glyphseqs: return u"(GLS): ";
-    case tt_hub: return hub;
+    case tt_hub: return std::u16string_view(kHubTag.Units.data(), kHubTag.Length);
     case tt_recoder: return u"(RCD): ";
     case tt_QNconcgram: return u"(QCG): ";
     case tt_locale_picker: return u"(LCP): ";

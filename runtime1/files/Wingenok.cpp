@@ -558,13 +558,16 @@ std::u16string ChangeFileExtension(std::u16string_view name, std::u16string_view
 std::u16string DoubleAnyAmpersands(std::u16string_view s) {
   std::u16string result;
   result.reserve(s.size() + 4);
-  for (size_t i = 0; i < s.size(); ++i) {
-    result.push_back(s[i]);
-    if (s[i] != u'&') continue;
+  size_t copied = 0;
+  // Copies the runs between ampersands whole; most labels have none.
+  for (size_t i = s.find(u'&'); i != std::u16string_view::npos; i = s.find(u'&', i + 1)) {
     const bool pairedBefore = i > 0 && s[i - 1] == u'&';
     const bool pairedAfter = i + 1 < s.size() && s[i + 1] == u'&';
-    if (!pairedBefore && !pairedAfter) result.push_back(u'&');
+    if (pairedBefore || pairedAfter) continue;
+    result.append(s.substr(copied, i + 1 - copied)).push_back(u'&');
+    copied = i + 1;
   }
+  result.append(s.substr(copied));
   return result;
 }
 
