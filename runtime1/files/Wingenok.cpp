@@ -485,9 +485,14 @@ bool ProceedIfLittleDiskSpace(std::u16string_view path, int64_t minimum) {
   std::filesystem::path probe(SystemName(path));
   struct statvfs volume {};
   while (::statvfs(probe.c_str(), &volume) != 0) {
-    if (!probe.has_relative_path() || probe.parent_path() == probe) return true;
-    probe = probe.parent_path();
-    if (probe.empty()) probe = ".";
+    std::filesystem::path parent = probe.parent_path();
+    if (parent.empty()) {
+      if (probe == ".") return true;
+      parent = ".";
+    } else if (parent == probe) {
+      return true;
+    }
+    probe = std::move(parent);
   }
   const uint64_t unit = volume.f_frsize != 0 ? volume.f_frsize : volume.f_bsize;
   const uint64_t freeBytes = std::max(volume.f_bavail, volume.f_bfree) * unit;
