@@ -87,59 +87,54 @@ void TGeneral_Tree::Clear() {
   nearest_find = nullptr;  // it pointed into the released nodes
 }
 
-bool TGeneral_Tree::BesideLastAdded(const anything& new_one, anything_ptr& parent, int32_t& order,
-                                    anything_ptr& match, TLastAdded& placed) {
-  const TLastAdded last = fLastAdded;
-  if (last.node == nullptr) return false;
+void TGeneral_Tree::SetCompareFunction(TCompare2FunctOfObject f) noexcept {
+  fCompareFunct = f;
+  // The index is ordered by the old ordering; an empty tree simply starts anew.
+  if (counter != 0) DropIndex();
+}
+
+void TGeneral_Tree::DropIndex() noexcept {
+  fIndex.clear();
+  fIndexValid = false;
+}
+
+void TGeneral_Tree::PlaceByIndex(const anything& new_one, anything_ptr& parent, int32_t& order,
+                                 anything_ptr& match) {
+  const auto next = fIndex.lower_bound(new_one.this_);  // the first node not before the item
   MyYieldProcess();
-  const int32_t here = fCompareFunct(new_one.this_, last.node->this_);
-  if (here == 0) {
-    match = last.node;
-    return true;
+  if (next != fIndex.end() && fCompareFunct(new_one.this_, (*next)->this_) == 0) {
+    match = *next;
+    return;
   }
-  // Every ancestor of the last node orders at or below last.lower or at or
-  // above last.upper, so an item strictly between the last node and one of
-  // them takes the same turns down to the last node.
-  if (here > 0) {
-    if (last.node->right != nullptr) return false;
-    if (last.upper != nullptr && fCompareFunct(new_one.this_, last.upper->this_) >= 0) return false;
-    placed = {nullptr, last.node, last.upper};
+  anything_ptr before = next != fIndex.begin() ? *std::prev(next) : nullptr;
+  anything_ptr after = next != fIndex.end() ? *next : nullptr;
+  // The in-order neighbours are related as ancestor and descendant; the new
+  // item goes below the one whose side towards it is free.
+  if (before != nullptr && before->right == nullptr) {
+    parent = before;
+    order = 1;
   } else {
-    if (last.node->left != nullptr) return false;
-    if (last.lower != nullptr && fCompareFunct(new_one.this_, last.lower->this_) <= 0) return false;
-    placed = {nullptr, last.lower, last.node};
+    parent = after;  // null only for an empty tree: the new node becomes the root
+    order = -1;
   }
-  parent = last.node;
-  order = here;
-  return true;
 }
 
 anything_ptr TGeneral_Tree::Insert(anything_ptr start, anything& new_one) {
   anything_ptr parent = start;
   int32_t order = 0;
   anything_ptr match = nullptr;
-  TLastAdded placed;
   MyYieldProcess();
-  const bool fromRoot = start == froot;
-  if (!fromRoot || !BesideLastAdded(new_one, parent, order, match, placed)) {
-    placed = {};
-    parent = start;
-    match = nullptr;
-    anything_ptr node = start;
-    while (node != nullptr) {
+  if (start == froot && fIndexValid) {
+    PlaceByIndex(new_one, parent, order, match);
+  } else {
+    for (anything_ptr node = start; node != nullptr;
+         node = order < 0 ? node->left : node->right) {
       parent = node;
       MyYieldProcess();
       order = fCompareFunct(new_one.this_, node->this_);
       if (order == 0) {
         match = node;
         break;
-      }
-      if (order < 0) {
-        placed.upper = node;
-        node = node->left;
-      } else {
-        placed.lower = node;
-        node = node->right;
       }
     }
   }
@@ -148,8 +143,13 @@ anything_ptr TGeneral_Tree::Insert(anything_ptr start, anything& new_one) {
     return nullptr;
   }
   anything_ptr result = Attach(new_one, parent, order);
-  placed.node = fromRoot ? result : nullptr;
-  fLastAdded = placed;
+  if (fIndexValid) {
+    try {
+      fIndex.insert(result);
+    } catch (...) {
+      DropIndex();  // insertion goes on by descent
+    }
+  }
   return result;
 }
 
@@ -243,7 +243,7 @@ void TGeneral_Tree::Traverse() { Traverse(TDo_Something()); }
 // hook that raises leaves a valid tree of the nodes not yet released.
 void TGeneral_Tree::ReleaseAll() {
   ++fReleaseGeneration;
-  fLastAdded = {};
+  DropIndex();
   anything_ptr top = froot;
   int32_t remaining = counter;
   going = counter;
@@ -273,6 +273,7 @@ void TGeneral_Tree::ReleaseAll() {
     --remaining;
   }
   froot = nullptr;
+  fIndexValid = true;  // empty tree, empty index
   fReorderPtrArray.clear();
 }
 

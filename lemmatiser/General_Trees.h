@@ -9,12 +9,15 @@
 // The tree never rebalances. Its owners seed it with items spread over the
 // alphabet before loading sorted data, so that the data hangs in many short
 // chains rather than one long one, and keep those seeds out of their reports
-// (IsASeed). Because list files arrive sorted, insertion remembers where the
-// last item went and the bounds of that place (its in-order neighbours among
-// the ancestors): an item that falls between the last item and one of those
-// bounds belongs directly below the last item, exactly where a descent from
-// the root would put it, and is attached there after two comparisons instead
-// of a walk down the chain. The tree's shape is the same either way.
+// (IsASeed). Sorted files still hang in long chains between the seeds, and a
+// descent down such a chain costs a comparison per node; so insertions from
+// the root find their place through an ordered index of the nodes kept beside
+// the tree: the new item's in-order neighbours P and S give its parent (P when
+// P has no right child, else S, whose left child is then free), which is
+// where a descent would attach it. The tree's shape, its walks and every hook
+// call are the same as with a descent; only the number of comparisons and
+// yields per insertion changes. The index is dropped, and insertion descends,
+// once the ordering is replaced on a non-empty tree.
 //
 // Descents and walks are loops, never recursion, and call the process-wide
 // yield procedure at every step so that a host's user interface stays alive
@@ -30,6 +33,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <vector>
 
 #include "platform/Callbacks.h"
@@ -140,10 +144,7 @@ class QN_API TGeneral_Tree {
   // Properties.
   const TTreeArrayOfPointer& BuiltArray() const noexcept { return fBuiltPtrArray; }
   TCompare2FunctOfObject CompareFunction() const noexcept { return fCompareFunct; }
-  void SetCompareFunction(TCompare2FunctOfObject f) noexcept {
-    fCompareFunct = f;
-    fLastAdded = {};
-  }
+  void SetCompareFunction(TCompare2FunctOfObject f) noexcept;
   TDo_Something DoFoundMatchFunction() const noexcept { return fDoFoundMatchFunct; }
   void SetDoFoundMatchFunction(TDo_Something f) noexcept { fDoFoundMatchFunct = f; }
   TDo_Something DoDeletingFunction() const noexcept { return fDoDeletingFunct; }
@@ -182,20 +183,20 @@ class QN_API TGeneral_Tree {
   anything current;                     // the new or sought item, filled by owners
 
  private:
-  // The last node added from the root, a leaf then, and its in-order
-  // neighbours among its ancestors (null when it has none on that side).
-  struct TLastAdded {
-    anything_ptr node = nullptr;
-    anything_ptr lower = nullptr;
-    anything_ptr upper = nullptr;
+  // Orders nodes (and items) by the tree's ordering, for the index.
+  struct TNodeOrder {
+    using is_transparent = void;
+    TGeneral_Tree* tree;
+    bool operator()(anything_ptr a, anything_ptr b) const { return tree->fCompareFunct(a->this_, b->this_) < 0; }
+    bool operator()(anything_ptr a, void* b) const { return tree->fCompareFunct(a->this_, b) < 0; }
+    bool operator()(void* a, anything_ptr b) const { return tree->fCompareFunct(a, b->this_) < 0; }
   };
 
   anything_ptr Insert(anything_ptr start, anything& new_one);
-  // Where new_one belongs next to the last added node, if it does: sets parent
-  // and order (as the descent would) and returns true; an equal item found on
-  // the way is returned in match.
-  bool BesideLastAdded(const anything& new_one, anything_ptr& parent, int32_t& order,
-                       anything_ptr& match, TLastAdded& placed);
+  // The parent and side that a descent from the root would find for new_one,
+  // through the index; an equal node is returned in match instead.
+  void PlaceByIndex(const anything& new_one, anything_ptr& parent, int32_t& order, anything_ptr& match);
+  void DropIndex() noexcept;
   anything_ptr Attach(anything& new_one, anything_ptr parent, int32_t order);
   // The in-order walk behind Traverse and the array builders.
   template <typename Visit>
@@ -203,7 +204,8 @@ class QN_API TGeneral_Tree {
   void ReleaseAll();
   void QuickSort(TTreeArrayOfPointer& a, int64_t lo, int64_t hi);
 
-  TLastAdded fLastAdded;
+  std::set<anything_ptr, TNodeOrder> fIndex{TNodeOrder{this}};
+  bool fIndexValid = true;  // the index holds exactly the tree's nodes, in its order
   uint64_t fReleaseGeneration = 0;
 };
 

@@ -87,8 +87,7 @@ const void* ChangeWord(uint8_t slot, const void* word, QNBool16 in_unicode) {
                                               : static_cast<const void*>(PutResultA(""));
   const std::u16string_view headword(found.headwordp);
   if (wide) return PutResultW(headword);
-  return PutResultA(
-      platform::Encoded(platform::CP_ACP, headword.substr(0, kResultBufferUnits)));
+  return PutResultAEncoded(headword);
 }
 
 }  // namespace
@@ -166,7 +165,7 @@ const void* GetAString(int32_t n, bool in_unicode, int32_t /*code_page*/) {
     if (n < 0 || static_cast<size_t>(n) >= lines.size()) return nullptr;
     const std::u16string_view line = std::u16string_view(lines[static_cast<size_t>(n)]);
     if (in_unicode) return PutResultW(line);
-    return PutResultA(platform::Encoded(platform::CP_ACP, line.substr(0, kResultBufferUnits)));
+    return PutResultAEncoded(line);
   } catch (...) {
     return nullptr;
   }

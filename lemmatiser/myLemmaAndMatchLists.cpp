@@ -36,6 +36,21 @@ const char* PutResultA(std::string_view text) noexcept {
   return gResultA;
 }
 
+const char* PutResultAEncoded(std::u16string_view text) {
+  text = text.substr(0, kResultBufferUnits);
+  // ASCII is the same in every code page of the platform: copied as it is.
+  size_t n = 0;
+  while (n < text.size() && n < kResultBufferUnits - 1 && text[n] < 0x80) {
+    gResultA[n] = static_cast<char>(text[n]);
+    ++n;
+  }
+  if (n == text.size() || n == kResultBufferUnits - 1) {
+    gResultA[n] = '\0';
+    return gResultA;
+  }
+  return PutResultA(platform::Encoded(platform::CP_ACP, text));
+}
+
 const char16_t* PutResultW(std::u16string_view text) noexcept {
   PutCut(gResultW, text);
   return gResultW;
@@ -247,7 +262,7 @@ const void* TReadFileTree::CopyOfPointer(const void* p, bool p_in_unicode) {
     return PutResultW(platform::Decoded(platform::CP_ACP, bytes.substr(0, 4 * kResultBufferUnits)));
   }
   const std::u16string_view text = ViewW(p);
-  return PutResultA(platform::Encoded(platform::CP_ACP, text.substr(0, kResultBufferUnits)));
+  return PutResultAEncoded(text);
 }
 
 bool TReadFileTree::LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,

@@ -52,6 +52,9 @@ inline constexpr size_t kResultBufferUnits = 256;
 // Copies text, cut to 255 code units, into the buffer and returns the buffer.
 const char* PutResultA(std::string_view text) noexcept;
 const char16_t* PutResultW(std::u16string_view text) noexcept;
+// Encodes text through the active code page into the 8-bit buffer, cut to
+// 255 bytes.
+const char* PutResultAEncoded(std::u16string_view text);
 char* ResultBufferA() noexcept;
 char16_t* ResultBufferW() noexcept;
 
