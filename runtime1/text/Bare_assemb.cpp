@@ -70,6 +70,18 @@ inline __m128i Load(const void* p) noexcept {
 }
 inline void Store(void* p, __m128i v) noexcept { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 inline uint32_t Mask(__m128i v) noexcept { return static_cast<uint32_t>(_mm_movemask_epi8(v)); }
+
+// All bits set in each byte with low <= byte <= high (unsigned): the range is
+// moved to the bottom of the signed bytes and compared there.
+inline __m128i InByteRange(__m128i v, unsigned char low, unsigned char high) noexcept {
+  const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - low)));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x80 + (high - low) + 1)));
+}
+
+// All bits set in each byte at or above `low` (unsigned).
+inline __m128i AtOrAbove(__m128i v, unsigned char low) noexcept {
+  return _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(static_cast<char>(low))), v);
+}
 #endif
 
 // First unit equal to u in [p, end), or null.
@@ -310,6 +322,27 @@ inline size_t KeepRun(U* buffer, size_t write, size_t from, size_t to) noexcept 
   return write + (to - from);
 }
 
+#if QN_BARE_SSE2
+// Writes the units of the block v (just loaded from buffer + read) whose mask
+// bits are clear in `drop` to buffer + write, and returns the new write index.
+// write <= read, so a store never reaches past the block already loaded; and
+// nothing is stored while no unit has been dropped yet.
+template <typename U>
+inline size_t WriteKept(U* buffer, size_t write, size_t read, __m128i v, uint32_t drop) noexcept {
+  using L = Lanes<U>;
+  if (drop == 0) {
+    if (write != read) Store(buffer + write, v);
+    return write + L::kUnits;
+  }
+  alignas(16) U units[L::kUnits];
+  _mm_store_si128(reinterpret_cast<__m128i*>(units), v);
+  for (unsigned k = 0; k < static_cast<unsigned>(L::kUnits); ++k) {
+    if (((drop >> (k << L::kShift)) & 1u) == 0) buffer[write++] = units[k];
+  }
+  return write;
+}
+#endif
+
 // The shared pass of ClearBetweenChars and CleanBetweenChars. The position of
 // the next closing byte is remembered, so each byte is scanned a bounded number
 // of times whatever the input (a text full of unmatched opening bytes stays
@@ -497,8 +530,65 @@ void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
   for (unsigned k = 0; k < upperCount; ++k) kind[static_cast<unsigned char>(uppers.Chars[k])] = 2;
   for (unsigned k = 0; k < lowerCount; ++k) kind[static_cast<unsigned char>(lowers.Chars[k])] = 1;
 
+  // Every byte is a word break (0x00-0x20), a capital (A-Z, the uppercase
+  // set), a lowercase letter (a-z, the lowercase set) or neutral. A lowercase
+  // letter is blanked unless a capital came before it in the same word.
   bool hadCapital = false;
-  for (int32_t i = 0; i < length; ++i) {
+  size_t i = 0;
+  const size_t n = static_cast<size_t>(length);
+#if QN_BARE_SSE2
+  // 64 bytes at a time: the classes become bit masks, and "a capital since
+  // the last break" is filled through each run of non-break bytes with one
+  // addition (the carry runs from a run's first capital to the run's end).
+  const __m128i bitOfByte = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m128i space = _mm_set1_epi8(' ');
+  for (; n - i >= 64; i += 64) {
+    uint64_t breaks = 0, capitals = 0, lowercase = 0, above = 0;
+    for (unsigned part = 0; part < 4; ++part) {
+      const __m128i v = Load(buffer + i + 16 * part);
+      const unsigned shift = 16 * part;
+      breaks |= uint64_t(Mask(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x20)), v))) << shift;
+      capitals |= uint64_t(Mask(InByteRange(v, 'A', 'Z'))) << shift;
+      lowercase |= uint64_t(Mask(InByteRange(v, 'a', 'z'))) << shift;
+      above |= uint64_t(Mask(AtOrAbove(v, 'z' + 1))) << shift;
+    }
+    for (uint64_t m = above; m != 0; m &= m - 1) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(m));
+      const unsigned char k = kind[static_cast<unsigned char>(buffer[i + bit])];
+      if (k == 1) lowercase |= uint64_t(1) << bit;
+      if (k == 2) capitals |= uint64_t(1) << bit;
+    }
+    const uint64_t inWord = ~breaks;
+    const uint64_t runStarts = inWord & ~(inWord << 1);
+    const uint64_t notCapital = inWord & ~capitals;
+    // The first capital of each run: the carry from the run's start stops there.
+    uint64_t firstCapitals = ((notCapital + runStarts) ^ notCapital) & capitals;
+    if (hadCapital && (inWord & 1) != 0) {
+      // The word from the previous block already had its capital.
+      const uint64_t firstRun = breaks == 0 ? ~uint64_t(0) : (breaks & (~breaks + 1)) - 1;
+      firstCapitals = (firstCapitals & ~firstRun) | 1;
+    }
+    const uint64_t afterCapital = ((inWord + firstCapitals) ^ inWord) & inWord;
+    const uint64_t blank = lowercase & ~afterCapital;
+    const uint64_t events = breaks | capitals;
+    if (events != 0) hadCapital = ((capitals >> (63 - __builtin_clzll(events))) & 1) != 0;
+    if (blank == 0) continue;
+    for (unsigned part = 0; part < 4; ++part) {
+      const uint32_t bits = static_cast<uint32_t>(blank >> (16 * part)) & 0xFFFFu;
+      if (bits == 0) continue;
+      // Spread the 16 bits over 16 bytes.
+      __m128i spread = _mm_cvtsi32_si128(static_cast<int>(bits));
+      spread = _mm_unpacklo_epi8(spread, spread);
+      spread = _mm_unpacklo_epi16(spread, spread);
+      spread = _mm_unpacklo_epi32(spread, spread);
+      const __m128i hit = _mm_cmpeq_epi8(_mm_and_si128(spread, bitOfByte), bitOfByte);
+      char* at = buffer + i + 16 * part;
+      const __m128i v = Load(at);
+      Store(at, _mm_or_si128(_mm_andnot_si128(hit, v), _mm_and_si128(hit, space)));
+    }
+  }
+#endif
+  for (; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(buffer[i]);
     if (c <= 0x20) {
       hadCapital = false;
@@ -531,9 +621,24 @@ void CapitaliseABuffer(char* buffer, const ANSILower_or_upperStr_type& lowers,
     const unsigned char lower = static_cast<unsigned char>(lowers.Chars[k]);
     if (lower > 'z') map[lower] = static_cast<unsigned char>(uppers.Chars[k]);
   }
-  for (int32_t i = 0; i < length; ++i) {
-    buffer[i] = static_cast<char>(map[static_cast<unsigned char>(buffer[i])]);
+  size_t i = 0;
+  const size_t n = static_cast<size_t>(length);
+#if QN_BARE_SSE2
+  // a-z a vector at a time; the few bytes above 'z' through the table.
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  for (; n - i >= 16; i += 16) {
+    char* at = buffer + i;
+    const __m128i v = Load(at);
+    const __m128i lowercase = InByteRange(v, 'a', 'z');
+    const uint32_t above = Mask(AtOrAbove(v, 'z' + 1));
+    if (Mask(lowercase) != 0) Store(at, _mm_sub_epi8(v, _mm_and_si128(lowercase, caseBit)));
+    for (uint32_t m = above; m != 0; m &= m - 1) {
+      const unsigned k = CountTrailingZeros(m);
+      at[k] = static_cast<char>(map[static_cast<unsigned char>(at[k])]);
+    }
   }
+#endif
+  for (; i < n; ++i) buffer[i] = static_cast<char>(map[static_cast<unsigned char>(buffer[i])]);
 }
 
 void SearchAndReplaceFastW(char16_t* buffer, const char16_t* needle, const char16_t* replacement,
@@ -609,19 +714,27 @@ void CleanBetweenChars(char* buffer, char opening, char closing, int32_t length,
 int32_t RemoveRedundantSpaceW(char16_t* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length < 0) return 0;
   const size_t n = static_cast<size_t>(length);
-  static constexpr char16_t kTwoSpaces[] = u"  ";
   size_t read = 0;
   size_t write = 0;
-  while (n - read >= 2) {
-    const char16_t* run = FindNeedle<char16_t, false>(buffer + read, n - read, kTwoSpaces,
-                                                      kTwoSpaces, 2);
-    if (run == nullptr) break;
-    const size_t at = static_cast<size_t>(run - buffer);
-    write = KeepRun(buffer, write, read, at + 1);  // up to and with the first space
-    read = at + 1;
-    while (read < n && buffer[read] == u' ') ++read;
+  bool afterSpace = false;  // the unit before `read`, as it was in the input
+#if QN_BARE_SSE2
+  using L = Lanes<char16_t>;
+  const __m128i space = L::Splat(u' ');
+  for (; n - read >= static_cast<size_t>(L::kUnits); read += L::kUnits) {
+    const __m128i v = Load(buffer + read);
+    const uint32_t spaces = Mask(L::Eq(v, space));
+    // A space is dropped when the unit before it is a space too.
+    const uint32_t drop = spaces & ((spaces << 2) | (afterSpace ? 3u : 0u));
+    afterSpace = (spaces >> 15) != 0;
+    write = WriteKept(buffer, write, read, v, drop);
   }
-  write = KeepRun(buffer, write, read, n);
+#endif
+  for (; read < n; ++read) {
+    const char16_t c = buffer[read];
+    if (c == u' ' && afterSpace) continue;
+    afterSpace = c == u' ';
+    buffer[write++] = c;
+  }
   buffer[write] = 0;
   return static_cast<int32_t>(write);
 }
@@ -653,14 +766,18 @@ void CutDoubleCRLFsW(char16_t* buffer, int32_t length) noexcept {
 int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length <= 0) return 0;
   const size_t n = static_cast<size_t>(length);
-  const char* const end = buffer + n;
   size_t read = 0;
   size_t write = 0;
-  while (read < n) {
-    const char* lf = FindUnit<char>(buffer + read, end, '\n');
-    const size_t at = lf != nullptr ? static_cast<size_t>(lf - buffer) : n;
-    write = KeepRun(buffer, write, read, at);
-    read = at + 1;
+#if QN_BARE_SSE2
+  using L = Lanes<char>;
+  const __m128i lf = L::Splat('\n');
+  for (; n - read >= static_cast<size_t>(L::kUnits); read += L::kUnits) {
+    const __m128i v = Load(buffer + read);
+    write = WriteKept(buffer, write, read, v, Mask(L::Eq(v, lf)));
+  }
+#endif
+  for (; read < n; ++read) {
+    if (buffer[read] != '\n') buffer[write++] = buffer[read];
   }
   return static_cast<int32_t>(write);
 }

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -447,6 +448,130 @@ TEST(BareAssemb, LengthConvertedToUnix) {
   EXPECT_EQ(t.substr(2), "x\ny\n");  // the bytes after the new length are not cleared
   std::string u = "abc";
   EXPECT_EQ(LengthConvertedToUnix(u.data(), 0), 0);
+}
+
+// --- The cleaners against their step-by-step definitions, on random texts long
+// enough for the vector paths -----------------------------------------------------
+
+std::string ReferenceCutLowercase(std::string s, const std::string& lowers,
+                                  const std::string& uppers) {
+  bool flag = false;
+  for (char& ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c <= 0x20) {
+      flag = false;
+    } else if (c <= 0x40) {
+    } else if (c >= 'A' && c <= 'Z') {
+      flag = true;
+    } else if (flag) {
+    } else if (c >= 0x5B && c <= 0x60) {
+    } else if (c >= 'a' && c <= 'z') {
+      ch = ' ';
+    } else if (lowers.find(ch) != std::string::npos) {
+      ch = ' ';
+    } else if (uppers.find(ch) != std::string::npos) {
+      flag = true;
+    }
+  }
+  return s;
+}
+
+std::string ReferenceClean(const std::string& s, char open, char close, size_t span, bool remove) {
+  std::string out;
+  size_t r = 0;
+  while (r < s.size()) {
+    if (s[r] != open) {
+      out += s[r++];
+      continue;
+    }
+    const size_t limit = std::min(span, s.size() - r);
+    size_t k = 0;
+    while (k < limit && s[r + k] != close) ++k;
+    if (k < limit) {
+      if (!remove) out.append(k + 1, ' ');
+      r += k + 1;
+    } else {
+      ++r;
+    }
+  }
+  return out;
+}
+
+std::u16string ReferenceRemoveRedundantSpace(const std::u16string& s) {
+  std::u16string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == u' ' && !out.empty() && out.back() == u' ' && i > 0 && s[i - 1] == u' ') continue;
+    out += s[i];
+  }
+  return out;
+}
+
+std::u16string ReferenceCutDoubleCRLFs(const std::u16string& s) {
+  std::u16string out;
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s.compare(i, 4, u"\r\n\r\n") == 0) {
+      i += 2;
+    } else {
+      out += s[i++];
+    }
+  }
+  return out;
+}
+
+TEST(BareAssemb, CleanersAgreeWithDefinitionsOnRandomText) {
+  std::mt19937 random(99);
+  const std::string alphabet8 = "  aaabBZz1_<>\n\r\xE0\xC0\xFF\t";
+  const ANSILower_or_upperStr_type lowers = Set("\xE0"), uppers = Set("\xC0");
+  for (int round = 0; round < 2000; ++round) {
+    const size_t n = random() % 300;
+    std::string text(n, ' ');
+    for (char& c : text) c = alphabet8[random() % alphabet8.size()];
+
+    std::string cut = text;
+    CutLowercaseWords(cut.data(), lowers, uppers, static_cast<int32_t>(n));
+    ASSERT_EQ(cut, ReferenceCutLowercase(text, "\xE0", "\xC0")) << "round " << round;
+
+    std::string capitalised = text;
+    CapitaliseABuffer(capitalised.data(), lowers, uppers, static_cast<int32_t>(n));
+    std::string upper = text;
+    for (char& c : upper) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+      if (c == '\xE0') c = '\xC0';
+    }
+    ASSERT_EQ(capitalised, upper) << "round " << round;
+
+    const size_t span = 1 + random() % 12;
+    const bool remove = random() % 2 == 0;
+    std::string cleaned = text + '#';
+    CleanBetweenChars(cleaned.data(), '<', '>', static_cast<int32_t>(n), static_cast<int32_t>(span), remove);
+    ASSERT_EQ(std::string(cleaned.c_str()), ReferenceClean(text, '<', '>', span, remove)) << "round " << round;
+    std::string cleared = text + '#';
+    ClearBetweenChars(cleared.data(), '<', '>', static_cast<int32_t>(n));
+    ASSERT_EQ(std::string(cleared.c_str()), ReferenceClean(text, '<', '>', n + 1, true)) << "round " << round;
+
+    std::string unix = text;
+    const int32_t kept = LengthConvertedToUnix(unix.data(), static_cast<int32_t>(n));
+    std::string expected = text;
+    expected.erase(std::remove(expected.begin(), expected.end(), '\n'), expected.end());
+    ASSERT_EQ(unix.substr(0, static_cast<size_t>(kept)), expected) << "round " << round;
+
+    std::u16string w(n, u' ');
+    for (char16_t& c : w) c = u" \r\nab"[random() % 5];
+    std::u16string spaced = w + u'#';
+    const int32_t newLength = RemoveRedundantSpaceW(spaced.data(), static_cast<int32_t>(n));
+    const std::u16string collapsed = ReferenceRemoveRedundantSpace(w);
+    ASSERT_EQ(spaced.substr(0, static_cast<size_t>(newLength)), collapsed) << "round " << round;
+    ASSERT_EQ(spaced[static_cast<size_t>(newLength)], u'\0');
+    std::u16string crlf = w;
+    CutDoubleCRLFsW(crlf.data(), static_cast<int32_t>(n));
+    const std::u16string reduced = ReferenceCutDoubleCRLFs(w);
+    if (reduced.size() == n) {
+      ASSERT_EQ(crlf, w) << "round " << round;  // untouched
+    } else {
+      ASSERT_EQ(crlf.substr(0, reduced.size() + 1), reduced + u'\0') << "round " << round;
+    }
+  }
 }
 
 // --- Guard page ------------------------------------------------------------------
