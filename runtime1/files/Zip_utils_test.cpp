@@ -71,9 +71,10 @@ class ZipFixture : public testing::Test {
 
   // Adds an entry from bytes that the archive copies.
   static zip_int64_t Add(zip_t* archive, const char* name, const std::string& bytes, zip_flags_t flags = 0) {
-    void* copy = std::malloc(bytes.size() + 1);
-    std::memcpy(copy, bytes.data(), bytes.size());
-    zip_source_t* source = zip_source_buffer(archive, copy, bytes.size(), 1);  // freed by libzip
+    // libzip frees the copy (it keeps no buffer for an empty entry).
+    void* copy = bytes.empty() ? nullptr : std::malloc(bytes.size());
+    if (copy != nullptr) std::memcpy(copy, bytes.data(), bytes.size());
+    zip_source_t* source = zip_source_buffer(archive, copy, bytes.size(), copy != nullptr ? 1 : 0);
     const zip_int64_t index = zip_file_add(archive, name, source, flags | ZIP_FL_OVERWRITE);
     EXPECT_GE(index, 0) << name;
     return index;
