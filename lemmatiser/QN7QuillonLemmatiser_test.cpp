@@ -163,7 +163,7 @@ TEST(QN7QuillonLemmatiser, OutOfRangeArgumentsGetNothing) {
 
 TEST(QN7QuillonLemmatiser, CancelReachesALoadThroughTheYieldProcedure) {
   std::string file;
-  for (int k = 0; k < 2000; ++k) file += "w" + std::to_string(k) + "\r\n";
+  for (int k = 0; k < 2000; ++k) file.append("w").append(std::to_string(k)).append("\r\n");
   const TTempFile words("many.txt", file);
   struct TState {
     int progressCalls = 0;
@@ -191,7 +191,7 @@ TEST(QN7QuillonLemmatiser, DescendingFilesCanBeWalkedAndCleared) {
   // Sorted in descending order, the entries form one left-leaning chain far
   // deeper than the walk's initial stack.
   std::string file;
-  for (int k = 6000; k > 0; --k) file += "w" + std::to_string(100000 + k) + "\n";
+  for (int k = 6000; k > 0; --k) file.append("w").append(std::to_string(100000 + k)).append("\n");
   const TTempFile words("descending.txt", file);
   ASSERT_TRUE(Load(11, words.Name(), QN_KIND_RELATION));
   EXPECT_EQ(TraversedOne(11, 10000, QN_KIND_RELATION), 6000);

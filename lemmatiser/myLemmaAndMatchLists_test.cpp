@@ -145,7 +145,7 @@ TEST(ListFileReader, AnnouncesLineCountsWithTheListName) {
 
 TEST(ListFileReader, ReportsProgressEvery256AcceptedEntries) {
   std::string file;
-  for (int k = 0; k < 600; ++k) file += "w" + std::to_string(k) + "\n";
+  for (int k = 0; k < 600; ++k) file.append("w").append(std::to_string(k)).append("\n");
   std::vector<int32_t> progress;
   auto record = [&](int32_t n) { progress.push_back(n); };
   TMatchList list(true);
@@ -185,7 +185,7 @@ TEST(ListFileReader, UpperCasesWithTheLocalesCasing) {
 
 TEST(ListFileReader, CancelKeepsWhatWasReadAndSucceeds) {
   std::string file;
-  for (int k = 0; k < 100; ++k) file += "w" + std::to_string(1000 + k) + "\n";
+  for (int k = 0; k < 100; ++k) file.append("w").append(std::to_string(1000 + k)).append("\n");
   TStopList list(true);
   // The request arrives from the host's yield procedure while entry 41 is read.
   auto yield = [&] {
@@ -303,8 +303,12 @@ TEST(LemmaList, HeadwordsIgnoreCaseButVariantsDoNot) {
 
 TEST(LemmaList, VariantsAreCutTo255Units) {
   std::u16string file = u"many -> ";
-  for (int k = 0; k < 100; ++k) file += u"v" + std::u16string(1, static_cast<char16_t>(u'a' + k % 26)) +
-                                        std::u16string(1, static_cast<char16_t>(u'a' + k / 26)) + u", ";
+  for (int k = 0; k < 100; ++k) {
+    file.push_back(u'v');
+    file.push_back(static_cast<char16_t>(u'a' + k % 26));
+    file.push_back(static_cast<char16_t>(u'a' + k / 26));
+    file.append(u", ");
+  }
   TLemmaList list(true);
   ASSERT_TRUE(list.LoadFromBytes(Utf16(file)));
   const std::u16string_view joined = list.LemmaVariantsOf(u"many", u", ");
