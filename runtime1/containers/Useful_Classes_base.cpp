@@ -15,7 +15,7 @@ namespace {
 // them cannot be checked against the stream's size. A stored list of more
 // than this many such items is taken for a damaged or forged stream rather
 // than creating objects without end.
-constexpr int32_t kMaxItemsWithoutBytes = 1 << 24;
+constexpr int32_t kMaxItemsWithoutBytes = 1 << 20;
 
 constexpr std::string_view kReaderName = "ReadFromStream";
 

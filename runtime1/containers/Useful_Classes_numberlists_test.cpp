@@ -338,11 +338,10 @@ TEST(T2StringsAnd2IntegersList, ImageRoundTripAndAFailingItem) {
 
   // Two announced items whose first string breaks the limit: false, both
   // appended, both empty.
-  platform::TByteWriter w;
-  w.Put<int32_t>(2).Put<int32_t>(1).Put<int32_t>(2).Put<int32_t>(6000);
-  w.PutZeros(40);
+  Bytes broken_image = {2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 0x70, 0x17, 0, 0};  // length 6000
+  broken_image.resize(broken_image.size() + 40, 0);
   T2StringsAnd2IntegersList broken;
-  EXPECT_FALSE(Load(broken, w.Bytes()));
+  EXPECT_FALSE(Load(broken, broken_image));
   ASSERT_EQ(broken.Count(), 2);
   EXPECT_EQ(broken.GetTwoStringsAndInt(0), T2StringsAnd2IntegersRec{});
 }
