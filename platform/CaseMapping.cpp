@@ -52,7 +52,20 @@ const TCaseTables& Tables(TCaseVariant variant) {
 template <bool kUpper>
 void MapInPlace(char16_t* text, size_t count, TCaseVariant variant) noexcept {
   const char16_t* table = kUpper ? Tables(variant).upper.data() : Tables(variant).lower.data();
-  for (size_t i = 0; i < count; ++i) {
+  size_t i = 0;
+  while (i < count) {
+    // Steps of four without surrogates: loads before stores, since the text
+    // may alias the table as far as the compiler knows.
+    for (; i + 4 <= count; i += 4) {
+      char16_t a = text[i], b = text[i + 1], c = text[i + 2], d = text[i + 3];
+      if (U16_IS_SURROGATE(a) || U16_IS_SURROGATE(b) || U16_IS_SURROGATE(c) || U16_IS_SURROGATE(d)) break;
+      char16_t ma = table[a], mb = table[b], mc = table[c], md = table[d];
+      text[i] = ma;
+      text[i + 1] = mb;
+      text[i + 2] = mc;
+      text[i + 3] = md;
+    }
+    if (i >= count) break;
     char16_t c = text[i];
     if (U16_IS_LEAD(c) && i + 1 < count && U16_IS_TRAIL(text[i + 1])) {
       UChar32 cp = U16_GET_SUPPLEMENTARY(c, text[i + 1]);
@@ -61,10 +74,11 @@ void MapInPlace(char16_t* text, size_t count, TCaseVariant variant) noexcept {
         text[i] = U16_LEAD(mapped);
         text[i + 1] = U16_TRAIL(mapped);
       }
-      ++i;
+      i += 2;
       continue;
     }
     text[i] = table[c];
+    ++i;
   }
 }
 

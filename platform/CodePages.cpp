@@ -407,7 +407,17 @@ bool DecodeAppend(uint32_t codePage, const char* bytes, size_t count, std::u16st
   if (const TSingleByteTables* tables = SingleByteTables(cp)) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
     const char16_t* decode = tables->decode.data();
-    for (size_t i = 0; i < count; ++i) target[i] = decode[s[i]];
+    // Loads before stores: the target may alias the table as far as the
+    // compiler knows, so four lookups per step keep it from serialising.
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      char16_t a = decode[s[i]], b = decode[s[i + 1]], c = decode[s[i + 2]], d = decode[s[i + 3]];
+      target[i] = a;
+      target[i + 1] = b;
+      target[i + 2] = c;
+      target[i + 3] = d;
+    }
+    for (; i < count; ++i) target[i] = decode[s[i]];
     if (failOnError)
       for (size_t i = 0; i < count && !sawError; ++i) sawError = tables->invalid[s[i]];
     produced = count;
@@ -433,7 +443,19 @@ bool EncodeAppend(uint32_t codePage, const char16_t* text, size_t count, std::st
     char* target = out.data() + start;
     const uint16_t* encode = tables->encode.data();
     bool replaced = false;
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+    while (i < count) {
+      // Steps of four while all four are mappable.
+      for (; i + 4 <= count; i += 4) {
+        uint16_t a = encode[text[i]], b = encode[text[i + 1]], c = encode[text[i + 2]], d = encode[text[i + 3]];
+        if (a == kUnmappable || b == kUnmappable || c == kUnmappable || d == kUnmappable) break;
+        target[0] = char(a);
+        target[1] = char(b);
+        target[2] = char(c);
+        target[3] = char(d);
+        target += 4;
+      }
+      if (i >= count) break;
       uint16_t byte = encode[text[i]];
       if (byte == kUnmappable) {
         replaced = true;
@@ -443,6 +465,7 @@ bool EncodeAppend(uint32_t codePage, const char16_t* text, size_t count, std::st
       } else {
         *target++ = char(byte);
       }
+      ++i;
     }
     out.resize(size_t(target - out.data()));
     return !replaced;
