@@ -1,6 +1,7 @@
 #include "platform/StringList.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "platform/CodePages.h"
@@ -118,10 +119,14 @@ TStringList::TStringList() = default;
 
 TStringList::TStringList(bool ownsObjects) : fOwnsObjects(ownsObjects) {}
 
-TStringList::~TStringList() {
-  if (fOwnsObjects) {
-    for (TItem& item : fItems) DestroyObject(std::exchange(item.fObject, nullptr));
+TStringList::~TStringList() { FreeItems(fItems); }
+
+void TStringList::FreeItems(std::vector<TItem>& items) noexcept {
+  for (TItem& item : items) {
+    delete std::exchange(item.fString, nullptr);
+    if (fOwnsObjects) DestroyObject(std::exchange(item.fObject, nullptr));
   }
+  items.clear();
 }
 
 void TStringList::DestroyObject(TObject* object) noexcept { delete object; }
@@ -135,13 +140,13 @@ void TStringList::CheckIndex(int32_t index, bool allowEnd) const {
 
 const std::u16string& TStringList::Get(int32_t index) const {
   CheckIndex(index);
-  return fItems[static_cast<size_t>(index)].fString;
+  return *fItems[static_cast<size_t>(index)].fString;
 }
 
 void TStringList::Put(int32_t index, std::u16string s) {
   if (fSorted) RaiseSortedListError();
   CheckIndex(index);
-  fItems[static_cast<size_t>(index)].fString = std::move(s);
+  *fItems[static_cast<size_t>(index)].fString = std::move(s);
 }
 
 TObject* TStringList::GetObject(int32_t index) const {
@@ -175,12 +180,13 @@ int32_t TStringList::AddObject(std::u16string s, TObject* object) {
 void TStringList::AddStrings(const TStringList& other) {
   if (&other == this) {
     // Adding a list to itself: work from a copy of the entries.
-    const std::vector<TItem> copy = other.fItems;
-    for (const TItem& item : copy) AddObject(item.fString, item.fObject);
+    std::vector<std::pair<std::u16string, TObject*>> copy;
+    for (const TItem& item : other.fItems) copy.emplace_back(*item.fString, item.fObject);
+    for (auto& [s, object] : copy) AddObject(std::move(s), object);
     return;
   }
   fItems.reserve(fItems.size() + other.fItems.size());
-  for (const TItem& item : other.fItems) AddObject(item.fString, item.fObject);
+  for (const TItem& item : other.fItems) AddObject(*item.fString, item.fObject);
 }
 
 void TStringList::Insert(int32_t index, std::u16string s) { InsertObject(index, std::move(s), nullptr); }
@@ -195,13 +201,17 @@ void TStringList::InsertItem(int32_t index, std::u16string s, TObject* object) {
   if (fItems.size() >= static_cast<size_t>(INT32_MAX)) {
     throw EListError(std::string("List capacity out of bounds"));
   }
-  fItems.insert(fItems.begin() + index, TItem{std::move(s), object});
+  auto owned = std::make_unique<std::u16string>(std::move(s));
+  fItems.insert(fItems.begin() + index, TItem{owned.get(), object});
+  owned.release();
 }
 
 void TStringList::Delete(int32_t index) {
   CheckIndex(index);
-  TObject* object = fItems[static_cast<size_t>(index)].fObject;
+  const TItem item = fItems[static_cast<size_t>(index)];
+  TObject* object = item.fObject;
   fItems.erase(fItems.begin() + index);
+  delete item.fString;
   // Destroyed after it left the list, so that its destructor sees a consistent list.
   if (fOwnsObjects) DestroyObject(object);
 }
@@ -209,9 +219,7 @@ void TStringList::Delete(int32_t index) {
 void TStringList::Clear() {
   std::vector<TItem> old;
   old.swap(fItems);
-  if (fOwnsObjects) {
-    for (TItem& item : old) DestroyObject(item.fObject);
-  }
+  FreeItems(old);
 }
 
 void TStringList::Exchange(int32_t index1, int32_t index2) {
@@ -236,8 +244,13 @@ void TStringList::Move(int32_t curIndex, int32_t newIndex) {
 void TStringList::Assign(const TStringList& source) {
   if (&source == this) return;
   Clear();
-  fItems = source.fItems;
   fOwnsObjects = false;  // the objects still belong to source
+  fItems.reserve(source.fItems.size());
+  for (const TItem& item : source.fItems) {
+    auto copy = std::make_unique<std::u16string>(*item.fString);
+    fItems.push_back(TItem{copy.get(), item.fObject});
+    copy.release();
+  }
   fSorted = source.fSorted;
   fCaseSensitive = source.fCaseSensitive;
   fStrictDelimiter = source.fStrictDelimiter;
@@ -275,7 +288,7 @@ bool TStringList::Find(std::u16string_view s, int32_t& index) const {
   bool found = false;
   while (lo <= hi) {
     const int32_t mid = lo + (hi - lo) / 2;
-    const int c = CompareStrings(fItems[static_cast<size_t>(mid)].fString, s);
+    const int c = CompareStrings(*fItems[static_cast<size_t>(mid)].fString, s);
     if (c < 0) {
       lo = mid + 1;
     } else {
@@ -293,7 +306,7 @@ int32_t TStringList::IndexOf(std::u16string_view s) const {
     return Find(s, index) ? index : -1;
   }
   for (int32_t i = 0; i < Count(); ++i) {
-    if (CompareStrings(fItems[static_cast<size_t>(i)].fString, s) == 0) return i;
+    if (CompareStrings(*fItems[static_cast<size_t>(i)].fString, s) == 0) return i;
   }
   return -1;
 }
@@ -307,7 +320,7 @@ int32_t TStringList::IndexOfObject(const TObject* object) const {
 
 int32_t TStringList::IndexOfName(std::u16string_view name) const {
   for (int32_t i = 0; i < Count(); ++i) {
-    const std::u16string& s = fItems[static_cast<size_t>(i)].fString;
+    const std::u16string& s = *fItems[static_cast<size_t>(i)].fString;
     const size_t separator = s.find(fNameValueSeparator);
     if (separator != std::u16string::npos &&
         CompareStrings(std::u16string_view(s).substr(0, separator), name) == 0) {
@@ -339,7 +352,7 @@ void TStringList::Sort() {
   // Sorting the entries directly (not through indexes) lets the library sort
   // move strings without copying them; equal entries keep their order.
   std::stable_sort(fItems.begin(), fItems.end(), [this](const TItem& a, const TItem& b) {
-    return CompareStrings(a.fString, b.fString) < 0;
+    return CompareStrings(*a.fString, *b.fString) < 0;
   });
 }
 
@@ -394,11 +407,11 @@ void TStringList::QuickSort(int32_t lo, int32_t hi,
 
 std::u16string TStringList::GetTextStr() const {
   size_t length = 0;
-  for (const TItem& item : fItems) length += item.fString.size() + fLineBreak.size();
+  for (const TItem& item : fItems) length += item.fString->size() + fLineBreak.size();
   std::u16string text;
   text.reserve(length);
   for (const TItem& item : fItems) {
-    text += item.fString;
+    text += *item.fString;
     text += fLineBreak;
   }
   return text;
@@ -474,7 +487,7 @@ bool IsBlank(char16_t c) { return c >= 1 && c <= u' '; }
 std::u16string TStringList::DelimitedText() const {
   std::u16string text;
   for (size_t i = 0; i < fItems.size(); ++i) {
-    const std::u16string& s = fItems[i].fString;
+    const std::u16string& s = *fItems[i].fString;
     bool quote;
     if (fStrictDelimiter) {
       quote = s.find(fQuoteChar) != std::u16string::npos || s.find(fDelimiter) != std::u16string::npos ||
@@ -584,7 +597,9 @@ void TStringList::SetValueFromIndex(int32_t index, std::u16string_view value) {
   line += value;
   if (fSorted) {
     TObject* object = GetObject(index);
+    const TItem old = fItems[static_cast<size_t>(index)];
     fItems.erase(fItems.begin() + index);  // the object moves to the new line
+    delete old.fString;
     AddObject(std::move(line), object);
   } else {
     Put(index, std::move(line));

@@ -246,18 +246,24 @@ class QN_API TStringList : public TObject {
   void SetWriteBOM(bool writeBOM) noexcept { fWriteBOM = writeBOM; }
 
  protected:
-  struct TItem {
-    std::u16string fString;
-    TObject* fObject = nullptr;
-  };
-
   // Raises EListError unless 0 <= index < Count (or <= Count when allowEnd).
   void CheckIndex(int32_t index, bool allowEnd = false) const;
   // Inserts without any check of order or duplicates.
   void InsertItem(int32_t index, std::u16string s, TObject* object);
-  std::vector<TItem> fItems;
 
  private:
+  // Entries are two pointers, so that inserting into a long sorted list moves
+  // 16 bytes per entry with one block move; each string lives in its own
+  // allocation and never moves.
+  struct TItem {
+    std::u16string* fString;
+    TObject* fObject;
+  };
+
+  void FreeItems(std::vector<TItem>& items) noexcept;
+
+  std::vector<TItem> fItems;
+
   void QuickSort(int32_t lo, int32_t hi,
                  const std::function<int(int32_t, int32_t)>& compare);
   void DestroyObject(TObject* object) noexcept;
