@@ -358,6 +358,15 @@ void IncrementLast(std::string& digits) {
 // people round, rather than to even as the C library does.
 std::string FixedDigits(double value, int decimals) {
   const double magnitude = std::fabs(value);
+  if (magnitude < 1e18 && magnitude == std::floor(magnitude)) {
+    // Whole numbers (counts, mostly) need no rounding at all.
+    std::string digits = UnsignedDigits(static_cast<uint64_t>(magnitude));
+    if (decimals > 0) {
+      digits += '.';
+      digits.append(static_cast<size_t>(decimals), '0');
+    }
+    return digits;
+  }
   // Twenty more digits show whether the value lies exactly halfway: a double
   // that is not halfway differs from it within seventeen significant digits.
   const std::string wide = PrintFixed(magnitude, decimals + 20);
