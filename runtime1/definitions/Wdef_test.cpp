@@ -1,5 +1,6 @@
 #include "runtime1/definitions/Wdef.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zip.h>
@@ -545,6 +546,27 @@ TEST_F(WdefFiles, UnreadableFilesAreNotRecognised) {
     EXPECT_EQ(file.ListType, lt_none_in_use);
     EXPECT_EQ(file.Number_within_Zipfile, 0);
   }
+}
+
+// The tools bind these routines in the runtime package by name.
+TEST(Wdef, RuntimePackageExportsTheDefinitions) {
+  void* pack = dlopen(QN_PACK1_SO, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(pack, nullptr) << dlerror();
+  using ExtFn = std::u16string (*)(list_type);
+  using CheckFn = bool (*)(TQNStored_File_rec&);
+  auto ext = reinterpret_cast<ExtFn>(dlsym(pack, "_ZN2qn22DefaultExtFromListTypeB5cxx11ENS_9list_typeE"));
+  auto batch = reinterpret_cast<CheckFn>(dlsym(pack, "_ZN2qn26IsABatchZipFileForListTypeERNS_18TQNStored_File_recE"));
+  auto running = static_cast<const tool_type*>(dlsym(pack, "_ZN2qn16current_tool_varE"));
+  ASSERT_NE(ext, nullptr);
+  ASSERT_NE(batch, nullptr);
+  ASSERT_NE(running, nullptr);
+  EXPECT_EQ(ext(lt_concgram_list), u".base_pairs");
+  EXPECT_EQ(*running, tt_hub);
+  TQNStored_File_rec missing;
+  missing.filename = u"/nonexistent/batch.zip";
+  EXPECT_FALSE(batch(missing));
+  EXPECT_NE(dlsym(pack, "_ZN2qn9TZipForge11OpenArchiveEv"), nullptr);
+  dlclose(pack);
 }
 
 }  // namespace
