@@ -266,8 +266,7 @@ class QN_API TByteWriter {
   TByteWriter& Put(T value) {
     uint8_t bytes[sizeof(T)];
     PutLE(bytes, value);
-    fBytes.insert(fBytes.end(), bytes, bytes + sizeof(T));
-    return *this;
+    return PutBytes(bytes, sizeof(T));
   }
   TByteWriter& PutBytes(const void* data, size_t count);
   // count zero bytes (padding and reserved fields).
