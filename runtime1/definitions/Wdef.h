@@ -276,7 +276,8 @@ struct TQNStored_File_rec {
 // true when all were written.
 // reading: reads 57 bytes into header; true when all were read and the header
 // carries the tool's signature number and the list type's signature text.
-// Errors of the stream other than a short read or write reach the caller.
+// Errors of the stream other than a short read or write reach the caller. A
+// tool or list type outside its enumeration gives false and moves no bytes.
 QN_API bool DiskSignatureISOKForToolAndList(TCheckSignature& header, tool_type tool, list_type lt,
                                             platform::TStream& stream, TWriteOrRead mode);
 
