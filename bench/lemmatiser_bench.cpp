@@ -59,16 +59,17 @@ const TBenchData& Data() {
     while (headwords.size() < (kPairs + 2) / 3) headwords.insert(RandomWord());
     std::set<std::string> variants;
     for (const std::string& h : headwords) {
-      std::string line = h + " ->";
+      std::string line = h;
+      line.append(" ->");
       const char* endings[] = {"s", "ed", "ing"};
       for (const char* e : endings) {
         if (static_cast<int>(d.pairs.size()) == kPairs) break;
         const std::string v = h + e;
         if (headwords.count(v) || !variants.insert(v).second) continue;
-        line += (line.back() == '>' ? " " : ", ") + v;
+        line.append(line.back() == '>' ? " " : ", ").append(v);
         d.pairs.emplace_back(v, h);
       }
-      d.file += line + "\r\n";
+      d.file.append(line).append("\r\n");
     }
     // Half variants, half other words, shuffled.
     for (int k = 0; k < kWords; ++k) {
@@ -76,7 +77,7 @@ const TBenchData& Data() {
         d.words.push_back(d.pairs[Next() % d.pairs.size()].first);
       } else {
         std::string w;
-        do w = RandomWord() + "x"; while (variants.count(w));
+        do w = RandomWord().append("x"); while (variants.count(w));
         d.words.push_back(w);
       }
     }

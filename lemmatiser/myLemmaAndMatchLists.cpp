@@ -227,7 +227,7 @@ anything_ptr TReadFileTree::AddIndexed(void* item) {
   current.this_ = nullptr;
   if (node != nullptr && complete) {
     try {
-      fIndex.emplace(KeyOf(ItemText(item)), node);
+      fIndex.emplace(KeyOf(ItemText(item)), item);
     } catch (...) {
       // Without room for the index the tree answers lookups by descent.
     }
@@ -235,7 +235,7 @@ anything_ptr TReadFileTree::AddIndexed(void* item) {
   return node;
 }
 
-anything_ptr TReadFileTree::FindText(const void* text) {
+void* TReadFileTree::FindItem(const void* text) {
   RefreshIndex();
   if (static_cast<int64_t>(fIndex.size()) == counter) {
     MyYieldProcess();
@@ -246,7 +246,7 @@ anything_ptr TReadFileTree::FindText(const void* text) {
   current = anything{&probe, nullptr, nullptr};
   const anything_ptr node = WhereIs(current);
   current.this_ = nullptr;
-  return node;
+  return node != nullptr ? node->this_ : nullptr;
 }
 
 void TReadFileTree::TellTotalLines(int32_t n) {
@@ -507,9 +507,9 @@ void TLemmaList::Do_Deleting(anything_ptr& item) {
 TLemmaEntryRec TLemmaList::FoundVariant(const void* x) {
   TLemmaEntryRec probe{x, nullptr};
   if (x == nullptr) return probe;
-  const anything_ptr node = FindText(x);
-  if (node == nullptr || node->this_ == nullptr) return probe;
-  return *static_cast<const TLemmaEntryRec*>(node->this_);
+  const void* item = FindItem(x);
+  if (item == nullptr) return probe;
+  return *static_cast<const TLemmaEntryRec*>(item);
 }
 
 const char16_t* TLemmaList::LemmaVariantsOf(std::u16string_view headword,
@@ -595,9 +595,8 @@ void TMatchList::Do_Deleting(anything_ptr& item) {
 
 const void* TMatchList::Found(const void* x) {
   if (x == nullptr) return nullptr;
-  const anything_ptr node = FindText(x);
-  if (node == nullptr || node->this_ == nullptr) return nullptr;
-  return static_cast<const TMatchEntryRec*>(node->this_)->searchp;
+  const void* item = FindItem(x);
+  return item != nullptr ? static_cast<const TMatchEntryRec*>(item)->searchp : nullptr;
 }
 
 TStopList::TStopList(bool aCase_sensitive) : TMatchList(aCase_sensitive) {

@@ -151,8 +151,8 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   // Inserts an item (whose first field points to its text) with Add_OnePtr and
   // indexes its text; returns the new node, or null when the text is there.
   anything_ptr AddIndexed(void* item);
-  // The node whose item's text equals text (in the list's encoding), or null.
-  anything_ptr FindText(const void* text);
+  // The item whose text equals text (in the list's encoding), or null.
+  void* FindItem(const void* text);
 
   // The seed texts in the list's encoding, each handed to add (a temporary).
   template <typename Add>
@@ -177,7 +177,7 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   // Forgets the index when the nodes it points to have been released.
   void RefreshIndex();
 
-  std::unordered_map<std::string_view, anything_ptr> fIndex;
+  std::unordered_map<std::string_view, void*> fIndex;  // text -> item
   uint64_t fIndexGeneration = 0;
 };
 
