@@ -313,6 +313,11 @@ TEST(Wdef, ShortStreamsGiveFalse) {
   // A stream that takes no bytes (a read-only view) refuses the write.
   platform::TMemoryViewStream readOnly(cut);
   EXPECT_FALSE(DiskSignatureISOKForToolAndList(header, tt_salientor, lt_keyword_list, readOnly, writing));
+  // Ordinals from outside the enumerations (a damaged settings file, say).
+  platform::TMemoryStream stream;
+  EXPECT_FALSE(DiskSignatureISOKForToolAndList(header, static_cast<tool_type>(22), lt_word_list, stream, writing));
+  EXPECT_FALSE(DiskSignatureISOKForToolAndList(header, tt_tallier, static_cast<list_type>(43), stream, writing));
+  EXPECT_EQ(stream.Size(), 0);
 }
 
 TEST(Wdef, DiskFileTypeOfEveryText) {
