@@ -107,6 +107,8 @@ class QN_API TFormatArg {
   TFormatArg(double v) noexcept : fKind(Kind::Float) { fFloat = v; }
   TFormatArg(float v) noexcept : fKind(Kind::Float) { fFloat = v; }
   TFormatArg(char16_t v) noexcept : fKind(Kind::Char16) { fChar = v; }
+  // A single 8-bit character is taken as Latin-1 (it shows as itself with %s).
+  TFormatArg(char v) noexcept : fKind(Kind::Char16) { fChar = static_cast<unsigned char>(v); }
   TFormatArg(std::u16string_view v) noexcept : fKind(Kind::Text16), fText16(v) {}
   TFormatArg(const std::u16string& v) noexcept : fKind(Kind::Text16), fText16(v) {}
   TFormatArg(const char16_t* v) noexcept : fKind(Kind::Text16), fText16(v ? v : u"") {}

@@ -91,6 +91,7 @@ TEST(Format, Texts) {
   EXPECT_EQ(FormatWith(s, u"<%s>", wide), u"<\u0391\u03b8>");
   EXPECT_EQ(FormatWith(s, u"<%s>", "caf\xc3\xa9"), u"<caf\u00e9>");  // 8-bit texts are UTF-8
   EXPECT_EQ(FormatWith(s, u"%s", u'x'), u"x");
+  EXPECT_EQ(FormatWith(s, u"%s", 'y'), u"y");
   EXPECT_EQ(FormatWith(s, u"[%.2s]", u"abcdef"), u"[ab]");
   EXPECT_EQ(FormatWith(s, u"[%6s]", u"ab"), u"[    ab]");
   EXPECT_EQ(FormatWith(s, u"%1:s %0:s %s", u"a", u"b"), u"b a b");
