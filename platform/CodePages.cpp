@@ -10,6 +10,7 @@
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
+#include <unicode/ustring.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
@@ -248,58 +249,25 @@ const TSingleByteTables* SingleByteTables(uint32_t codePage) {
 
 // Decodes UTF-8 into out (room for count units); returns the units written.
 // Ill-formed sequences become U+FFFD, one per maximal ill-formed subpart.
+// ICU's converter function is the fastest at hand; it counts in int32_t, so
+// long input goes in chunks that end before a lead byte, never inside a
+// sequence.
 size_t DecodeUtf8(const unsigned char* s, size_t count, char16_t* out, bool* sawError) {
+  constexpr size_t kChunk = size_t(1) << 30;
   size_t i = 0, o = 0;
   while (i < count) {
-    // ASCII runs, eight bytes at a time.
-    while (i + 8 <= count) {
-      uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if (word & 0x8080808080808080ULL) break;
-      for (int k = 0; k < 8; ++k) out[o + size_t(k)] = s[i + size_t(k)];
-      i += 8;
-      o += 8;
-    }
-    if (i >= count) break;
-    uint8_t b = s[i];
-    if (b < 0x80) {
-      out[o++] = b;
-      ++i;
-      continue;
-    }
-    // The common two- and three-byte forms inline; everything else (four
-    // bytes, ill-formed input) through ICU's macro below.
-    if (b >= 0xC2 && b <= 0xDF && i + 1 < count && (s[i + 1] & 0xC0) == 0x80) {
-      out[o++] = char16_t(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
-      i += 2;
-      continue;
-    }
-    if (b >= 0xE0 && b <= 0xEF && i + 2 < count) {
-      uint8_t b1 = s[i + 1], b2 = s[i + 2];
-      if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80 && !(b == 0xE0 && b1 < 0xA0) && !(b == 0xED && b1 >= 0xA0)) {
-        out[o++] = char16_t(((b & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
-        i += 3;
-        continue;
-      }
-    }
-    // ICU's macros take int32_t lengths: give them a window that holds any
-    // one sequence.
-    const unsigned char* p = s + i;
-    int32_t available = int32_t(count - i < 8 ? count - i : 8);
-    int32_t k = 0;
-    UChar32 c;
-    U8_NEXT(p, k, available, c);
-    if (c < 0) {
-      if (sawError) *sawError = true;
-      c = kReplacement;
-    }
-    i += size_t(k);
-    if (c < 0x10000) {
-      out[o++] = char16_t(c);
-    } else {
-      out[o++] = U16_LEAD(c);
-      out[o++] = U16_TRAIL(c);
-    }
+    size_t end = count - i > kChunk ? i + kChunk : count;
+    if (end < count)
+      for (int back = 0; back < 3 && end > i + 1 && (s[end] & 0xC0) == 0x80; ++back) --end;
+    int32_t produced = 0, substitutions = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out + o), int32_t(end - i), &produced,
+                         reinterpret_cast<const char*>(s + i), int32_t(end - i), kReplacement, &substitutions,
+                         &status);
+    if (U_FAILURE(status)) break;  // cannot happen: the room always suffices
+    if (substitutions > 0 && sawError) *sawError = true;
+    o += size_t(produced);
+    i = end;
   }
   return o;
 }

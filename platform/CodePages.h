@@ -19,7 +19,7 @@
 // the code page cannot represent, and a lone surrogate, become "?".
 //
 // Single-byte code pages decode through a 256-entry table and encode through a
-// 64K-entry table; UTF-8 has its own fast paths; multi-byte pages use one ICU
+// 64K-entry table; UTF-8 has fast paths of its own; multi-byte pages use one ICU
 // converter per code page and thread. All tables and converters are created on
 // first use and kept for the life of the process (converters for the life of
 // the thread). Every function is safe to call from several threads.
