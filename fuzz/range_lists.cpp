@@ -1,0 +1,56 @@
+// Arbitrary bytes as a range list typed by a user ("1-3,5"), as UTF-16 code
+// units (pairs of bytes; a final odd byte is dropped).
+//
+// Checks: the expansion never holds more than the bound; the array and text
+// forms agree; an expansion that succeeded, abbreviated and expanded again,
+// gives the same numbers; the Boolean form over a small array never writes
+// outside it. The character notations are decoded too (no crash, and the
+// decoded text is never longer than the notation).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "runtime1/text/My_string_functions_numbers.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::u16string text;
+  text.reserve(size / 2);
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+  }
+
+  qn::TArrayOfIntegers numbers;
+  const bool ok = qn::ExpandRangeList(text, numbers);
+  Check(static_cast<int64_t>(numbers.size()) <= qn::kMaxNumbersInRangeList);
+  Check(ok || numbers.empty());
+
+  const std::u16string expanded = qn::HumanAbbreviatedNumberListStringExpanded(text);
+  Check(expanded.empty() == numbers.empty());
+  if (ok && numbers.size() <= 100000) {
+    const std::u16string abbreviated = qn::HumanAbbreviatedNumberListString(numbers, 0);
+    qn::TArrayOfIntegers again;
+    Check(qn::ExpandRangeList(abbreviated, again));
+    Check(again == numbers);
+  }
+
+  std::vector<bool> flags(17, false);
+  qn::ConvertStringToRangeOfBoolean(text, (size & 1) != 0, flags);
+  Check(flags.size() == 17);
+  (void)qn::ANumberInHumanString(text, static_cast<int32_t>(size % 7));
+
+  const std::u16string work = qn::QNFormattedReadableStringToWorkString(text);
+  Check(work.size() <= text.size());
+  (void)qn::FromNumStr(text);
+  (void)qn::FromHexNumStr(text);
+  return 0;
+}
