@@ -160,7 +160,7 @@ class QN_API TStringList : public TObject {
   bool OwnsObjects() const noexcept { return fOwnsObjects; }
   void SetOwnsObjects(bool owns) noexcept { fOwnsObjects = owns; }
 
-  // Sorts by CompareStrings (not stable).
+  // Sorts by CompareStrings; equal entries keep their order.
   virtual void Sort();
   // Sorts with the given comparison of two entries by index; the comparison may
   // read the list but not change it. Not stable. The list's Sorted flag is
