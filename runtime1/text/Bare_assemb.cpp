@@ -765,19 +765,17 @@ void CutDoubleCRLFsW(char16_t* buffer, int32_t length) noexcept {
 
 int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length <= 0) return 0;
+  // Line ends are far apart: find each LF with the vector scan and move the
+  // line before it down in one piece.
   const size_t n = static_cast<size_t>(length);
+  const char* const end = buffer + n;
   size_t read = 0;
   size_t write = 0;
-#if QN_BARE_SSE2
-  using L = Lanes<char>;
-  const __m128i lf = L::Splat('\n');
-  for (; n - read >= static_cast<size_t>(L::kUnits); read += L::kUnits) {
-    const __m128i v = Load(buffer + read);
-    write = WriteKept(buffer, write, read, v, Mask(L::Eq(v, lf)));
-  }
-#endif
-  for (; read < n; ++read) {
-    if (buffer[read] != '\n') buffer[write++] = buffer[read];
+  while (read < n) {
+    const char* lf = FindUnit<char>(buffer + read, end, '\n');
+    const size_t at = lf != nullptr ? static_cast<size_t>(lf - buffer) : n;
+    write = KeepRun(buffer, write, read, at);
+    read = at + 1;
   }
   return static_cast<int32_t>(write);
 }
