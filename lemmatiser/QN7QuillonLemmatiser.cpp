@@ -70,6 +70,23 @@ namespace {
 
 constexpr QNBool16 Bool16(bool b) noexcept { return b ? QN_TRUE16 : QN_FALSE16; }
 
+// Loads, clears and walks change or walk a list while they call out to the
+// host (its yield procedure, its callbacks). A host that calls one of them
+// again from there would change a tree under a running operation: such a
+// nested call is refused with its "nothing" result. Queries and CancelOne stay
+// open, since they change no list.
+int gRunning = 0;
+
+class TRunning {
+ public:
+  TRunning() noexcept : fRefused(gRunning > 0) { ++gRunning; }
+  ~TRunning() { --gRunning; }
+  bool Refused() const noexcept { return fRefused; }
+
+ private:
+  bool fRefused;
+};
+
 TLemmaList* LemmaListOf(uint8_t slot) {
   return slot < kLemmatiserSlots ? LemmatiserState().lemmas[slot].get() : nullptr;
 }
@@ -104,8 +121,9 @@ QNBool16 LoadedOne(uint8_t slot, const QNWideChar* file_name, uint8_t kind,
                    TQNAnnounceNumberAndMessageProc line_count, TQNShowSomeProgressProc progress,
                    uint32_t lcid, bool case_sensitive, bool commas_in_entries) {
   try {
+    const TRunning running;
     TReadFileTree* list = ListOf(slot, kind);
-    if (list == nullptr || file_name == nullptr) return QN_FALSE16;
+    if (running.Refused() || list == nullptr || file_name == nullptr) return QN_FALSE16;
     const std::u16string_view name(file_name);
     const bool upper = !case_sensitive;
     if (kind == as_lemma) {
@@ -126,7 +144,8 @@ QNBool16 LoadedOne(uint8_t slot, const QNWideChar* file_name, uint8_t kind,
 
 QNBool16 ClearOne(uint8_t slot, uint8_t kind) {
   try {
-    if (slot >= kLemmatiserSlots) return QN_FALSE16;
+    const TRunning running;
+    if (running.Refused() || slot >= kLemmatiserSlots) return QN_FALSE16;
     TReadFileTree* list = ListOf(slot, kind);
     if (list == nullptr) return QN_TRUE16;
     if (kind == as_lemma) {
@@ -232,6 +251,8 @@ int32_t StopListWordsCount(uint8_t slot) {
 
 void TraverseLemmasDoing(uint8_t slot, TQNHandleLemmaProc proc) {
   try {
+    const TRunning running;
+    if (running.Refused()) return;
     if (TLemmaList* list = LemmaListOf(slot)) {
       list->ShowProc = FromC(proc);
       list->Traverse();
@@ -243,6 +264,8 @@ void TraverseLemmasDoing(uint8_t slot, TQNHandleLemmaProc proc) {
 namespace {
 void TraverseMatchKind(uint8_t slot, uint8_t kind, TQNHandleMatchProc proc) {
   try {
+    const TRunning running;
+    if (running.Refused()) return;
     if (auto* list = static_cast<TMatchList*>(ListOf(slot, kind))) {
       list->ShowProc = FromC(proc);
       list->Traverse();
@@ -266,7 +289,8 @@ void TraverseStopsDoing(uint8_t slot, TQNHandleStopProc proc) {
 
 int32_t TraversedOne(uint8_t slot, int32_t max_to_show, uint8_t kind) {
   try {
-    if (slot >= kLemmatiserSlots) return 0;
+    const TRunning running;
+    if (running.Refused() || slot >= kLemmatiserSlots) return 0;
     TLemmatiserState& s = LemmatiserState();
     TShowClass& collector = s.collector;
     collector.Clear();

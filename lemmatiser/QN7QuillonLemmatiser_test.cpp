@@ -187,6 +187,34 @@ TEST(QN7QuillonLemmatiser, CancelReachesALoadThroughTheYieldProcedure) {
   ClearOne(9, QN_KIND_STOP);
 }
 
+TEST(QN7QuillonLemmatiser, NestedChangesFromTheHostAreRefused) {
+  std::string file;
+  for (int k = 0; k < 300; ++k) file.append("w").append(std::to_string(k)).append("\r\n");
+  const TTempFile words("nested.txt", file);
+  struct TNested {
+    QNBool16 cleared = 1;
+    QNBool16 reloaded = 1;
+    int32_t collected = -1;
+  } nested;
+  TQNYieldProcessProc yield{[](void* ctx) {
+                              auto* n = static_cast<TNested*>(ctx);
+                              if (n->collected != -1) return;
+                              n->cleared = ClearOne(12, QN_KIND_MATCH);
+                              n->reloaded = LoadedOne(12, nullptr, QN_KIND_MATCH, {}, {}, 0, true, false);
+                              n->collected = TraversedOne(12, 10, QN_KIND_MATCH);
+                            },
+                            &nested};
+  SetYieldProcedure(yield);
+  const QNBool16 loaded = LoadedOne(12, words.Name().c_str(), QN_KIND_MATCH, {}, {}, 0x0409, true, false);
+  SetYieldProcedure({nullptr, nullptr});
+  EXPECT_EQ(loaded, QN_TRUE16);
+  EXPECT_EQ(nested.cleared, QN_FALSE16);
+  EXPECT_EQ(nested.reloaded, QN_FALSE16);
+  EXPECT_EQ(nested.collected, 0);
+  EXPECT_EQ(MatchListWordsCount(12), 300);
+  EXPECT_EQ(ClearOne(12, QN_KIND_MATCH), QN_TRUE16);  // open again afterwards
+}
+
 TEST(QN7QuillonLemmatiser, DescendingFilesCanBeWalkedAndCleared) {
   // Sorted in descending order, the entries form one left-leaning chain far
   // deeper than the walk's initial stack.

@@ -21,7 +21,10 @@
    While LoadedOne runs, the library calls the yield procedure installed with
    SetYieldProcedure once per entry; from there, and only from there, the tool
    may call CancelOne for the list being loaded, which then ends as a successful
-   load with the entries read so far. */
+   load with the entries read so far. LoadedOne, ClearOne and the walks called
+   from inside a running LoadedOne, ClearOne or walk (from the yield procedure
+   or a walk's callback) are refused with their "nothing" result; the queries
+   stay open. */
 #ifndef QUILLON_LEMMATISER_H
 #define QUILLON_LEMMATISER_H
 
