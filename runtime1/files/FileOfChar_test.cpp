@@ -1,0 +1,327 @@
+#include "runtime1/files/FileOfChar.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <csignal>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
+#include "platform/Streams.h"
+
+namespace qn {
+namespace {
+
+using ByteVec = std::vector<uint8_t>;
+
+ByteVec B(std::initializer_list<int> v) {
+  ByteVec r;
+  for (int x : v) r.push_back(static_cast<uint8_t>(x));
+  return r;
+}
+ByteVec B(std::string_view s) { return ByteVec(s.begin(), s.end()); }
+
+ByteVec Utf16Bytes(std::u16string_view text, bool big, bool mark) {
+  ByteVec r;
+  if (mark) r = big ? B({0xFE, 0xFF}) : B({0xFF, 0xFE});
+  for (char16_t u : text) {
+    const uint8_t lo = u & 0xFF, hi = u >> 8;
+    r.push_back(big ? hi : lo);
+    r.push_back(big ? lo : hi);
+  }
+  return r;
+}
+
+class FileOfCharTest : public testing::Test {
+ protected:
+  void SetUp() override { platform::SetActiveCodePage(1252); }
+  void TearDown() override {
+    platform::SetActiveCodePage(1252);
+    for (const std::string& p : fPaths) std::remove(p.c_str());
+  }
+  std::u16string Make(const ByteVec& bytes) {
+    const std::string path = testing::TempDir() + "foc_" + std::to_string(fPaths.size()) + "_" +
+                             std::to_string(::getpid()) + ".txt";
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.close();
+    fPaths.push_back(path);
+    return std::u16string(path.begin(), path.end());
+  }
+  std::u16string Missing() {
+    const std::string path = testing::TempDir() + "foc_missing_" + std::to_string(::getpid());
+    std::remove(path.c_str());
+    fPaths.push_back(path);
+    return std::u16string(path.begin(), path.end());
+  }
+  static ByteVec Read(std::u16string_view name) { return platform::ReadWholeFile(name); }
+
+  std::vector<std::string> fPaths;
+};
+
+const std::u16string kText = u"Grüße, café\r\nздравствуй 日本\r\n";
+
+TEST_F(FileOfCharTest, BufferTypeQuickAndThorough) {
+  struct Case {
+    ByteVec bytes;
+    TFileContentsSet quick, thorough;
+  };
+  const std::vector<Case> cases = {
+      {B({0xEF, 0xBB, 0xBF, 0x41}), {_8_bit, _UTF8}, {_UTF8}},
+      {B({0xFF, 0xFE, 0x41, 0x00}), {_16_bit}, {_16_bit}},
+      {B({0xFE, 0xFF, 0x00, 0x41}), {_16_bit_reversed}, {_16_bit_reversed}},
+      {B("ABCD"), {_8_bit}, {_8_bit}},
+      {B({0x63, 0x61, 0x66, 0xC3, 0xA9}), {_8_bit}, {_UTF8}},
+      {B({0x63, 0x61, 0x66, 0xE9, 0x20}), {_8_bit}, {_8_bit}},
+      {B({0xFF, 0xFE, 0x41, 0x00, 0x42}), {_16_bit}, {_8_bit}},  // odd: not UTF-16
+      {B({0x00, 0x41, 0x42, 0x43, 0x44}), {_8_bit}, {_8_bit}},
+      {B({0x50, 0x4B, 0x03, 0x04, 0xFF, 0xFE}), {_Zip}, {_Zip}},
+      {B({0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1}), {_Storage}, {_Storage}},
+      {B({0xDB, 0xA5, 0x2D, 0x00, 0xEF, 0xBB}), {_early_Word}, {_early_Word}},
+      {Utf16Bytes(u"Hello, world. This is text.", false, false), {_8_bit}, {_16_bit}},
+      {Utf16Bytes(u"Hello, world. This is text.", true, false), {_8_bit}, {_16_bit_reversed}},
+      {B("abc"), {}, {}},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(FileBufferType(c.bytes.data(), c.bytes.size(), false), c.quick) << "case " << i;
+    EXPECT_EQ(FileBufferType(c.bytes.data(), c.bytes.size(), true), c.thorough) << "case " << i;
+    // The file form answers the same as the buffer form.
+    const std::u16string name = Make(c.bytes);
+    EXPECT_EQ(FileContentsType(name, false), c.quick) << "file case " << i;
+    EXPECT_EQ(FileContentsType(name, true), c.thorough) << "file case " << i;
+  }
+}
+
+TEST_F(FileOfCharTest, ThoroughFileDetectionWalksLongAsciiRunsInBlocks) {
+  ByteVec ascii(200000, 'a');
+  ByteVec utf8 = ascii;
+  utf8.push_back(0xC3);
+  utf8.push_back(0xA9);
+  ByteVec eight = ascii;
+  eight.push_back(0xE9);
+  eight.push_back(' ');
+  // The sequence straddles the first 64 KiB block.
+  ByteVec straddle(65535, 'b');
+  for (uint8_t b : {0xE2, 0x82, 0xAC, 0x78}) straddle.push_back(b);
+  for (const ByteVec* b : {&utf8, &eight, &straddle, &ascii}) {
+    EXPECT_EQ(FileContentsType(Make(*b), true), FileBufferType(b->data(), b->size(), true));
+  }
+  EXPECT_EQ(FileContentsType(Make(straddle), true), TFileContentsSet({_UTF8}));
+}
+
+TEST_F(FileOfCharTest, ShortAndMissingFiles) {
+  for (const ByteVec& b : {ByteVec{}, B({0x41}), B({0xFF, 0xFE}), B({0xEF, 0xBB, 0xBF})}) {
+    const std::u16string name = Make(b);
+    EXPECT_TRUE(FileContentsType(name, false).Empty());
+    EXPECT_TRUE(FileContentsType(name, true).Empty());
+  }
+  EXPECT_THROW(FileContentsType(Missing(), true), EFOpenError);
+  EXPECT_THROW(TextFileInUnicode(Missing()), EFOpenError);
+  EXPECT_EQ(TextFileContents(Missing()), u"");
+  EXPECT_FALSE(ConvertATextFileAnsiToUTF16(Missing(), 0x0409));
+}
+
+TEST_F(FileOfCharTest, Comparison) {
+  EXPECT_EQ(FileContentsComparison({_8_bit}, {_UTF8}), -1);
+  EXPECT_EQ(FileContentsComparison({}, {}), 0);
+  EXPECT_EQ(FileContentsComparison({_8_bit, _UTF8}, {_UTF8}), 1);
+  EXPECT_EQ(FileContentsComparison({_16_bit_reversed}, {_Zip, _Storage}), 1);
+  EXPECT_EQ(TFileContentsSet({_8_bit, _16_bit_reversed}).Byte(), 0x41);
+}
+
+TEST_F(FileOfCharTest, UnicodeTests) {
+  EXPECT_TRUE(StringIsInUnicode(B({0xFF, 0xFE, 0x41, 0x00}).data(), 4));
+  EXPECT_TRUE(StringIsInUnicode(B({0xFE, 0xFF, 0x00, 0x41}).data(), 4));
+  EXPECT_FALSE(StringIsInUnicode(B({0xFF, 0xFE, 0x41}).data(), 3));
+  EXPECT_FALSE(StringIsInUnicode(B("plain text here").data(), 15));
+  EXPECT_TRUE(TextFileInUnicode(Make(Utf16Bytes(u"Some text in UTF-16 without a mark.", false, false))));
+  EXPECT_TRUE(TextFileInUnicode(Make(Utf16Bytes(u"Some text in UTF-16 without a mark.", true, false))));
+  EXPECT_FALSE(TextFileInUnicode(Make(B("Some plain 8-bit text, caf\xE9."))));
+  EXPECT_FALSE(TextFileInUnicode(Make({})));
+}
+
+TEST_F(FileOfCharTest, ReadsEveryEncoding) {
+  const std::string utf8 = platform::EncodedUTF8(kText);
+  ByteVec signedUtf8 = B({0xEF, 0xBB, 0xBF});
+  signedUtf8.insert(signedUtf8.end(), utf8.begin(), utf8.end());
+  EXPECT_EQ(TextFileContents(Make(signedUtf8)), kText);
+  EXPECT_EQ(TextFileContents(Make(B(utf8))), kText);
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(kText, false, true))), kText);
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(kText, true, true))), kText);
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(kText, false, false))), kText);
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(kText, true, false))), kText);
+
+  EXPECT_EQ(TextFileContents(Make(B("Gr\xFC\xDF" "e, caf\xE9\r\n"))), u"Grüße, café\r\n");
+  platform::SetActiveCodePage(1251);
+  EXPECT_EQ(TextFileContents(Make(B("\xE7\xE4\xF0\xE0\xE2\xF1\xF2\xE2\xF3\xE9\n"))), u"здравствуй\r\n");
+  platform::SetActiveCodePage(932);
+  EXPECT_EQ(TextFileContents(Make(B("\x93\xFA\x96\x7B\x8C\xEA"))), u"日本語\r\n");
+}
+
+TEST_F(FileOfCharTest, LineBreaksAndTerminators) {
+  EXPECT_EQ(TextFileContents(Make(B({0x61, 0x0A, 0x62}))), u"a\r\nb\r\n");
+  EXPECT_EQ(TextFileContents(Make(B("a\rb\r\n\nc\r"))), u"a\r\nb\r\n\r\nc\r\n");
+  EXPECT_EQ(TextFileContents(Make(B({0x61, 0x62, 0x00, 0x63, 0x64}))), u"ab\r\n");
+  EXPECT_EQ(TextFileContents(Make({})), u"");
+  EXPECT_EQ(TextFileContents(Make(B("x"))), u"x\r\n");
+  // An odd-length UTF-16 file: the dangling byte is dropped.
+  ByteVec odd = Utf16Bytes(u"ab", false, true);
+  odd.push_back(0x63);
+  EXPECT_EQ(TextFileContents(Make(odd)), u"ab\r\n");
+}
+
+TEST_F(FileOfCharTest, EightBitIsNotReadAsUtf8ByItsShape) {
+  // E9 20 61 62 walks like a 3-byte lead and one byte, but it is not UTF-8.
+  EXPECT_EQ(TextFileContents(Make(B({0xE9, 0x20, 0x61, 0x62}))), u"é ab\r\n");
+  EXPECT_EQ(TextFileContents(Make(B({0xC3, 0xA9}))), u"é\r\n");
+  // Mostly UTF-8 with one stray byte later: UTF-8, the stray byte alone is lost.
+  EXPECT_EQ(TextFileContents(Make(B("caf\xC3\xA9 cr\xC3\xA8me \xE9t\xC3\xA9"))), u"café crème \uFFFDté\r\n");
+  // Mostly 8-bit with one accidental UTF-8 pair: 8-bit.
+  EXPECT_EQ(TextFileContents(Make(B("\xE9t\xE9 \xC3\xA9 \xE0"))), u"été Ã© à\r\n");
+  // A signed file keeps everything around an ill-formed sequence.
+  EXPECT_EQ(TextFileContents(Make(B("\xEF\xBB\xBF" "a\xE9" "bc"))), u"a\uFFFDbc\r\n");
+}
+
+TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
+  TPossiblyDodgyTextStringlist list;
+  EXPECT_FALSE(list.SignedUTF8);
+  list.LoadFromFile(Make(B({0xEF, 0xBB, 0xBF, 0xC3, 0xA9})));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list[0], u"é");
+  EXPECT_TRUE(list.SignedUTF8);
+  list.LoadFromFile(Make(B("ab")));  // two bytes leave the flag alone
+  EXPECT_TRUE(list.SignedUTF8);
+  list.LoadFromFile(Make(B("x\ny\r\n")));
+  EXPECT_FALSE(list.SignedUTF8);
+  EXPECT_EQ(list.Text(), u"x\r\ny\r\n");
+
+  const std::string utf8 = platform::EncodedUTF8(kText);
+  const std::u16string name = Make(B(utf8));
+  list.LoadFromFile(name);
+  EXPECT_EQ(list.Text(), kText);
+  EXPECT_EQ(list.Text(), TextFileContents(name));
+  EXPECT_EQ(list.Encoding(), platform::kEncodingUTF8);
+
+  // Text handed in as 8-bit decoding of UTF-8 bytes is decoded again.
+  TPossiblyDodgyTextStringlist fresh;
+  fresh.SetTextStr(u"cafÃ©\nok");
+  ASSERT_EQ(fresh.Count(), 2);
+  EXPECT_EQ(fresh[0], u"café");
+  fresh.SetTextStr(u"é ab");
+  EXPECT_EQ(fresh[0], u"é ab");
+  fresh.SignedUTF8 = true;
+  fresh.SetTextStr(u"cafÃ©");
+  EXPECT_EQ(fresh[0], u"cafÃ©");
+  fresh.SetLineBreak(u"|");
+  fresh.SetTextStr(u"a|b||c");
+  EXPECT_EQ(fresh.Count(), 4);
+}
+
+TEST_F(FileOfCharTest, ConvertAnsiToUtf16) {
+  const std::u16string ru = Make(B("\xE4\xE0\r\n\xED\xE5\xF2"));
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(ru, 0x0419));
+  EXPECT_EQ(Read(ru), Utf16Bytes(u"да\r\nнет\r\n", false, true));
+
+  const std::u16string jp = Make(B("\x93\xFA\x96\x7B"));
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(jp, 0x0411));
+  EXPECT_EQ(Read(jp), Utf16Bytes(u"日本\r\n", false, true));
+
+  const std::u16string signedUtf8 = Make(B("\xEF\xBB\xBF\xD0\xB4\xD0\xB0"));
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(signedUtf8, 0x0409));
+  EXPECT_EQ(Read(signedUtf8), Utf16Bytes(u"да\r\n", false, true));
+
+  const ByteVec be = Utf16Bytes(u"already unicode text", true, true);
+  const std::u16string already = Make(be);
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(already, 0x0409));
+  EXPECT_EQ(Read(already), be);
+
+  const std::u16string empty = Make({});
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(empty, 0x0409));
+  EXPECT_EQ(Read(empty), B({0xFF, 0xFE}));
+}
+
+TEST_F(FileOfCharTest, Writers) {
+  const std::u16string name = Make(B("old"));
+  EXPECT_FALSE(SavedTextAsStream(u"", name));
+  EXPECT_EQ(Read(name), B("old"));
+  EXPECT_TRUE(SavedTextAsStream(u"ab", name));
+  EXPECT_EQ(Read(name), B({0xFF, 0xFE, 0x61, 0x00, 0x62, 0x00}));
+
+  const std::u16string fresh = Missing();
+  AddToFileOfChar(fresh, u"a");
+  EXPECT_EQ(Read(fresh), B({0xFF, 0xFE, 0x61, 0x00}));
+  AddToFileOfChar(fresh, u"b");
+  EXPECT_EQ(Read(fresh), B({0xFF, 0xFE, 0x61, 0x00, 0x62, 0x00}));
+  AddToFileOfChar(fresh, u"");
+  EXPECT_EQ(Read(fresh).size(), 6u);
+  AddToFileOfChar(u"", u"x");  // nothing happens
+
+  const std::u16string odd = Make(B({0xFF, 0xFE, 0x61, 0x00, 0x7A}));
+  AddToFileOfChar(odd, u"\u4E2D");
+  EXPECT_EQ(Read(odd), B({0xFF, 0xFE, 0x61, 0x00, 0x2D, 0x4E}));
+}
+
+TEST_F(FileOfCharTest, FailedWritesKeepTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  const std::string dir = testing::TempDir() + "foc_ro_" + std::to_string(::getpid());
+  ::mkdir(dir.c_str(), 0755);
+  const std::string file = dir + "/t.txt";
+  {
+    std::ofstream f(file, std::ios::binary);
+    f << "keep";
+  }
+  ::chmod(dir.c_str(), 0555);  // no new file can be made beside it
+  const std::u16string name(file.begin(), file.end());
+  EXPECT_THROW(SavedTextAsStream(u"new", name), Exception);
+  EXPECT_EQ(Read(name), B("keep"));
+  ::chmod(dir.c_str(), 0755);
+  std::remove(file.c_str());
+  ::rmdir(dir.c_str());
+}
+
+// Writes beyond a file-size limit fail (EFBIG) for every user, root included.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &fOld);
+    rlimit limit = fOld;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &fOld);
+    std::signal(SIGXFSZ, fOldHandler);
+  }
+
+ private:
+  rlimit fOld{};
+  void (*fOldHandler)(int) = nullptr;
+};
+
+TEST_F(FileOfCharTest, WritesThatFailLeaveTheFileAsItWas) {
+  const ByteVec old = B({0xFF, 0xFE, 0x61, 0x00, 0x7A});
+  const std::u16string appended = Make(old);
+  const std::u16string replaced = Make(old);
+  const std::u16string created = Missing();
+  {
+    FileSizeLimit limit(16);
+    EXPECT_THROW(AddToFileOfChar(appended, u"0123456789"), Exception);
+    EXPECT_THROW(SavedTextAsStream(u"0123456789", replaced), Exception);
+    EXPECT_THROW(AddToFileOfChar(created, u"0123456789"), Exception);
+  }
+  EXPECT_EQ(Read(appended), old);  // the odd byte is back as well
+  EXPECT_EQ(Read(replaced), old);
+  struct stat st;
+  EXPECT_NE(::stat(platform::FileNameToUtf8(created).c_str(), &st), 0);
+}
+
+}  // namespace
+}  // namespace qn
