@@ -246,22 +246,24 @@ class QN_API TWordFreqAndSourceNumHolder : public TDataHolder<TWordFreqAndSource
   ~TWordFreqAndSourceNumHolder() override;
 };
 
-// Stand-alone holders (not list items).
-class QN_API TPublicIntegerHolder : public platform::TObject {
+// Stand-alone holders: used on their own or as the objects of string lists
+// and pointer lists. They are TUsefulBaseListObjects too (writing nothing), so
+// that an owning list of them can be a TUsefulBaseList.
+class QN_API TPublicIntegerHolder : public TUsefulBaseListObject {
  public:
   TPublicIntegerHolder() = default;
   explicit TPublicIntegerHolder(int32_t value) : data(value) {}
   ~TPublicIntegerHolder() override;
   int32_t data = 0;
 };
-class QN_API TSmallIntHolder : public platform::TObject {
+class QN_API TSmallIntHolder : public TUsefulBaseListObject {
  public:
   TSmallIntHolder() = default;
   explicit TSmallIntHolder(int16_t value) : int_(value) {}
   ~TSmallIntHolder() override;
   int16_t int_ = 0;
 };
-class QN_API TMySearchRecHolder : public platform::TObject {
+class QN_API TMySearchRecHolder : public TUsefulBaseListObject {
  public:
   TMySearchRecHolder() = default;
   explicit TMySearchRecHolder(TMySearchRec value) : data(std::move(value)) {}
@@ -269,6 +271,7 @@ class QN_API TMySearchRecHolder : public platform::TObject {
   TMySearchRec data;
 };
 
+// ---------------------------------------------------------------------------
 // The string record. WriteAString raises the stream's write error; it returns
 // true once the record is written.
 QN_API bool WriteAString(platform::TStream& Stream, std::u16string_view s);
