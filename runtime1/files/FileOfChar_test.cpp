@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,26 @@ TEST_F(FileOfCharTest, EightBitIsNotReadAsUtf8ByItsShape) {
   EXPECT_EQ(TextFileContents(Make(B("\xE9t\xE9 \xC3\xA9 \xE0"))), u"été Ã© à\r\n");
   // A signed file keeps everything around an ill-formed sequence.
   EXPECT_EQ(TextFileContents(Make(B("\xEF\xBB\xBF" "a\xE9" "bc"))), u"a\uFFFDbc\r\n");
+}
+
+TEST_F(FileOfCharTest, FastReaderAgreesWithTheListOnRandomBytes) {
+  // TextOfFileBytes decodes 8-bit and UTF-8 text in one fused pass; the list
+  // decodes and then splits. Both must give the same text for any bytes.
+  std::mt19937 random(5);
+  const std::vector<uint8_t> alphabet = {'a', ' ', '\r', '\n', '\t', 0x00, 0xC3, 0xA9, 0xE9, 0xE2,
+                                         0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 0xFF, 0xED, 0xA0};
+  for (uint32_t cp : {1252u, 1251u, 932u}) {
+    platform::SetActiveCodePage(cp);
+    for (int round = 0; round < 3000; ++round) {
+      ByteVec bytes(random() % 40);
+      for (uint8_t& b : bytes) b = alphabet[random() % alphabet.size()];
+      if (round % 3 == 0 && bytes.size() >= 3) bytes[0] = 0xEF, bytes[1] = 0xBB, bytes[2] = 0xBF;
+      platform::TMemoryViewStream stream(bytes);
+      TPossiblyDodgyTextStringlist list;
+      list.LoadFromStream(stream);
+      ASSERT_EQ(TextOfFileBytes(bytes), list.Text()) << "code page " << cp << " round " << round;
+    }
+  }
 }
 
 TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
