@@ -4,8 +4,8 @@
 // over the same buffer, counting the occurrences.
 //
 // The buffer holds 50 M UTF-16 characters (100 MB) of words, spaces and line
-// ends with a middle character every few dozen characters; its detail array,
-// one word per character, is another 100 MB. The detail array is refined in
+// ends, in two versions: dense with middle characters and sparse (see
+// MakeCorpus); its detail array, one word per character, is another 100 MB. The detail array is refined in
 // place on every iteration; a second run finds the same occurrences and makes
 // the same neighbour checks, so every iteration costs the same.
 #include <benchmark/benchmark.h>
@@ -28,31 +28,43 @@ struct Buffer {
   std::vector<uint16_t> details;
 };
 
-const Buffer& Corpus() {
-  static const Buffer buffer = [] {
-    static const char16_t* const kWords[] = {
-        u"the",     u"don't",  u"well-known", u"of",    u"and",     u"it\u2019s", u"a",
-        u"corpus",  u"word",   u"list",       u"rock",  u"'n'",     u"roll",      u"1-2",
-        u"text",    u"tool",   u"in",         u"is",    u"that",    u"time",      u"x - y",
-        u"theory",  u"\u00E9t\u00E9",         u"stra\u00DFe",       u"with",      u"as"};
-    std::mt19937 random(11);
-    Buffer b;
-    b.text.reserve(kUnits + 16);
-    size_t sinceLine = 0;
-    while (b.text.size() < kUnits) {
-      b.text += kWords[random() % std::size(kWords)];
-      b.text += ++sinceLine % 12 == 0 ? u"\r\n" : u" ";
-    }
-    b.text.resize(kUnits);
-    b.details.assign(kUnits + 2, 0);
-    qn::platform::CharTypes1(b.text.data(), kUnits, b.details.data());
-    return b;
-  }();
+// Words, spaces and line ends; one word in joinedEvery is one with a middle
+// character (or a spaced hyphen). Dense: every third word, about one middle
+// character in twenty characters. Sparse, closer to running English text:
+// one word in thirty.
+Buffer MakeCorpus(unsigned joinedEvery) {
+  static const char16_t* const kPlain[] = {
+      u"the",    u"of",   u"and",    u"a",    u"corpus", u"word", u"list", u"rock",
+      u"roll",   u"text", u"tool",   u"in",   u"is",     u"that", u"time", u"theory",
+      u"\u00E9t\u00E9",  u"stra\u00DFe",    u"with",   u"as"};
+  static const char16_t* const kJoined[] = {u"don't", u"well-known", u"it\u2019s", u"'n'",
+                                            u"1-2",   u"x - y"};
+  std::mt19937 random(11);
+  Buffer b;
+  b.text.reserve(kUnits + 16);
+  size_t sinceLine = 0;
+  while (b.text.size() < kUnits) {
+    b.text += random() % joinedEvery == 0 ? kJoined[random() % std::size(kJoined)]
+                                          : kPlain[random() % std::size(kPlain)];
+    b.text += ++sinceLine % 12 == 0 ? u"\r\n" : u" ";
+  }
+  b.text.resize(kUnits);
+  b.details.assign(kUnits + 2, 0);
+  qn::platform::CharTypes1(b.text.data(), kUnits, b.details.data());
+  return b;
+}
+
+const Buffer& Corpus(int64_t sparse) {
+  if (sparse != 0) {
+    static const Buffer buffer = MakeCorpus(30);
+    return buffer;
+  }
+  static const Buffer buffer = MakeCorpus(3);
   return buffer;
 }
 
 void BM_HandleMiddleChars(benchmark::State& state) {
-  const Buffer& corpus = Corpus();
+  const Buffer& corpus = Corpus(state.range(0));
   std::vector<uint16_t> details = corpus.details;
   for (auto _ : state) {
     qn::HandleMiddleChars(corpus.text.data(), details.data(), kAllowables, 3,
@@ -62,10 +74,10 @@ void BM_HandleMiddleChars(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(kUnits * sizeof(char16_t)));
 }
-BENCHMARK(BM_HandleMiddleChars)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HandleMiddleChars)->ArgName("sparse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_StdFindPerAllowable(benchmark::State& state) {
-  const Buffer& corpus = Corpus();
+  const Buffer& corpus = Corpus(state.range(0));
   const char16_t* const begin = corpus.text.data();
   const char16_t* const end = begin + kUnits;
   for (auto _ : state) {
@@ -81,6 +93,6 @@ void BM_StdFindPerAllowable(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(kUnits * sizeof(char16_t)));
 }
-BENCHMARK(BM_StdFindPerAllowable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StdFindPerAllowable)->ArgName("sparse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
