@@ -264,6 +264,7 @@ size_t LoneLineEnds(Bytes b) noexcept {
   size_t lone = 0;
   const uint8_t* s = b.data();
   const size_t n = b.size();
+  if (n == 0) return 0;
   for (const void* q = std::memchr(s, '\n', n); q != nullptr;) {
     const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(q) - s);
     if (i == 0 || s[i - 1] != '\r') ++lone;
@@ -402,7 +403,8 @@ TFileContentsSet FileContentsType(std::u16string_view fileName, bool thorough) {
     if (size < 4) return {};
     // The first 64 KiB answer everything but a long leading ASCII run, which
     // is walked block by block without holding the file.
-    std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(size, int64_t(kDetectionSample))));
+    const int64_t wanted = thorough ? std::min<int64_t>(size, int64_t(kDetectionSample)) : 4;
+    std::vector<uint8_t> head(static_cast<size_t>(wanted));
     head.resize(ReadAt(file, 0, head.data(), head.size()));
     if (head.size() < 4) return {};
     if (!thorough) return FileBufferType(head.data(), 4, false);
@@ -598,6 +600,23 @@ void TPossiblyDodgyTextStringlist::LoadFromStream(platform::TStream& stream) {
   std::vector<uint8_t> bytes(static_cast<size_t>(remaining));
   stream.ReadBuffer(bytes.data(), remaining);
   LoadFromBytes(bytes);
+}
+
+void TPossiblyDodgyTextStringlist::LoadFromFile(std::u16string_view fileName,
+                                                TTextEncoding encoding) {
+  const std::vector<uint8_t> bytes = ReadTextFileBytes(fileName);
+  SetEncoding(encoding);
+  SetLines(platform::DecodeTextBytesAs(bytes, encoding));
+}
+
+void TPossiblyDodgyTextStringlist::LoadFromStream(platform::TStream& stream,
+                                                  TTextEncoding encoding) {
+  const int64_t remaining = stream.Remaining();
+  CheckTextSize(static_cast<uint64_t>(remaining));
+  std::vector<uint8_t> bytes(static_cast<size_t>(remaining));
+  stream.ReadBuffer(bytes.data(), remaining);
+  SetEncoding(encoding);
+  SetLines(platform::DecodeTextBytesAs(bytes, encoding));
 }
 
 void TPossiblyDodgyTextStringlist::LoadFromBytes(Bytes bytes) {

@@ -135,8 +135,12 @@ class QN_API TPossiblyDodgyTextStringlist : public platform::TStringList {
   bool SignedUTF8 = false;
 
   using platform::TStringList::LoadFromFile;
+  using platform::TStringList::LoadFromStream;
   void LoadFromFile(std::u16string_view fileName) override;
   void LoadFromStream(platform::TStream& stream) override;
+  // Loads in a known encoding (a matching signature is skipped); no recovery.
+  void LoadFromFile(std::u16string_view fileName, platform::TTextEncoding encoding);
+  void LoadFromStream(platform::TStream& stream, platform::TTextEncoding encoding);
   // Replaces the lines with those of text. Text decoded as 8-bit (the recorded
   // encoding is a single-byte code page and SignedUTF8 is false) whose bytes
   // are UTF-8 is decoded again as UTF-8 first.

@@ -240,6 +240,14 @@ TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
   fresh.SignedUTF8 = true;
   fresh.SetTextStr(u"cafÃ©");
   EXPECT_EQ(fresh[0], u"cafÃ©");
+  // A load in a stated encoding takes the text as it decodes.
+  const std::u16string stated = Make(B("caf\xC3\xA9"));
+  fresh.SignedUTF8 = false;
+  fresh.LoadFromFile(stated, 1252);
+  EXPECT_EQ(fresh[0], u"cafÃ©");
+  fresh.LoadFromFile(stated, platform::kEncodingUTF8);
+  EXPECT_EQ(fresh[0], u"café");
+  fresh.SignedUTF8 = true;
   fresh.SetLineBreak(u"|");
   fresh.SetTextStr(u"a|b||c");
   EXPECT_EQ(fresh.Count(), 4);
