@@ -132,6 +132,9 @@ bool LooksLikeUTF8(Bytes b) noexcept {
     if (length == 0) {
       ++invalid;
       ++i;
+      // Decided once the rest could not hold enough sequences to outnumber
+      // the ill-formed bytes (each takes two bytes at least).
+      if (invalid >= valid + (n - i) / 2) return false;
     } else {
       ++valid;
       i += length;
@@ -296,12 +299,37 @@ inline size_t PutLineEnd(const uint8_t* s, size_t i, size_t n, char16_t*& out) n
 // Decodes bytes (no zero among them) as UTF-8, or through table when it is
 // not null, into out; every line end becomes CR LF and a final line gets one.
 // out has room for bytes + lone line ends + 2 units. Returns the units written.
+// True when any of the eight bytes is below 0E (CR, LF and their neighbours).
+inline bool HasByteBelow0E(uint64_t word) noexcept {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  return (((word - kOnes * 0x0E) & ~word) & (kOnes * 0x80)) != 0;
+}
+
 size_t DecodeLinesInto(Bytes b, const char16_t* table, char16_t* out) noexcept {
   const uint8_t* s = b.data();
   const size_t n = b.size();
   char16_t* const start = out;
   size_t i = 0;
-  while (i < n) {
+  // A single-byte code page: every byte through the table, eight at a time
+  // between line ends.
+  while (table != nullptr && i < n) {
+    while (i + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if (HasByteBelow0E(word)) break;
+      for (int k = 0; k < 8; ++k) out[k] = table[s[i + size_t(k)]];
+      out += 8;
+      i += 8;
+    }
+    if (i >= n) break;
+    if (s[i] == '\r' || s[i] == '\n') {
+      i += PutLineEnd(s, i, n, out);
+    } else {
+      *out++ = table[s[i]];
+      ++i;
+    }
+  }
+  while (table == nullptr && i < n) {
     while (i + 8 <= n) {
       uint64_t word;
       std::memcpy(&word, s + i, 8);
@@ -316,9 +344,6 @@ size_t DecodeLinesInto(Bytes b, const char16_t* table, char16_t* out) noexcept {
       i += PutLineEnd(s, i, n, out);
     } else if (c < 0x80) {
       *out++ = c;
-      ++i;
-    } else if (table != nullptr) {
-      *out++ = table[c];
       ++i;
     } else {
       // ICU's macro takes int32_t lengths: a window that holds any sequence.
@@ -361,10 +386,9 @@ bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
     body = UpToFirstZero(bytes);
     if (!LooksLikeUTF8(body)) {
       table = platform::DecodeTableOfCodePage(platform::CP_ACP);
-      // The fast path copies bytes below 80 as they are.
       if (table == nullptr) return false;
-      for (char16_t b = 0; b < 0x80; ++b)
-        if (table[b] != b) return false;
+      // CR and LF must decode as themselves for the line ends to be found in bytes.
+      if (table[0x0D] != u'\r' || table[0x0A] != u'\n') return false;
     }
   }
   body = UpToFirstZero(body);
