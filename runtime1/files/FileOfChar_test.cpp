@@ -15,6 +15,7 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -316,24 +317,7 @@ TEST_F(FileOfCharTest, FailedWritesKeepTheOldFile) {
 }
 
 // Writes beyond a file-size limit fail (EFBIG) for every user, root included.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &fOld);
-    rlimit limit = fOld;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &fOld);
-    std::signal(SIGXFSZ, fOldHandler);
-  }
-
- private:
-  rlimit fOld{};
-  void (*fOldHandler)(int) = nullptr;
-};
+using FileSizeLimit = test_support::TFileSizeLimit;
 
 TEST_F(FileOfCharTest, WritesThatFailLeaveTheFileAsItWas) {
   const ByteVec old = B({0xFF, 0xFE, 0x61, 0x00, 0x7A});

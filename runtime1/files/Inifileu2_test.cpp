@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/CodePages.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -25,30 +26,11 @@ std::string LE(std::u16string_view text) {
   return bytes;
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadBytes;
+using test_support::Wide;
+using test_support::WriteBytes;
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::u16string Wide(const fs::path& path) { return platform::DecodedUTF8(path.string()); }
-
-class IniTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fDir = fs::temp_directory_path() /
-           ("qn_ini_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(fDir);
-    fs::create_directories(fDir);
-  }
-  void TearDown() override { fs::remove_all(fDir); }
-  fs::path fDir;
-};
+using IniTest = test_support::TTempFolderTest;
 
 TEST_F(IniTest, BooleansReadByTheirFirstLetterExactly) {
   struct Case {

@@ -15,6 +15,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/DateTime.h"
+#include "platform/testing/TestFiles.h"
 #include "runtime1/definitions/My_types_mini.h"
 
 namespace qn {
@@ -34,26 +35,14 @@ std::string LE(std::u16string_view text) {
 
 const std::string kMark("\xFF\xFE", 2);
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::ReadBytes;
+using test_support::Wide;
+using test_support::WriteBytes;
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::u16string Wide(const fs::path& path) { return platform::DecodedUTF8(path.string()); }
-
-class LogTest : public ::testing::Test {
+class LogTest : public test_support::TTempFolderTest {
  protected:
   void SetUp() override {
-    fDir = fs::temp_directory_path() /
-           ("qn_log_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(fDir);
-    fs::create_directories(fDir);
+    TTempFolderTest::SetUp();
     fLog = fDir / "tool.log";
     fSavedTool = current_tool_var;
     current_tool_var = tt_tallier;
@@ -64,10 +53,9 @@ class LogTest : public ::testing::Test {
     keeping_log = false;
     SetLogFilename(u"");
     current_tool_var = fSavedTool;
-    fs::remove_all(fDir);
+    TTempFolderTest::TearDown();
   }
 
-  fs::path fDir;
   fs::path fLog;
   tool_type fSavedTool = tt_hub;
 };
@@ -160,24 +148,7 @@ TEST_F(LogTest, AFolderInPlaceOfTheFileSwitchesLoggingOff) {
 
 // A write that fails part way (here: the file size limit is reached) must
 // leave the file exactly as it was.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    fOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &fOld);
-    rlimit limit = fOld;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &fOld);
-    std::signal(SIGXFSZ, fOldHandler);
-  }
-
- private:
-  rlimit fOld{};
-  void (*fOldHandler)(int) = nullptr;
-};
+using FileSizeLimit = test_support::TFileSizeLimit;
 
 TEST_F(LogTest, AFailedWriteLeavesTheFileAsItWasAndSwitchesLoggingOff) {
   AddToLogFile(u"kept");

@@ -19,6 +19,7 @@
 #include "platform/CodePages.h"
 #include "platform/DateTime.h"
 #include "platform/Format.h"
+#include "platform/testing/TestFiles.h"
 #include "runtime1/files/Mykpsmall.h"
 
 namespace qn {
@@ -26,32 +27,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string Wide(const fs::path& path) { return platform::DecodedUTF8(path.string()); }
+using test_support::ReadBytes;
+using test_support::Wide;
+using test_support::WriteBytes;
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-class TempFolder : public ::testing::Test {
+class TempFolder : public test_support::TTempFolderTest {
  protected:
-  void SetUp() override {
-    fDir = fs::temp_directory_path() /
-           ("qn_wingenok_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(fDir);
-    fs::create_directories(fDir);
-  }
   void TearDown() override {
-    fs::remove_all(fDir);
+    TTempFolderTest::TearDown();
     AMessageBoxProc.Clear();
   }
-  fs::path fDir;
 };
 
 // ---- strings ---------------------------------------------------------------
