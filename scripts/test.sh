@@ -30,14 +30,20 @@ if ls fuzz/*.cpp >/dev/null 2>&1; then
   for src in fuzz/*.cpp; do
     name=$(basename "$src" .cpp)
     work=$(mktemp -d)
+    log=$(mktemp)
     seeds=()
     [ -d "fuzz/corpus/$name" ] && seeds+=("fuzz/corpus/$name")
     [ -d "fuzz/regressions/$name" ] && seeds+=("fuzz/regressions/$name")
     echo "--- $name"
-    ( cd "$work" && "$root/build/fuzz/${name}_fuzz" -max_total_time="$FUZZ_SECONDS" -timeout=2 \
-        -rss_limit_mb=2048 -print_final_stats=0 "$work" "${seeds[@]/#/$root/}" 2>&1 | tail -n 3 ) || {
-      echo "fuzz target $name failed; crash inputs are in $work"; exit 1; }
-    rm -rf "$work"
+    if ( cd "$work" && "$root/build/fuzz/${name}_fuzz" -max_total_time="$FUZZ_SECONDS" -timeout=2 \
+           -rss_limit_mb=2048 -print_final_stats=0 "$work" "${seeds[@]/#/$root/}" > "$log" 2>&1 ); then
+      tail -n 1 "$log"
+      rm -rf "$work" "$log"
+    else
+      tail -n 60 "$log"
+      echo "fuzz target $name failed; the crash input is in $work"
+      exit 1
+    fi
   done
 fi
 
