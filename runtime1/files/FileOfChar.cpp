@@ -6,6 +6,10 @@
 #include <unicode/utf8.h>
 #include <unistd.h>
 
+#if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -82,6 +86,87 @@ TFileContentsSet FirstSequenceType(std::string_view text) {
 }
 
 // ---------------------------------------------------------------------------
+// Blocks of bytes looked at together. The readers below walk text a block at
+// a time and stop only at the bytes that need a closer look; on x86-64 a block
+// is 16 bytes (SSE2, which every x86-64 has), elsewhere 8 bytes in a 64-bit
+// word. QN_PORTABLE_BLOCKS selects the portable form on x86-64 too, to test it.
+
+#if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
+constexpr size_t kBlock = 16;
+
+// The index of the first byte of the block at p that is 80 or above, or
+// kBlock when there is none.
+inline size_t FirstNonAscii(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x));
+  return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
+}
+
+// The index of the first byte below 0E (zero, CR, LF and the controls near
+// them) or of 80 and above, or kBlock: a signed comparison catches both.
+inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const unsigned mask =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(x, _mm_set1_epi8(0x0E))));
+  return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
+}
+
+// The index of the first byte below 0E, or kBlock.
+inline size_t FirstLow(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x0D)), x);
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(low));
+  return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
+}
+
+// Writes the block's bytes as kBlock code units (bytes 80 and above included:
+// the caller keeps only the units before the first of those).
+inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(x, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(x, zero));
+}
+#else
+constexpr size_t kBlock = 8;
+
+inline uint64_t LoadWord(const uint8_t* p) noexcept {
+  uint64_t word;
+  std::memcpy(&word, p, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);  // the first byte in the lowest bits, as below
+#endif
+  return word;
+}
+
+// The index of the first byte whose bit 7 is set in flags, or kBlock. Only
+// the lowest flag must be exact: the borrows of the subtractions below can set
+// flags above a true one, never below it.
+inline size_t FirstFlagged(uint64_t flags) noexcept {
+  return flags == 0 ? kBlock : static_cast<size_t>(__builtin_ctzll(flags)) / 8;
+}
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+
+inline size_t FirstNonAscii(const uint8_t* p) noexcept { return FirstFlagged(LoadWord(p) & kHighBits); }
+
+inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
+  const uint64_t w = LoadWord(p);
+  return FirstFlagged((w | ((w - kOnes * 0x0E) & ~w)) & kHighBits);
+}
+
+inline size_t FirstLow(const uint8_t* p) noexcept {
+  const uint64_t w = LoadWord(p);
+  return FirstFlagged((w - kOnes * 0x0E) & ~w & kHighBits);
+}
+
+inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
+  for (size_t k = 0; k < kBlock; ++k) out[k] = p[k];
+}
+#endif
+
+// ---------------------------------------------------------------------------
 // UTF-8 recognition of unsigned 8-bit bytes.
 
 // The length of the well-formed UTF-8 sequence at s[0] (a byte of 80 or
@@ -117,13 +202,11 @@ bool LooksLikeUTF8(Bytes b) noexcept {
   const size_t n = b.size();
   size_t valid = 0, invalid = 0, i = 0;
   while (i < n) {
-    while (i + 8 <= n) {
-      uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if (word & 0x8080808080808080ULL) break;
-      i += 8;
+    if (n - i >= kBlock) {
+      const size_t k = FirstNonAscii(s + i);
+      i += k;
+      if (k == kBlock) continue;
     }
-    if (i >= n) break;
     if (s[i] < 0x80) {
       ++i;
       continue;
@@ -258,35 +341,39 @@ void AdviseHugePages(void* data, size_t bytes) noexcept {
 
 // ---------------------------------------------------------------------------
 // The fused reader of TextFileContents: 8-bit and UTF-8 bytes decoded straight
-// into the final text with its CR LF line ends, one pass and one allocation
-// for a whole corpus file (the general path decodes, then rewrites the lines).
+// into the final text with its CR LF line ends, one allocation for a whole
+// corpus file (the general path decodes, then rewrites the lines).
 
-// The number of line ends that are a lone CR or a lone LF: each needs one more
-// code unit once it becomes CR LF.
-size_t LoneLineEnds(Bytes b) noexcept {
-  size_t lone = 0;
+// What one walk over the bytes learns before decoding: where the text ends
+// and how much room it needs.
+struct TByteSurvey {
+  size_t length = 0;     // bytes before the first zero
+  size_t loneEnds = 0;   // line ends that are a lone CR or LF (one more unit each)
+};
+
+// Stops only at bytes below 0E, which are rare in text.
+TByteSurvey SurveyBytes(Bytes b) noexcept {
   const uint8_t* s = b.data();
   const size_t n = b.size();
-  if (n == 0) return 0;
-  for (const void* q = std::memchr(s, '\n', n); q != nullptr;) {
-    const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(q) - s);
-    if (i == 0 || s[i - 1] != '\r') ++lone;
-    q = i + 1 < n ? std::memchr(s + i + 1, '\n', n - i - 1) : nullptr;
+  TByteSurvey survey;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= kBlock) {
+      const size_t k = FirstLow(s + i);
+      i += k;
+      if (k == kBlock) continue;
+    }
+    const uint8_t c = s[i];
+    if (c == 0) break;
+    if (c == '\n') {
+      if (i == 0 || s[i - 1] != '\r') ++survey.loneEnds;
+    } else if (c == '\r') {
+      if (i + 1 == n || s[i + 1] != '\n') ++survey.loneEnds;
+    }
+    ++i;
   }
-  for (const void* q = std::memchr(s, '\r', n); q != nullptr;) {
-    const size_t i = static_cast<size_t>(static_cast<const uint8_t*>(q) - s);
-    if (i + 1 == n || s[i + 1] != '\n') ++lone;
-    q = i + 1 < n ? std::memchr(s + i + 1, '\r', n - i - 1) : nullptr;
-  }
-  return lone;
-}
-
-// True when any of the eight bytes is 80 or above or below 0E (the byte
-// values that need a closer look: non-ASCII, CR, LF, and bytes near them).
-inline bool NeedsCare(uint64_t word) noexcept {
-  constexpr uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr uint64_t kHigh = 0x8080808080808080ULL;
-  return ((word | ((word - kOnes * 0x0E) & ~word)) & kHigh) != 0;
+  survey.length = i;
+  return survey;
 }
 
 // Appends the line end at s[i] (CR or LF) as CR LF; returns the bytes used.
@@ -296,71 +383,93 @@ inline size_t PutLineEnd(const uint8_t* s, size_t i, size_t n, char16_t*& out) n
   return (s[i] == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
 }
 
-// Decodes bytes (no zero among them) as UTF-8, or through table when it is
-// not null, into out; every line end becomes CR LF and a final line gets one.
-// out has room for bytes + lone line ends + 2 units. Returns the units written.
-// True when any of the eight bytes is below 0E (CR, LF and their neighbours).
-inline bool HasByteBelow0E(uint64_t word) noexcept {
-  constexpr uint64_t kOnes = 0x0101010101010101ULL;
-  return (((word - kOnes * 0x0E) & ~word) & (kOnes * 0x80)) != 0;
+inline bool IsContinuation(uint8_t b) noexcept { return (b & 0xC0) == 0x80; }
+
+// The UTF-8 evidence as LooksLikeUTF8 weighs it, gathered while decoding:
+// each well-formed multi-byte sequence counts for UTF-8, each byte of an
+// ill-formed part against it (LooksLikeUTF8 steps over such a part a byte at a
+// time, and every byte after its first is a continuation byte, ill-formed on
+// its own; so both walks meet again at the same byte).
+struct TUtf8Tally {
+  size_t valid = 0;
+  size_t invalid = 0;
+  bool LooksLikeUTF8() const noexcept { return valid > invalid; }
+};
+
+// The same evidence gathered while decoding 8-bit text: the byte at i (80 or
+// above) is weighed when LooksLikeUTF8's walk would stop there, that is
+// unless it continues a well-formed sequence already counted. Weighing stops
+// once the rest could not outnumber the ill-formed bytes, as LooksLikeUTF8
+// does.
+struct TEightBitTally : TUtf8Tally {
+  bool weighing = true;
+  size_t next = 0;  // the first byte that is not inside a counted sequence
+
+  void Weigh(const uint8_t* s, size_t i, size_t n) noexcept {
+    if (!weighing || i < next) return;
+    const size_t length = WellFormedSequenceLength(s + i, n - i);
+    if (length == 0) {
+      ++invalid;
+      if (invalid >= valid + (n - i - 1) / 2) weighing = false;
+    } else {
+      ++valid;
+      next = i + length;
+    }
+  }
+};
+
+// Decodes the UTF-8 sequence at s[i] (a byte of 80 or above) into out and
+// returns the bytes used: a well-formed sequence gives its character, each
+// maximal ill-formed part one U+FFFD. Two- and three-byte sequences (Latin,
+// Cyrillic, Greek, CJK, ...) are decoded here; the rest by ICU's macro.
+inline size_t PutUtf8Sequence(const uint8_t* s, size_t i, size_t n, char16_t*& out,
+                              TUtf8Tally& tally) noexcept {
+  const uint8_t lead = s[i];
+  if (lead >= 0xC2 && lead <= 0xDF && n - i >= 2 && IsContinuation(s[i + 1])) {
+    *out++ = static_cast<char16_t>(((lead & 0x1F) << 6) | (s[i + 1] & 0x3F));
+    ++tally.valid;
+    return 2;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF && n - i >= 3) {
+    const uint8_t low = lead == 0xE0 ? 0xA0 : 0x80;
+    const uint8_t high = lead == 0xED ? 0x9F : 0xBF;
+    const uint8_t second = s[i + 1];
+    if (second >= low && second <= high && IsContinuation(s[i + 2])) {
+      *out++ = static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (s[i + 2] & 0x3F));
+      ++tally.valid;
+      return 3;
+    }
+  }
+  // ICU's macro takes int32_t lengths: a window that holds any sequence.
+  const int32_t window = static_cast<int32_t>(std::min<size_t>(n - i, 8));
+  int32_t k = 0;
+  UChar32 cp;
+  U8_NEXT(s + i, k, window, cp);
+  if (cp < 0) {
+    cp = 0xFFFD;
+    tally.invalid += static_cast<size_t>(k);
+  } else {
+    ++tally.valid;
+  }
+  if (cp < 0x10000) {
+    *out++ = static_cast<char16_t>(cp);
+  } else {
+    *out++ = U16_LEAD(cp);
+    *out++ = U16_TRAIL(cp);
+  }
+  return static_cast<size_t>(k);
 }
 
-size_t DecodeLinesInto(Bytes b, const char16_t* table, char16_t* out) noexcept {
-  const uint8_t* s = b.data();
-  const size_t n = b.size();
-  char16_t* const start = out;
-  size_t i = 0;
-  // A single-byte code page: every byte through the table, eight at a time
-  // between line ends.
-  while (table != nullptr && i < n) {
-    while (i + 8 <= n) {
-      uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if (HasByteBelow0E(word)) break;
-      for (int k = 0; k < 8; ++k) out[k] = table[s[i + size_t(k)]];
-      out += 8;
-      i += 8;
-    }
-    if (i >= n) break;
-    if (s[i] == '\r' || s[i] == '\n') {
-      i += PutLineEnd(s, i, n, out);
-    } else {
-      *out++ = table[s[i]];
-      ++i;
-    }
-  }
-  while (table == nullptr && i < n) {
-    while (i + 8 <= n) {
-      uint64_t word;
-      std::memcpy(&word, s + i, 8);
-      if (NeedsCare(word)) break;
-      for (int k = 0; k < 8; ++k) out[k] = s[i + size_t(k)];
-      out += 8;
-      i += 8;
-    }
-    if (i >= n) break;
-    const uint8_t c = s[i];
-    if (c == '\r' || c == '\n') {
-      i += PutLineEnd(s, i, n, out);
-    } else if (c < 0x80) {
-      *out++ = c;
-      ++i;
-    } else {
-      // ICU's macro takes int32_t lengths: a window that holds any sequence.
-      const int32_t window = static_cast<int32_t>(std::min<size_t>(n - i, 8));
-      int32_t k = 0;
-      UChar32 cp;
-      U8_NEXT(s + i, k, window, cp);
-      if (cp < 0) cp = 0xFFFD;
-      i += static_cast<size_t>(k);
-      if (cp < 0x10000) {
-        *out++ = static_cast<char16_t>(cp);
-      } else {
-        *out++ = U16_LEAD(cp);
-        *out++ = U16_TRAIL(cp);
-      }
-    }
-  }
+// True when the table decodes every byte below 80 as itself (so runs of such
+// bytes can be widened without it).
+bool MapsAsciiToItself(const char16_t* table) noexcept {
+  for (unsigned b = 0; b < 0x80; ++b)
+    if (table[b] != b) return false;
+  return true;
+}
+
+// Ends the text with CR LF unless it is empty or ends with a line end.
+inline size_t FinishLines(char16_t* start, char16_t* out) noexcept {
   if (out != start && out[-1] != u'\n') {
     *out++ = u'\r';
     *out++ = u'\n';
@@ -368,13 +477,112 @@ size_t DecodeLinesInto(Bytes b, const char16_t* table, char16_t* out) noexcept {
   return static_cast<size_t>(out - start);
 }
 
+// The decoders below write bytes (no zero among them) into out as UTF-16,
+// every line end as CR LF and a final line with one; out has room for bytes +
+// lone line ends + 2 units. They return the units written.
+//
+// Runs of plain bytes (below 80 and not below 0E) go a block at a time. A
+// block is widened whole before the first byte that needs care is found; the
+// room suffices because no byte gives more than one unit but a lone line end,
+// which is counted in the room, so out never runs ahead of the bytes by more
+// than the lone line ends already passed.
+
+// UTF-8, weighing the evidence for it on the way.
+size_t DecodeUtf8LinesInto(Bytes b, char16_t* out, TUtf8Tally& tally) noexcept {
+  const uint8_t* s = b.data();
+  const size_t n = b.size();
+  char16_t* const start = out;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= kBlock) {
+      const size_t k = FirstLowOrNonAscii(s + i);
+      WidenBlock(s + i, out);
+      out += k;
+      i += k;
+      if (k == kBlock) continue;
+    }
+    uint8_t c = s[i];
+    if (c < 0x80) {
+      if (c == '\r' || c == '\n') {
+        i += PutLineEnd(s, i, n, out);
+      } else {
+        *out++ = c;
+        ++i;
+      }
+      continue;
+    }
+    // Words of other scripts are runs of sequences: decode the run before
+    // looking at blocks again.
+    do {
+      i += PutUtf8Sequence(s, i, n, out, tally);
+    } while (i < n && (c = s[i]) >= 0x80);
+  }
+  return FinishLines(start, out);
+}
+
+// 8-bit text through the code page's table (which decodes bytes below 80 as
+// themselves), weighing the evidence for UTF-8 on the way.
+size_t DecodeEightBitLinesInto(Bytes b, const char16_t* table, char16_t* out,
+                               TEightBitTally& tally) noexcept {
+  const uint8_t* s = b.data();
+  const size_t n = b.size();
+  char16_t* const start = out;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= kBlock) {
+      const size_t k = FirstLowOrNonAscii(s + i);
+      WidenBlock(s + i, out);
+      out += k;
+      i += k;
+      if (k == kBlock) continue;
+    }
+    const uint8_t c = s[i];
+    if (c == '\r' || c == '\n') {
+      i += PutLineEnd(s, i, n, out);
+    } else {
+      if (c >= 0x80) tally.Weigh(s, i, n);
+      *out++ = table[c];
+      ++i;
+    }
+  }
+  return FinishLines(start, out);
+}
+
+// Sets text to size units that fill overwrites at once (returning how many
+// it kept), without zero-filling them first where the library allows it.
+template <typename Fill>
+void ResizeAndFill(std::u16string& text, size_t size, Fill fill) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+  text.resize_and_overwrite(size, [&](char16_t* data, size_t) { return fill(data); });
+#else
+  text.resize(size);
+  text.resize(fill(text.data()));
+#endif
+}
+
+// The table for 8-bit text in the active code page when the fused reader can
+// use it: bytes below 80 must decode as themselves, so that line ends are
+// found in bytes and ASCII runs widened without the table. Null otherwise.
+const char16_t* UsableEightBitTable() noexcept {
+  const char16_t* table = platform::DecodeTableOfCodePage(platform::CP_ACP);
+  return table != nullptr && MapsAsciiToItself(table) ? table : nullptr;
+}
+
 // The text of 8-bit or UTF-8 bytes with CR LF line ends, when this fast path
 // serves them (single-byte active code page, or UTF-8); false otherwise.
+//
+// Unsigned bytes are UTF-8 when LooksLikeUTF8 says so of all of them (up to
+// the first zero). The first 64 KiB tell which is likely, and the bytes are
+// decoded that way at once, the decoder weighing the evidence as it goes; in
+// the rare case that the rest of the file decides otherwise they are decoded
+// again the other way.
 bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
-  const char16_t* table = nullptr;
   Bytes body = bytes;
+  bool signedUtf8 = false, likelyUtf8 = false;
+  const char16_t* table = nullptr;
   if (HasUTF8Signature(bytes)) {
     body = bytes.subspan(3);
+    signedUtf8 = true;
   } else if (StartsWith(bytes, {0xFF, 0xFE}) || StartsWith(bytes, {0xFE, 0xFF})) {
     return false;
   } else {
@@ -383,21 +591,36 @@ bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
         platform::DetectUtf16WithoutMark(bytes.data(), sample) != platform::TUtf16Detection::NotUtf16)
       return false;
     if (!platform::IsSingleByteCodePage(platform::CP_ACP)) return false;
-    body = UpToFirstZero(bytes);
-    if (!LooksLikeUTF8(body)) {
-      table = platform::DecodeTableOfCodePage(platform::CP_ACP);
-      if (table == nullptr) return false;
-      // CR and LF must decode as themselves for the line ends to be found in bytes.
-      if (table[0x0D] != u'\r' || table[0x0A] != u'\n') return false;
-    }
+    likelyUtf8 = LooksLikeUTF8(UpToFirstZero(bytes.first(std::min(bytes.size(), kDetectionSample))));
+    // Both ways may be needed; without the table the general path serves.
+    table = UsableEightBitTable();
+    if (table == nullptr) return false;
   }
-  body = UpToFirstZero(body);
-  const uint64_t room = uint64_t(body.size()) + LoneLineEnds(body) + 2;
+  const TByteSurvey survey = SurveyBytes(body);
+  body = body.first(survey.length);
+  const uint64_t room = uint64_t(body.size()) + survey.loneEnds + 2;
   if (room > kMaxTextUnits) RaiseFileReadError("text file too large");
-  text.reserve(static_cast<size_t>(room));
-  AdviseHugePages(text.data(), static_cast<size_t>(room) * sizeof(char16_t));
-  text.resize(static_cast<size_t>(room));
-  text.resize(DecodeLinesInto(body, table, text.data()));
+  const size_t units = static_cast<size_t>(room);
+  text.reserve(units);
+  AdviseHugePages(text.data(), units * sizeof(char16_t));
+
+  const auto asUtf8 = [&] {
+    TUtf8Tally tally;
+    ResizeAndFill(text, units, [&](char16_t* data) { return DecodeUtf8LinesInto(body, data, tally); });
+    return tally.LooksLikeUTF8();
+  };
+  const auto asEightBit = [&] {
+    TEightBitTally tally;
+    ResizeAndFill(text, units, [&](char16_t* data) { return DecodeEightBitLinesInto(body, table, data, tally); });
+    return tally.LooksLikeUTF8();
+  };
+  if (signedUtf8) {
+    asUtf8();
+  } else if (likelyUtf8) {
+    if (!asUtf8()) asEightBit();
+  } else {
+    if (asEightBit()) asUtf8();
+  }
   return true;
 }
 

@@ -211,6 +211,136 @@ TEST_F(FileOfCharTest, FastReaderAgreesWithTheListOnRandomBytes) {
   }
 }
 
+// The general reader (the list: decode, then split lines) as the reference
+// for the fused one.
+std::u16string ListText(const ByteVec& bytes) {
+  platform::TMemoryViewStream stream(bytes);
+  TPossiblyDodgyTextStringlist list;
+  list.LoadFromStream(stream);
+  return list.Text();
+}
+
+ByteVec Repeated(char c, size_t n) { return ByteVec(n, static_cast<uint8_t>(c)); }
+
+ByteVec Joined(std::initializer_list<ByteVec> parts) {
+  ByteVec r;
+  for (const ByteVec& p : parts) r.insert(r.end(), p.begin(), p.end());
+  return r;
+}
+
+TEST_F(FileOfCharTest, BlockWalkKeepsEveryByteAroundBlockEdges) {
+  // Runs of plain bytes are read in blocks of 8 or 16; what follows a run must
+  // be read the same whichever byte of a block it falls on.
+  const std::u16string a15(15, u'a'), a16(16, u'a'), a32(32, u'a');
+  struct Case {
+    ByteVec bytes;
+    std::u16string text;
+  };
+  const std::vector<Case> cases = {
+      // A run ending exactly at a block edge, then a sequence.
+      {Joined({Repeated('a', 16), B("\xC3\xA9")}), a16 + u"é\r\n"},
+      {Joined({Repeated('a', 32), B("\xE2\x82\xAC" "b")}), a32 + u"€b\r\n"},
+      // A sequence straddling a block edge.
+      {Joined({Repeated('a', 15), B("\xE2\x82\xAC" "b")}), a15 + u"€b\r\n"},
+      {Joined({Repeated('a', 15), B("\xF0\x9F\x98\x80" "b")}), a15 + u"\U0001F600b\r\n"},
+      {Joined({Repeated('a', 15), B("\xC3\xA9")}), a15 + u"é\r\n"},
+      // Ill-formed bytes right after a run: one U+FFFD each part, the rest kept.
+      {Joined({Repeated('a', 16), B("\xFF" "\xC3\xA9\xC3\xA9")}), a16 + u"\uFFFDéé\r\n"},
+      {Joined({Repeated('a', 16), B("\xE2\x82" "b\xC3\xA9\xC3\xA9\xC3\xA9")}), a16 + u"\uFFFDbééé\r\n"},
+      {Joined({Repeated('a', 16), B("\xED\xA0\x80\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9")}),
+       a16 + u"\uFFFD\uFFFD\uFFFDéééé\r\n"},
+      // The last bytes a truncated sequence (a signature makes it UTF-8).
+      {Joined({B("\xEF\xBB\xBF"), Repeated('a', 13), B("\xE2\x82")}), std::u16string(13, u'a') + u"\uFFFD\r\n"},
+      {Joined({B("\xEF\xBB\xBF"), Repeated('a', 16), B("\xF0\x9F\x98")}), a16 + u"\uFFFD\r\n"},
+      {Joined({Repeated('a', 16), B("\xC3\xA9\xC3\xA9\xC3")}), a16 + u"éé\uFFFD\r\n"},
+      // Line ends at and across block edges.
+      {Joined({Repeated('a', 15), B("\r\nb")}), a15 + u"\r\nb\r\n"},
+      {Joined({Repeated('a', 16), B("\r")}), a16 + u"\r\n"},
+      {Joined({Repeated('a', 16), B("\n\n")}), a16 + u"\r\n\r\n"},
+      {Joined({Repeated('a', 16), B({0x00}), B("bc\xC3\xA9")}), a16 + u"\r\n"},
+      // 8-bit text: the deciding bytes after a long run.
+      {Joined({Repeated('a', 20), B("\xE9t\xE9 \xC3\xA9 \xE0")}), std::u16string(20, u'a') + u"été Ã© à\r\n"},
+      {Joined({Repeated('a', 20), B("caf\xC3\xA9 cr\xC3\xA8me \xE9")}),
+       std::u16string(20, u'a') + u"café crème \uFFFD\r\n"},
+      {Joined({Repeated('a', 31), B("\xE9\r\n\xE9")}), std::u16string(31, u'a') + u"é\r\né\r\n"},
+  };
+  for (size_t k = 0; k < cases.size(); ++k) {
+    EXPECT_EQ(TextOfFileBytes(cases[k].bytes), cases[k].text) << "case " << k;
+    EXPECT_EQ(ListText(cases[k].bytes), cases[k].text) << "case " << k;
+  }
+  EXPECT_EQ(TextFileContents(Make(cases[3].bytes)), cases[3].text);
+}
+
+TEST_F(FileOfCharTest, FastReaderAgreesWithTheListAtEveryOffset) {
+  // Each piece after runs of every length up to three blocks, followed by
+  // nothing (so it ends the file), by a short tail and by a long run.
+  const std::vector<ByteVec> pieces = {
+      B("\xC3\xA9"), B("\xE2\x82\xAC"), B("\xF0\x9F\x98\x80"), B("\xD0\xB7\xD0\xB4"), B({0xFF}),
+      B("\xE2\x82"), B("\xF0\x9F\x98"), B("\xED\xA0\x80"), B("\xC0\xAF"), B({0x80}), B({0xE9}),
+      B("\xE9t\xE9"), B("\r"), B("\n"), B("\r\n"), B("\n\r"), B({0x00}), B("\t\x0B\x0C"), B("\xC3\r\n")};
+  const std::vector<ByteVec> tails = {{}, B("bc"), Repeated('y', 21), B("\xC3\xA9 z")};
+  for (uint32_t cp : {1252u, 1251u}) {
+    platform::SetActiveCodePage(cp);
+    for (const bool sign : {false, true}) {
+      for (size_t run = 0; run <= 48; ++run) {
+        for (size_t p = 0; p < pieces.size(); ++p) {
+          for (size_t t = 0; t < tails.size(); ++t) {
+            const ByteVec bytes =
+                Joined({sign ? B("\xEF\xBB\xBF") : ByteVec{}, Repeated('x', run), pieces[p], tails[t]});
+            ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes))
+                << "code page " << cp << " signed " << sign << " run " << run << " piece " << p << " tail " << t;
+          }
+        }
+      }
+    }
+  }
+  // Longer random text, mostly plain bytes, so that runs of every length and
+  // sequences at every offset meet.
+  platform::SetActiveCodePage(1252);
+  std::mt19937 random(17);
+  const std::vector<uint8_t> rare = {'\r', '\n', 0x00, 0xC3, 0xA9, 0xE9, 0xE2, 0x82, 0xAC,
+                                     0xF0, 0x9F, 0x98, 0x80, 0xFF, 0xED, 0xA0, 0xD0};
+  for (int round = 0; round < 2000; ++round) {
+    ByteVec bytes(random() % 200);
+    for (uint8_t& b : bytes)
+      b = random() % 6 == 0 ? rare[random() % rare.size()] : static_cast<uint8_t>('a' + random() % 26);
+    ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << "round " << round;
+  }
+}
+
+TEST_F(FileOfCharTest, WholeFileDecidesWhenItsStartMisleads) {
+  // The reader guesses the encoding from the first 64 KiB and decodes at
+  // once; the rest of the file can overturn the guess, and the text must then
+  // be what the whole file says.
+  ByteVec utf8Start;
+  for (const ByteVec word = B("caf\xC3\xA9 "); utf8Start.size() < 70000;) utf8Start.insert(utf8Start.end(), word.begin(), word.end());
+  ByteVec eightBitRest;
+  for (const ByteVec word = B("\xE9t\xE9 \xE0 "); eightBitRest.size() < 200000;)
+    eightBitRest.insert(eightBitRest.end(), word.begin(), word.end());
+  const ByteVec looksUtf8 = Joined({utf8Start, eightBitRest});
+  const std::string looksUtf8Chars(looksUtf8.begin(), looksUtf8.end());
+  const std::u16string asEightBit = platform::Decoded(1252, looksUtf8Chars) + u"\r\n";
+  EXPECT_EQ(TextOfFileBytes(looksUtf8), asEightBit);
+  EXPECT_EQ(ListText(looksUtf8), asEightBit);
+  EXPECT_EQ(TextFileContents(Make(looksUtf8)), asEightBit);
+
+  // A long ASCII start (no evidence either way), then UTF-8.
+  const ByteVec asciiStart = Repeated('a', 70000);
+  ByteVec utf8Rest;
+  for (const ByteVec word = B("\xD0\xB7\xD0\xB4 \xE6\x97\xA5 "); utf8Rest.size() < 1000;)
+    utf8Rest.insert(utf8Rest.end(), word.begin(), word.end());
+  const ByteVec laterUtf8 = Joined({asciiStart, utf8Rest, B("\xE9")});
+  const std::u16string utf8Text =
+      platform::DecodedUTF8(std::string(utf8Rest.begin(), utf8Rest.end()));
+  const std::u16string asUtf8 = std::u16string(70000, u'a') + utf8Text + u"\uFFFD\r\n";
+  EXPECT_EQ(TextOfFileBytes(laterUtf8), asUtf8);
+  EXPECT_EQ(ListText(laterUtf8), asUtf8);
+
+  // A zero ends the text and the evidence: 8-bit bytes after it do not count.
+  const ByteVec zeroThenEightBit = Joined({asciiStart, B("\xC3\xA9"), B({0x00}), eightBitRest});
+  EXPECT_EQ(TextOfFileBytes(zeroThenEightBit), std::u16string(70000, u'a') + u"é\r\n");
+}
+
 TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
   TPossiblyDodgyTextStringlist list;
   EXPECT_FALSE(list.SignedUTF8);
