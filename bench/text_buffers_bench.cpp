@@ -4,8 +4,9 @@
 //   FastStrPosW / FastStrIPosW        vs std::u16string_view::find
 //   FastStrScanW (first-unit scan)    vs memchr over the same bytes, u16string_view::find(unit)
 //   cleaning and compaction routines  vs memcpy of the same buffer
-// The text is 100 MB of UTF-16 made of words, spaces and CR LF line ends; the
-// needles do not occur, so every search reads the whole buffer.
+// The texts are 100 MB, of UTF-16 or of 8-bit characters, made of words,
+// spaces and CR LF line ends; the needles do not occur, so every search reads
+// the whole buffer.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -22,40 +23,54 @@ namespace {
 constexpr size_t kTextBytes = 100u * 1024u * 1024u;
 constexpr size_t kUnits = kTextBytes / sizeof(char16_t);
 
-// Words with frequent first letters, so that a first-unit scan stops often.
-const std::u16string& Corpus() {
-  static const std::u16string text = [] {
-    static const char16_t* const kWords[] = {
-        u"the",   u"that",   u"this",  u"there", u"to",      u"of",   u"and",    u"a",
-        u"in",    u"is",     u"it",    u"was",   u"for",     u"on",   u"with",   u"as",
-        u"time",  u"theory", u"thing", u"text",  u"\u00E9t\u00E9", u"stra\u00DFe", u"corpus",
-        u"word",  u"list",   u"tool",  u"Then",  u"THE",     u"tea",  u"thick",  u"tower"};
-    std::mt19937 random(7);
-    std::u16string t;
-    t.reserve(kUnits + 16);
-    size_t sinceLine = 0;
-    while (t.size() < kUnits) {
-      t += kWords[random() % std::size(kWords)];
-      if (++sinceLine == 12) {
-        t += random() % 8 == 0 ? u"\r\n\r\n" : u"\r\n";
-        sinceLine = 0;
-      } else {
-        t += random() % 20 == 0 ? u"  " : u" ";
-      }
+// Words with frequent first letters, so that a first-unit scan stops often;
+// all are Latin-1, so the 8-bit text is the same words in windows-1252.
+// With markup, every line starts with a sentence tag and one word in ten is
+// highlighted, as in a marked-up corpus file.
+template <typename Char>
+std::basic_string<Char> MakeCorpus(size_t units, bool markup = false) {
+  static const char16_t* const kWords[] = {
+      u"the",   u"that",   u"this",  u"there", u"to",      u"of",   u"and",    u"a",
+      u"in",    u"is",     u"it",    u"was",   u"for",     u"on",   u"with",   u"as",
+      u"time",  u"theory", u"thing", u"text",  u"\u00E9t\u00E9", u"stra\u00DFe", u"corpus",
+      u"word",  u"list",   u"tool",  u"Then",  u"THE",     u"tea",  u"thick",  u"tower"};
+  auto append = [](std::basic_string<Char>& t, const char16_t* w) {
+    for (; *w != 0; ++w) t += static_cast<Char>(*w);
+  };
+  std::mt19937 random(7);
+  std::basic_string<Char> t;
+  t.reserve(units + 16);
+  size_t sinceLine = 0;
+  while (t.size() < units) {
+    if (markup && sinceLine == 0) append(t, u"<s n=\"1\">");
+    const bool highlighted = markup && random() % 10 == 0;
+    if (highlighted) append(t, u"<hi rend=\"it\">");
+    append(t, kWords[random() % std::size(kWords)]);
+    if (highlighted) append(t, u"</hi>");
+    if (++sinceLine == 12) {
+      append(t, random() % 8 == 0 ? u"\r\n\r\n" : u"\r\n");
+      sinceLine = 0;
+    } else {
+      append(t, random() % 20 == 0 ? u"  " : u" ");
     }
-    t.resize(kUnits);
-    return t;
-  }();
+  }
+  t.resize(units);
+  return t;
+}
+
+// 100 MB in either form: the 8-bit text has twice as many characters.
+const std::u16string& Corpus() {
+  static const std::u16string text = MakeCorpus<char16_t>(kUnits);
   return text;
 }
 
 const std::string& Corpus8() {
-  static const std::string text = [] {
-    const std::u16string& w = Corpus();
-    std::string t(w.size() / 2, ' ');
-    for (size_t i = 0; i < t.size(); ++i) t[i] = static_cast<char>(w[i] & 0xFF);
-    return t;
-  }();
+  static const std::string text = MakeCorpus<char>(kTextBytes);
+  return text;
+}
+
+const std::string& MarkedUpCorpus8() {
+  static const std::string text = MakeCorpus<char>(kTextBytes, true);
   return text;
 }
 
@@ -154,8 +169,7 @@ void RunOnCopyW(benchmark::State& state, Work work) {
 }
 
 template <typename Work>
-void RunOnCopy8(benchmark::State& state, Work work) {
-  const std::string& text = Corpus8();
+void RunOnCopy8(benchmark::State& state, Work work, const std::string& text = Corpus8()) {
   std::string buffer = text + '\0';
   for (auto _ : state) {
     state.PauseTiming();
@@ -233,6 +247,13 @@ void BM_ClearBetweenChars(benchmark::State& state) {
   RunOnCopy8(state, [](char* b, int32_t n) { qn::ClearBetweenChars(b, 'x', '.', n); });
 }
 BENCHMARK(BM_ClearBetweenChars)->Unit(benchmark::kMillisecond);
+
+// Removing the tags of a marked-up text.
+void BM_ClearBetweenChars_Markup(benchmark::State& state) {
+  RunOnCopy8(state, [](char* b, int32_t n) { qn::ClearBetweenChars(b, '<', '>', n); },
+             MarkedUpCorpus8());
+}
+BENCHMARK(BM_ClearBetweenChars_Markup)->Unit(benchmark::kMillisecond);
 
 void BM_CutLowercaseWords(benchmark::State& state) {
   qn::ANSILower_or_upperStr_type lowers, uppers;

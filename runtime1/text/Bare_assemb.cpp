@@ -21,6 +21,20 @@
 #define QN_BARE_SSE2 0
 #endif
 
+// The cleaners that run over whole texts also have 256-bit forms, compiled
+// function by function for AVX2 (and again for AVX-512, whose byte compression
+// packs the kept bytes of a block in one step and whose comparisons give bit
+// masks directly) and chosen at run time, so the library still loads on any
+// x86-64.
+#if QN_BARE_SSE2 && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QN_BARE_AVX2 1
+#else
+#define QN_BARE_AVX2 0
+#endif
+
+#include <atomic>
+
 namespace qn {
 namespace {
 
@@ -253,6 +267,211 @@ size_t FirstDifferentByte(const unsigned char* a, const unsigned char* b, size_t
   return n;
 }
 
+// --- Kernel choice -----------------------------------------------------------------
+
+// 0: 128-bit kernels only; 1: the 256-bit kernels for AVX2; 2: the same with
+// their AVX-512 steps (byte compression, 64-byte masks). The processor decides, capped by a test's choice.
+int BestKernelLevel() noexcept {
+#if QN_BARE_AVX2
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2")) {
+    return 2;
+  }
+  if (__builtin_cpu_supports("avx2")) return 1;
+#endif
+  return 0;
+}
+
+std::atomic<int> g_kernelCap{2};
+
+int KernelLevel() noexcept {
+  static const int best = BestKernelLevel();
+  return std::min(best, g_kernelCap.load(std::memory_order_relaxed));
+}
+
+bool WideKernels() noexcept { return KernelLevel() >= 1; }
+
+// Calls the 256-bit kernel of the level in use (the caller has checked
+// WideKernels()).
+#define QN_WIDE_CALL(kernel, ...) \
+  (KernelLevel() >= 2 ? avx512::kernel(__VA_ARGS__) : avx2::kernel(__VA_ARGS__))
+
+// Bits 0 .. count-1 of a block mask (count at most 32).
+inline uint32_t BitsBelow(size_t count) noexcept {
+  return count >= 32 ? ~uint32_t(0) : (uint32_t(1) << count) - 1u;
+}
+
+// The section state of the opening/closing cleaners, carried from block to
+// block: bytes before sectionEnd belong to a section already decided (dropped,
+// or written as spaces when blanked); nextClosing caches the next closing byte
+// at or after the last opening looked at.
+struct SectionState {
+  size_t sectionEnd = 0;
+  bool sectionBlanked = false;
+  size_t nextClosing = 0;
+  bool closingKnown = false;
+};
+
+struct SectionRules {
+  char opening;
+  char closing;
+  int64_t maxSpan;
+  bool removeEntirely;
+};
+
+// The next closing byte at or after `at`, or n; each byte is scanned a bounded
+// number of times because the answer is kept until an opening passes it.
+size_t NextClosing(const char* buffer, size_t n, size_t at, char closing,
+                   SectionState& state) noexcept {
+  if (!state.closingKnown || state.nextClosing < at) {
+    const char* close = FindUnit<char>(buffer + at, buffer + n, closing);
+    state.nextClosing = close != nullptr ? static_cast<size_t>(close - buffer) : n;
+    state.closingKnown = true;
+  }
+  return state.nextClosing;
+}
+
+// Which bytes of the block [read, read + 32) are dropped and which are blanked,
+// given the block's opening and closing bytes; advances the state past the
+// block. Kept out of line so that the loop around it keeps its registers for
+// the common block.
+__attribute__((noinline)) void SectionMasksOfBlock(const char* buffer, size_t n, size_t read,
+                                                   uint32_t openings, uint32_t closings,
+                                                   const SectionRules& rules, SectionState& state,
+                                                   uint32_t& drop, uint32_t& blank) noexcept {
+  drop = 0;
+  blank = 0;
+  size_t decidedUpTo = read;  // bytes of the block before this are decided
+  if (state.sectionEnd > read) {
+    decidedUpTo = std::min(state.sectionEnd, read + 32);
+    (state.sectionBlanked ? blank : drop) |= BitsBelow(decidedUpTo - read);
+  }
+  openings &= ~BitsBelow(decidedUpTo - read);
+  while (openings != 0) {
+    const size_t at = read + CountTrailingZeros(openings);
+    // The closing byte comes from the block's own mask when it lies there;
+    // otherwise the search starts where the block ends.
+    const uint32_t closingsFromAt = closings & ~BitsBelow(at - read);
+    size_t close;
+    if (closingsFromAt != 0) {
+      close = read + CountTrailingZeros(closingsFromAt);
+      state.nextClosing = close;
+      state.closingKnown = true;
+    } else {
+      close = NextClosing(buffer, n, std::max(at, read + 32), rules.closing, state);
+    }
+    if (close < n && static_cast<int64_t>(close - at) < rules.maxSpan) {
+      state.sectionEnd = close + 1;
+      state.sectionBlanked = !rules.removeEntirely;
+      const size_t upTo = std::min(state.sectionEnd, read + 32);
+      (state.sectionBlanked ? blank : drop) |= BitsBelow(upTo - read) & ~BitsBelow(at - read);
+      openings &= ~BitsBelow(upTo - read);
+    } else {
+      drop |= uint32_t(1) << (at - read);  // the opening byte goes alone
+      openings &= openings - 1;
+    }
+  }
+}
+
+// The word-case masks of CutLowercaseWords for a block of 64 bytes: which
+// lowercase bytes are blanked, given which bytes break words, are capitals or
+// are lowercase. hadCapital carries "the word running into this block already
+// had its capital" in and out.
+inline uint64_t LowercaseToBlank(uint64_t breaks, uint64_t capitals, uint64_t lowercase,
+                                 bool& hadCapital) noexcept {
+  // "A capital since the last break" is filled through each run of non-break
+  // bytes with one addition (the carry runs from a run's first capital to the
+  // run's end).
+  const uint64_t inWord = ~breaks;
+  const uint64_t runStarts = inWord & ~(inWord << 1);
+  const uint64_t notCapital = inWord & ~capitals;
+  // The first capital of each run: the carry from the run's start stops there.
+  uint64_t firstCapitals = ((notCapital + runStarts) ^ notCapital) & capitals;
+  if (hadCapital && (inWord & 1) != 0) {
+    // The word from the previous block already had its capital.
+    const uint64_t firstRun = breaks == 0 ? ~uint64_t(0) : (breaks & (~breaks + 1)) - 1;
+    firstCapitals = (firstCapitals & ~firstRun) | 1;
+  }
+  const uint64_t afterCapital = ((inWord + firstCapitals) ^ inWord) & inWord;
+  const uint64_t events = breaks | capitals;
+  if (events != 0) hadCapital = ((capitals >> (63 - __builtin_clzll(events))) & 1) != 0;
+  return lowercase & ~afterCapital;
+}
+
+// Bytes above 'z' of a 64-byte block join the lowercase or capital masks by
+// the caller's letter sets (kind: 1 lowercase, 2 capital, 0 neither).
+inline void ClassifyBytesAboveZ(const char* block, uint64_t above, const unsigned char* kind,
+                                uint64_t& lowercase, uint64_t& capitals) noexcept {
+  for (uint64_t m = above; m != 0; m &= m - 1) {
+    const unsigned bit = static_cast<unsigned>(__builtin_ctzll(m));
+    const unsigned char k = kind[static_cast<unsigned char>(block[bit])];
+    if (k == 1) lowercase |= uint64_t(1) << bit;
+    if (k == 2) capitals |= uint64_t(1) << bit;
+  }
+}
+
+// For each mask of dropped bytes among 8, the indexes of the kept bytes in
+// order; the rest of the 8 bytes take index 0x80 (zero).
+struct KeepPatterns {
+  uint8_t index[256][8];
+};
+constexpr KeepPatterns MakeKeepPatterns() {
+  KeepPatterns t{};
+  for (unsigned drop = 0; drop < 256; ++drop) {
+    unsigned out = 0;
+    for (unsigned k = 0; k < 8; ++k) {
+      if (((drop >> k) & 1u) == 0) t.index[drop][out++] = static_cast<uint8_t>(k);
+    }
+    while (out < 8) t.index[drop][out++] = 0x80;
+  }
+  return t;
+}
+alignas(64) constexpr KeepPatterns kKeepPatterns = MakeKeepPatterns();
+
+// Once a compaction has dropped more than the second-level cache holds, the
+// lines it writes were read long ago and have left the nearer caches; asking
+// for them a few blocks ahead hides the wait.
+inline void PrefetchWritePosition(const char* write) noexcept { __builtin_prefetch(write + 512, 1); }
+
+// Membership of the bytes 0x80-0xFF in the set of bytes whose kind is
+// `which`, as a table for in-lane shuffles by the low nibble: bit h of entry
+// lo tells whether byte 0x80 + 16h + lo belongs. Written four times over, once
+// for each 16-byte lane of the widest vector.
+void HighSetColumns(const unsigned char* kind, unsigned char which, unsigned char* columns64) noexcept {
+  unsigned char column[16] = {};
+  for (unsigned c = 0x80; c < 0x100; ++c) {
+    if (kind[c] == which) column[c & 15] |= static_cast<unsigned char>(1u << ((c >> 4) - 8));
+  }
+  for (unsigned lane = 0; lane < 4; ++lane) std::memcpy(columns64 + 16 * lane, column, 16);
+}
+
+// For each lane of the widest vector, by high nibble: the row bit of bytes
+// 0x80 and above in the tables above, 0 for the others.
+alignas(64) constexpr signed char kRowBits64[64] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128,  //
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128,  //
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128,  //
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128};
+
+#if QN_BARE_AVX2
+namespace avx2 {
+#define QN_WIDE __attribute__((target("avx2,popcnt")))
+#define QN_WIDE_AVX512 0
+#include "runtime1/text/Bare_assemb_wide.inc"
+#undef QN_WIDE_AVX512
+#undef QN_WIDE
+}  // namespace avx2
+
+namespace avx512 {
+#define QN_WIDE \
+  __attribute__((target("avx2,popcnt,bmi,bmi2,avx512f,avx512bw,avx512vl,avx512vbmi2")))
+#define QN_WIDE_AVX512 1
+#include "runtime1/text/Bare_assemb_wide.inc"
+#undef QN_WIDE_AVX512
+#undef QN_WIDE
+}  // namespace avx512
+#endif
+
 // Replaces every unit equal to `unit` by `by`; stores only blocks that change.
 template <typename U>
 void ReplaceUnit(U* buffer, U unit, U by, int32_t length) noexcept {
@@ -276,18 +495,23 @@ void ReplaceUnit(U* buffer, U unit, U by, int32_t length) noexcept {
   }
 }
 
+// Line ends are frequent, so every block is stored back: a store costs less
+// than a mispredicted "did this block change?".
 template <typename U>
 void ReplaceControlUnits(U* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length <= 0) return;
   U* p = buffer;
   U* const end = buffer + length;
+#if QN_BARE_AVX2
+  if (WideKernels()) p = QN_WIDE_CALL(WideReplaceControlUnits, p, end);
+#endif
 #if QN_BARE_SSE2
   using L = Lanes<U>;
   const __m128i space = L::Splat(U(' '));
   for (; end - p >= L::kUnits; p += L::kUnits) {
     const __m128i x = Load(p);
     const __m128i hit = L::Control(x);
-    if (Mask(hit) != 0) Store(p, _mm_or_si128(_mm_andnot_si128(hit, x), _mm_and_si128(hit, space)));
+    Store(p, _mm_or_si128(_mm_andnot_si128(hit, x), _mm_and_si128(hit, space)));
   }
 #endif
   for (; p < end; ++p) {
@@ -300,6 +524,14 @@ void ReplaceCarriageReturns(U* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length <= 0) return;
   U* const end = buffer + length;
   const U* p = buffer;
+#if QN_BARE_AVX2
+  if (WideKernels()) {
+    bool afterCr = false;
+    U* rest = QN_WIDE_CALL(WideReplaceCarriageReturns, buffer, end, afterCr);
+    if (afterCr && rest < end && *rest == U('\n')) *rest = U(' ');
+    p = rest;
+  }
+#endif
   while ((p = FindUnit<U>(p, end, U('\r'))) != nullptr) {
     U* cr = buffer + (p - buffer);
     *cr = U(' ');
@@ -343,19 +575,46 @@ inline size_t WriteKept(U* buffer, size_t write, size_t read, __m128i v, uint32_
 }
 #endif
 
-// The shared pass of ClearBetweenChars and CleanBetweenChars. The position of
-// the next closing byte is remembered, so each byte is scanned a bounded number
-// of times whatever the input (a text full of unmatched opening bytes stays
-// linear).
+
+// The shared pass of ClearBetweenChars and CleanBetweenChars. Whole blocks go
+// through the 256-bit kernel when the processor has one; the rest moves runs
+// between opening bytes down in one piece. The position of the next closing
+// byte is remembered, so each byte is scanned a bounded number of times
+// whatever the input (a text full of unmatched opening bytes stays linear).
 void CleanSections(char* buffer, char opening, char closing, int32_t length, int64_t maxSpan,
                    bool removeEntirely) noexcept {
   if (buffer == nullptr || length < 0) return;
   const size_t n = static_cast<size_t>(length);
   const char* const end = buffer + n;
+  const SectionRules rules{opening, closing, maxSpan, removeEntirely};
+  SectionState state;
   size_t read = 0;
   size_t write = 0;
-  size_t nextClosing = 0;
-  bool closingKnown = false;
+#if QN_BARE_AVX2
+  if (WideKernels()) {
+    const char* lastClosing = static_cast<const char*>(memrchr(buffer, closing, n));
+    if (lastClosing == nullptr) {
+      // No closing byte at all: no section anywhere, every opening byte goes alone.
+      state.closingKnown = true;
+      state.nextClosing = n;
+    } else if (opening != closing && removeEntirely && maxSpan >= static_cast<int64_t>(n)) {
+      // Every opening byte before the last closing byte starts a section.
+      bool inSection = false;
+      QN_WIDE_CALL(WideClearSections, buffer, static_cast<size_t>(lastClosing - buffer) + 1,
+                   opening, closing, read, write, inSection);
+      if (inSection) state.sectionEnd = NextClosing(buffer, n, read, closing, state) + 1;
+    }
+    QN_WIDE_CALL(WideCleanSections, buffer, n, rules, state, read, write);
+    if (state.sectionEnd > read) {  // a section runs on past the last whole block
+      const size_t span = state.sectionEnd - read;
+      if (state.sectionBlanked) {
+        std::memset(buffer + write, ' ', span);
+        write += span;
+      }
+      read = state.sectionEnd;
+    }
+  }
+#endif
   while (read < n) {
     const char* open = FindUnit<char>(buffer + read, end, opening);
     if (open == nullptr) {
@@ -365,19 +624,14 @@ void CleanSections(char* buffer, char opening, char closing, int32_t length, int
     }
     const size_t at = static_cast<size_t>(open - buffer);
     write = KeepRun(buffer, write, read, at);
-    if (!closingKnown || nextClosing < at) {
-      const char* close = FindUnit<char>(open, end, closing);
-      nextClosing = close != nullptr ? static_cast<size_t>(close - buffer) : n;
-      closingKnown = true;
-    }
-    const bool found = nextClosing < n && static_cast<int64_t>(nextClosing - at) < maxSpan;
-    if (found) {
+    const size_t close = NextClosing(buffer, n, at, closing, state);
+    if (close < n && static_cast<int64_t>(close - at) < maxSpan) {
       if (!removeEntirely) {
-        const size_t span = nextClosing - at + 1;
+        const size_t span = close - at + 1;
         std::memset(buffer + write, ' ', span);
         write += span;
       }
-      read = nextClosing + 1;
+      read = close + 1;
     } else {
       read = at + 1;  // the opening byte goes alone
     }
@@ -532,14 +786,18 @@ void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
 
   // Every byte is a word break (0x00-0x20), a capital (A-Z, the uppercase
   // set), a lowercase letter (a-z, the lowercase set) or neutral. A lowercase
-  // letter is blanked unless a capital came before it in the same word.
+  // letter is blanked unless a capital came before it in the same word. The
+  // vector paths turn 64 bytes at a time into bit masks of those classes.
   bool hadCapital = false;
   size_t i = 0;
   const size_t n = static_cast<size_t>(length);
+#if QN_BARE_AVX2
+  if (WideKernels()) {
+    const bool kindsBelow0x80 = std::any_of(kind + 'z' + 1, kind + 0x80, [](unsigned char k) { return k != 0; });
+    i = QN_WIDE_CALL(WideCutLowercaseWords, buffer, n, kind, kindsBelow0x80, hadCapital);
+  }
+#endif
 #if QN_BARE_SSE2
-  // 64 bytes at a time: the classes become bit masks, and "a capital since
-  // the last break" is filled through each run of non-break bytes with one
-  // addition (the carry runs from a run's first capital to the run's end).
   const __m128i bitOfByte = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
   const __m128i space = _mm_set1_epi8(' ');
   for (; n - i >= 64; i += 64) {
@@ -552,26 +810,8 @@ void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
       lowercase |= uint64_t(Mask(InByteRange(v, 'a', 'z'))) << shift;
       above |= uint64_t(Mask(AtOrAbove(v, 'z' + 1))) << shift;
     }
-    for (uint64_t m = above; m != 0; m &= m - 1) {
-      const unsigned bit = static_cast<unsigned>(__builtin_ctzll(m));
-      const unsigned char k = kind[static_cast<unsigned char>(buffer[i + bit])];
-      if (k == 1) lowercase |= uint64_t(1) << bit;
-      if (k == 2) capitals |= uint64_t(1) << bit;
-    }
-    const uint64_t inWord = ~breaks;
-    const uint64_t runStarts = inWord & ~(inWord << 1);
-    const uint64_t notCapital = inWord & ~capitals;
-    // The first capital of each run: the carry from the run's start stops there.
-    uint64_t firstCapitals = ((notCapital + runStarts) ^ notCapital) & capitals;
-    if (hadCapital && (inWord & 1) != 0) {
-      // The word from the previous block already had its capital.
-      const uint64_t firstRun = breaks == 0 ? ~uint64_t(0) : (breaks & (~breaks + 1)) - 1;
-      firstCapitals = (firstCapitals & ~firstRun) | 1;
-    }
-    const uint64_t afterCapital = ((inWord + firstCapitals) ^ inWord) & inWord;
-    const uint64_t blank = lowercase & ~afterCapital;
-    const uint64_t events = breaks | capitals;
-    if (events != 0) hadCapital = ((capitals >> (63 - __builtin_clzll(events))) & 1) != 0;
+    ClassifyBytesAboveZ(buffer + i, above, kind, lowercase, capitals);
+    const uint64_t blank = LowercaseToBlank(breaks, capitals, lowercase, hadCapital);
     if (blank == 0) continue;
     for (unsigned part = 0; part < 4; ++part) {
       const uint32_t bits = static_cast<uint32_t>(blank >> (16 * part)) & 0xFFFFu;
@@ -623,6 +863,13 @@ void CapitaliseABuffer(char* buffer, const ANSILower_or_upperStr_type& lowers,
   }
   size_t i = 0;
   const size_t n = static_cast<size_t>(length);
+#if QN_BARE_AVX2
+  if (WideKernels()) {
+    bool mapsBelow0x80 = false;
+    for (unsigned c = 'z' + 1; c < 0x80; ++c) mapsBelow0x80 |= map[c] != c;
+    i = QN_WIDE_CALL(WideCapitalise, buffer, n, map, mapsBelow0x80);
+  }
+#endif
 #if QN_BARE_SSE2
   // a-z a vector at a time; the few bytes above 'z' through the table.
   const __m128i caseBit = _mm_set1_epi8(0x20);
@@ -717,6 +964,9 @@ int32_t RemoveRedundantSpaceW(char16_t* buffer, int32_t length) noexcept {
   size_t read = 0;
   size_t write = 0;
   bool afterSpace = false;  // the unit before `read`, as it was in the input
+#if QN_BARE_AVX2
+  if (WideKernels()) QN_WIDE_CALL(WideCollapseSpaces, buffer, n, read, write, afterSpace);
+#endif
 #if QN_BARE_SSE2
   using L = Lanes<char16_t>;
   const __m128i space = L::Splat(u' ');
@@ -765,12 +1015,15 @@ void CutDoubleCRLFsW(char16_t* buffer, int32_t length) noexcept {
 
 int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept {
   if (buffer == nullptr || length <= 0) return 0;
-  // Line ends are far apart: find each LF with the vector scan and move the
-  // line before it down in one piece.
+  // The 256-bit kernel compacts block by block; otherwise each LF is found
+  // with the vector scan and the line before it moved down in one piece.
   const size_t n = static_cast<size_t>(length);
   const char* const end = buffer + n;
   size_t read = 0;
   size_t write = 0;
+#if QN_BARE_AVX2
+  if (WideKernels()) QN_WIDE_CALL(WideDropByte, buffer, n, '\n', read, write);
+#endif
   while (read < n) {
     const char* lf = FindUnit<char>(buffer + read, end, '\n');
     const size_t at = lf != nullptr ? static_cast<size_t>(lf - buffer) : n;
@@ -778,6 +1031,11 @@ int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept {
     read = at + 1;
   }
   return static_cast<int32_t>(write);
+}
+
+int bare_detail::LimitKernelLevel(int level) noexcept {
+  g_kernelCap.store(level, std::memory_order_relaxed);
+  return KernelLevel();
 }
 
 }  // namespace qn

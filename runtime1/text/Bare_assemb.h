@@ -169,4 +169,12 @@ QN_API void CutDoubleCRLFsW(char16_t* buffer, int32_t length) noexcept;
 // terminator.
 QN_API int32_t LengthConvertedToUnix(char* buffer, int32_t length) noexcept;
 
+namespace bare_detail {
+// The cleaners that run over whole texts have 256-bit forms, used when the
+// processor has AVX2, and a faster packing step for them with AVX-512. Tests
+// cap the level (0: 128-bit only, 1: AVX2, 2: everything the processor has)
+// to run every form on one machine. Returns the level in use from now on.
+int LimitKernelLevel(int level) noexcept;
+}  // namespace bare_detail
+
 }  // namespace qn

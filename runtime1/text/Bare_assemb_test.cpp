@@ -519,29 +519,84 @@ std::u16string ReferenceCutDoubleCRLFs(const std::u16string& s) {
   return out;
 }
 
-TEST(BareAssemb, CleanersAgreeWithDefinitionsOnRandomText) {
+template <typename S>
+S ReferenceCarriageReturns(S s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\r') continue;
+    s[i] = ' ';
+    if (i + 1 < s.size() && s[i + 1] == '\n') s[i + 1] = ' ';
+  }
+  return s;
+}
+
+// The cleaners have 256-bit forms on processors with AVX2 (packing kept bytes
+// faster with AVX-512) and 128-bit forms everywhere; each test below runs at
+// every level this processor has, so the forms it does not pick by itself are
+// checked too.
+class EveryKernelLevel : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    if (bare_detail::LimitKernelLevel(GetParam()) != GetParam()) {
+      GTEST_SKIP() << "this processor has no kernels of level " << GetParam();
+    }
+  }
+  void TearDown() override { bare_detail::LimitKernelLevel(2); }
+};
+
+std::string KernelLevelName(const ::testing::TestParamInfo<int>& info) {
+  static const char* const kNames[] = {"Sse2", "Avx2", "Avx512"};
+  return kNames[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(BareAssemb, EveryKernelLevel, ::testing::Values(2, 1, 0),
+                         KernelLevelName);
+
+TEST_P(EveryKernelLevel, CleanersAgreeWithDefinitionsOnRandomText) {
   std::mt19937 random(99);
-  const std::string alphabet8 = "  aaabBZz1_<>\n\r\xE0\xC0\xFF\t";
-  const ANSILower_or_upperStr_type lowers = Set("\xE0"), uppers = Set("\xC0");
+  // Letters above 'z' in several rows and columns of the byte table, some in
+  // the caller's sets and some not; every other round the sets also name
+  // bytes between 'z' and 0x80.
+  const std::string alphabet8 = "  aaabBZz1_<>\n\r\xE0\xC0\xFF\t\x9A\x8A\xE1\x80{~";
+  const std::string lowerSets[] = {"\xE0\x9A", "\xE0\x9A{"};
+  const std::string upperSets[] = {"\xC0\x8A", "\xC0\x8A~"};
   for (int round = 0; round < 2000; ++round) {
-    const size_t n = random() % 300;
+    const std::string& lowerChars = lowerSets[round % 2];
+    const std::string& upperChars = upperSets[round % 2];
+    const ANSILower_or_upperStr_type lowers = Set(lowerChars), uppers = Set(upperChars);
+    // Up to several 64-byte blocks; some texts are nearly all letters, so that
+    // words and sections run across block boundaries.
+    const size_t n = random() % 700;
+    const size_t letters = round % 3 == 0 ? 1 + random() % 60 : 0;
     std::string text(n, ' ');
-    for (char& c : text) c = alphabet8[random() % alphabet8.size()];
+    for (char& c : text) {
+      c = letters != 0 && random() % letters != 0 ? "aZb\xE0"[random() % 4]
+                                                   : alphabet8[random() % alphabet8.size()];
+    }
+
+    std::string controls = text;
+    ReplaceControlCharsBySpaceA(controls.data(), static_cast<int32_t>(n));
+    std::string expectedControls = text;
+    for (char& c : expectedControls) c = static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    ASSERT_EQ(controls, expectedControls) << "round " << round;
+    std::string crs = text;
+    ReplaceCarriageReturnsBySpaceA(crs.data(), static_cast<int32_t>(n));
+    ASSERT_EQ(crs, ReferenceCarriageReturns(text)) << "round " << round;
 
     std::string cut = text;
     CutLowercaseWords(cut.data(), lowers, uppers, static_cast<int32_t>(n));
-    ASSERT_EQ(cut, ReferenceCutLowercase(text, "\xE0", "\xC0")) << "round " << round;
+    ASSERT_EQ(cut, ReferenceCutLowercase(text, lowerChars, upperChars)) << "round " << round;
 
     std::string capitalised = text;
     CapitaliseABuffer(capitalised.data(), lowers, uppers, static_cast<int32_t>(n));
     std::string upper = text;
     for (char& c : upper) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-      if (c == '\xE0') c = '\xC0';
+      const size_t k = lowerChars.find(c);
+      if (k != std::string::npos) c = upperChars[k];
     }
     ASSERT_EQ(capitalised, upper) << "round " << round;
 
-    const size_t span = 1 + random() % 12;
+    const size_t span = 1 + random() % (round % 2 == 0 ? 12 : 200);
     const bool remove = random() % 2 == 0;
     std::string cleaned = text + '#';
     CleanBetweenChars(cleaned.data(), '<', '>', static_cast<int32_t>(n), static_cast<int32_t>(span), remove);
@@ -555,9 +610,21 @@ TEST(BareAssemb, CleanersAgreeWithDefinitionsOnRandomText) {
     std::string expected = text;
     expected.erase(std::remove(expected.begin(), expected.end(), '\n'), expected.end());
     ASSERT_EQ(unix.substr(0, static_cast<size_t>(kept)), expected) << "round " << round;
+    // Nothing past the new length changes.
+    ASSERT_EQ(unix.substr(static_cast<size_t>(kept)), text.substr(static_cast<size_t>(kept)))
+        << "round " << round;
 
     std::u16string w(n, u' ');
-    for (char16_t& c : w) c = u" \r\nab"[random() % 5];
+    // U+0D0A and U+0120 hold the bytes of CR, LF and space without being them.
+    for (char16_t& c : w) c = u" \r\nab\u0D0A\u0120"[random() % 7];
+    std::u16string crsW = w;
+    ReplaceCarriageReturnsBySpaceW(crsW.data(), static_cast<int32_t>(n));
+    ASSERT_EQ(crsW, ReferenceCarriageReturns(w)) << "round " << round;
+    std::u16string controlsW = w;
+    ReplaceControlCharsBySpaceW(controlsW.data(), static_cast<int32_t>(n));
+    std::u16string expectedControlsW = w;
+    for (char16_t& c : expectedControlsW) c = c < 0x20 ? u' ' : c;
+    ASSERT_EQ(controlsW, expectedControlsW) << "round " << round;
     std::u16string spaced = w + u'#';
     const int32_t newLength = RemoveRedundantSpaceW(spaced.data(), static_cast<int32_t>(n));
     const std::u16string collapsed = ReferenceRemoveRedundantSpace(w);
@@ -604,13 +671,13 @@ class GuardedBuffer {
   char* base_ = nullptr;
 };
 
-TEST(BareAssemb, NothingReadsOrWritesPastTheRange) {
+TEST_P(EveryKernelLevel, NothingReadsOrWritesPastTheRange) {
   GuardedBuffer guard;
   ASSERT_TRUE(guard.ok());
   const ANSILower_or_upperStr_type lowers = Set("\xE0"), uppers = Set("\xC0");
   // Texts whose interesting part sits at the very end, at lengths around the
   // vector widths.
-  for (int n = 1; n <= 70; ++n) {
+  for (int n = 1; n <= 140; ++n) {
     std::string a(static_cast<size_t>(n) - 1, 'x');
     a += '\r';
     std::u16string w(a.begin(), a.end());
@@ -667,7 +734,7 @@ TEST(BareAssemb, NothingReadsOrWritesPastTheRange) {
     pw = guard.Place(crlfs);
     CutDoubleCRLFsW(pw, static_cast<int32_t>(crlfs.size()));
     EXPECT_EQ(std::u16string(pw, 3), std::u16string(u"\r\n\0", 3));
-    uint16_t types[80] = {};
+    uint16_t types[160] = {};
     const std::u16string joiners(static_cast<size_t>(n), u'\u200D');
     SetZeroWidthJoinersToDefined(guard.Place(joiners), types, len);
     SetZeroWidthNonJoinersToDefinedAlpha(guard.Place(joiners), types, len);
