@@ -9,6 +9,7 @@
 // the whole buffer.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -19,6 +20,13 @@
 #include "runtime1/text/Utf8_unit.h"
 
 namespace {
+
+// QUILLON_KERNEL_LEVEL=0 or 1 measures the 128-bit or AVX2 kernels on a
+// processor that has more.
+const int kKernelLevel = [] {
+  const char* level = std::getenv("QUILLON_KERNEL_LEVEL");
+  return qn::bare_detail::LimitKernelLevel(level != nullptr ? std::atoi(level) : 2);
+}();
 
 constexpr size_t kTextBytes = 100u * 1024u * 1024u;
 constexpr size_t kUnits = kTextBytes / sizeof(char16_t);
@@ -80,6 +88,7 @@ constexpr char16_t kNeedleUpper[] = u"THERMOSTAT";
 
 void SetBytes(benchmark::State& state, size_t bytes) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+  state.counters["kernels"] = kKernelLevel;
 }
 
 // --- Searches -------------------------------------------------------------------

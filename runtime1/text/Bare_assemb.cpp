@@ -793,7 +793,8 @@ void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
   const size_t n = static_cast<size_t>(length);
 #if QN_BARE_AVX2
   if (WideKernels()) {
-    const bool kindsBelow0x80 = std::any_of(kind + 'z' + 1, kind + 0x80, [](unsigned char k) { return k != 0; });
+    bool kindsBelow0x80 = false;
+    for (unsigned c = 'z' + 1; c < 0x80; ++c) kindsBelow0x80 |= kind[c] != 0;
     i = QN_WIDE_CALL(WideCutLowercaseWords, buffer, n, kind, kindsBelow0x80, hadCapital);
   }
 #endif
