@@ -487,6 +487,19 @@ inline size_t FinishLines(char16_t* start, char16_t* out) noexcept {
 // which is counted in the room, so out never runs ahead of the bytes by more
 // than the lone line ends already passed.
 
+// Widens the plain bytes from s[i] up to the first that needs care, when a
+// whole block is left; true when the block was plain throughout (the caller
+// looks at the next one), false when s[i] now needs care or too few bytes are
+// left for a block.
+inline bool WidenPlainBlock(const uint8_t* s, size_t n, size_t& i, char16_t*& out) noexcept {
+  if (n - i < kBlock) return false;
+  const size_t k = FirstLowOrNonAscii(s + i);
+  WidenBlock(s + i, out);
+  out += k;
+  i += k;
+  return k == kBlock;
+}
+
 // UTF-8, weighing the evidence for it on the way.
 size_t DecodeUtf8LinesInto(Bytes b, char16_t* out, TUtf8Tally& tally) noexcept {
   const uint8_t* s = b.data();
@@ -494,13 +507,7 @@ size_t DecodeUtf8LinesInto(Bytes b, char16_t* out, TUtf8Tally& tally) noexcept {
   char16_t* const start = out;
   size_t i = 0;
   while (i < n) {
-    if (n - i >= kBlock) {
-      const size_t k = FirstLowOrNonAscii(s + i);
-      WidenBlock(s + i, out);
-      out += k;
-      i += k;
-      if (k == kBlock) continue;
-    }
+    if (WidenPlainBlock(s, n, i, out)) continue;
     uint8_t c = s[i];
     if (c < 0x80) {
       if (c == '\r' || c == '\n') {
@@ -529,13 +536,7 @@ size_t DecodeEightBitLinesInto(Bytes b, const char16_t* table, char16_t* out,
   char16_t* const start = out;
   size_t i = 0;
   while (i < n) {
-    if (n - i >= kBlock) {
-      const size_t k = FirstLowOrNonAscii(s + i);
-      WidenBlock(s + i, out);
-      out += k;
-      i += k;
-      if (k == kBlock) continue;
-    }
+    if (WidenPlainBlock(s, n, i, out)) continue;
     const uint8_t c = s[i];
     if (c == '\r' || c == '\n') {
       i += PutLineEnd(s, i, n, out);
