@@ -59,14 +59,18 @@ Results CleanAll(const std::string& text, const std::u16string& wide, const Sett
   keep(Run(text, [](char* b, int32_t n) { qn::ReplaceCarriageReturnsBySpaceA(b, n); }));
   keep(Run(text, [&](char* b, int32_t n) { qn::CutLowercaseWords(b, lowers, uppers, n); }));
   keep(Run(text, [&](char* b, int32_t n) { qn::CapitaliseABuffer(b, lowers, uppers, n); }));
-  keep(Run(text, [&](char* b, int32_t n) { r.lengths.push_back(qn::LengthConvertedToUnix(b, n)); }));
+  keep(Run(text, [&](char* b, int32_t n) {
+    r.lengths.push_back(qn::LengthConvertedToUnix(b, n));
+  }));
   keep(Run(text, [&](char* b, int32_t n) { qn::ClearBetweenChars(b, s.opening, s.closing, n); }));
   keep(Run(text, [&](char* b, int32_t n) {
     qn::CleanBetweenChars(b, s.opening, s.closing, n, s.span, s.remove);
   }));
   keepWide(Run(wide, [](char16_t* b, int32_t n) { qn::ReplaceControlCharsBySpaceW(b, n); }));
   keepWide(Run(wide, [](char16_t* b, int32_t n) { qn::ReplaceCarriageReturnsBySpaceW(b, n); }));
-  keepWide(Run(wide, [&](char16_t* b, int32_t n) { r.lengths.push_back(qn::RemoveRedundantSpaceW(b, n)); }));
+  keepWide(Run(wide, [&](char16_t* b, int32_t n) {
+    r.lengths.push_back(qn::RemoveRedundantSpaceW(b, n));
+  }));
   return r;
 }
 
@@ -88,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   qn::bare_detail::LimitKernelLevel(2);
   // The compactions never lengthen the text.
-  for (const int64_t length : reference.lengths) Check(length >= 0 && length <= static_cast<int64_t>(text.size()));
+  for (const int64_t length : reference.lengths) {
+    Check(length >= 0 && length <= static_cast<int64_t>(text.size()));
+  }
   return 0;
 }

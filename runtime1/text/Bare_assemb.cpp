@@ -270,7 +270,8 @@ size_t FirstDifferentByte(const unsigned char* a, const unsigned char* b, size_t
 // --- Kernel choice -----------------------------------------------------------------
 
 // 0: 128-bit kernels only; 1: the 256-bit kernels for AVX2; 2: the same with
-// their AVX-512 steps (byte compression, 64-byte masks). The processor decides, capped by a test's choice.
+// their AVX-512 steps (byte compression, 64-byte masks). The processor
+// decides, capped by a test's choice.
 int BestKernelLevel() noexcept {
 #if QN_BARE_AVX2
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -431,13 +432,16 @@ alignas(64) constexpr KeepPatterns kKeepPatterns = MakeKeepPatterns();
 // Once a compaction has dropped more than the second-level cache holds, the
 // lines it writes were read long ago and have left the nearer caches; asking
 // for them a few blocks ahead hides the wait.
-inline void PrefetchWritePosition(const char* write) noexcept { __builtin_prefetch(write + 512, 1); }
+inline void PrefetchWritePosition(const char* write) noexcept {
+  __builtin_prefetch(write + 512, 1);
+}
 
 // Membership of the bytes 0x80-0xFF in the set of bytes whose kind is
 // `which`, as a table for in-lane shuffles by the low nibble: bit h of entry
 // lo tells whether byte 0x80 + 16h + lo belongs. Written four times over, once
 // for each 16-byte lane of the widest vector.
-void HighSetColumns(const unsigned char* kind, unsigned char which, unsigned char* columns64) noexcept {
+void HighSetColumns(const unsigned char* kind, unsigned char which,
+                    unsigned char* columns64) noexcept {
   unsigned char column[16] = {};
   for (unsigned c = 0x80; c < 0x100; ++c) {
     if (kind[c] == which) column[c & 15] |= static_cast<unsigned char>(1u << ((c >> 4) - 8));
@@ -574,7 +578,6 @@ inline size_t WriteKept(U* buffer, size_t write, size_t read, __m128i v, uint32_
   return write;
 }
 #endif
-
 
 // The shared pass of ClearBetweenChars and CleanBetweenChars. Whole blocks go
 // through the 256-bit kernel when the processor has one; the rest moves runs
