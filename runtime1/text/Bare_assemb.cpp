@@ -594,7 +594,8 @@ void CleanSections(char* buffer, char opening, char closing, int32_t length, int
   size_t read = 0;
   size_t write = 0;
 #if QN_BARE_AVX2
-  if (WideKernels()) {
+  // (Short texts skip the setup: the kernels work on whole blocks only.)
+  if (n >= 32 && WideKernels()) {
     const char* lastClosing = static_cast<const char*>(memrchr(buffer, closing, n));
     if (lastClosing == nullptr) {
       // No closing byte at all: no section anywhere, every opening byte goes alone.
@@ -795,7 +796,7 @@ void CutLowercaseWords(char* buffer, const ANSILower_or_upperStr_type& lowers,
   size_t i = 0;
   const size_t n = static_cast<size_t>(length);
 #if QN_BARE_AVX2
-  if (WideKernels()) {
+  if (n >= 64 && WideKernels()) {  // words alone skip the setup
     bool kindsBelow0x80 = false;
     for (unsigned c = 'z' + 1; c < 0x80; ++c) kindsBelow0x80 |= kind[c] != 0;
     i = QN_WIDE_CALL(WideCutLowercaseWords, buffer, n, kind, kindsBelow0x80, hadCapital);
@@ -868,7 +869,7 @@ void CapitaliseABuffer(char* buffer, const ANSILower_or_upperStr_type& lowers,
   size_t i = 0;
   const size_t n = static_cast<size_t>(length);
 #if QN_BARE_AVX2
-  if (WideKernels()) {
+  if (n >= 32 && WideKernels()) {  // words alone skip the setup
     bool mapsBelow0x80 = false;
     for (unsigned c = 'z' + 1; c < 0x80; ++c) mapsBelow0x80 |= map[c] != c;
     i = QN_WIDE_CALL(WideCapitalise, buffer, n, map, mapsBelow0x80);
