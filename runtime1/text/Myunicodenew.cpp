@@ -182,9 +182,16 @@ char* CheckedNewLenPAnsichar(const char* text, int32_t count) {
   return NewCopy(text, static_cast<size_t>(count));
 }
 
-void DeletePWideChar(char16_t* buffer) noexcept { delete[] buffer; }
+const char16_t nowt[1] = {u'\0'};
+const char nowtAnsi[1] = {'\0'};
 
-void DeletePAnsichar(char* buffer) noexcept { delete[] buffer; }
+void DeletePWideChar(char16_t* buffer) noexcept {
+  if (buffer != nowt) delete[] buffer;
+}
+
+void DeletePAnsichar(char* buffer) noexcept {
+  if (buffer != nowtAnsi) delete[] buffer;
+}
 
 void FillWChar(char16_t* buffer, int32_t sizeInBytes, char16_t unit) noexcept {
   if (buffer == nullptr || sizeInBytes < 2) return;

@@ -26,9 +26,19 @@ QN_API char* MyNewPAnsichar(const char* text);
 // terminating zero; an empty buffer when text is null or count is 0 or less.
 QN_API char16_t* CheckedNewLenPchar(const char16_t* text, int32_t count);
 QN_API char* CheckedNewLenPAnsichar(const char* text, int32_t count);
-// Release a buffer made above; null is allowed.
+// Release a buffer made above; null is allowed, and so is nowt (nothing is
+// released for it).
 QN_API void DeletePWideChar(char16_t* buffer) noexcept;
 QN_API void DeletePAnsichar(char* buffer) noexcept;
+
+// The shared empty text: pointer fields that hold "nothing" point here rather
+// than at a buffer of their own, and the release routines above leave it
+// alone. It is exported from one library so that every module of the suite
+// sees the same address; it is never written.
+QN_API extern const char16_t nowt[1];
+QN_API extern const char nowtAnsi[1];
+// nowt as the writable pointer type of the records' text fields.
+inline char16_t* NowtPointer() noexcept { return const_cast<char16_t*>(nowt); }
 
 // Writes unit into the first sizeInBytes div 2 positions of buffer.
 QN_API void FillWChar(char16_t* buffer, int32_t sizeInBytes, char16_t unit) noexcept;

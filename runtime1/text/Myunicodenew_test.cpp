@@ -38,6 +38,18 @@ TEST(Myunicodenew, BuffersCopyAndTerminate) {
   DeletePAnsichar(nullptr);
 }
 
+// Records point their empty fields at the shared empty text and release every
+// field alike: releasing nowt must leave it alone (a delete of it would be
+// caught by the address sanitizer) and it must still read as empty.
+TEST(Myunicodenew, SharedEmptyTextSurvivesRelease) {
+  char16_t* field = NowtPointer();
+  DeletePWideChar(field);
+  DeletePAnsichar(const_cast<char*>(nowtAnsi));
+  EXPECT_EQ(nowt[0], u'\0');
+  EXPECT_EQ(nowtAnsi[0], '\0');
+  EXPECT_EQ(NowtPointer(), nowt);
+}
+
 TEST(Myunicodenew, FillWChar) {
   char16_t buffer[5] = {u'a', u'a', u'a', u'a', u'a'};
   FillWChar(buffer, 7, u'x');  // 7 bytes: three whole units
