@@ -80,11 +80,8 @@ void TGeneral_Tree::Do_Nowt(anything_ptr&) {}
 
 void TGeneral_Tree::Clear() {
   fTreeModified = true;
+  fBuiltPtrArray.clear();  // its items are about to be released
   ReleaseAll();
-  fBuiltPtrArray.clear();
-  counter = 0;
-  froot = nullptr;
-  nearest_find = nullptr;  // it pointed into the released nodes
 }
 
 void TGeneral_Tree::SetCompareFunction(TCompare2FunctOfObject f) noexcept {
@@ -239,14 +236,25 @@ void TGeneral_Tree::Traverse() { Traverse(TDo_Something()); }
 // Releases every node in ascending order without a stack: a node with a left
 // child is rotated right until the smallest node is at the top, which is then
 // released. Rotations keep the in-order sequence, so the deleting hook sees the
-// nodes in the order of the in-order walk, with going = counter - 1 .. 0. A
-// hook that raises leaves a valid tree of the nodes not yet released.
+// nodes in the order of the in-order walk, with going = counter - 1 .. 0.
+//
+// The nodes are detached from the tree before the first hook or yield runs:
+// whatever the host does from its yield procedure while they go (a lookup, a
+// count) finds an empty tree rather than released nodes. A hook or yield that
+// raises puts the nodes not yet released back, when the tree is still empty,
+// so that a valid tree of them remains; otherwise they are released without
+// their hooks.
 void TGeneral_Tree::ReleaseAll() {
   ++fReleaseGeneration;
-  DropIndex();
   anything_ptr top = froot;
   int32_t remaining = counter;
-  going = counter;
+  froot = nullptr;
+  counter = 0;
+  nearest_find = nullptr;
+  fIndex.clear();
+  fIndexValid = true;  // empty tree, empty index
+  fReorderPtrArray.clear();
+  going = remaining;
   while (top != nullptr) {
     if (top->left != nullptr) {
       anything_ptr left = top->left;
@@ -258,23 +266,39 @@ void TGeneral_Tree::ReleaseAll() {
     anything_ptr node = top;
     top = node->right;  // taken first: the hook may clear the node's item
     --going;
-    MyYieldProcess();
     try {
+      MyYieldProcess();
       anything_ptr hooked = node;
       if (fDoDeletingFunct.Assigned()) fDoDeletingFunct(hooked);
     } catch (...) {
       node->right = top;
-      froot = node;
-      counter = remaining;
-      nearest_find = nullptr;
+      if (froot == nullptr) {
+        froot = node;
+        counter = remaining;
+        DropIndex();  // the index no longer holds the tree's nodes
+      } else {
+        DeleteNodes(node);
+      }
       throw;
     }
     delete node;
     --remaining;
   }
-  froot = nullptr;
-  fIndexValid = true;  // empty tree, empty index
-  fReorderPtrArray.clear();
+}
+
+void TGeneral_Tree::DeleteNodes(anything_ptr top) noexcept {
+  while (top != nullptr) {
+    if (top->left != nullptr) {
+      anything_ptr left = top->left;
+      top->left = left->right;
+      left->right = top;
+      top = left;
+      continue;
+    }
+    anything_ptr node = top;
+    top = node->right;
+    delete node;
+  }
 }
 
 int32_t TGeneral_Tree::BuildPtrArray(TFilterItOut FilterOutCriterion,

@@ -76,8 +76,11 @@ class QN_API TGeneral_Tree {
   virtual ~TGeneral_Tree();
 
   // Releases every node through the deleting hook; the tree is then empty and
-  // reusable. Sets TreeModified.
-  void Clear();
+  // reusable. Sets TreeModified. The nodes leave the tree before the first
+  // hook or yield runs, so that anything called from there sees an empty
+  // tree. Descendants that keep more state override this and clear it too, so
+  // that clearing a list through any of its bases clears all of it.
+  virtual void Clear();
 
   // Inserts new_one.this_ (all three fields of new_one are copied into the new
   // node before the added hook runs; the children are then set to null). True
@@ -202,6 +205,8 @@ class QN_API TGeneral_Tree {
   template <typename Visit>
   void WalkInOrder(Visit&& visit);
   void ReleaseAll();
+  // Releases detached nodes without calling any hook.
+  static void DeleteNodes(anything_ptr top) noexcept;
   void QuickSort(TTreeArrayOfPointer& a, int64_t lo, int64_t hi);
 
   std::set<anything_ptr, TNodeOrder> fIndex{TNodeOrder{this}};

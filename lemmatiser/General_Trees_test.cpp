@@ -154,6 +154,31 @@ TEST(General_Trees, FailingDeleteHookLeavesAValidTree) {
   EXPECT_EQ(t.deleted.size(), 50u);
 }
 
+// While the nodes are released, the hooks and the yield procedure (through
+// which a host may look things up) see an empty tree, never released nodes.
+TEST(General_Trees, ReleasedNodesHaveLeftTheTreeBeforeAnyHookRuns) {
+  TRecordingTree t;
+  for (intptr_t k : Range(300, 1)) t.Add(k);
+  int seen = 0;
+  int nonEmpty = 0;
+  bool busy = false;  // WhereIs yields too
+  auto look = [&] {
+    if (busy) return;
+    busy = true;
+    ++seen;
+    anything probe{Item(150), nullptr, nullptr};
+    if (t.Root() != nullptr || t.counter != 0 || t.WhereIs(probe) != nullptr) ++nonEmpty;
+    busy = false;
+  };
+  const TYieldProcessProc saved = AYieldProcessProc;
+  AYieldProcessProc = TYieldProcessProc::FromCallable(look);
+  t.Clear();
+  AYieldProcessProc = saved;
+  EXPECT_GE(seen, 300);
+  EXPECT_EQ(nonEmpty, 0);
+  EXPECT_EQ(t.deleted, Range(1, 300));
+}
+
 TEST(General_Trees, WhereIsAndAddToNearestGrowTheSameTree) {
   TRecordingTree a, b;
   const intptr_t keys[] = {50, 20, 80, 10, 30, 70, 90, 25, 35, 75};

@@ -148,11 +148,7 @@ QNBool16 ClearOne(uint8_t slot, uint8_t kind) {
     if (running.Refused() || slot >= kLemmatiserSlots) return QN_FALSE16;
     TReadFileTree* list = ListOf(slot, kind);
     if (list == nullptr) return QN_TRUE16;
-    if (kind == as_lemma) {
-      static_cast<TLemmaList*>(list)->Clear();
-    } else {
-      list->Clear();
-    }
+    list->Clear();  // the whole list, whatever its kind
     return QN_TRUE16;
   } catch (...) {
     return QN_FALSE16;

@@ -229,6 +229,68 @@ TEST(QN7QuillonLemmatiser, DescendingFilesCanBeWalkedAndCleared) {
   EXPECT_EQ(TraversedOne(11, 10000, QN_KIND_RELATION), 0);
 }
 
+// A host whose yield procedure asks the lists while they are being cleared or
+// reloaded: every answer must come from a consistent list, either the old one
+// whole or an empty one, never from entries already released.
+TEST(QN7QuillonLemmatiser, QueriesFromTheYieldProcedureSeeAConsistentList) {
+  std::string lemmas;
+  std::string matches;
+  for (int k = 0; k < 3000; ++k) {
+    lemmas.append("h").append(std::to_string(k)).append(" -> w").append(std::to_string(k)).append("\n");
+    matches.append("m").append(std::to_string(k)).append("\n");
+  }
+  const TTempFile lemmaFile("yield_lemmas.txt", lemmas);
+  const TTempFile matchFile("yield_matches.txt", matches);
+  const uint8_t slot = 13;
+  ASSERT_TRUE(Load(slot, lemmaFile.Name(), QN_KIND_LEMMA));
+  ASSERT_TRUE(Load(slot, matchFile.Name(), QN_KIND_MATCH));
+  struct TAsking {
+    int calls = 0;
+    int inconsistent = 0;
+    bool busy = false;  // the queries yield too: not asked again from inside them
+  } asking;
+  TQNYieldProcessProc yield{[](void* ctx) {
+                              auto* a = static_cast<TAsking*>(ctx);
+                              if (a->busy) return;
+                              a->busy = true;
+                              const int k = (a->calls++ * 7) % 3000;
+                              const std::string m = "m" + std::to_string(k);
+                              const std::string w = "w" + std::to_string(k);
+                              const std::u16string h = u"h" + platform::DecodedUTF8(std::to_string(k));
+                              const std::string found = A(FoundInTheList(slot, m.c_str(), false, QN_KIND_MATCH));
+                              if (found != "<null>" && found != m) ++a->inconsistent;
+                              const std::u16string head = W(FoundInTheList(slot, w.c_str(), false, QN_KIND_LEMMA));
+                              if (head != u"<null>" && head != h) ++a->inconsistent;
+                              const std::string changed = A(TallierChangeWord(slot, w.c_str(), 0, QN_FALSE16));
+                              if (!changed.empty() && changed != "h" + std::to_string(k)) ++a->inconsistent;
+                              const std::u16string variants = W(LemmaVariantsOf(slot, h.c_str(), u","));
+                              if (!variants.empty() && variants != platform::DecodedUTF8(w)) ++a->inconsistent;
+                              const int32_t count = LemmaHeadWordsCount(slot);
+                              if (count > 0 && W(LemmaHeadWords(slot, count - 1)).empty()) ++a->inconsistent;
+                              a->busy = false;
+                            },
+                            &asking};
+  SetYieldProcedure(yield);
+  // The clearing of ClearOne, and the clearing at the start of a reload.
+  EXPECT_EQ(ClearOne(slot, QN_KIND_MATCH), QN_TRUE16);
+  EXPECT_EQ(ClearOne(slot, QN_KIND_LEMMA), QN_TRUE16);
+  const int afterClearing = asking.calls;
+  SetYieldProcedure({nullptr, nullptr});
+  ASSERT_TRUE(Load(slot, lemmaFile.Name(), QN_KIND_LEMMA));
+  ASSERT_TRUE(Load(slot, matchFile.Name(), QN_KIND_MATCH));
+  SetYieldProcedure(yield);
+  EXPECT_TRUE(Load(slot, lemmaFile.Name(), QN_KIND_LEMMA));
+  EXPECT_TRUE(Load(slot, matchFile.Name(), QN_KIND_MATCH));
+  SetYieldProcedure({nullptr, nullptr});
+  EXPECT_GT(afterClearing, 6000);  // the clearing yielded per entry, and was asked each time
+  EXPECT_GT(asking.calls, afterClearing);
+  EXPECT_EQ(asking.inconsistent, 0);
+  EXPECT_EQ(A(TallierChangeWord(slot, "w2999", 0, QN_FALSE16)), "h2999");
+  EXPECT_EQ(A(FoundInTheList(slot, "m2999", false, QN_KIND_MATCH)), "m2999");
+  ClearOne(slot, QN_KIND_LEMMA);
+  ClearOne(slot, QN_KIND_MATCH);
+}
+
 // ---- the shared library, bound by name as a tool binds it -------------------------
 
 template <typename F>

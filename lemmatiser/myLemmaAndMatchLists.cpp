@@ -222,9 +222,10 @@ void TReadFileTree::RefreshIndex() {
 anything_ptr TReadFileTree::AddIndexed(void* item) {
   RefreshIndex();
   const bool complete = static_cast<int64_t>(fIndex.size()) == counter;
-  current = anything{item, nullptr, nullptr};
-  const anything_ptr node = Add_OnePtr(current);
-  current.this_ = nullptr;
+  // A record of its own rather than the tree's shared current: the insertion
+  // yields, and what runs from there may fill current.
+  anything added{item, nullptr, nullptr};
+  const anything_ptr node = Add_OnePtr(added);
   if (node != nullptr && complete) {
     try {
       fIndex.emplace(KeyOf(ItemText(item)), item);
@@ -243,9 +244,8 @@ void* TReadFileTree::FindItem(const void* text) {
     return found != fIndex.end() ? found->second : nullptr;
   }
   const void* probe = text;  // an item whose first field is the text
-  current = anything{&probe, nullptr, nullptr};
-  const anything_ptr node = WhereIs(current);
-  current.this_ = nullptr;
+  const anything sought{&probe, nullptr, nullptr};
+  const anything_ptr node = WhereIs(sought);
   return node != nullptr ? node->this_ : nullptr;
 }
 
@@ -275,7 +275,7 @@ bool TReadFileTree::LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,
   force_upper_case = aForceUpperCase;
   fSetNLinesProc = aSetNLinesProc;
   fProgressProc = aProgressProc;
-  TReadFileTree::Clear();
+  Clear();  // the whole list: a lemma list's headwords point into the entries
   platform::TFileStream file(Filename, platform::fmOpenRead | platform::fmShareDenyNone);
   return LoadFromStream(file);
 }
@@ -405,6 +405,11 @@ void THeadwordList::Clear() noexcept {
   fLast = nullptr;
 }
 
+void THeadwordList::Swap(THeadwordList& other) noexcept {
+  fEntries.swap(other.fEntries);
+  std::swap(fLast, other.fLast);
+}
+
 // ---- TLemmaList -------------------------------------------------------------------------
 
 TLemmaList::TLemmaList(bool aCase_sensitive) : TReadFileTree(aCase_sensitive) {
@@ -420,13 +425,32 @@ TLemmaList::~TLemmaList() {
 }
 
 void TLemmaList::Clear() {
-  TReadFileTree::Clear();
-  fHeadwords.Clear();
+  // Both views of the pairs are emptied before any entry is released: the
+  // release yields once per entry, and a query made from there must find an
+  // empty list, not holders of released entries or entries whose headwords
+  // are gone. The headword texts go last, after the entries that point at them.
+  THeadwordList released;
+  released.Swap(fHeadwords);
   lemma_pair_entries = 0;
   // A new file starts without a headword: bare variants at its top belong to
   // no headword rather than to the last one of an earlier file.
   last_replaceA.clear();
   last_replaceW.clear();
+  try {
+    TReadFileTree::Clear();
+  } catch (...) {
+    // Interrupted (by the yield procedure): the entries left point at the
+    // headwords about to go, so they go too, without yielding, before the
+    // error passes on.
+    const TYieldProcessProc host = AYieldProcessProc;
+    AYieldProcessProc = {};
+    try {
+      TGeneral_Tree::Clear();
+    } catch (...) {
+    }
+    AYieldProcessProc = host;
+    throw;
+  }
 }
 
 void TLemmaList::SetUsingUnicode(bool value) { TReadFileTree::SetUsingUnicode(value); }
@@ -477,8 +501,8 @@ bool TLemmaList::AcceptPair(std::u16string_view headword, const void* variantCop
     } else {
       // The variant is listed already (under this or another headword): the
       // first pair stands.
-      anything_ptr node = &current;
-      current.this_ = entry.release();
+      anything unlisted{entry.release(), nullptr, nullptr};
+      anything_ptr node = &unlisted;
       Do_Deleting(node);
     }
   } catch (...) {
@@ -556,8 +580,8 @@ bool TMatchList::Accept(void* textCopy) {
   if (added) {
     entry.release();
   } else {
-    anything_ptr node = &current;
-    current.this_ = entry.release();
+    anything unlisted{entry.release(), nullptr, nullptr};
+    anything_ptr node = &unlisted;
     Do_Deleting(node);
   }
   return added;

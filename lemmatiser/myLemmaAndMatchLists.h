@@ -90,11 +90,12 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   ~TReadFileTree() override;
 
   // lines := 0, cancelled := false, the list's data flag off, then the tree's Clear.
-  void Clear();
+  void Clear() override;
 
   // Loads a list file: false (and no change) when no file of that name exists;
   // otherwise records the locale and its code page, installs the callbacks,
-  // clears the tree and reads the file, open for other readers and writers.
+  // clears the whole list (Clear) and reads the file, open for other readers
+  // and writers.
   // A file that cannot be opened or read raises its error.
   bool LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,
                     TShowSomeProgressProc aProgressProc, uint32_t anLCID, bool aForceUpperCase,
@@ -223,6 +224,7 @@ class QN_API THeadwordList {
   // The entry equal to s, added at its sorted place when absent.
   THeadwordEntry& FindOrAdd(std::u16string_view s);
   void Clear() noexcept;
+  void Swap(THeadwordList& other) noexcept;
 
  private:
   // Position of the first entry not ordered before s; found when equal.
@@ -236,9 +238,10 @@ class QN_API TLemmaList : public TReadFileTree {
   explicit TLemmaList(bool aCase_sensitive);
   ~TLemmaList() override;
 
-  // The reader's Clear, then the headword list, the pair count and the
-  // remembered last headwords.
-  void Clear();
+  // The whole list: entries, headword list, pair count and the remembered last
+  // headwords. A query made from the yield procedure while the entries are
+  // released finds an empty list.
+  void Clear() override;
 
   void Seed_Tree() override;
   bool FormatIsOKA(std::string_view s) override;

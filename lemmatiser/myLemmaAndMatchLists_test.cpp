@@ -350,6 +350,41 @@ TEST(LemmaList, ClearForgetsEverythingOfTheLastFile) {
   EXPECT_FALSE(list.LoadedOK());
 }
 
+TEST(LemmaList, ReloadAndClearThroughTheBaseForgetTheHeadwords) {
+  const std::string dir = ::testing::TempDir();
+  const std::string first = dir + "lemma_reload_first.txt";
+  const std::string second = dir + "lemma_reload_second.txt";
+  for (const auto& [path, text] : {std::pair{first, "go -> went\nbe -> was\n"}, {second, "see -> saw\n"}}) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+  }
+  TLemmaList list(true);
+  ASSERT_TRUE(list.LoadFromFile({}, {}, 0x0409, false, platform::DecodedUTF8(first)));
+  ASSERT_EQ(list.headwords().Count(), 2);
+  // A reload through the reader's own LoadFromFile starts from an empty list.
+  ASSERT_TRUE(list.LoadFromFile({}, {}, 0x0409, false, platform::DecodedUTF8(second)));
+  EXPECT_EQ(list.headwords().Count(), 1);
+  EXPECT_EQ(std::u16string_view(list.LemmaVariantsOf(u"go", u",")), u"");
+  EXPECT_EQ(std::u16string_view(list.LemmaVariantsOf(u"see", u",")), u"saw");
+  EXPECT_EQ(list.lemma_pair_entries, 1);
+  // Clearing through any base clears the whole list.
+  TGeneral_Tree& asTree = list;
+  asTree.Clear();
+  EXPECT_EQ(list.counter, 0);
+  EXPECT_EQ(list.headwords().Count(), 0);
+  EXPECT_EQ(list.lemma_pair_entries, 0);
+  EXPECT_EQ(list.lines, 0);
+  ASSERT_TRUE(list.LoadFromFile({}, {}, 0x0409, false, platform::DecodedUTF8(first)));
+  TReadFileTree& asReader = list;
+  asReader.Clear();
+  EXPECT_EQ(list.headwords().Count(), 0);
+  EXPECT_EQ(std::u16string_view(list.LemmaVariantsOf(u"be", u",")), u"");
+  std::remove(first.c_str());
+  std::remove(second.c_str());
+}
+
 TEST(LemmaList, LoadsTheShippedFixtureInEveryEncoding) {
   for (const char* name : {"english_lemmas_8bit.txt", "english_lemmas_utf16le.txt",
                            "english_lemmas_utf16be.txt"}) {

@@ -24,7 +24,8 @@
    load with the entries read so far. LoadedOne, ClearOne and the walks called
    from inside a running LoadedOne, ClearOne or walk (from the yield procedure
    or a walk's callback) are refused with their "nothing" result; the queries
-   stay open. */
+   stay open, and find a list that is being cleared (by ClearOne or at the
+   start of LoadedOne) empty. */
 #ifndef QUILLON_LEMMATISER_H
 #define QUILLON_LEMMATISER_H
 
