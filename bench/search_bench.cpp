@@ -1,0 +1,217 @@
+// Speed of the search path over a corpus-sized text, each figure next to a
+// baseline measured in the same run:
+//   the matcher walking 100 MB of UTF-16 English for "the" (case-insensitive,
+//   whole words, words and sentences counted)   vs a u16string_view::find loop
+//   the matcher on a rare word (about one hit per megabyte)
+//   texts without a blank for a megabyte, where a naive matcher is quadratic.
+// The text is made from English words drawn with their rough frequencies, in
+// sentences with commas and capitals, with CR LF paragraph ends.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/CharTypes.h"
+#include "runtime1/search/Buffer_matcher.h"
+
+namespace {
+
+constexpr size_t kUnits = 50u * 1024u * 1024u;  // 100 MB of UTF-16
+
+struct TWeighted {
+  const char16_t* word;
+  int weight;  // rough occurrences per 10,000 words
+};
+
+// The most frequent English words with their rough shares, then a tail of
+// ordinary words; several begin with "the" without being it.
+constexpr TWeighted kWords[] = {
+    {u"the", 600},      {u"of", 300},      {u"and", 280},       {u"to", 260},     {u"a", 220},
+    {u"in", 190},       {u"is", 100},      {u"that", 100},      {u"it", 90},      {u"was", 90},
+    {u"for", 80},       {u"on", 60},       {u"with", 60},       {u"as", 60},      {u"he", 60},
+    {u"they", 50},      {u"at", 50},       {u"be", 50},         {u"this", 50},    {u"from", 45},
+    {u"there", 40},     {u"their", 40},    {u"then", 30},       {u"these", 30},   {u"other", 30},
+    {u"them", 30},      {u"theory", 5},    {u"thermal", 3},     {u"people", 20},  {u"time", 25},
+    {u"would", 25},     {u"could", 20},    {u"about", 25},      {u"which", 30},   {u"when", 25},
+    {u"corpus", 5},     {u"language", 8},  {u"concordance", 2}, {u"between", 12}, {u"through", 12},
+    {u"without", 8},    {u"small", 10},    {u"water", 10},      {u"house", 10},   {u"morning", 6},
+    {u"government", 6}, {u"different", 8}, {u"important", 8},   {u"question", 6}, {u"because", 12},
+    {u"nothing", 6},    {u"something", 8}, {u"walked", 4},      {u"walking", 4},  {u"thought", 12},
+    {u"although", 6},   {u"whether", 6},
+};
+
+// Every rareEvery words, "quillwort" instead of a drawn word.
+std::u16string MakeEnglish(size_t units, size_t rareEvery) {
+  std::vector<int> cumulative;
+  int total = 0;
+  for (const TWeighted& w : kWords) cumulative.push_back(total += w.weight);
+  std::mt19937 random(11);
+  std::u16string t;
+  t.reserve(units + 32);
+  size_t words = 0;
+  bool capital = true;
+  size_t inSentence = 0;
+  while (t.size() < units) {
+    std::u16string word;
+    if (++words % rareEvery == 0) {
+      word = u"quillwort";
+    } else {
+      const int r = static_cast<int>(random() % static_cast<unsigned>(total));
+      size_t i = 0;
+      while (cumulative[i] <= r) ++i;
+      word = kWords[i].word;
+    }
+    if (capital) word[0] = static_cast<char16_t>(word[0] - u'a' + u'A');
+    t += word;
+    capital = false;
+    ++inSentence;
+    if (inSentence > 6 && random() % 12 == 0) {
+      t += u'.';
+      capital = true;
+      inSentence = 0;
+      t += random() % 6 == 0 ? u"\r\n" : u" ";
+    } else {
+      if (random() % 14 == 0) t += u',';
+      t += u' ';
+    }
+  }
+  t.resize(units);
+  return t;
+}
+
+const std::u16string& English() {
+  static const std::u16string text = MakeEnglish(kUnits, 100000);
+  return text;
+}
+
+const std::vector<uint16_t>& EnglishDetails() {
+  static const std::vector<uint16_t> details = [] {
+    std::vector<uint16_t> d(English().size() + 2, 0);
+    qn::platform::CharTypes1(English().data(), English().size(), d.data());
+    return d;
+  }();
+  return details;
+}
+
+struct TCopies {
+  std::u16string lo, up, ti;
+};
+
+// Walks the whole buffer as the engine does: one call per hit, the next call
+// one character past the hit's start. Returns the number of hits.
+size_t MatchAll(const std::u16string& text, const std::vector<uint16_t>& details, const TCopies& w,
+                bool left, bool right, qn::TSearchStatsRec& stats) {
+  qn::TMatcherMemo memo;
+  bool heading = false;
+  size_t hits = 0;
+  const int32_t n = static_cast<int32_t>(text.size());
+  for (int32_t from = 0; from < n;) {
+    qn::TMatchRequest r;
+    r.text = text.data() + from;
+    r.n = n - from;
+    r.details = details.data() + from;
+    r.detailsStart = details.data();
+    r.detailsEnd = details.data() + n + 1;
+    r.lower = w.lo.data();
+    r.upper = w.up.data();
+    r.title = w.ti.data();
+    r.L = static_cast<int32_t>(w.lo.size());
+    r.leftBounded = left;
+    r.rightBounded = right;
+    int32_t full = 0, exact = 0;
+    const int32_t at = qn::FindWantedInBuffer(r, stats, heading, full, exact, &memo);
+    if (at < 0) break;
+    ++hits;
+    from += at + 1;
+  }
+  return hits;
+}
+
+void BM_FindLoop_The(benchmark::State& state) {
+  const std::u16string_view text = English();
+  size_t hits = 0;
+  for (auto _ : state) {
+    hits = 0;
+    for (size_t at = text.find(u"the"); at != std::u16string_view::npos;
+         at = text.find(u"the", at + 1))
+      ++hits;
+    benchmark::DoNotOptimize(hits);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size() * 2));
+}
+BENCHMARK(BM_FindLoop_The)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+void BM_Matcher_The(benchmark::State& state) {
+  const TCopies the{u"the", u"THE", u"The"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(English(), EnglishDetails(), the, true, true, stats);
+    benchmark::DoNotOptimize(stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * English().size() * 2));
+}
+BENCHMARK(BM_Matcher_The)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+void BM_Matcher_RareWord(benchmark::State& state) {
+  const TCopies rare{u"quillwort", u"QUILLWORT", u"Quillwort"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(English(), EnglishDetails(), rare, true, true, stats);
+    benchmark::DoNotOptimize(stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * English().size() * 2));
+}
+BENCHMARK(BM_Matcher_RareWord)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// One million "a" without a blank.
+const std::u16string& RunOfA() {
+  static const std::u16string text(1000000, u'a');
+  return text;
+}
+const std::vector<uint16_t>& RunOfADetails() {
+  static const std::vector<uint16_t> details = [] {
+    std::vector<uint16_t> d(RunOfA().size() + 2, 0);
+    qn::platform::CharTypes1(RunOfA().data(), RunOfA().size(), d.data());
+    return d;
+  }();
+  return details;
+}
+
+// "*a*b": every "a" is a candidate whose star runs to the end of the text.
+void BM_Hostile_StarAStarB(benchmark::State& state) {
+  const TCopies w{
+      u"a\x1D"
+      u"b",
+      u"A\x1D"
+      u"B",
+      u"A\x1D"
+      u"b"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(RunOfA(), RunOfADetails(), w, false, false, stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+BENCHMARK(BM_Hostile_StarAStarB)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// "*a*": a million hits, each extended to the end of the run.
+void BM_Hostile_StarAStar(benchmark::State& state) {
+  const TCopies w{u"a", u"A", u"A"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(RunOfA(), RunOfADetails(), w, false, false, stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+BENCHMARK(BM_Hostile_StarAStar)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+}  // namespace

@@ -1,0 +1,548 @@
+// The buffer matcher: a scan for the first character that counts as it goes,
+// then the rest of the search word matched unit by unit.
+#include "runtime1/search/Buffer_matcher.h"
+
+#include <algorithm>
+#include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "runtime1/text/Bare_assemb3.h"
+
+namespace qn {
+
+namespace {
+
+// Work-form codes of the search word.
+constexpr char16_t kTagOff = 0x0018;
+constexpr char16_t kTagOn = 0x0019;
+constexpr char16_t kAnyWord = 0x001A;
+constexpr char16_t kDigits = 0x001B;
+constexpr char16_t kOneChar = 0x001C;
+constexpr char16_t kStar = 0x001D;
+constexpr char16_t kOneLetter = 0x001E;
+constexpr char16_t kSpace = 0x0020;
+
+// Class tests on a detail word; a marker has no class.
+inline bool Plain(uint16_t d) { return (d & kDetailMarker) == 0; }
+inline bool IsWhite(uint16_t d) { return Plain(d) && (d & kDetailWhiteSpace) != 0; }
+inline bool IsSeparator(uint16_t d) { return Plain(d) && (d & kDetailSeparator) != 0; }
+inline bool IsWordChar(uint16_t d) { return Plain(d) && (d & kDetailLetterOrDigit) != 0; }
+inline bool IsMarkup(uint16_t d) { return Plain(d) && (d & kDetailInMarkup) != 0; }
+inline bool IsLetter(uint16_t d) { return Plain(d) && (d & platform::C1_ALPHA) != 0; }
+inline bool IsDigit(uint16_t d) { return Plain(d) && (d & platform::C1_DIGIT) != 0; }
+inline bool IsOneChar(uint16_t d) {
+  return Plain(d) && (d & (platform::C1_ALPHA | platform::C1_DIGIT | platform::C1_PUNCT)) != 0;
+}
+
+// Kinds of run remembered in the memo.
+enum TRunKind : int {
+  kRunExtension = 0,    // letters, digits, details of exactly 0x0200
+  kRunNonSeparator,     // a star before a space takes these
+  kRunAnyWord,          // U+001A: markup or not white
+  kRunAnyWordInMarkup,  // U+001A inside markup: not U+0020
+  kRunDigits,
+  kRunAfterSpace,  // what a space passes over after its first character
+  kRunMarkup,
+};
+static_assert(kRunMarkup < TMatcherMemo::kRunKinds);
+
+template <typename C>
+class TMatcher {
+ public:
+  TMatcher(const TMatchRequest& r, int32_t n, TMatcherMemo& memo)
+      : fT(static_cast<const C*>(r.text)),
+        fD(r.details),
+        fN(n),
+        fLo(r.lower),
+        fUp(r.upper),
+        fTi(r.title),
+        fL(r.L),
+        fCase(r.caseSensitive),
+        fSkipPunct(r.skipPunctuation),
+        fMemo(memo) {}
+
+  // The end of the whole hit from s, or -1.
+  int32_t MatchFrom(int32_t s);
+  // The same for a search word of plain characters only (no wildcard, space
+  // or tag code) while no markup lies in the way: -1 for no hit, -2 when
+  // markup is met and MatchFrom must decide.
+  int32_t PlainFrom(int32_t s) const {
+    int32_t k = s + 1;
+    for (int32_t j = 1; j < fL; ++j, ++k) {
+      if (k >= fN) return -1;
+      if (IsMarkup(fD[k])) return -2;
+      if (!Equals(Ch(k), j)) return -1;
+    }
+    return k;
+  }
+  int32_t ExtensionEnd(int32_t k) { return RunEnd(kRunExtension, k); }
+
+ private:
+  char16_t Ch(int32_t k) const { return static_cast<char16_t>(fT[k]); }
+  bool Equals(char16_t c, int32_t j) const {
+    return c == fLo[j] || (!fCase && (c == fUp[j] || c == fTi[j]));
+  }
+  bool RunHolds(int kind, int32_t k) const {
+    const uint16_t d = fD[k];
+    switch (kind) {
+      case kRunExtension:
+        return IsWordChar(d) || d == platform::C1_DEFINED;
+      case kRunNonSeparator:
+        return !IsSeparator(d);
+      case kRunAnyWord:
+        return IsMarkup(d) || !IsWhite(d);
+      case kRunAnyWordInMarkup:
+        return Ch(k) != kSpace;
+      case kRunDigits:
+        return IsDigit(d);
+      case kRunAfterSpace:
+        return fSkipPunct ? IsSeparator(d) : IsWhite(d);
+      default:
+        return IsMarkup(d);
+    }
+  }
+  // The first index from k on where the run of its kind stops (or n).
+  int32_t RunEnd(int kind, int32_t k) {
+    TMatcherMemo::TRun& run = fMemo.runs[kind];
+    return Remembered(run, k, [&](int32_t q) { return RunHolds(kind, q); });
+  }
+  // The first index from k on whose character equals unit j or is at or below
+  // U+0020 (or n).
+  int32_t StarStop(int32_t star, int32_t j, int32_t k) {
+    auto holds = [&](int32_t q) {
+      const char16_t c = Ch(q);
+      return c > kSpace && !Equals(c, j);
+    };
+    if (star >= TMatcherMemo::kStars) {
+      while (k < fN && holds(k)) ++k;
+      return k;
+    }
+    return Remembered(fMemo.stars[star], k, holds);
+  }
+  template <typename Holds>
+  int32_t Remembered(TMatcherMemo::TRun& run, int32_t k, Holds holds) {
+    const uint16_t* at = fD + k;
+    if (run.from != nullptr && run.from <= at && at <= run.end)
+      return static_cast<int32_t>(run.end - fD);
+    int32_t q = k;
+    // A scan that reaches the start of the remembered run ends where it ends.
+    const int32_t joinAt =
+        run.from != nullptr && at < run.from ? static_cast<int32_t>(run.from - fD) : -1;
+    while (q < fN && holds(q)) {
+      if (++q == joinAt) {
+        q = static_cast<int32_t>(run.end - fD);
+        break;
+      }
+    }
+    run.from = at;
+    run.end = fD + q;
+    return q;
+  }
+  int32_t StarIndex(int32_t j) const {
+    int32_t stars = 0;
+    for (int32_t i = 0; i < j; ++i) stars += fLo[i] == kStar;
+    return stars;
+  }
+
+  const C* fT;
+  const uint16_t* fD;
+  int32_t fN;
+  const char16_t* fLo;
+  const char16_t* fUp;
+  const char16_t* fTi;
+  int32_t fL;
+  bool fCase;
+  bool fSkipPunct;
+  TMatcherMemo& fMemo;
+};
+
+template <typename C>
+int32_t TMatcher<C>::MatchFrom(int32_t s) {
+  int32_t j = 0;
+  int32_t k = s;
+  bool inMarkup = false;
+  bool pending = false;  // a star inside a word is waiting to take more
+  int32_t pendingStar = 0;
+  int32_t pendingStarIndex = 0;
+  bool pendingInMarkup = false;
+
+  // Takes unit j + 1 after the star at j as matched by the character at p.
+  auto takeStarFollower = [&](int32_t star, int32_t p) {
+    const char16_t u = fLo[star + 1];
+    if (u == kTagOn) inMarkup = true;
+    k = p + 1;
+    if (u == kTagOff) inMarkup = false;
+    j = star + 2;
+  };
+
+  while (j < fL) {
+    const char16_t w = fLo[j];
+    if (w == kTagOn) inMarkup = true;
+    if (j > 0 && !inMarkup && k < fN && IsMarkup(fD[k])) k = RunEnd(kRunMarkup, k);
+    if (k >= fN) return -1;
+    const char16_t c = Ch(k);
+    const uint16_t d = fD[k];
+    const bool beforeSpace = j + 1 < fL && fLo[j + 1] == kSpace;
+    int32_t next = -1;  // where the text goes on after unit j, -1 for no match
+    switch (w) {
+      case kAnyWord:
+        if (!inMarkup) {
+          next = k + 1 < fN ? RunEnd(kRunAnyWord, k + 1) : fN;
+        } else {
+          next = k + 1 < fN ? RunEnd(kRunAnyWordInMarkup, k + 1) : fN;
+          if (j + 1 < fL) {
+            ++j;  // the unit after it is taken as matched
+            if (fLo[j] == kTagOn) inMarkup = true;
+          }
+        }
+        break;
+      case kStar:
+        if (j + 1 >= fL || fLo[j + 1] == kSpace) {
+          next = IsSeparator(d) ? k : (k + 1 < fN ? RunEnd(kRunNonSeparator, k + 1) : fN);
+        } else {
+          const int32_t star = StarIndex(j);
+          const int32_t p = StarStop(star, j + 1, k);
+          if (p >= fN || !Equals(Ch(p), j + 1)) return -1;
+          pending = true;
+          pendingStar = j;
+          pendingStarIndex = star;
+          pendingInMarkup = inMarkup;
+          takeStarFollower(j, p);
+          continue;
+        }
+        break;
+      case kOneLetter:
+      case kOneChar:
+        if (beforeSpace && IsSeparator(d)) {
+          next = j > 0 ? k : -1;
+        } else if (w == kOneLetter ? IsLetter(d) : IsOneChar(d)) {
+          next = k + 1;
+        }
+        break;
+      case kDigits:
+        if (IsDigit(d)) next = k + 1 < fN ? RunEnd(kRunDigits, k + 1) : fN;
+        break;
+      case kSpace:
+        // A space, or a white separator like one, passes the run after it;
+        // a punctuation character does so only with skip-punctuation on.
+        if (Equals(c, j) || (!inMarkup && IsWhite(d))) {
+          next = k + 1 < fN ? RunEnd(kRunAfterSpace, k + 1) : fN;
+        } else if (!inMarkup && IsSeparator(d)) {
+          next = fSkipPunct && k + 1 < fN ? RunEnd(kRunAfterSpace, k + 1) : k + 1;
+        }
+        break;
+      default:
+        if (Equals(c, j)) next = k + 1;
+        break;
+    }
+    if (next >= 0) {
+      if (fLo[j] == kTagOff) inMarkup = false;
+      k = next;
+      ++j;
+      continue;
+    }
+    // No match: a pending star takes the character (unless it stops stars)
+    // and looks for its next unit again after it.
+    if (!pending || c <= kSpace || k + 1 >= fN) return -1;
+    inMarkup = pendingInMarkup;
+    const int32_t p = StarStop(pendingStarIndex, pendingStar + 1, k + 1);
+    if (p >= fN || !Equals(Ch(p), pendingStar + 1)) return -1;
+    takeStarFollower(pendingStar, p);
+  }
+  return k;
+}
+
+// The running counts while the scan goes on.
+struct TCounter {
+  uint32_t number[kTextStatsKinds];
+  uint32_t position[kTextStatsKinds];
+  bool inHeading;
+  bool has15, has17, has19, has21;
+
+  TCounter(const TSearchStatsRec& stats, bool heading, const TMatchRequest& r)
+      : inHeading(heading), has15(r.has15), has17(r.has17), has19(r.has19), has21(r.has21) {
+    for (int i = 0; i < kTextStatsKinds; ++i) {
+      number[i] = static_cast<uint32_t>(stats.number[i]);
+      position[i] = static_cast<uint32_t>(stats.position[i]);
+    }
+  }
+
+  void WordStart() { WordStarts(1); }
+  void WordStarts(uint32_t count) {
+    number[word_stats] += count;
+    position[sentence_stats] += count;
+    position[paragraph_stats] += count;
+    position[section_stats] += count;
+    if (inHeading) position[heading_stats] += count;
+  }
+
+  void EndUnit(text_stats_type kind, THandleTextSectionProc proc) {
+    if (proc != nullptr)
+      proc(static_cast<int32_t>(number[kind]), static_cast<int32_t>(position[kind]));
+    ++number[kind];
+    position[kind] = 1;
+  }
+
+  void Marker(uint16_t code) {
+    switch (code) {
+      case ts_sentence_end:
+        if (has15) break;
+        [[fallthrough]];
+      case ts_sentence_end2:
+        EndUnit(sentence_stats, HandleSentenceEndProc);
+        break;
+      case ts_paragraph_end:
+        if (has17) break;
+        [[fallthrough]];
+      case ts_paragraph_end2:
+        EndUnit(paragraph_stats, HandleParagraphEndProc);
+        break;
+      case ts_heading_start:
+        inHeading = true;
+        if (has19) break;
+        [[fallthrough]];
+      case ts_heading_end:
+        EndUnit(heading_stats, HandleHeadingEndProc);
+        inHeading = false;
+        break;
+      case ts_section_end:
+        if (has21) break;
+        [[fallthrough]];
+      case ts_section_end2:
+        EndUnit(section_stats, HandleSectionEndProc);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void WriteBack(TSearchStatsRec& stats, bool& heading) const {
+    for (int i = 0; i < kTextStatsKinds; ++i) stats.number[i] = static_cast<int32_t>(number[i]);
+    for (int i = sentence_stats; i < kTextStatsKinds; ++i) {
+      stats.position[i] = static_cast<int32_t>(position[i]);
+      stats.out_of[i] = static_cast<int32_t>(position[i]);
+    }
+    heading = inHeading;
+  }
+};
+
+#if defined(__SSE2__)
+// Bits set in each byte value (no population-count instruction is assumed).
+constexpr auto kBitsSet = [] {
+  std::array<uint8_t, 256> table{};
+  for (int i = 0; i < 256; ++i)
+    table[static_cast<size_t>(i)] =
+        static_cast<uint8_t>((i & 1) + table[static_cast<size_t>(i / 2)]);
+  return table;
+}();
+
+// Eight characters as eight 16-bit lanes.
+inline __m128i LoadEight(const char16_t* t) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(t));
+}
+inline __m128i LoadEight(const uint8_t* t) {
+  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t)),
+                           _mm_setzero_si128());
+}
+#endif
+
+template <typename C>
+int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& inHeading,
+             int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo& memo) {
+  const C* t = static_cast<const C*>(r.text);
+  const uint16_t* d = r.details;
+  TMatcher<C> matcher(r, n, memo);
+  TCounter counter(stats, inHeading, r);
+
+  const char16_t lo0 = r.lower[0];
+  const char16_t up0 = r.caseSensitive ? lo0 : r.upper[0];
+  const char16_t ti0 = r.caseSensitive ? lo0 : r.title[0];
+  // A first unit that can only match its own code units lets the scan skip
+  // every other character at once; so does a second one, unless markup
+  // stands between.
+  auto literal = [](char16_t u) {
+    return u < kTagOff || u > kSpace || u == kTagOn || u == kTagOff;
+  };
+  const bool firstLiteral = literal(lo0);
+  const bool secondLiteral = firstLiteral && r.L >= 2 && literal(r.lower[1]) && lo0 != kTagOn;
+  const char16_t lo1 = r.L >= 2 ? r.lower[1] : 0;
+  const char16_t up1 = r.L >= 2 && !r.caseSensitive ? r.upper[1] : lo1;
+  const char16_t ti1 = r.L >= 2 && !r.caseSensitive ? r.title[1] : lo1;
+  const bool mayStartInMarkup = lo0 == kTagOn;
+  bool plainWord = true;
+  for (int32_t j = 0; j < r.L && plainWord; ++j)
+    plainWord = r.lower[j] < kTagOff || r.lower[j] > kSpace;
+  const bool leftOfP = r.detailsStart != nullptr && r.detailsStart < d;
+
+  // Whether a hit starts at k (its character counted already).
+  auto hitAt = [&](int32_t k) -> bool {
+    const uint16_t x = d[k];
+    if (IsMarkup(x) && !mayStartInMarkup) return false;
+    if (secondLiteral && k + 1 < n && !IsMarkup(d[k + 1])) {
+      const char16_t c1 = static_cast<char16_t>(t[k + 1]);
+      if (c1 != lo1 && c1 != up1 && c1 != ti1) return false;
+    }
+    if (r.leftBounded && (k > 0 || leftOfP)) {
+      const uint16_t before = d[k - 1];
+      if (IsWordChar(before) && (before & kDetailInMarkup) == 0) return false;
+    }
+    int32_t end = plainWord ? matcher.PlainFrom(k) : -2;
+    if (end == -2) end = matcher.MatchFrom(k);
+    if (end < 0) return false;
+    if (r.rightBounded) {
+      if (end < n && IsWordChar(d[end])) return false;
+      hitCharacters = end - k;
+    } else {
+      hitCharacters = (end < n ? matcher.ExtensionEnd(end) : n) - k;
+    }
+    exactHitLen = end - k;
+    return true;
+  };
+  // Counts the character at k, then tries a hit there.
+  auto step = [&](int32_t k) -> bool {
+    const uint16_t x = d[k];
+    if ((x & (kDetailMarker | kDetailWhiteSpace)) != 0) {
+      if ((x & kDetailMarker) != 0) {
+        counter.Marker(MarkerCode(x));
+      } else if (!IsWhite(k + 1 < n ? d[k + 1] : 0)) {
+        counter.WordStart();
+      }
+    }
+    if (firstLiteral) {
+      const char16_t c = static_cast<char16_t>(t[k]);
+      if (c != lo0 && c != up0 && c != ti0) return false;
+    }
+    return hitAt(k);
+  };
+
+  int32_t k = 0;
+#if defined(__SSE2__)
+  // Eight characters at a time while no marker and no possible first character
+  // is among them: the word starts of the block are counted together.
+  if (firstLiteral) {
+    const __m128i vlo = _mm_set1_epi16(static_cast<int16_t>(lo0));
+    const __m128i vup = _mm_set1_epi16(static_cast<int16_t>(up0));
+    const __m128i vti = _mm_set1_epi16(static_cast<int16_t>(ti0));
+    const __m128i marker = _mm_set1_epi16(static_cast<int16_t>(kDetailMarker));
+    const __m128i white = _mm_set1_epi16(kDetailWhiteSpace);
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 8 < n; k += 8) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1));
+      if (_mm_movemask_epi8(_mm_and_si128(here, marker)) != 0) {
+        for (int32_t i = k; i < k + 8; ++i) {
+          if (step(i)) {
+            counter.WriteBack(stats, inHeading);
+            return i;
+          }
+        }
+        continue;
+      }
+      const __m128i isWhite = _mm_cmpeq_epi16(_mm_and_si128(here, white), zero);  // not white
+      const __m128i nextNotWhite =
+          _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(next, white), zero),
+                       _mm_cmpeq_epi16(_mm_and_si128(next, marker), marker));
+      // One bit per character: word starts, possible first characters.
+      const __m128i c = LoadEight(t + k);
+      const __m128i firsts = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi16(c, vlo), _mm_cmpeq_epi16(c, vup)), _mm_cmpeq_epi16(c, vti));
+      const int bits =
+          _mm_movemask_epi8(_mm_packs_epi16(_mm_andnot_si128(isWhite, nextNotWhite), firsts));
+      uint32_t starts = static_cast<uint32_t>(bits) & 0xFF;
+      uint32_t candidates = static_cast<uint32_t>(bits) >> 8;
+      while (candidates != 0) {
+        const int at = __builtin_ctz(candidates);
+        const uint32_t upTo = (2u << at) - 1;
+        counter.WordStarts(kBitsSet[starts & upTo]);
+        starts &= ~upTo;
+        candidates &= ~upTo;
+        if (hitAt(k + at)) {
+          counter.WriteBack(stats, inHeading);
+          return k + at;
+        }
+      }
+      counter.WordStarts(kBitsSet[starts]);
+    }
+  }
+#endif
+  for (; k < n; ++k) {
+    if (step(k)) {
+      counter.WriteBack(stats, inHeading);
+      return k;
+    }
+  }
+  counter.WriteBack(stats, inHeading);
+  return -1;
+}
+
+}  // namespace
+
+int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool& inHeading,
+                           int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo* memo) {
+  if (r.L <= 0 || r.n <= 0 || r.text == nullptr || r.details == nullptr || r.lower == nullptr ||
+      (!r.caseSensitive && (r.upper == nullptr || r.title == nullptr)))
+    return -1;
+  int32_t n = r.n;
+  if (r.detailsEnd != nullptr) {
+    // The array covers the characters up to one word before its end address.
+    const std::ptrdiff_t covered = r.detailsEnd - r.details - 1;
+    if (covered <= 0) return -1;
+    if (covered < n) n = static_cast<int32_t>(covered);
+  }
+  TMatcherMemo local;
+  TMatcherMemo& m = memo != nullptr ? *memo : local;
+  if (m.limit != r.details + n || m.lower != r.lower || m.L != r.L ||
+      m.caseSensitive != r.caseSensitive || m.skipPunctuation != r.skipPunctuation) {
+    m.Reset();
+    m.limit = r.details + n;
+    m.lower = r.lower;
+    m.L = r.L;
+    m.caseSensitive = r.caseSensitive;
+    m.skipPunctuation = r.skipPunctuation;
+  }
+  return r.bufferIsUnicode ? Find<char16_t>(r, n, stats, inHeading, hitCharacters, exactHitLen, m)
+                           : Find<uint8_t>(r, n, stats, inHeading, hitCharacters, exactHitLen, m);
+}
+
+const void* NewFindWantedInBuffer(const void* P, int32_t n, const uint16_t* details,
+                                  const uint16_t* detailsStart, const uint16_t* detailsEnd,
+                                  const char16_t* upperCopy, const char16_t* lowerCopy,
+                                  const char16_t* titleCopy, uint16_t L, bool caseSensitive,
+                                  bool leftBounded, bool rightBounded, bool bufferIsUnicode,
+                                  bool skipPunctuation, bool /*skipMarkup*/,
+                                  uint16_t& hitCharacters, uint16_t& exactHitLen,
+                                  TSearchStatsRec& stats, bool& inHeading, bool has15, bool has17,
+                                  bool has19, bool has21) {
+  TMatchRequest r;
+  r.text = P;
+  r.n = n;
+  r.details = details;
+  r.detailsStart = detailsStart;
+  r.detailsEnd = detailsEnd;
+  r.upper = upperCopy;
+  r.lower = lowerCopy;
+  r.title = titleCopy;
+  r.L = L;
+  r.caseSensitive = caseSensitive;
+  r.leftBounded = leftBounded;
+  r.rightBounded = rightBounded;
+  r.bufferIsUnicode = bufferIsUnicode;
+  r.skipPunctuation = skipPunctuation;
+  r.has15 = has15;
+  r.has17 = has17;
+  r.has19 = has19;
+  r.has21 = has21;
+  int32_t full = 0;
+  int32_t exact = 0;
+  const int32_t at = FindWantedInBuffer(r, stats, inHeading, full, exact);
+  if (at < 0) return nullptr;
+  hitCharacters = static_cast<uint16_t>(std::min<int32_t>(full, 0xFFFF));
+  exactHitLen = static_cast<uint16_t>(std::min<int32_t>(exact, 0xFFFF));
+  const size_t unit = bufferIsUnicode ? sizeof(char16_t) : 1;
+  return static_cast<const char*>(P) + static_cast<size_t>(at) * unit;
+}
+
+}  // namespace qn
