@@ -8,6 +8,7 @@
 //   Useful_Classes_numberlists.h  lists over the base lists (TQNLongintList, ...)
 //   Useful_Classes_stringlists.h  string lists with an object per entry
 //   Useful_Classes_search.h       the flag decorations of typed search words
+//   Useful_Classes_filelist.h     the folder-efficient file list
 // and declares the free functions: the comparisons every sort uses, the sort
 // callbacks of the base lists, record swaps, byte divisions and key=value
 // helpers.
@@ -21,6 +22,7 @@
 #include "platform/Export.h"
 #include "runtime1/containers/Useful_Classes_numberlists.h"
 #include "runtime1/containers/Useful_Classes_records.h"
+#include "runtime1/containers/Useful_Classes_filelist.h"
 #include "runtime1/containers/Useful_Classes_search.h"
 #include "runtime1/containers/Useful_Classes_stringlists.h"
 

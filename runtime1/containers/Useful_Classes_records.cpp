@@ -222,5 +222,7 @@ TWordFreqAndSourceNumHolder::~TWordFreqAndSourceNumHolder() = default;
 TPublicIntegerHolder::~TPublicIntegerHolder() = default;
 TSmallIntHolder::~TSmallIntHolder() = default;
 TMySearchRecHolder::~TMySearchRecHolder() = default;
+TMySimpleSearchRecHolder::~TMySimpleSearchRecHolder() = default;
+TSimpleSearchHolder::~TSimpleSearchHolder() = default;
 
 }  // namespace qn

@@ -23,6 +23,7 @@
 #include "platform/Export.h"
 #include "platform/Object.h"
 #include "runtime1/containers/Useful_Classes_base.h"
+#include "runtime1/text/My_search_flags.h"
 
 namespace qn {
 
@@ -132,6 +133,23 @@ struct TMySearchRec {
   int16_t Number_Within_Zip = 0; // 0 for a plain file, 1 + entry index inside a zip
   std::u16string ShortName;
   friend bool operator==(const TMySearchRec&, const TMySearchRec&) = default;
+};
+
+// One file of a folder-efficient file list (Useful_Classes_filelist.h).
+struct TMySimpleSearchRec {
+  double DateTime = 0;        // days since 30 Dec 1899
+  int32_t Size = 0;           // bytes
+  int32_t folder_number = 0;  // index into the list's folders
+  std::u16string ShortName;   // the file name without its folder
+  friend bool operator==(const TMySimpleSearchRec&, const TMySimpleSearchRec&) = default;
+};
+
+// One plain search word of a simple search list (Useful_Classes_simplesearch.h).
+struct TSimpleSearch_rec {
+  std::u16string seek;  // the word without its decorations
+  int32_t n_wanted = 0; // how many are wanted
+  TMySearchFlags flags;
+  friend bool operator==(const TSimpleSearch_rec&, const TSimpleSearch_rec&) = default;
 };
 
 // ---------------------------------------------------------------------------
@@ -269,6 +287,20 @@ class QN_API TMySearchRecHolder : public TUsefulBaseListObject {
   explicit TMySearchRecHolder(TMySearchRec value) : data(std::move(value)) {}
   ~TMySearchRecHolder() override;
   TMySearchRec data;
+};
+class QN_API TMySimpleSearchRecHolder : public TUsefulBaseListObject {
+ public:
+  TMySimpleSearchRecHolder() = default;
+  explicit TMySimpleSearchRecHolder(TMySimpleSearchRec value) : data(std::move(value)) {}
+  ~TMySimpleSearchRecHolder() override;
+  TMySimpleSearchRec data;
+};
+class QN_API TSimpleSearchHolder : public TUsefulBaseListObject {
+ public:
+  TSimpleSearchHolder() = default;
+  explicit TSimpleSearchHolder(TSimpleSearch_rec value) : data(std::move(value)) {}
+  ~TSimpleSearchHolder() override;
+  TSimpleSearch_rec data;
 };
 
 // ---------------------------------------------------------------------------
