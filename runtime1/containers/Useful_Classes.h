@@ -9,6 +9,7 @@
 //   Useful_Classes_stringlists.h  string lists with an object per entry
 //   Useful_Classes_search.h       the flag decorations of typed search words
 //   Useful_Classes_filelist.h     the folder-efficient file list
+//   Useful_Classes_simplesearch.h the simple search list
 // and declares the free functions: the comparisons every sort uses, the sort
 // callbacks of the base lists, record swaps, byte divisions and key=value
 // helpers.
@@ -24,6 +25,7 @@
 #include "runtime1/containers/Useful_Classes_records.h"
 #include "runtime1/containers/Useful_Classes_filelist.h"
 #include "runtime1/containers/Useful_Classes_search.h"
+#include "runtime1/containers/Useful_Classes_simplesearch.h"
 #include "runtime1/containers/Useful_Classes_stringlists.h"
 
 namespace qn {
