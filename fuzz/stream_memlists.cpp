@@ -28,21 +28,38 @@ const std::u16string& RegionName() {
   return name;
 }
 
-// Puts the bytes under the region's name as a private object of this user.
-bool Plant(const std::string& object, const uint8_t* data, size_t size) {
-  ::shm_unlink(object.c_str());
-  const int fd = ::shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  if (fd < 0) return false;
-  bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
-  if (ok && size > 0) ok = ::write(fd, data, size) == static_cast<ssize_t>(size);
-  ::close(fd);
-  return ok;
+// The region's object, made once per process and refilled for every input
+// (truncated to nothing and regrown, so that it is zero-filled); removed when
+// the process ends.
+const std::string& ObjectName() {
+  static const std::string object =
+      qn::TMemoryMapFile::ObjectName(std::u16string(qn::kSharedMapPrefix) + RegionName());
+  return object;
+}
+
+void RemoveObject() { ::shm_unlink(ObjectName().c_str()); }
+
+int ObjectHandle() {
+  static const int fd = [] {
+    ::shm_unlink(ObjectName().c_str());
+    const int handle = ::shm_open(ObjectName().c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (handle >= 0) std::atexit(RemoveObject);
+    return handle;
+  }();
+  return fd;
+}
+
+// Puts the bytes in the region's object, which becomes exactly that large.
+bool Plant(const uint8_t* data, size_t size) {
+  const int fd = ObjectHandle();
+  if (fd < 0 || ::ftruncate(fd, 0) != 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) return false;
+  return size == 0 || ::pwrite(fd, data, size, 0) == static_cast<ssize_t>(size);
 }
 
 template <typename L>
 void Load(size_t regionSize, int32_t recordMinimum) {
   L list(RegionName());
-  Check(!list.memmap->CreatedHere() || regionSize < 4);
+  Check(!list.memmap->CreatedHere());  // the object exists: a reader never makes its own
   Check(list.memmap->MapSize() <= static_cast<int64_t>(regionSize) - 4 || list.memmap->MapSize() <= 4);
   const bool ok = list.LoadFromMemmap();
   Check(!ok || regionSize >= 4);
@@ -57,13 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t choice = data[0];
   ++data;
   --size;
-  const std::string object = qn::TMemoryMapFile::ObjectName(std::u16string(qn::kSharedMapPrefix) + RegionName());
-  if (!Plant(object, data, size)) return 0;
+  if (!Plant(data, size)) return 0;
   if (choice % 2 == 0) {
     Load<qn::test_support::TNumberMemList>(size, 8);
   } else {
     Load<qn::test_support::TTextMemList>(size, 8);
   }
-  ::shm_unlink(object.c_str());
   return 0;
 }
