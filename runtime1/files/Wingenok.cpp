@@ -379,6 +379,13 @@ bool Fixed_Drive(std::u16string_view root) {
   return !RemovableDevice(info.st_dev);
 }
 
+bool RemovableDrive(std::u16string_view path) {
+  if (path.empty()) return false;
+  struct stat info {};
+  if (::stat(SystemName(path).c_str(), &info) != 0) return false;
+  return major(info.st_dev) != 0 && RemovableDevice(info.st_dev);
+}
+
 std::u16string DriveRootOfLetter(char16_t letter) {
   const int index = DriveIndex(letter);
   if (index < 2) return {};
@@ -542,7 +549,8 @@ bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest) {
     return false;
   }
   bool ok = CopyContent(in, out);
-  ok = ok && ::fchmod(out, info.st_mode & 07777) == 0;
+  // The copy keeps the mode bits, but never setuid or setgid.
+  ok = ok && ::fchmod(out, info.st_mode & 01777) == 0;
   ok = ok && ::fsync(out) == 0;
   ::close(in);
   if (::close(out) != 0) ok = false;

@@ -141,6 +141,10 @@ QN_API bool sIsADirectory(std::u16string_view name);
 // The file system holding root lies on a fixed disk: not removable, not a
 // network or memory file system.
 QN_API bool Fixed_Drive(std::u16string_view root);
+// The file system holding path lies on a device the kernel marks removable.
+// False for memory, network and pseudo file systems, which have no such
+// device.
+QN_API bool RemovableDrive(std::u16string_view path);
 // The mount point a drive letter stands for (see the header comment); empty
 // when the drive is not present.
 QN_API std::u16string DriveRootOfLetter(char16_t letter);
