@@ -559,6 +559,16 @@ TMySearchRec TFolderful::SearchRec(int32_t index) const {
   return Valid(index) ? fThisList->GetAMySearchRec(index) : TMySearchRec{};
 }
 
+TMySimpleSearchRec TFolderful::SimpleSearchRec(int32_t index) const {
+  TMySimpleSearchRec simple;
+  if (!Valid(index)) return simple;
+  TMySearchRec rec = fThisList->GetAMySearchRec(index);
+  simple.DateTime = rec.DateTime;
+  simple.Size = rec.Size;
+  simple.ShortName = std::move(rec.ShortName);
+  return simple;
+}
+
 int64_t TFolderful::FileSize(int32_t index) const {
   return Valid(index) ? fThisList->GetAMySearchRec(index).Size : -1;
 }

@@ -208,6 +208,8 @@ class QN_API TFolderful {
   // "cannot rename %s" with the old full name.
   void SetFullName(int32_t index, std::u16string_view newName);
   TMySearchRec SearchRec(int32_t index) const;
+  // DateTime, Size and ShortName of the file, folder_number 0.
+  TMySimpleSearchRec SimpleSearchRec(int32_t index) const;
   int64_t FileSize(int32_t index) const;
   bool InAZip(int32_t index) const;
 

@@ -484,6 +484,12 @@ TEST_F(PeruseDir, FolderfulFillsRoundTripsAndGuardsItsIndices) {
   EXPECT_EQ(folder.FileSize(2), -1);
   EXPECT_EQ(folder.FileSize(-1), -1);
   EXPECT_EQ(folder.SearchRec(-5), TMySearchRec{});
+  const TMySimpleSearchRec simple = folder.SimpleSearchRec(1);
+  EXPECT_EQ(simple.ShortName, u"b.txt");
+  EXPECT_EQ(simple.Size, 2);
+  EXPECT_EQ(simple.DateTime, folder.SearchRec(1).DateTime);
+  EXPECT_EQ(simple.folder_number, 0);
+  EXPECT_EQ(folder.SimpleSearchRec(2), TMySimpleSearchRec{});
 
   platform::TMemoryStream stream;
   folder.SaveToStream(stream);
