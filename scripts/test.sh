@@ -15,9 +15,12 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_stri
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 
 echo "=== optimised build"
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON >/dev/null
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON >/dev/null
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "=== installed and embedded: consumers built against the libraries"
+bash scripts/consumers.sh build/release
 
 echo "=== fuzz targets (clang, libFuzzer, ASan + UBSan, ${FUZZ_SECONDS}s each)"
 if ls fuzz/*.cpp >/dev/null 2>&1; then
@@ -48,6 +51,6 @@ if ls fuzz/*.cpp >/dev/null 2>&1; then
 fi
 
 echo "=== sanitizer build (ASan + UBSan)"
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF >/dev/null
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_SANITIZE=ON -DQUILLON_TESTS=ON -DQUILLON_BENCH=OFF >/dev/null
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
