@@ -65,6 +65,13 @@ TEST(QN7QuillonLemmatiser, LemmaSlotAnswersAToolsQuestions) {
   EXPECT_EQ(W(FoundInTheList(slot, "better", false, QN_KIND_LEMMA)), u"good");
   EXPECT_EQ(FoundInTheList(slot, "good", false, QN_KIND_LEMMA), nullptr);
 
+  // A query that must convert its word leaves the other result buffer alone:
+  // the 8-bit result handed out first still reads "go" after a UTF-16 query.
+  const char* kept = static_cast<const char*>(TallierChangeWord(slot, "went", 1252, QN_FALSE16));
+  EXPECT_EQ(W(TallierChangeWord(slot, u"better", 1252, QN_TRUE16)), u"good");
+  EXPECT_EQ(W(FoundInTheList(slot, u"saw", true, QN_KIND_LEMMA)), u"see");
+  EXPECT_EQ(A(kept), "go");
+
   // Two calls share one buffer: the first result is overwritten.
   const QNWideChar* first = LemmaVariantsOf(slot, u"be", u", ");
   EXPECT_EQ(W(first), u"am, are, been, is, was, were");

@@ -19,6 +19,11 @@ namespace qn {
 namespace {
 char gResultA[kResultBufferUnits];
 char16_t gResultW[kResultBufferUnits];
+// A query word given in the other encoding than its list's is converted into
+// these, never into the result buffers, so that a query does not change a
+// result an earlier call handed out.
+char gQueryA[kResultBufferUnits];
+char16_t gQueryW[kResultBufferUnits];
 
 template <typename Char>
 void PutCut(Char* buffer, std::basic_string_view<Char> text) noexcept {
@@ -259,10 +264,13 @@ const void* TReadFileTree::CopyOfPointer(const void* p, bool p_in_unicode) {
     // No code page needs more than 4 bytes for a code unit: 1,024 bytes give
     // more than the 255 units kept.
     const std::string_view bytes = ViewA(p);
-    return PutResultW(platform::Decoded(platform::CP_ACP, bytes.substr(0, 4 * kResultBufferUnits)));
+    PutCut(gQueryW, std::u16string_view(
+                        platform::Decoded(platform::CP_ACP, bytes.substr(0, 4 * kResultBufferUnits))));
+    return gQueryW;
   }
-  const std::u16string_view text = ViewW(p);
-  return PutResultAEncoded(text);
+  const std::u16string_view text = ViewW(p).substr(0, kResultBufferUnits);
+  PutCut(gQueryA, std::string_view(platform::Encoded(platform::CP_ACP, text)));
+  return gQueryA;
 }
 
 bool TReadFileTree::LoadFromFile(TAnnounceNumberAndMessageProc aSetNLinesProc,

@@ -114,8 +114,9 @@ class QN_API TReadFileTree : public TGeneral_Tree {
   bool IsASeedItem(void* item) override;
 
   // p as a text of the list's encoding: p itself when it is already, otherwise
-  // converted through the active code page, cut to 255 code units, in a shared
-  // result buffer. Null for null.
+  // converted through the active code page, cut to 255 code units, in a query
+  // buffer of the library's own (never a result buffer, so results handed out
+  // earlier stay as they were). Null for null.
   const void* CopyOfPointer(const void* p, bool p_in_unicode);
   // Calls NLinesProc with n and the list's name.
   void TellTotalLines(int32_t n);

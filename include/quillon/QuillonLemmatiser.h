@@ -11,11 +11,21 @@
    empty text) and changes nothing. No function lets an error escape.
 
    Results. Texts are returned as pointers to NUL-terminated texts. Those of
-   LemmaVariantsOf, GetAString, the change-word functions and of FoundInTheList
-   for a converted word live in one of two shared buffers (8-bit, UTF-16; at
-   most 255 code units each) and stay valid until the next call that writes the
-   same buffer. FoundInTheList and LemmaHeadWords point into a list's storage,
-   valid until that list is cleared or reloaded. Copy what you keep.
+   LemmaVariantsOf, GetAString and the change-word functions live in one of two
+   shared buffers (8-bit, UTF-16; at most 255 code units each) and stay valid
+   until the next call that writes the same buffer; a call that returns UTF-16
+   writes only the UTF-16 buffer, one that returns 8-bit text only the 8-bit
+   buffer (a query word that must be converted is converted into a private
+   buffer, never into a result buffer). FoundInTheList and LemmaHeadWords point
+   into a list's storage, valid until that list is cleared or reloaded. Copy
+   what you keep.
+
+   Case and locale. A list is loaded for a Windows locale identifier (lcid,
+   for example 0x0409 for English (United States), 0x0419 for Russian): it
+   chooses the upper-casing of the list's text and the 8-bit code page of the
+   language. A list loaded case-insensitively (case_sensitive false) holds its
+   entries upper-cased, and exact look-ups (FoundInTheList, the change-word
+   functions) want the word upper-cased the same way: pass "WENT", not "went".
 
    Threads. Every function is called on the tool's one user-interface thread.
    While LoadedOne runs, the library calls the yield procedure installed with
@@ -90,10 +100,13 @@ QN_LEMMATISER_EXPORT void TraverseStopsDoing(uint8_t slot, TQNHandleStopProc pro
    lines. Returns the number collected; 0 for an unknown kind. */
 QN_LEMMATISER_EXPORT int32_t TraversedOne(uint8_t slot, int32_t max_to_show, uint8_t kind);
 /* The headword of a variant in the slot's lemma list, or an empty text when the
-   word is no variant. The word is in the list's encoding and case form (an
-   8-bit word on a UTF-16 list or the reverse is converted first); the result is
-   UTF-16 when in_unicode is true (non-zero), else 8-bit in the active code
-   page. code_page has no effect. */
+   word is no variant. in_unicode gives the encoding of both the word and the
+   result: when true (non-zero) word is read as a NUL-terminated UTF-16 text and
+   the result is UTF-16; when false (0) word is read as NUL-terminated 8-bit
+   text in the active code page and the result is 8-bit in that page. A word in
+   the other encoding than the list's is converted first (into a private
+   buffer). The word is in the list's case form (see "Case and locale").
+   code_page has no effect. */
 QN_LEMMATISER_EXPORT const void* TallierChangeWord(uint8_t slot, const void* word, int32_t code_page,
                                                    QNBool16 in_unicode);
 /* TallierChangeWord on slot 1 and slot 2. */
