@@ -18,6 +18,12 @@ namespace {
 
 constexpr const char* kReadErrorText = "Stream read error";
 constexpr const char* kWriteErrorText = "Stream write error";
+
+// "Stream read error" alone, or followed by what the stream knows of why.
+std::string WithDetail(const char* text, const std::string& detail) {
+  return detail.empty() ? std::string(text) : std::string(text) + ": " + detail;
+}
+
 // Largest single read or write handed to the system at once.
 constexpr int64_t kMaxIoChunk = int64_t(1) << 30;
 
@@ -62,6 +68,8 @@ int64_t TStream::Remaining() {
   return left > 0 ? left : 0;
 }
 
+std::string TStream::FailureDetail(bool) const { return {}; }
+
 void TStream::ReadBuffer(void* buffer, int64_t count) {
   if (count <= 0) return;
   auto* out = static_cast<uint8_t*>(buffer);
@@ -70,7 +78,7 @@ void TStream::ReadBuffer(void* buffer, int64_t count) {
   // read in pieces): keep reading until nothing more comes.
   while (done < count) {
     const int64_t got = Read(out + done, count - done);
-    if (got <= 0) throw EReadError(kReadErrorText);
+    if (got <= 0) throw EReadError(WithDetail(kReadErrorText, FailureDetail(false)));
     done += got;
   }
 }
@@ -81,7 +89,7 @@ void TStream::WriteBuffer(const void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
     const int64_t put = Write(in + done, count - done);
-    if (put <= 0) throw EWriteError(kWriteErrorText);
+    if (put <= 0) throw EWriteError(WithDetail(kWriteErrorText, FailureDetail(true)));
     done += put;
   }
 }
@@ -238,8 +246,14 @@ int64_t THandleStream::Read(void* buffer, int64_t count) {
   const size_t n = static_cast<size_t>(std::min(count, kMaxIoChunk));
   for (;;) {
     const ssize_t got = ::read(fHandle, buffer, n);
-    if (got >= 0) return got;
-    if (errno != EINTR) return 0;
+    if (got >= 0) {
+      fLastErrno = 0;
+      return got;
+    }
+    if (errno != EINTR) {
+      fLastErrno = errno;
+      return 0;
+    }
   }
 }
 
@@ -248,9 +262,19 @@ int64_t THandleStream::Write(const void* buffer, int64_t count) {
   const size_t n = static_cast<size_t>(std::min(count, kMaxIoChunk));
   for (;;) {
     const ssize_t put = ::write(fHandle, buffer, n);
-    if (put >= 0) return put;
-    if (errno != EINTR) return 0;
+    if (put >= 0) {
+      fLastErrno = 0;
+      return put;
+    }
+    if (errno != EINTR) {
+      fLastErrno = errno;
+      return 0;
+    }
   }
+}
+
+std::string THandleStream::FailureDetail(bool) const {
+  return fLastErrno != 0 ? SystemErrorText(fLastErrno) : std::string();
 }
 
 int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin) {
@@ -334,6 +358,12 @@ void TFileStream::Open(uint16_t mode) {
     fail(code);
   }
   fHandle = handle;
+}
+
+std::string TFileStream::FailureDetail(bool writing) const {
+  std::string reason = THandleStream::FailureDetail(writing);
+  if (reason.empty()) reason = writing ? "nothing more could be written" : "the file ended first";
+  return fFileName + ": " + reason;
 }
 
 void TFileStream::Flush() {

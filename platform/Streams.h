@@ -67,15 +67,24 @@ class QN_API TStream {
   int64_t Remaining();
 
   // Reads exactly count bytes or raises EReadError ("Stream read error"); the
-  // position then stands after the bytes that could be read.
+  // position then stands after the bytes that could be read. A stream over a
+  // file adds what it knows of the failure to the message: the file's name and
+  // the operating system's reason ("Stream read error: notes.txt: Input/output
+  // error"), or that the file ended first.
   void ReadBuffer(void* buffer, int64_t count);
-  // Writes exactly count bytes or raises EWriteError ("Stream write error").
+  // Writes exactly count bytes or raises EWriteError ("Stream write error"),
+  // with the same details as ReadBuffer ("...: No space left on device").
   void WriteBuffer(const void* buffer, int64_t count);
 
   // Copies count bytes from source's position into this stream; a count of 0
   // (or less) copies the whole source from its start. Raises on a short read or
   // write. Returns the number of bytes copied.
   int64_t CopyFrom(TStream& source, int64_t count);
+
+ protected:
+  // What the stream knows of its last failed Read or Write, for the messages of
+  // ReadBuffer and WriteBuffer; empty when it knows nothing more.
+  virtual std::string FailureDetail(bool writing) const;
 };
 
 // A block of memory that grows as it is written. Memory() stays valid until the
@@ -156,7 +165,11 @@ class QN_API THandleStream : public TStream {
   int Handle() const noexcept { return fHandle; }
 
  protected:
+  // The system's reason for the last failed read or write, if there was one.
+  std::string FailureDetail(bool writing) const override;
+
   int fHandle;
+  int fLastErrno = 0;  // errno of the last failed read or write; 0 when none
 };
 
 // Open modes of TFileStream: one access mode or fmCreate, or-ed with one share
@@ -190,6 +203,10 @@ class QN_API TFileStream : public THandleStream {
   const std::string& FileName() const noexcept { return fFileName; }
   // Forces written data to the disk (fsync); raises EOSError on failure.
   void Flush();
+
+ protected:
+  // The file's name and the system's reason, or that the file ended first.
+  std::string FailureDetail(bool writing) const override;
 
  private:
   void Open(uint16_t mode);

@@ -1,5 +1,6 @@
 #include "platform/Streams.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -292,6 +293,46 @@ TEST(Streams, FileStreamCreatesReadsAndReportsMissingFiles) {
   }
   EXPECT_THROW(TFileStream(TempFolder(), fmOpenRead), EFOpenError);  // a folder
   EXPECT_THROW(TFileStream(TempFolder() + "/no/such/x", fmCreate), EFCreateError);
+}
+
+// A failed read or write says which file and why, so a tool can tell its user
+// more than "Stream read error".
+TEST(Streams, FailuresCarryTheFileNameAndTheSystemsReason) {
+  const std::string path = TempFolder() + "/short.bin";
+  {
+    TFileStream out(path, fmCreate);
+    Put<int16_t>(out, 1);
+  }
+  try {
+    TFileStream in(path, fmOpenRead | fmShareDenyNone);
+    Get<int32_t>(in);
+    FAIL() << "read past the end of the file";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error: " + path + ": the file ended first");
+  }
+
+  const int folder = ::open(TempFolder().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(folder, 0);
+  try {
+    THandleStream handle(folder);
+    Get<int32_t>(handle);
+    ADD_FAILURE() << "read a folder as a file";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message(), "Stream read error: " + SystemErrorText(EISDIR));
+  }
+  ::close(folder);
+
+  const int full = ::open("/dev/full", O_WRONLY);
+  if (full >= 0) {  // every Linux system has it; guarded for unusual containers
+    try {
+      THandleStream handle(full);
+      Put<int32_t>(handle, 5);
+      ADD_FAILURE() << "wrote to a full device";
+    } catch (const EWriteError& e) {
+      EXPECT_EQ(e.Message(), "Stream write error: " + SystemErrorText(ENOSPC));
+    }
+    ::close(full);
+  }
 }
 
 TEST(Streams, ShareModes) {

@@ -680,7 +680,10 @@ TFileContentsSet FileContentsType(std::u16string_view fileName, bool thorough) {
       block.resize(ReadAt(file, offset, block.data(), block.size()));
     }
     return {_8_bit};
-  } catch (...) {
+  } catch (const Exception&) {
+    // A read or seek the system refused: the file cannot be told. Anything
+    // else (memory exhausted, an error of the host's yield procedure) is not
+    // an answer about the file and goes to the caller.
     return {};
   }
 }

@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
+#include "platform/YieldHook.h"
 #include "platform/testing/TestFiles.h"
 
 namespace qn {
@@ -116,6 +118,21 @@ TEST_F(FileOfCharTest, ThoroughFileDetectionWalksLongAsciiRunsInBlocks) {
     EXPECT_EQ(FileContentsType(Make(*b), true), FileBufferType(b->data(), b->size(), true));
   }
   EXPECT_EQ(FileContentsType(Make(straddle), true), TFileContentsSet({_UTF8}));
+}
+
+// Only the system's refusals mean "cannot tell": an error of the host's yield
+// procedure (or exhausted memory) is no answer about the file and reaches the
+// caller instead of an empty set.
+TEST_F(FileOfCharTest, DetectionLetsErrorsThatAreNotAboutTheFileThrough) {
+  struct THostError : std::runtime_error {
+    THostError() : std::runtime_error("host") {}
+  };
+  auto failing = [] { throw THostError(); };
+  AYieldProcessProc = TYieldProcessProc::FromCallable(failing);
+  const std::u16string name = Make(ByteVec(200000, 'a'));  // long enough to yield
+  EXPECT_THROW(FileContentsType(name, true), THostError);
+  AYieldProcessProc.Clear();
+  EXPECT_EQ(FileContentsType(name, true), TFileContentsSet({_8_bit}));
 }
 
 TEST_F(FileOfCharTest, ShortAndMissingFiles) {
