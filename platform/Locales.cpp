@@ -542,6 +542,29 @@ int CompareStrings(uint32_t lcid, uint32_t flags, std::u16string_view a, std::u1
   return Collate(collator, a, b);
 }
 
+bool CollationKey(uint32_t lcid, uint32_t flags, std::u16string_view text, std::string& key) {
+  key.clear();
+  const UCollator* collator = CollatorFor(lcid, flags);
+  if (!collator || text.size() > 0x7FFFFFFF) return false;
+  const auto* source = reinterpret_cast<const UChar*>(text.data());
+  const auto length = int32_t(text.size());
+  // Keys are rarely longer than four bytes per unit; one retry at the exact
+  // size covers the rest.
+  key.resize(text.size() * 4 + 16);
+  int32_t needed = ucol_getSortKey(collator, source, length, reinterpret_cast<uint8_t*>(key.data()),
+                                   int32_t(key.size()));
+  if (needed > int32_t(key.size())) {
+    key.resize(size_t(needed));
+    needed = ucol_getSortKey(collator, source, length, reinterpret_cast<uint8_t*>(key.data()), needed);
+  }
+  if (needed <= 0) {
+    key.clear();
+    return false;
+  }
+  key.resize(size_t(needed - 1));  // without the terminating zero byte
+  return true;
+}
+
 int CompareStringsA(uint32_t lcid, uint32_t flags, std::string_view a, std::string_view b) {
   uint32_t cp = LCIDToCodePage(lcid);
   return CompareStrings(lcid, flags, Decoded(cp, a), Decoded(cp, b));

@@ -129,6 +129,13 @@ QN_API bool UsesUSMeasurement(uint32_t lcid);
 // the strings are otherwise equal ("coop" and "co-op" sort together); with it,
 // they are ordinary symbols. Other flags are accepted and have no effect.
 QN_API int CompareStrings(uint32_t lcid, uint32_t flags, std::u16string_view a, std::u16string_view b);
+// The collation key of text under the collator of CompareStrings(lcid, flags):
+// keys of two texts compare with memcmp (shorter first on a common prefix) as
+// CompareStrings compares the texts, and are equal exactly when it answers 0,
+// for texts without hyphens and apostrophes (whose word-sort treatment the key
+// leaves out). The key replaces the contents of key; false (key empty) when
+// no collator can be opened or the text is too long.
+QN_API bool CollationKey(uint32_t lcid, uint32_t flags, std::u16string_view text, std::string& key);
 // The same for 8-bit text in the locale's code page (LCIDToCodePage).
 QN_API int CompareStringsA(uint32_t lcid, uint32_t flags, std::string_view a, std::string_view b);
 // Ordinary and case-insensitive comparison in the user's default locale.

@@ -162,6 +162,29 @@ TEST(Locales, LocaleAwareComparison) {
   EXPECT_EQ(CompareStr(u"Hello", u"hello"), 1);
 }
 
+TEST(Locales, CollationKeysOrderAsTheComparison) {
+  // Keys agree with CompareStrings pair by pair, equality included.
+  const std::u16string words[] = {u"apple", u"Apple", u"APPLE", u"banana", u"r\u00E9sum\u00E9", u"RESUME",
+                                  u"resume", u"\uFF43\uFF41\uFF54", u"cat", u"Stra\u00DFe", u"STRASSE", u"",
+                                  u"a10", u"a9", u"z"};
+  for (uint32_t flags : {0u, NORM_IGNORECASE}) {
+    for (const auto& a : words) {
+      std::string ka;
+      ASSERT_TRUE(CollationKey(0x0409, flags, a, ka));
+      for (const auto& b : words) {
+        std::string kb;
+        ASSERT_TRUE(CollationKey(0x0409, flags, b, kb));
+        const int byKey = ka < kb ? -1 : ka > kb ? 1 : 0;
+        EXPECT_EQ(byKey, CompareStrings(0x0409, flags, a, b)) << flags;
+      }
+    }
+  }
+  std::string k1, k2;
+  CollationKey(0x0409, NORM_IGNORECASE, u"cat", k1);
+  CollationKey(0x0409, NORM_IGNORECASE, u"\uFF43\uFF41\uFF54", k2);  // full-width letters merge
+  EXPECT_EQ(k1, k2);
+}
+
 TEST(Locales, CanonicalPrecomposition) {
   EXPECT_EQ(Precomposed(u"e\u0301"), u"\u00E9");
   EXPECT_EQ(Precomposed(u"A\u030A ring"), u"\u00C5 ring");

@@ -177,6 +177,12 @@ int32_t TStringList::AddObject(std::u16string s, TObject* object) {
   return index;
 }
 
+int32_t TStringList::AppendInOrder(std::u16string s, TObject* object) {
+  const int32_t index = Count();
+  InsertItem(index, std::move(s), object);
+  return index;
+}
+
 void TStringList::AddStrings(const TStringList& other) {
   if (&other == this) {
     // Adding a list to itself: work from a copy of the entries.

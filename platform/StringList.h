@@ -110,6 +110,11 @@ class QN_API TStringList : public TObject {
   // not destroyed: the caller keeps it).
   virtual int32_t Add(std::u16string s);
   virtual int32_t AddObject(std::u16string s, TObject* object);
+  // Appends s with object at the end without searching: for a caller that
+  // adds entries already in the list's order (a sorted word list built from
+  // data sorted by collation keys). The caller answers for the order and for
+  // duplicates; a sorted list filled out of order is searched wrongly.
+  int32_t AppendInOrder(std::u16string s, TObject* object);
   // Adds every entry of other (strings and object pointers) with AddObject.
   void AddStrings(const TStringList& other);
   // Inserts at index (0 .. Count); raises EStringListError on a sorted list.

@@ -151,6 +151,20 @@ TEST(StringList, UnsortedListKeepsOrderAndSearchesIgnoringCase) {
   EXPECT_EQ(Entries(list), expected);
 }
 
+TEST(StringList, AppendInOrderAddsAtTheEndWithoutSearching) {
+  TStringList list;
+  list.SetSorted(true);
+  EXPECT_EQ(list.AppendInOrder(u"apple", ObjectFromInt(3)), 0);
+  EXPECT_EQ(list.AppendInOrder(u"Banana", ObjectFromInt(4)), 1);
+  EXPECT_EQ(list.AppendInOrder(u"banana", nullptr), 2);  // no duplicate check
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(IntFromObject(list.GetObject(1)), 4);
+  int32_t index = -1;
+  EXPECT_TRUE(list.Find(u"APPLE", index));
+  EXPECT_EQ(index, 0);
+  EXPECT_TRUE(list.Sorted());
+}
+
 TEST(StringList, SortedListRefusesPlacementByHand) {
   TStringList list;
   list.SetSorted(true);
