@@ -1,0 +1,67 @@
+// Arbitrary text (pairs of bytes as UTF-16 code units) through word lists,
+// n-gram lists, the two text comparisons and the repeated-chunk search.
+//
+// Checks: the frequencies of a word list add up to the number of words of
+// the text; an alphabetical list is in the order of its own comparison and
+// holds no two equal entries; every n-gram has exactly n words; the type and
+// token differences are (-1, -1) or not negative; chunk counts are positive.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "runtime1/text/My_string_functions_wordlists.h"
+#include "runtime1/text/My_string_functions_words.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+constexpr size_t kMaxUnits = 2048;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const int32_t n = 1 + data[0] % 4;
+  std::u16string text(std::min((size - 1) / 2, kMaxUnits), u'\0');
+  if (!text.empty()) std::memcpy(text.data(), data + 1, text.size() * 2);
+
+  {
+    std::unique_ptr<qn::TStringListWithFreqPointers> list(qn::SimpleTallierOfTxt(text, 1, false));
+    int64_t total = 0;
+    for (int32_t i = 0; i < list->Count(); ++i) {
+      Check(list->GetOne(i) > 0);
+      total += list->GetOne(i);
+      if (i > 0) Check(list->CompareStrings(list->Get(i - 1), list->Get(i)) < 0);
+    }
+    Check(total == qn::BasicWordCount(text));
+  }
+  {
+    std::unique_ptr<qn::TStringListWithFreqPointers> grams(qn::SimpleNGramListOfTxt(text, n, 20, {}, true));
+    for (int32_t i = 0; i < grams->Count(); ++i) {
+      const std::u16string& g = grams->Get(i);
+      int32_t spaces = 0;
+      for (char16_t c : g) spaces += c == u' ';
+      Check(spaces == n - 1 && !g.empty() && g.front() != u' ' && g.back() != u' ');
+      if (i > 0) Check(grams->GetOne(i - 1) >= grams->GetOne(i));
+    }
+  }
+  const std::u16string_view all(text);
+  const std::u16string_view a = all.substr(0, all.size() / 2), b = all.substr(all.size() / 2);
+  const qn::TFreqDifference d = qn::BagOfWordsSimilar(a, b, 1, 1, 1);
+  Check(d.wd.empty() ? d.first_text_freq == 0 && d.second_text_freq == 0 : d.first_text_freq != d.second_text_freq);
+  qn::TStringListWithFreqPointers* list1 = nullptr;
+  std::u16string last;
+  const qn::TTypeAndTokenDifferences r = qn::TypeAndTokenDifferences2Strings(a, b, list1, 50, 100, last);
+  delete list1;
+  Check((r.types == -1 && r.tokens == -1) || (r.types >= 0 && r.tokens >= 0));
+
+  std::unique_ptr<qn::TStringListWith2LongintList> chunks(qn::RepeatedXCharChunks(120, 1, 4, text, {}));
+  for (int32_t i = 0; i < chunks->Count(); ++i) Check(chunks->GetOne(i).long0 >= 1);
+  return 0;
+}

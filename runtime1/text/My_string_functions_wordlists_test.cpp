@@ -1,0 +1,355 @@
+#include "runtime1/text/My_string_functions_wordlists.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/StringList.h"
+#include "platform/testing/TestFiles.h"
+#include "runtime1/containers/Useful_Classes.h"
+
+namespace qn {
+namespace {
+
+using S = std::u16string;
+using Entries = std::vector<std::pair<S, int32_t>>;
+
+Entries EntriesOf(const TStringListWithFreqPointers& list) {
+  Entries r;
+  for (int32_t i = 0; i < list.Count(); ++i) r.emplace_back(list.Get(i), list.GetOne(i));
+  return r;
+}
+
+Entries Take(TStringListWithFreqPointers* raw) {
+  std::unique_ptr<TStringListWithFreqPointers> list(raw);
+  return EntriesOf(*list);
+}
+
+// The list as one would build it word by word: a sorted, case-ignoring list
+// that adds a word with frequency 1 or increases its frequency.
+void CountByInsertion(TStringListWithFreqPointers& list, const S& word) {
+  int32_t index = -1;
+  if (list.Find(word, index))
+    list.SetOne(index, list.GetOne(index) + 1);
+  else
+    list.AddOne(word, 1);
+}
+
+std::unique_ptr<TStringListWithFreqPointers> ReferenceList(const std::vector<S>& items, bool byFrequency) {
+  auto list = std::make_unique<TStringListWithFreqPointers>();
+  list->SetSorted(true);
+  for (const S& w : items) CountByInsertion(*list, w);
+  if (byFrequency) list->SortOnFreq();
+  return list;
+}
+
+// Random text over a small vocabulary that mixes letter case, accents,
+// full-width letters and digits, with punctuation and line breaks between.
+struct TRandomText {
+  S text;
+  std::vector<S> words;  // in text order
+};
+
+TRandomText RandomText(uint32_t seed, size_t count) {
+  static const S vocabulary[] = {u"the",    u"The",        u"THE",  u"cat",        u"\uFF43\uFF41\uFF54",
+                                 u"Cat",    u"r\u00E9sum\u00E9", u"RESUME", u"resume", u"Stra\u00DFe",
+                                 u"STRASSE", u"42",        u"x9",   u"\u00E9t\u00E9", u"\u00C9T\u00C9",
+                                 u"a",      u"zebra",      u"Zebra", u"\u043C\u0438\u0440", u"\u041C\u0418\u0420"};
+  static const S gaps[] = {u" ", u"  ", u", ", u". ", u"\r\n", u" - ", u"!\t"};
+  std::mt19937 rng(seed);
+  TRandomText r;
+  for (size_t i = 0; i < count; ++i) {
+    const S& w = vocabulary[rng() % std::size(vocabulary)];
+    r.words.push_back(w);
+    r.text += w;
+    r.text += gaps[rng() % std::size(gaps)];
+  }
+  return r;
+}
+
+TEST(WordLists, ExamplesAndWordIdentity) {
+  EXPECT_EQ(Take(SimpleTallierOfTxt(u"the cat and the hat", 1, true)),
+            (Entries{{u"the", 2}, {u"and", 1}, {u"cat", 1}, {u"hat", 1}}));
+  EXPECT_EQ(Take(SimpleTallierOfTxt(u"a bb ccc", 2, false)), (Entries{{u"bb", 1}, {u"ccc", 1}}));
+  // Case variants are one entry spelled as first met; full-width letters merge
+  // with ordinary ones, "Straße" and "STRASSE" stay apart.
+  EXPECT_EQ(Take(SimpleTallierOfTxt(u"The the THE \uFF43\uFF41\uFF54 cat", 1, false)),
+            (Entries{{u"\uFF43\uFF41\uFF54", 2}, {u"The", 3}}));
+  EXPECT_EQ(Take(SimpleTallierOfTxt(u"Stra\u00DFe STRASSE", 1, false)).size(), 2u);
+  EXPECT_TRUE(Take(SimpleTallierOfTxt(u"", 1, false)).empty());
+  EXPECT_TRUE(Take(SimpleTallierOfTxt(u" .,; ", 0, true)).empty());
+  // Letters and digits only: a combining mark or an apostrophe ends a word.
+  EXPECT_EQ(Take(SimpleTallierOfTxt(u"don't", 1, false)), (Entries{{u"don", 1}, {u"t", 1}}));
+}
+
+TEST(WordLists, AlphabeticalListIsSortedForLookupsFrequencyListIsNot) {
+  std::unique_ptr<TStringListWithFreqPointers> a(SimpleTallierOfTxt(u"b a c a", 1, false));
+  EXPECT_TRUE(a->Sorted());
+  int32_t index = -1;
+  EXPECT_TRUE(a->Find(u"A", index));
+  EXPECT_EQ(a->GetOne(index), 2);
+  std::unique_ptr<TStringListWithFreqPointers> f(SimpleTallierOfTxt(u"b a c a c c", 1, true));
+  EXPECT_FALSE(f->Sorted());
+  EXPECT_EQ(f->IndexOf(u"B"), 2);  // a lookup in frequency order still answers right
+}
+
+TEST(WordLists, HashCountingMatchesSortedInsertionOnRandomTexts) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    const TRandomText t = RandomText(seed, 3000);
+    for (bool byFrequency : {false, true}) {
+      const auto reference = ReferenceList(t.words, byFrequency);
+      EXPECT_EQ(Take(SimpleTallierOfTxt(t.text, 1, byFrequency)), EntriesOf(*reference))
+          << "seed " << seed << " byFrequency " << byFrequency;
+    }
+  }
+}
+
+TEST(WordLists, MinimumLengthAndAcceptedWords) {
+  const TRandomText t = RandomText(11, 2000);
+  std::vector<S> longOnes;
+  for (const S& w : t.words)
+    if (w.size() >= 4) longOnes.push_back(w);
+  EXPECT_EQ(Take(SimpleTallierOfTxt(t.text, 4, false)), EntriesOf(*ReferenceList(longOnes, false)));
+
+  int32_t calls = 0;
+  auto acceptNoDigits = [&calls](const S& w) {
+    ++calls;
+    return w.find_first_of(u"0123456789") == S::npos;
+  };
+  std::vector<S> noDigits;
+  for (const S& w : t.words)
+    if (w.find_first_of(u"0123456789") == S::npos) noDigits.push_back(w);
+  EXPECT_EQ(Take(SimpleTallierOfTxt(t.text, TAcceptWordFunct::FromCallable(acceptNoDigits), true)),
+            EntriesOf(*ReferenceList(noDigits, true)));
+  EXPECT_EQ(calls, static_cast<int32_t>(t.words.size()));  // asked once per word of the text
+  EXPECT_EQ(Take(SimpleTallierOfTxt(t.text, TAcceptWordFunct(), false)).size(),
+            Take(SimpleTallierOfTxt(t.text, 1, false)).size());
+}
+
+TEST(NGrams, WindowsWordsAndPunctuation) {
+  const TProgressChangedFunct none;
+  // The last word of the text completes the last n-gram.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"the cat sat", 2, 50, none, false)),
+            (Entries{{u"cat sat", 1}, {u"the cat", 1}}));
+  // Line breaks separate words like spaces.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"the\r\ncat sat\r\n", 2, 50, none, false)),
+            (Entries{{u"cat sat", 1}, {u"the cat", 1}}));
+  // A full stop ends a complete window; an incomplete one goes on.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"Yes. No way. Go on", 2, 50, none, false)),
+            (Entries{{u"Go on", 1}, {u"No way", 1}, {u"Yes No", 1}}));
+  // Commas and dashes let the window go on.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"a b, c-d", 2, 50, none, false)),
+            (Entries{{u"a b", 1}, {u"b c", 1}, {u"c d", 1}}));
+  // Tags inside and between words are passed over; case variants merge.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"<p>Ca<b>t</b> sat. cat SAT", 2, 50, none, true)),
+            (Entries{{u"Cat sat", 2}}));
+  // Numbers of all kinds are words here.
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"\u2167 \u00BD 3", 3, 50, none, false)), (Entries{{u"\u2167 \u00BD 3", 1}}));
+  EXPECT_TRUE(Take(SimpleNGramListOfTxt(u"a b c", 0, 50, none, false)).empty());
+  EXPECT_TRUE(Take(SimpleNGramListOfTxt(u"a b", 3, 50, none, false)).empty());
+  EXPECT_EQ(Take(SimpleNGramListOfTxt(u"a b a B a", 1, 50, none, true)), (Entries{{u"a", 3}, {u"b", 2}}));
+}
+
+TEST(NGrams, CountsMatchSortedInsertionOfJoinedWindows) {
+  std::mt19937 rng(7);
+  static const S vocabulary[] = {u"the", u"The", u"cat", u"CAT", u"sat", u"on", u"mat", u"\u00E9t\u00E9", u"\u00C9t\u00E9"};
+  for (int32_t n : {1, 2, 3}) {
+    std::vector<S> words;
+    S text;
+    for (int i = 0; i < 4000; ++i) {
+      words.push_back(vocabulary[rng() % std::size(vocabulary)]);
+      text += words.back();
+      text += (rng() % 5 == 0) ? u"\r\n" : u" ";
+    }
+    std::vector<S> grams;
+    for (size_t i = 0; i + static_cast<size_t>(n) <= words.size(); ++i) {
+      S g = words[i];
+      for (int32_t k = 1; k < n; ++k) g += u" " + words[i + static_cast<size_t>(k)];
+      grams.push_back(g);
+    }
+    for (bool byFrequency : {false, true})
+      EXPECT_EQ(Take(SimpleNGramListOfTxt(text, n, 50, TProgressChangedFunct(), byFrequency)),
+                EntriesOf(*ReferenceList(grams, byFrequency)))
+          << "n " << n << " byFrequency " << byFrequency;
+  }
+}
+
+TEST(NGrams, ProgressStaysWithinAHundredAndRises) {
+  std::vector<int32_t> seen;
+  auto record = [&seen](int32_t percent) { seen.push_back(percent); };
+  S text;
+  for (int i = 0; i < 5000; ++i) text += u"w" + std::u16string(1, char16_t(u'a' + i % 26)) + u" ";
+  Take(SimpleNGramListOfTxt(text, 2, 50, TProgressChangedFunct::FromCallable(record), false));
+  ASSERT_FALSE(seen.empty());
+  for (size_t i = 0; i < seen.size(); ++i) {
+    EXPECT_GE(seen[i], 0);
+    EXPECT_LE(seen[i], 100);
+    if (i > 0) {
+      EXPECT_GT(seen[i], seen[i - 1]);
+    }
+  }
+}
+
+TEST(TextComparison, BagOfWords) {
+  TFreqDifference d = BagOfWordsSimilar(u"a a a b", u"a b", 1, 1, 1);
+  EXPECT_EQ(d.wd, u"A");
+  EXPECT_EQ(d.first_text_freq, 3);
+  EXPECT_EQ(d.second_text_freq, 1);
+  d = BagOfWordsSimilar(u"a a a b", u"a b", 2, 1, 1);
+  EXPECT_EQ(d.wd, u"");
+  EXPECT_EQ(d.first_text_freq, 0);
+  EXPECT_EQ(d.second_text_freq, 0);
+  // A word absent from the other text counts 0 there, whichever list is
+  // walked: here the first text has more types.
+  d = BagOfWordsSimilar(u"x y y y z", u"x", 1, 2, 1);
+  EXPECT_EQ(d.wd, u"Y");
+  EXPECT_EQ(d.first_text_freq, 3);
+  EXPECT_EQ(d.second_text_freq, 0);
+  // Words rarer than minFrequency are skipped; shorter than minLength never listed.
+  EXPECT_EQ(BagOfWordsSimilar(u"ab ab ab c c c", u"ab", 1, 1, 2).wd, u"AB");
+  EXPECT_EQ(BagOfWordsSimilar(u"q q q w", u"w", 1, 4, 1).wd, u"");
+}
+
+TEST(TextComparison, TypesAndTokens) {
+  TStringListWithFreqPointers* list1 = nullptr;
+  S last;
+  TTypeAndTokenDifferences r = TypeAndTokenDifferences2Strings(u"a b c", u"a b d", list1, 100, 100, last);
+  EXPECT_EQ(r, (TTypeAndTokenDifferences{2, 2}));
+  EXPECT_EQ(last, u"d");
+  ASSERT_NE(list1, nullptr);
+  EXPECT_EQ(list1->Count(), 3);
+  // The kept list serves the next comparison; case variants are shared words.
+  r = TypeAndTokenDifferences2Strings(u"ignored now", u"A B C c", list1, 100, 100, last);
+  EXPECT_EQ(r, (TTypeAndTokenDifferences{0, 1}));
+  delete list1;
+  list1 = nullptr;
+  // Too different in length, or in tokens: not compared.
+  EXPECT_EQ(TypeAndTokenDifferences2Strings(u"a", u"a b c d e f g", list1, 100, 10, last), TTypeAndTokenDifferences{});
+  EXPECT_EQ(list1, nullptr);
+  EXPECT_EQ(TypeAndTokenDifferences2Strings(u"a b", u"c d", list1, 10, 100, last), TTypeAndTokenDifferences{});
+  delete list1;
+  list1 = nullptr;
+  // Empty and word-less pairs: nothing differs, and nothing divides by zero.
+  EXPECT_EQ(TypeAndTokenDifferences2Strings(u"", u"", list1, 10, 10, last), (TTypeAndTokenDifferences{0, 0}));
+  EXPECT_EQ(TypeAndTokenDifferences2Strings(u"...", u"!!!", list1, 10, 100, last), (TTypeAndTokenDifferences{0, 0}));
+  delete list1;
+}
+
+class TextComparisonFiles : public test_support::TTempFolderTest {};
+
+TEST_F(TextComparisonFiles, TypesAndTokensOfFiles) {
+  test_support::WriteBytes(fDir / "one.txt", "<p>a b c</p>");
+  test_support::WriteBytes(fDir / "two.txt", "<p>a b d</p>");
+  test_support::WriteBytes(fDir / "same.txt", "a b c");
+  const S one = test_support::Wide(fDir / "one.txt"), two = test_support::Wide(fDir / "two.txt");
+  S last = u"old";
+  TTypeAndTokenDifferences r = TypeAndTokenDifferences2Files(one, two, u'<', u'>', 10, 100, 100, last);
+  EXPECT_EQ(r, (TTypeAndTokenDifferences{2, 2}));
+  EXPECT_EQ(last, u"d");
+  // maxLengthPercent 0: only identical texts are answered.
+  r = TypeAndTokenDifferences2Files(one, two, u'<', u'>', 10, 100, 0, last);
+  EXPECT_EQ(r, TTypeAndTokenDifferences{});
+  EXPECT_EQ(last, u"");
+  TStringListWithFreqPointers* list1 = nullptr;
+  r = TypeAndTokenDifferences2Files(list1, u"a b c\r\n", test_support::Wide(fDir / "same.txt"), 10, 0, 10, last);
+  EXPECT_EQ(r, (TTypeAndTokenDifferences{0, 0}));
+  delete list1;
+}
+
+// Repeated chunks as a sequential search finds them: for each chunk, every
+// later occurrence searched from the chunk's end.
+std::vector<std::pair<S, T2_longint_rec>> ReferenceChunks(int32_t chunkLength, int32_t minFrequency,
+                                                          int32_t maxItems, const S& text) {
+  TStringListWith2LongintList list;
+  list.SetSorted(true);
+  int32_t repeateds = 0;
+  for (size_t start = 0; start + static_cast<size_t>(chunkLength) <= text.size(); start += static_cast<size_t>(chunkLength)) {
+    S c = text.substr(start, static_cast<size_t>(chunkLength));
+    while (!c.empty() && c.front() <= 0x20) c.erase(0, 1);
+    while (!c.empty() && c.back() <= 0x20) c.pop_back();
+    if (c.size() <= 100) continue;
+    for (size_t p = text.find(c, start + static_cast<size_t>(chunkLength)); p != S::npos; p = text.find(c, p + 1)) {
+      const int32_t before = list.Count();
+      const int32_t index = list.AddOne(c, T2_longint_rec{1, static_cast<int32_t>(p + 1)});
+      if (list.Count() == before) {
+        list.IncOne(index, t2_long0);
+        if (list.GetOne(index).long0 == 2) ++repeateds;
+      }
+      if (list.Count() >= maxItems && repeateds >= maxItems) break;
+    }
+  }
+  if (list.Count() > 1) list.SortOnFreq();
+  std::vector<std::pair<S, T2_longint_rec>> r;
+  for (int32_t i = 0; i < list.Count(); ++i)
+    if (list.GetOne(i).long0 >= minFrequency) r.emplace_back(list.Get(i), list.GetOne(i));
+  return r;
+}
+
+std::vector<std::pair<S, T2_longint_rec>> ChunksOf(TStringListWith2LongintList* raw) {
+  std::unique_ptr<TStringListWith2LongintList> list(raw);
+  std::vector<std::pair<S, T2_longint_rec>> r;
+  for (int32_t i = 0; i < list->Count(); ++i) r.emplace_back(list->Get(i), list->GetOne(i));
+  return r;
+}
+
+TEST(RepeatedChunks, MatchesASequentialSearch) {
+  std::mt19937 rng(3);
+  S paragraph;
+  for (int i = 0; i < 130; ++i) paragraph += char16_t(u'a' + rng() % 3);
+  for (int round = 0; round < 4; ++round) {
+    S text;
+    for (int k = 0; k < 30; ++k) {
+      text += (rng() % 3 == 0) ? paragraph : S(130, char16_t(u'x' + rng() % 2));
+      text += S(rng() % 40, u' ');
+      if (rng() % 4 == 0) text += u"AbC";
+    }
+    for (int32_t maxItems : {1, 2, 1000}) {
+      for (int32_t chunkLength : {120, 140, 200}) {
+        EXPECT_EQ(ChunksOf(RepeatedXCharChunks(chunkLength, 1, maxItems, text, TProgressChangedFunct())),
+                  ReferenceChunks(chunkLength, 1, maxItems, text))
+            << round << " " << maxItems << " " << chunkLength;
+      }
+    }
+    EXPECT_EQ(ChunksOf(RepeatedXCharChunks(150, 3, 1000, text, TProgressChangedFunct())),
+              ReferenceChunks(150, 3, 1000, text));
+  }
+  EXPECT_TRUE(ChunksOf(RepeatedXCharChunks(0, 1, 10, u"abc", TProgressChangedFunct())).empty());
+  EXPECT_TRUE(ChunksOf(RepeatedXCharChunks(-3, 1, 10, S(500, u'a'), TProgressChangedFunct())).empty());
+}
+
+TEST(Occurrences, AddCountSortAndDelete) {
+  TStringlistWithListOfOccurrences list;
+  EXPECT_EQ(list.AddOrIncOneByFreq(u"Beta", 1, 2), 0);
+  list.AddOrIncOneByFreq(u"alpha", 2, 1);
+  list.AddOrIncOneByFreq(u"ALPHA", 2, 4);  // case variants add up in one entry
+  list.AddOrIncOneByFreq(u"beta", 3, 1);
+  list.AddOrIncOneByFreq(u"gamma", 0, 6);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Repeateds(), 1);  // only Beta occurs in two files
+  ASSERT_NE(list.GetAListOfOccurrences(0), nullptr);
+  EXPECT_EQ(list.GetAListOfOccurrences(0)->Count(), 1);
+  EXPECT_EQ(list.GetAListOfOccurrences(0)->GetADouble(0), (T2_longint_rec{2, 5}));
+  EXPECT_EQ(list.GetAListOfOccurrences(3), nullptr);
+  EXPECT_EQ(list.GetAListOfOccurrences(-1), nullptr);
+  list.SortAllOccurrencesFreqDescending();
+  EXPECT_EQ(list.Get(0), u"gamma");
+  EXPECT_EQ(list.Get(1), u"alpha");  // 5 against Beta's 3
+  EXPECT_EQ(list.Get(2), u"Beta");
+  list.SortAllOccurrencesFileAscending();
+  EXPECT_EQ(list.Get(0), u"gamma");
+  EXPECT_EQ(list.Get(1), u"Beta");
+  EXPECT_EQ(list.Get(2), u"alpha");
+  list.Delete(0);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.AddOrIncOneByFreq(u"BETA", 1, 1), 0);  // found after the sorts too
+  EXPECT_EQ(list.GetAListOfOccurrences(0)->GetADouble(0), (T2_longint_rec{1, 3}));
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace
+}  // namespace qn
