@@ -182,7 +182,11 @@ TEST(NGrams, ProgressStaysWithinAHundredAndRises) {
   std::vector<int32_t> seen;
   auto record = [&seen](int32_t percent) { seen.push_back(percent); };
   S text;
-  for (int i = 0; i < 5000; ++i) text += u"w" + std::u16string(1, char16_t(u'a' + i % 26)) + u" ";
+  for (int i = 0; i < 5000; ++i) {
+    text += u'w';
+    text += static_cast<char16_t>(u'a' + i % 26);
+    text += u' ';
+  }
   Take(SimpleNGramListOfTxt(text, 2, 50, TProgressChangedFunct::FromCallable(record), false));
   ASSERT_FALSE(seen.empty());
   for (size_t i = 0; i < seen.size(); ++i) {
