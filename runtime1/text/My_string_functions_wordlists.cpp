@@ -6,16 +6,21 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/CaseMapping.h"
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
 #include "platform/Locales.h"
 #include "platform/StringList.h"
 #include "platform/YieldHook.h"
 #include "runtime1/containers/Useful_Classes.h"
+#include "runtime1/text/My_string_functions_sentences.h"
 #include "runtime1/text/My_string_functions_words.h"
 
 namespace qn {
@@ -774,6 +779,243 @@ void TStringlistWithListOfOccurrences::SortAllOccurrencesFileAscending() {
     if (fa != fb) return fa < fb ? -1 : 1;
     return -Compare2Strings(Get(a), Get(b));
   });
+}
+
+// ---------------------------------------------------------------------------
+// Sentences that recur across files.
+
+namespace {
+
+// Counts, in one pass over a text, the occurrences of each of a set of
+// patterns (letter case counting, overlapping occurrences included): an
+// Aho-Corasick automaton whose per-state visits are summed along the failure
+// links.
+class TPatternCounter {
+ public:
+  explicit TPatternCounter(const std::vector<std::u16string>& patterns) {
+    size_t total = 1;
+    for (const auto& p : patterns) total += p.size();
+    fFail.reserve(total);
+    fFirstChild.reserve(total);
+    fNextSibling.reserve(total);
+    fUnit.reserve(total);
+    NewNode(0);
+    size_t capacity = 1024;
+    while (capacity < total * 2) capacity *= 2;
+    fSlots.assign(capacity, TSlot{});
+    fTerminal.reserve(patterns.size());
+    for (const auto& p : patterns) {
+      uint32_t node = 0;
+      for (char16_t c : p) {
+        uint32_t next = Child(node, c);
+        if (next == kNone) {
+          next = NewNode(c);
+          fNextSibling[next] = fFirstChild[node];
+          fFirstChild[node] = next;
+          Insert(node, c, next);
+        }
+        node = next;
+      }
+      fTerminal.push_back(node);
+    }
+    // Failure links in breadth-first order.
+    fOrder.reserve(fFail.size());
+    fOrder.push_back(0);
+    for (size_t k = 0; k < fOrder.size(); ++k) {
+      const uint32_t u = fOrder[k];
+      for (uint32_t v = fFirstChild[u]; v != kNone; v = fNextSibling[v]) {
+        fOrder.push_back(v);
+        if (u == 0) {
+          fFail[v] = 0;
+          continue;
+        }
+        uint32_t f = fFail[u];
+        uint32_t g = Child(f, fUnit[v]);
+        while (g == kNone && f != 0) {
+          f = fFail[f];
+          g = Child(f, fUnit[v]);
+        }
+        fFail[v] = g == kNone ? 0 : g;
+      }
+    }
+  }
+
+  // The number of occurrences of each pattern in text, in pattern order.
+  std::vector<int64_t> Count(std::u16string_view text) const {
+    std::vector<int64_t> visits(fFail.size(), 0);
+    uint32_t state = 0;
+    for (char16_t c : text) {
+      uint32_t next = Child(state, c);
+      while (next == kNone && state != 0) {
+        state = fFail[state];
+        next = Child(state, c);
+      }
+      state = next == kNone ? 0 : next;
+      ++visits[state];
+    }
+    for (size_t k = fOrder.size(); k-- > 1;) visits[fFail[fOrder[k]]] += visits[fOrder[k]];
+    std::vector<int64_t> counts;
+    counts.reserve(fTerminal.size());
+    for (uint32_t t : fTerminal) counts.push_back(t == 0 ? 0 : visits[t]);
+    return counts;
+  }
+
+ private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  struct TSlot {
+    uint64_t key = UINT64_MAX;
+    uint32_t child = kNone;
+  };
+
+  static uint64_t KeyOf(uint32_t node, char16_t c) noexcept { return (uint64_t{node} << 16) | c; }
+
+  uint32_t NewNode(char16_t c) {
+    fFail.push_back(0);
+    fFirstChild.push_back(kNone);
+    fNextSibling.push_back(kNone);
+    fUnit.push_back(c);
+    return static_cast<uint32_t>(fFail.size() - 1);
+  }
+
+  uint32_t Child(uint32_t node, char16_t c) const noexcept {
+    const uint64_t key = KeyOf(node, c);
+    size_t i = Mix(key) & (fSlots.size() - 1);
+    while (fSlots[i].key != UINT64_MAX) {
+      if (fSlots[i].key == key) return fSlots[i].child;
+      i = (i + 1) & (fSlots.size() - 1);
+    }
+    return kNone;
+  }
+
+  void Insert(uint32_t node, char16_t c, uint32_t child) noexcept {
+    const uint64_t key = KeyOf(node, c);
+    size_t i = Mix(key) & (fSlots.size() - 1);
+    while (fSlots[i].key != UINT64_MAX) i = (i + 1) & (fSlots.size() - 1);
+    fSlots[i] = TSlot{key, child};
+  }
+
+  std::vector<uint32_t> fFail, fFirstChild, fNextSibling, fOrder, fTerminal;
+  std::vector<char16_t> fUnit;
+  std::vector<TSlot> fSlots;
+};
+
+}  // namespace
+
+TRepeatedChunks::TRepeatedChunks()
+    : display_index(std::make_unique<TQNLongintList>()),
+      fnames(std::make_unique<TFolderEfficientFileStringlist>()),
+      chunks_list(std::make_unique<TStringlistWithListOfOccurrences>()) {}
+
+TRepeatedChunks::~TRepeatedChunks() = default;
+
+void TRepeatedChunks::SetSettings(bool ainclude_unterminated_sentences, int32_t atag_span, int32_t amin_hits,
+                                  int32_t amin_sent_len, TProgressChangedFunct athis, TProgressChangedFunct aoverall,
+                                  TTellCountEvent arunning_total) {
+  include_unterminated_sentences = ainclude_unterminated_sentences;
+  tag_span = atag_span;
+  min_hits = amin_hits;
+  min_sentence_length = amin_sent_len;
+  this_reporting = athis;
+  overall_reporting = aoverall;
+  running_total_reporting = arunning_total;
+}
+
+int32_t TRepeatedChunks::LoadATextFile(std::u16string_view filename) {
+  if (processing) return -1;  // refused while a walk runs
+  std::error_code ec;
+  if (filename.empty() || !std::filesystem::is_regular_file(std::filesystem::path(platform::EncodedUTF8(filename)), ec))
+    return -1;
+  const int32_t index = fnames->Add(std::u16string(filename));
+  txt = MarkupFreeTextFromAFile(filename, tag_span);
+  return index;
+}
+
+void TRepeatedChunks::AddToRepeatedSentencesInTxt(int32_t file_number, int32_t total_files) {
+  if (!chunks_list) throw Exception("list not assigned");
+  if (processing) return;  // refused while a walk runs
+  processing = true;
+  try {
+    if (overall_reporting.Assigned() && total_files > 0)
+      overall_reporting(static_cast<int32_t>(
+          std::clamp<int64_t>(static_cast<int64_t>(file_number) * 100 / total_files, 0, 100)));
+    AddedToRepeatedSentencesInTxt(file_number, txt);
+    if (running_total_reporting.Assigned()) running_total_reporting(chunks_list->Count());
+  } catch (...) {
+    processing = false;
+    throw;
+  }
+  processing = false;
+}
+
+int32_t TRepeatedChunks::AddedToRepeatedSentencesInTxt(int32_t file_number, std::u16string_view tagless) {
+  if (!chunks_list) throw Exception("chunks_list not assigned");
+  const int32_t before = chunks_list->Count();
+  const bool walking = processing;
+  if (!walking) processing = true;  // called directly: the walk runs until Stop
+  // The distinct sentences of the text's paragraphs in order; spellings equal
+  // under the list's comparison are handled once, as the first met.
+  std::vector<std::u16string> sentences;
+  std::unordered_set<std::string> handled;
+  std::string key;
+  const int32_t n = static_cast<int32_t>(std::min<size_t>(tagless.size(), INT32_MAX));
+  int32_t lastPercent = -1;
+  int32_t cursor = FirstValidStartOfSentence(tagless, 1);
+  while (processing && n > 0 && cursor >= 1 && cursor <= n) {
+    const size_t crlf = tagless.find(u"\r\n", static_cast<size_t>(cursor - 1));
+    const size_t end = crlf == std::u16string_view::npos ? tagless.size() : crlf;
+    std::u16string_view paragraph = tagless.substr(static_cast<size_t>(cursor - 1), end - static_cast<size_t>(cursor - 1));
+    while (!paragraph.empty() && paragraph.front() <= 0x20) paragraph.remove_prefix(1);
+    while (!paragraph.empty() && paragraph.back() <= 0x20) paragraph.remove_suffix(1);
+    if (!paragraph.empty()) {
+      std::unique_ptr<platform::TStringList> found(
+          SentencesExtractedFromParagraph(include_unterminated_sentences, min_sentence_length, paragraph));
+      for (int32_t i = 0; i < found->Count(); ++i) {
+        platform::CollationKey(kListLocale, kCompareFlags, found->Get(i), key);
+        if (!handled.insert(key).second) continue;
+        sentences.push_back(found->Get(i));
+        if (this_reporting.Assigned() && n > 100000) {
+          const auto percent = static_cast<int32_t>(static_cast<int64_t>(cursor) * 100 / n);
+          if (percent != lastPercent) this_reporting(lastPercent = percent);
+        }
+      }
+    }
+    MyYieldProcess();  // Stop takes effect here
+    if (crlf == std::u16string_view::npos) break;
+    const int32_t next = FirstValidStartOfSentence(tagless, static_cast<int32_t>(crlf) + 2);
+    if (next <= cursor) break;
+    cursor = next;
+  }
+  if (!walking) processing = false;
+  if (sentences.empty()) return 0;
+  const std::vector<int64_t> counts = TPatternCounter(sentences).Count(tagless);
+  for (size_t s = 0; s < sentences.size(); ++s)
+    if (counts[s] >= min_hits)
+      chunks_list->AddOrIncOneByFreq(sentences[s], file_number,
+                                     static_cast<int32_t>(std::min<int64_t>(counts[s], INT32_MAX)));
+  return chunks_list->Count() - before;
+}
+
+void TRepeatedChunks::Stop() noexcept { processing = false; }
+
+void TRepeatedChunks::SortDescendingFreq() {
+  if (chunks_list) chunks_list->SortAllOccurrencesFreqDescending();
+}
+
+void TRepeatedChunks::SortAScendingFilenumbers() {
+  if (chunks_list) chunks_list->SortAllOccurrencesFileAscending();
+}
+
+std::u16string TRepeatedChunks::GetAFilename(int32_t i) const {
+  if (!fnames || i < 0 || i >= fnames->Count()) return {};
+  return fnames->GetFullFilename(i);
+}
+
+void TRepeatedChunks::Clear() {
+  if (processing) return;  // refused while a walk runs
+  txt.clear();
+  if (display_index) display_index->Clear();
+  if (fnames) fnames->Clear();
+  if (chunks_list) chunks_list->Clear();
 }
 
 }  // namespace qn

@@ -2,7 +2,7 @@
 // a text, its list of word n-grams, a quick comparison of two texts by their
 // word frequencies, how far two texts differ in types and tokens, long
 // character chunks that repeat within a text, and the sentences that recur
-// across many files.
+// across many files (TRepeatedChunks).
 //
 // Word lists. A word list is a TStringListWithFreqPointers (the caller owns
 // and frees it) whose objects hold each word's frequency. Two spellings are
@@ -21,11 +21,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/Callbacks.h"
 #include "platform/Export.h"
+#include "runtime1/containers/Useful_Classes_filelist.h"
+#include "runtime1/containers/Useful_Classes_numberlists.h"
 #include "runtime1/containers/Useful_Classes_stringlists.h"
 
 namespace qn {
@@ -165,6 +168,64 @@ class QN_API TStringlistWithListOfOccurrences : public TIndexCheckStringlist {
   // By the file number of each entry's first pair, ascending; ties in
   // descending string order.
   void SortAllOccurrencesFileAscending();
+};
+
+// ---------------------------------------------------------------------------
+// Sentences that recur across files.
+
+// Collects the sentences of many files and records in which files, and how
+// often, each recurs. Use: SetSettings; for each file LoadATextFile, then
+// AddToRepeatedSentencesInTxt; then a sort, chunks_list and GetAFilename;
+// finally Clear. Owns its three lists.
+//
+// A walk yields to the user interface once per paragraph; a handler running
+// then may call Stop (the walk ends at the next paragraph). Clear,
+// LoadATextFile and AddToRepeatedSentencesInTxt are refused while a walk runs
+// (nothing happens; LoadATextFile answers -1); the object must not be
+// destroyed from such a handler.
+class QN_API TRepeatedChunks {
+ public:
+  TRepeatedChunks();
+  TRepeatedChunks(const TRepeatedChunks&) = delete;
+  TRepeatedChunks& operator=(const TRepeatedChunks&) = delete;
+  ~TRepeatedChunks();
+
+  bool processing = false;
+  bool include_unterminated_sentences = false;
+  int32_t min_sentence_length = 0;
+  int32_t min_hits = 0;
+  int32_t tag_span = 0;
+  TProgressChangedFunct this_reporting;
+  TProgressChangedFunct overall_reporting;
+  TTellCountEvent running_total_reporting;
+  std::u16string txt;  // the text of the current file, without markup
+  std::unique_ptr<TQNLongintList> display_index;  // the caller's display order
+  std::unique_ptr<TFolderEfficientFileStringlist> fnames;
+  std::unique_ptr<TStringlistWithListOfOccurrences> chunks_list;
+
+  void SetSettings(bool ainclude_unterminated_sentences, int32_t atag_span, int32_t amin_hits, int32_t amin_sent_len,
+                   TProgressChangedFunct athis, TProgressChangedFunct aoverall, TTellCountEvent arunning_total);
+  // Adds the file to fnames and makes txt its text without < > markup (tags
+  // up to tag_span units); the file's index, or -1 when it does not exist.
+  int32_t LoadATextFile(std::u16string_view filename);
+  // Reports file_number * 100 / total_files (when total_files > 0) through
+  // overall_reporting, adds the recurring sentences of txt and reports the
+  // size of chunks_list through running_total_reporting. Raises "list not
+  // assigned" without chunks_list.
+  void AddToRepeatedSentencesInTxt(int32_t file_number, int32_t total_files);
+  // Every distinct sentence of the paragraphs of tagless (CR LF ends a
+  // paragraph; sentences by SentencesExtractedFromParagraph with the
+  // settings) that occurs at least min_hits times in tagless (letter case
+  // counting, overlapping occurrences included) is added to chunks_list with
+  // (file_number, count). Returns the number of new entries. Raises
+  // "chunks_list not assigned" without chunks_list.
+  int32_t AddedToRepeatedSentencesInTxt(int32_t file_number, std::u16string_view tagless);
+  void Stop() noexcept;
+  void SortDescendingFreq();
+  void SortAScendingFilenumbers();
+  // The full name of file i, "" outside the list.
+  std::u16string GetAFilename(int32_t i) const;
+  void Clear();
 };
 
 }  // namespace qn

@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Exceptions.h"
 #include "platform/StringList.h"
+#include "platform/YieldHook.h"
 #include "platform/testing/TestFiles.h"
 #include "runtime1/containers/Useful_Classes.h"
 
@@ -353,6 +355,97 @@ TEST(Occurrences, AddCountSortAndDelete) {
   EXPECT_EQ(list.GetAListOfOccurrences(0)->GetADouble(0), (T2_longint_rec{1, 3}));
   list.Clear();
   EXPECT_EQ(list.Count(), 0);
+}
+
+// Sentence counts as one would take them: each distinct sentence (case
+// ignored, first spelling) counted in the whole text with overlaps.
+int64_t CountOverlapping(const S& text, const S& s) {
+  int64_t n = 0;
+  for (size_t p = text.find(s); p != S::npos; p = text.find(s, p + 1)) ++n;
+  return n;
+}
+
+TEST(RecurringSentences, CountsMatchAScanPerSentence) {
+  TRepeatedChunks chunks;
+  chunks.SetSettings(true, 50, 2, 3, {}, {}, {});
+  // All sentences once: nothing is added.
+  EXPECT_EQ(chunks.AddedToRepeatedSentencesInTxt(0, u"One is here. Two is there.\r\nThree comes last."), 0);
+  EXPECT_EQ(chunks.chunks_list->Count(), 0);
+
+  std::mt19937 rng(5);
+  static const S sentences[] = {u"The cat sat.", u"THE CAT SAT.", u"It rained all day!", u"Is it so?",
+                                u"No it is not.", u"Was it a cat I saw?"};
+  S text;
+  for (int i = 0; i < 300; ++i) {
+    text += sentences[rng() % std::size(sentences)];
+    text += (rng() % 4 == 0) ? u"\r\n" : u" ";
+  }
+  text += u"Last words without a line break";  // the end of the text ends the last paragraph
+  const int32_t added = chunks.AddedToRepeatedSentencesInTxt(7, text);
+  EXPECT_GT(added, 0);
+  EXPECT_EQ(added, chunks.chunks_list->Count());
+  for (int32_t i = 0; i < chunks.chunks_list->Count(); ++i) {
+    const S& s = chunks.chunks_list->Get(i);
+    const TListOfOccurrences* occ = chunks.chunks_list->GetAListOfOccurrences(i);
+    ASSERT_NE(occ, nullptr);
+    ASSERT_EQ(occ->Count(), 1);
+    EXPECT_EQ(occ->GetADouble(0).long0, 7);
+    EXPECT_EQ(occ->GetADouble(0).long1, CountOverlapping(text, s)) << std::string(s.begin(), s.end());
+  }
+  // Case variants are one entry, spelled and counted as the first met.
+  EXPECT_EQ(chunks.chunks_list->IndexOf(u"the cat sat."), chunks.chunks_list->IndexOf(u"THE CAT SAT."));
+}
+
+class RecurringSentencesFiles : public test_support::TTempFolderTest {};
+
+TEST_F(RecurringSentencesFiles, FilesProgressSortsAndRefusals) {
+  test_support::WriteBytes(fDir / "a.txt", "<p>Hello there. Hello there.</p> A B C.\r\nYes indeed. Yes indeed.\r\n");
+  test_support::WriteBytes(fDir / "b.txt", "Yes indeed. Yes indeed. Yes indeed.\r\nOnce only.");
+  TRepeatedChunks chunks;
+  std::vector<int32_t> overall, totals;
+  auto onOverall = [&overall](int32_t p) { overall.push_back(p); };
+  auto onTotal = [&totals](int32_t c) { totals.push_back(c); };
+  chunks.SetSettings(false, 10, 2, 2, {}, TProgressChangedFunct::FromCallable(onOverall),
+                     TTellCountEvent::FromCallable(onTotal));
+  EXPECT_EQ(chunks.LoadATextFile(test_support::Wide(fDir / "missing.txt")), -1);
+  ASSERT_EQ(chunks.LoadATextFile(test_support::Wide(fDir / "a.txt")), 0);
+  EXPECT_EQ(chunks.txt.find(u"<p>"), S::npos);
+  chunks.AddToRepeatedSentencesInTxt(0, 2);
+  ASSERT_EQ(chunks.LoadATextFile(test_support::Wide(fDir / "b.txt")), 1);
+  chunks.AddToRepeatedSentencesInTxt(1, 0);  // no overall report without a file count
+  EXPECT_EQ(overall, (std::vector<int32_t>{0}));
+  EXPECT_EQ(totals, (std::vector<int32_t>{2, 2}));
+  EXPECT_FALSE(chunks.processing);
+  chunks.SortDescendingFreq();
+  ASSERT_EQ(chunks.chunks_list->Count(), 2);
+  EXPECT_EQ(chunks.chunks_list->Get(0), u"Yes indeed.");  // 2 + 3
+  EXPECT_EQ(chunks.chunks_list->Repeateds(), 1);
+  chunks.SortAScendingFilenumbers();
+  EXPECT_EQ(chunks.chunks_list->Get(0), u"Yes indeed.");  // ties by descending string
+  EXPECT_EQ(chunks.GetAFilename(1), test_support::Wide(fDir / "b.txt"));
+  EXPECT_EQ(chunks.GetAFilename(2), u"");
+
+  // While a walk runs, a handler may Stop it but not pull the text away.
+  TRepeatedChunks walker;
+  int32_t stops = 0;
+  auto handler = [&] {
+    walker.Clear();
+    EXPECT_EQ(walker.LoadATextFile(test_support::Wide(fDir / "b.txt")), -1);
+    walker.Stop();
+    ++stops;
+  };
+  walker.SetSettings(true, 10, 1, 1, {}, {}, {});
+  walker.txt = u"First one.\r\nSecond one.\r\nThird one.";
+  const TYieldProcessProc saved = AYieldProcessProc;
+  AYieldProcessProc = TYieldProcessProc::FromCallable(handler);
+  walker.AddToRepeatedSentencesInTxt(0, 1);
+  AYieldProcessProc = saved;
+  EXPECT_EQ(stops, 1);
+  EXPECT_EQ(walker.chunks_list->Count(), 1);  // the walk ended after the first paragraph
+  EXPECT_EQ(walker.txt.size(), 35u);
+  walker.chunks_list.reset();
+  EXPECT_THROW(walker.AddToRepeatedSentencesInTxt(0, 1), Exception);
+  EXPECT_THROW(walker.AddedToRepeatedSentencesInTxt(0, u"A b."), Exception);
 }
 
 }  // namespace
