@@ -93,33 +93,36 @@ std::u16string Hex6(uint64_t value) { return platform::IntToHex(value, 6); }
 #define QN_PLAIN_LENGTH 1
 #endif
 #endif
-size_t LengthOf(const char16_t* text) {
-  const char16_t* p = text;
+// At most limit: the text goes on beyond it.
+size_t LengthOf(const char16_t* text, size_t limit) {
+  size_t i = 0;
 #if defined(__SSE2__) && !defined(QN_PLAIN_LENGTH)
-  while (reinterpret_cast<uintptr_t>(p) % 16 != 0) {
-    if (*p == 0) return static_cast<size_t>(p - text);
-    ++p;
+  while (i < limit && reinterpret_cast<uintptr_t>(text + i) % 16 != 0) {
+    if (text[i] == 0) return i;
+    ++i;
   }
   const __m128i zero = _mm_setzero_si128();
-  for (;; p += 8) {
+  for (; i < limit; i += 8) {
     const int mask = _mm_movemask_epi8(
-        _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(p)), zero));
-    if (mask != 0)
-      return static_cast<size_t>(p - text) + static_cast<size_t>(__builtin_ctz(mask)) / 2;
+        _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(text + i)), zero));
+    if (mask != 0) return std::min(limit, i + static_cast<size_t>(__builtin_ctz(mask)) / 2);
   }
+  return limit;
 #else
-  while (*p != 0) ++p;
-  return static_cast<size_t>(p - text);
+  while (i < limit && text[i] != 0) ++i;
+  return i;
 #endif
 }
 
-// At least need words of storage, reallocated (not zeroed) only to grow.
-uint16_t* Grown(std::unique_ptr<uint16_t[]>& storage, size_t& capacity, size_t need) {
+// At least need words of storage, reallocated (not zeroed) only to grow; the
+// first keep words are kept.
+uint16_t* Grown(std::unique_ptr<uint16_t[]>& storage, size_t& capacity, size_t need,
+                size_t keep = 0) {
   if (capacity < need) {
     const size_t grown = std::max(need, capacity + capacity / 2);
-    storage.reset();
-    capacity = 0;
-    storage.reset(new uint16_t[grown]);
+    std::unique_ptr<uint16_t[]> larger(new uint16_t[grown]);
+    if (keep > 0) std::memcpy(larger.get(), storage.get(), keep * sizeof(uint16_t));
+    storage = std::move(larger);
     capacity = grown;
   }
   return storage.get();
@@ -173,15 +176,43 @@ void TSearchAndDoEngine::SetABuffer(const void* b) {
     fBufferDetailsEnd = nullptr;
     return;
   }
-  const size_t length = fBufferInUnicode ? LengthOf(static_cast<const char16_t*>(b))
-                                         : std::strlen(static_cast<const char*>(b));
   // Lengths are 32-bit: a longer text is searched up to that limit.
-  fBuffer_Characters = static_cast<int32_t>(std::min<size_t>(length, INT32_MAX - 2));
+  constexpr size_t kMaxCharacters = INT32_MAX - 2;
+  if (fBufferInUnicode && !fPreAssigned) {
+    // Length and classes in one pass, a block at a time while the block is
+    // still in the cache.
+    constexpr size_t kBlock = 16384;
+    const char16_t* text = static_cast<const char16_t*>(b);
+    size_t n = 0;
+    for (;;) {
+      const size_t block = std::min(kBlock, kMaxCharacters - n);
+      const size_t found = LengthOf(text + n, block);
+      uint16_t* out = Grown(fOwnStorage, fOwnCapacity, n + found + 2, n);
+      platform::CharTypes1(text + n, found, out + n);
+      n += found;
+      if (found < block || n == kMaxCharacters) break;
+    }
+    fBuffer_Characters = static_cast<int32_t>(n);
+    fBufferDetails = fOwnStorage.get();
+    fBufferDetails[n] = 0;
+    fBufferDetails[n + 1] = 0;
+    fBufferDetailsEnd = fBufferDetails + n + 1;
+    fOwnDetailsPlain = true;
+    fBufferDetailsStart = fBufferDetails;
+    return;
+  }
+  const size_t length = fBufferInUnicode ? LengthOf(static_cast<const char16_t*>(b), kMaxCharacters)
+                                         : std::strlen(static_cast<const char*>(b));
+  fBuffer_Characters = static_cast<int32_t>(std::min<size_t>(length, kMaxCharacters));
   if (!fPreAssigned) {
     fBufferDetails = Grown(fOwnStorage, fOwnCapacity, static_cast<size_t>(fBuffer_Characters) + 2);
     Classify(b, fBuffer_Characters, fBufferDetails);
     fBufferDetailsEnd = fBufferDetails + fBuffer_Characters + 1;
     fOwnDetailsPlain = true;
+  } else if (fBufferDetailsEnd == nullptr && fBufferDetails != nullptr) {
+    // A caller's array given without its end (at creation) is taken to
+    // cover the buffer; an end the caller set is kept and checked.
+    fBufferDetailsEnd = fBufferDetails + fBuffer_Characters + 1;
   }
   fBufferDetailsStart = fBufferDetails;
 }

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -188,6 +189,50 @@ TEST(SearchAndDo, DetailsStartIsSetForTheLeftBoundary) {
   EXPECT_TRUE(engine.PreAssigned());
   EXPECT_TRUE(engine.SearchAndDo(&walk));
   EXPECT_EQ(t.Starts(), (std::vector<int32_t>{0, 8}));
+}
+
+TEST(SearchAndDo, EngineBuiltDetailsOfALongBuffer) {
+  // Longer than the blocks the length and the classes are found in, at odd
+  // lengths around block ends.
+  for (const size_t n : {size_t{16383}, size_t{16384}, size_t{16385}, size_t{40001}}) {
+    std::u16string text;
+    while (text.size() < n) text += u"word, 12 \u00E9t\u00E9 ";
+    text.resize(n);
+    TSearchAndDoEngine engine(true, true, kEnglish);
+    engine.SetABuffer(text.c_str());
+    ASSERT_EQ(engine.BufferLength(), static_cast<int32_t>(n));
+    std::vector<uint16_t> expected(n + 2, 0);
+    platform::CharTypes1(text.data(), n, expected.data());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), engine.BufferDetails()));
+    EXPECT_EQ(engine.BufferDetailsEnd(), engine.BufferDetails() + n + 1);
+  }
+  // A shorter buffer next reuses the storage and is classified afresh.
+  TSearchAndDoEngine engine(true, true, kEnglish);
+  const std::u16string big(20000, u'x'), small = u"a b";
+  engine.SetABuffer(big.c_str());
+  engine.SetABuffer(small.c_str());
+  EXPECT_EQ(engine.BufferLength(), 3);
+  EXPECT_EQ(engine.BufferDetails()[3], 0);
+  EXPECT_EQ(engine.BufferDetails()[4], 0);
+  EXPECT_EQ(engine.BufferDetails()[1], platform::CharType1(u' '));
+}
+
+TEST(SearchAndDo, CallersArrayGivenAtCreation) {
+  const std::u16string text = u"a cat";
+  std::vector<uint16_t> details(text.size() + 2, 0);
+  platform::CharTypes1(text.data(), text.size(), details.data());
+  TSearchAndDoEngine engine(true, true, kEnglish, details.data());
+  EXPECT_TRUE(engine.PreAssigned());
+  Collector c;
+  engine.PrepareFirst(text.c_str(), 10, 0, c.FoundEvent(), TWordCountEvent());
+  EXPECT_EQ(engine.BufferDetails(), details.data());  // kept, not rebuilt
+  TSearch_word_format_rec cat = Word(u"cat");
+  EXPECT_TRUE(engine.SearchAndDo(&cat));
+  EXPECT_EQ(c.Starts(), (std::vector<int32_t>{2}));
+  // The old array for a longer buffer: its end says it is too short.
+  const std::u16string longer = u"a cat and a cat";
+  engine.SetABuffer(longer.c_str());
+  EXPECT_FALSE(engine.SearchAndDo(&cat));
 }
 
 TEST(SearchAndDo, CountsReachTheWordCountEvent) {
