@@ -40,6 +40,14 @@ void EOSError::RaiseLastError(std::string_view context) {
   throw EOSError(std::move(message), code);
 }
 
+EMathError::~EMathError() = default;
+EZeroDivide::EZeroDivide() : EMathError(std::string("Floating point division by zero")) {}
+EZeroDivide::~EZeroDivide() = default;
+EInvalidOp::EInvalidOp() : EMathError(std::string("Invalid floating point operation")) {}
+EInvalidOp::~EInvalidOp() = default;
+EOverflow::EOverflow() : EMathError(std::string("Floating point overflow")) {}
+EOverflow::~EOverflow() = default;
+
 EStreamError::~EStreamError() = default;
 EReadError::~EReadError() = default;
 EWriteError::~EWriteError() = default;

@@ -14,6 +14,11 @@
 //   ├── EListError          an index outside a list
 //   │   └── EStringListError  sorted-list misuse, duplicates refused
 //   ├── EOSError            an operating-system call failed; carries errno
+//   ├── EMathError          a computation left the domain of its arithmetic
+//   │   ├── EZeroDivide     a non-zero value divided by zero, the logarithm of 0
+//   │   ├── EInvalidOp      0/0, the logarithm or square root of a negative
+//   │   │                   number, a not-a-number operand
+//   │   └── EOverflow       a result too large for its type (or infinite)
 //   └── EStreamError        a stream could not deliver or take bytes
 //       ├── EReadError      short read, malformed stored data
 //       ├── EWriteError     short write
@@ -84,6 +89,42 @@ class QN_API EOSError : public Exception {
 
  private:
   int fErrorCode;
+};
+
+// A floating-point computation that has no finite answer. The numeric
+// routines test each operation's domain and each result themselves and raise
+// one of the three kinds below; floating-point traps are never switched on
+// (they belong to the whole process, host included).
+class QN_API EMathError : public Exception {
+ public:
+  using Exception::Exception;
+  ~EMathError() override;
+};
+
+// "Floating point division by zero": x/0 with x not 0, ln(0), log2(0).
+class QN_API EZeroDivide : public EMathError {
+ public:
+  EZeroDivide();
+  using EMathError::EMathError;
+  ~EZeroDivide() override;
+};
+
+// "Invalid floating point operation": 0/0, the logarithm or square root of a
+// negative number, an operand that is not a number.
+class QN_API EInvalidOp : public EMathError {
+ public:
+  EInvalidOp();
+  using EMathError::EMathError;
+  ~EInvalidOp() override;
+};
+
+// "Floating point overflow": a result that is infinite or too large for the
+// precision it is delivered in.
+class QN_API EOverflow : public EMathError {
+ public:
+  EOverflow();
+  using EMathError::EMathError;
+  ~EOverflow() override;
 };
 
 // A stream could not deliver or accept the bytes asked of it.

@@ -16,6 +16,17 @@ TEST(Exceptions, EveryKindIsCaughtAsItsParents) {
   EXPECT_THROW(throw EStringListError(std::string("dup")), EListError);
   EXPECT_THROW(throw EReadError(std::string("r")), EStreamError);
   EXPECT_THROW(throw EConvertError(std::string("c")), Exception);
+  EXPECT_THROW(throw EZeroDivide(), EMathError);
+  EXPECT_THROW(throw EInvalidOp(), EMathError);
+  EXPECT_THROW(throw EOverflow(), EMathError);
+  EXPECT_THROW(throw EMathError(std::string("m")), Exception);
+}
+
+TEST(Exceptions, ArithmeticFaultsCarryTheirOwnTexts) {
+  EXPECT_EQ(EZeroDivide().Message(), "Floating point division by zero");
+  EXPECT_EQ(EInvalidOp().Message(), "Invalid floating point operation");
+  EXPECT_EQ(EOverflow().Message(), "Floating point overflow");
+  EXPECT_EQ(EOverflow(std::string("too big")).Message(), "too big");
 }
 
 TEST(Exceptions, MessagesInBothForms) {

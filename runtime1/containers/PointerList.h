@@ -14,6 +14,7 @@
 // call depth by log2(Count) on any input.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -79,21 +80,22 @@ class QN_API TPointerList : public platform::TObject {
   std::vector<void*> fList;
 };
 
-// The pointer list's quicksort over items[L..R] with compare(item, pivot item).
-// The pivot is the address found in the middle slot when a partition starts.
-// A comparison that is not a consistent order cannot make it read outside
-// L..R or loop for ever; it only leaves an unspecified order.
-template <typename Compare>
-void PointerQuickSort(void** items, int32_t L, int32_t R, Compare&& compare) {
+// The pointer list's quicksort over items[L..R] with compare(item, pivot
+// item), for an array of any copyable values (the number-array sorts use it
+// as well). The pivot is the value found in the middle slot when a partition
+// starts. A comparison that is not a consistent order cannot make it read
+// outside L..R or loop for ever; it only leaves an unspecified order.
+template <typename T, typename Compare>
+void ArrayQuickSort(T* items, ptrdiff_t L, ptrdiff_t R, Compare&& compare) {
   while (L < R) {
-    int32_t I = L;
-    int32_t J = R;
-    void* const pivot = items[L + (R - L) / 2];
+    ptrdiff_t I = L;
+    ptrdiff_t J = R;
+    const T pivot = items[L + (R - L) / 2];
     do {
       while (I <= R && compare(items[I], pivot) < 0) ++I;
       while (J >= L && compare(items[J], pivot) > 0) --J;
       if (I <= J) {
-        void* t = items[I];
+        T t = items[I];
         items[I] = items[J];
         items[J] = t;
         ++I;
@@ -107,13 +109,19 @@ void PointerQuickSort(void** items, int32_t L, int32_t R, Compare&& compare) {
     // Left part L..J, right part I..R: independent ranges, so the order in
     // which they are sorted does not change the result.
     if (J - L < R - I) {
-      if (L < J) PointerQuickSort(items, L, J, compare);
+      if (L < J) ArrayQuickSort(items, L, J, compare);
       L = I;
     } else {
-      if (I < R) PointerQuickSort(items, I, R, compare);
+      if (I < R) ArrayQuickSort(items, I, R, compare);
       R = J;
     }
   }
+}
+
+// The pointer list's quicksort over items[L..R] with compare(item, pivot item).
+template <typename Compare>
+void PointerQuickSort(void** items, int32_t L, int32_t R, Compare&& compare) {
+  ArrayQuickSort(items, L, R, compare);
 }
 
 }  // namespace qn

@@ -331,4 +331,39 @@ QN_API bool IsBatchZipComment(std::u16string_view comment, int32_t entry_count, 
 // The text that begins the comment of every batch archive.
 inline constexpr std::u16string_view batch_zip_comment_prefix = u"Quindo Batch file ";
 
+// ---------------------------------------------------------------------------
+// Records of the association and keyness statistics
+// ---------------------------------------------------------------------------
+
+// The relationship measure a collocate or relationship list is ranked by.
+enum TMutualInfoStats : uint8_t {
+  MI_Dice,
+  MI_MI,
+  MI_MI3,
+  MI_Z,
+  MI_log_likelihood,
+  MI_T_Score,
+  MI_Log_Ratio,
+};
+inline constexpr int kMutualInfoStatsCount = 7;
+
+// The collocation window: word positions to the left and to the right of the
+// node. The span S is to_left + to_right.
+struct Tdouble_smallint_type {
+  int16_t to_left = 0;
+  int16_t to_right = 0;
+};
+
+// A summary of one measurement over a text (sentence length, say): how many
+// values, their mean and their sample standard deviation.
+struct text_stats_rec {
+  int32_t n = 0;
+  float mean = 0;
+  float std_dev = 0;
+};
+
+// Two signed 32-bit numbers: the frequencies of a word in a text and in a
+// reference corpus, the sizes of the two, a pair of item indices.
+using TIntegerPair = std::array<int32_t, 2>;
+
 }  // namespace qn
