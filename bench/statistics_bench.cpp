@@ -3,6 +3,8 @@
 // same run:
 //   - collocates: 1,000,000 RelationshipComputation calls per measure;
 //   - log-likelihood and MI over 1,000,000 2x2 tables;
+//   - a key-word list of 43,473 types: every KWStatsCalculated and the sort
+//     by log-likelihood, against the same formulas in a plain loop;
 //   - p values: 43,473 Norberto calls against bare erfc;
 //   - SortAnArrayOfSingles of 1,000,000 values against std::sort;
 //   - every pair of 2,000 items recovered from its flat-array slot;
@@ -192,6 +194,93 @@ void BM_LancasterLogLikelihoodBaseline(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kTables);
 }
 BENCHMARK(BM_LancasterLogLikelihoodBaseline)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------
+// A key-word list
+
+const qn::TIntegerPair kKeywordSizes{1000000, 100000000};
+
+// Zipf-like frequencies of 43,473 types in a text of a million words and a
+// reference corpus of a hundred million.
+const std::vector<qn::TIntegerPair>& KeywordFrequencies() {
+  static const std::vector<qn::TIntegerPair> f = [] {
+    std::mt19937 rng(43473);
+    std::lognormal_distribution<double> drift(0.0, 0.7);
+    std::vector<qn::TIntegerPair> v(kKeywordTypes);
+    for (int32_t i = 0; i < kKeywordTypes; ++i) {
+      const double reference = 1e7 / (i + 1);
+      v[static_cast<size_t>(i)] = {static_cast<int32_t>(reference / 100 * drift(rng)),
+                                   std::max<int32_t>(1, static_cast<int32_t>(reference))};
+    }
+    return v;
+  }();
+  return f;
+}
+
+void BM_KeywordList(benchmark::State& state) {
+  const auto& frequencies = KeywordFrequencies();
+  std::vector<qn::TKeyword_entry_rec> entries;
+  std::vector<qn::TKeyword_entry_rec*> order;
+  entries.reserve(frequencies.size());
+  for (auto _ : state) {
+    for (const qn::TIntegerPair& q : frequencies) entries.push_back(qn::KWStatsCalculated(q, kKeywordSizes));
+    order.clear();
+    for (auto& e : entries) order.push_back(&e);
+    std::sort(order.begin(), order.end(), [](const auto* a, const auto* b) { return a->LL > b->LL; });
+    benchmark::DoNotOptimize(order.data());
+    state.PauseTiming();
+    for (auto& e : entries) qn::FreeKeywordEntry(e);
+    entries.clear();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kKeywordTypes);
+}
+BENCHMARK(BM_KeywordList)->Unit(benchmark::kMillisecond);
+
+// The same record without its list, filled by the bare formulas: Lancaster's
+// LL, the BIC and the log ratio.
+struct PlainKeyword {
+  int32_t f[2];
+  float LL, BIC_Score, LogRatio;
+  bool negative_score;
+};
+
+void BM_KeywordListBaseline(benchmark::State& state) {
+  const auto& frequencies = KeywordFrequencies();
+  std::vector<PlainKeyword> entries;
+  std::vector<PlainKeyword*> order;
+  entries.reserve(frequencies.size());
+  const double s0 = kKeywordSizes[0], s1 = kKeywordSizes[1];
+  for (auto _ : state) {
+    for (const qn::TIntegerPair& q : frequencies) {
+      PlainKeyword k{};
+      k.f[0] = q[0];
+      k.f[1] = q[1];
+      const double a = q[0], b = q[1];
+      const double e1 = (a + b) * s0 / (s0 + s1), e2 = (a + b) * s1 / (s0 + s1);
+      const double ll = 2 * ((a > 0 ? a * std::log(a / e1) : 0) + (b > 0 ? b * std::log(b / e2) : 0));
+      k.LL = static_cast<float>(ll);
+      k.BIC_Score = static_cast<float>(ll - std::log(s0 + s1));
+      const float r0 = a > 0 ? static_cast<float>(a / s0) : qn::TINY_S;
+      const float r1 = b > 0 ? static_cast<float>(b / s1) : qn::TINY_S;
+      k.LogRatio = static_cast<float>(std::log2(static_cast<double>(r0) / r1));
+      if (a < e1) {
+        k.LL = -k.LL;
+        k.negative_score = true;
+      }
+      entries.push_back(k);
+    }
+    order.clear();
+    for (auto& e : entries) order.push_back(&e);
+    std::sort(order.begin(), order.end(), [](const auto* a, const auto* b) { return a->LL > b->LL; });
+    benchmark::DoNotOptimize(order.data());
+    state.PauseTiming();
+    entries.clear();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kKeywordTypes);
+}
+BENCHMARK(BM_KeywordListBaseline)->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------
 // p values of a key-word list

@@ -3,9 +3,9 @@
 //
 // Checks: every measure either answers with a finite value or raises
 // EMathError (nothing else escapes, nothing is NaN or infinite); the
-// measures that never fault (Lancaster, Log_Gamma, the count coefficients)
-// never raise; p values lie in [0, 1], entropies and sequence coefficients
-// in their ranges; the sequence measures agree with the quadratic stepping
+// measures that never fault (Lancaster, Log_Gamma, the count coefficients,
+// the key-word record) never raise; p values lie in [0, 1], entropies and
+// sequence coefficients in their ranges; the sequence measures agree with the quadratic stepping
 // on short sequences; the flat pair-array slots lead back to their pairs and
 // the pair walk agrees with the stepping; sorts sort.
 #include <algorithm>
@@ -120,6 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(std::isfinite(qn::Overlap_Coefficient(f_xy, f_x, f_y)));
   Check(std::isfinite(qn::Log_Likelihood_Lancaster(f_x, f_y, f_xy, N)));
   Answers([&] { return qn::PercentDiff({f_x, f_y}, {f_xy, N}); });
+  qn::TKeyword_entry_rec entry = qn::KWStatsCalculated({f_x, f_y}, {f_xy, N});
+  Check(std::isfinite(entry.LL) && std::isfinite(entry.LogRatio) && std::isfinite(entry.BIC_Score));
+  Check(entry.f[0] >= 0 && entry.f[1] >= 0 && entry.lemma_words != nullptr);
+  Check(entry.negative_score ? entry.LL <= 0 : entry.LL >= 0);
+  qn::FreeKeywordEntry(entry);
 
   const qn::TMatrix2Vector2Doubles table{{{in.Double(), in.Double()}, {in.Double(), in.Double()}}};
   Answers([&] { return qn::LogLikelihoodRatio(table); });

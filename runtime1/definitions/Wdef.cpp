@@ -7,7 +7,12 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include "platform/Exceptions.h"
+#include "platform/YieldHook.h"
+#include "runtime1/containers/Useful_Classes_records.h"
+#include "runtime1/files/Myfilestreamu.h"
 #include "runtime1/files/Zip_utils.h"
+#include "runtime1/text/My_string_functions.h"
 
 namespace qn {
 
@@ -528,6 +533,54 @@ bool IsABatchZipFileForListType(TQNStored_File_rec& file) {
     file.ListType = lt_none_in_use;
     return false;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Streamable string lists and key-word records
+// ---------------------------------------------------------------------------
+
+TMyStreamableStringlist::~TMyStreamableStringlist() = default;
+
+bool TMyStreamableStringlist::SaveToStream(platform::TStream& stream) {
+  try {
+    const int32_t count = Count();
+    platform::Put<int32_t>(stream, -count);
+    for (int32_t i = 0; i < count; ++i) WriteAString(stream, Get(i));
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+bool TMyStreamableStringlist::ReadFromStream(platform::TStream& stream) {
+  Clear();
+  try {
+    const int32_t count = platform::Get<int32_t>(stream);
+    const bool wide = count < 0;
+    const int64_t strings = wide ? -static_cast<int64_t>(count) : count;
+    for (int64_t i = 0; i < strings; ++i) {
+      MyYieldProcess();
+      if (wide) {
+        Add(ReadAString(stream));
+      } else {
+        Add(ConvertedToWideString(ReadShortString(stream)));
+      }
+    }
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+void FreeKeywordEntry(TKeyword_entry_rec& entry) noexcept {
+  delete entry.lemma_words;
+  entry.lemma_words = nullptr;
+  DeletePWideChar(entry.w);
+  DeletePWideChar(entry.prefix_or_tag);
+  DeletePWideChar(entry.suffix);
+  entry.w = NowtPointer();
+  entry.prefix_or_tag = NowtPointer();
+  entry.suffix = NowtPointer();
 }
 
 }  // namespace qn

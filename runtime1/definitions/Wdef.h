@@ -19,8 +19,10 @@
 #include <string_view>
 
 #include "platform/Export.h"
+#include "platform/StringList.h"
 #include "platform/Streams.h"
 #include "runtime1/definitions/My_types_mini.h"
+#include "runtime1/text/Myunicodenew.h"
 
 namespace qn {
 
@@ -365,5 +367,55 @@ struct text_stats_rec {
 // Two signed 32-bit numbers: the frequencies of a word in a text and in a
 // reference corpus, the sizes of the two, a pair of item indices.
 using TIntegerPair = std::array<int32_t, 2>;
+
+// A string list that saves itself in the suite's stream form: the negated
+// count (signed 32-bit), then each string as a string record (a signed 32-bit
+// length in code units, then the UTF-16 units). Reading also takes the older
+// form, a non-negative count followed by that many short strings (a length
+// byte, then 8-bit text in the active code page). Both operations report
+// failure (false) instead of raising; strings read before a failure stay.
+class QN_API TMyStreamableStringlist : public platform::TStringList {
+ public:
+  TMyStreamableStringlist() = default;
+  ~TMyStreamableStringlist() override;
+
+  // The list's text forms (one line per string) stay reachable.
+  using platform::TStringList::LoadFromStream;
+  using platform::TStringList::SaveToStream;
+
+  bool SaveToStream(platform::TStream& stream);
+  // Clears the list and reads it back; the yield procedure runs once per
+  // string. Counts are not trusted: reading stops at the first record the
+  // stream cannot deliver, and no space is set aside for a stored count.
+  bool ReadFromStream(platform::TStream& stream);
+};
+
+// The record of one key word of a key-word list. f holds the word's
+// frequencies in the text and in the reference corpus; LL its log-likelihood
+// (negative when the word is less frequent in the text than expected, as
+// negative_score says); LogRatio the binary log of the ratio of its relative
+// frequencies; BIC_Score the log-likelihood less ln(total size).
+// lemma_words belongs to the record; w, prefix_or_tag and suffix are texts
+// made by the checked allocation routines, or nowt when empty. Release all of
+// them with FreeKeywordEntry.
+struct TKeyword_entry_rec {
+  TIntegerPair f{};
+  float LL = 0;
+  int32_t n_texts = 0;
+  float BIC_Score = 0;
+  float unused_Percentdiff = 0;
+  float LogRatio = 0;
+  bool negative_score = false;
+  std::array<uint8_t, 3> spareBs{};
+  std::array<uint8_t, 12> spare{};
+  TMyStreamableStringlist* lemma_words = nullptr;
+  char16_t* w = NowtPointer();
+  char16_t* prefix_or_tag = NowtPointer();
+  char16_t* suffix = NowtPointer();
+};
+
+// Frees the record's list and texts (nowt is left alone) and puts back the
+// empty values: no list, the three texts nowt. Safe to call twice.
+QN_API void FreeKeywordEntry(TKeyword_entry_rec& entry) noexcept;
 
 }  // namespace qn

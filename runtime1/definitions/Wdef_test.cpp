@@ -9,6 +9,9 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/CodePages.h"
+#include "platform/YieldHook.h"
+
 namespace qn {
 namespace {
 
@@ -551,6 +554,103 @@ TEST_F(WdefFiles, UnreadableFilesAreNotRecognised) {
     EXPECT_EQ(file.ListType, lt_none_in_use);
     EXPECT_EQ(file.Number_within_Zipfile, 0);
   }
+}
+
+// ---------------------------------------------------------------------------
+// Streamable string lists and key-word records
+
+std::vector<uint8_t> BytesOf(const platform::TMemoryStream& stream) {
+  return {stream.Bytes().begin(), stream.Bytes().end()};
+}
+
+TEST(Wdef, StreamableStringListGoldenImageAndRoundTrip) {
+  TMyStreamableStringlist list;
+  list.Add(u"ab");
+  list.Add(u"");
+  list.Add(u"\u00e9\U0001F600");
+  platform::TMemoryStream stream;
+  ASSERT_TRUE(list.SaveToStream(stream));
+  const std::vector<uint8_t> golden = {0xFD, 0xFF, 0xFF, 0xFF,                 // -3
+                                       2, 0, 0, 0, 'a', 0, 'b', 0,             // "ab"
+                                       0, 0, 0, 0,                             // ""
+                                       3, 0, 0, 0, 0xE9, 0, 0x3D, 0xD8, 0x00, 0xDE};
+  EXPECT_EQ(BytesOf(stream), golden);
+
+  TMyStreamableStringlist back;
+  back.Add(u"left over");
+  stream.Seek(0, platform::TSeekOrigin::soBeginning);
+  ASSERT_TRUE(back.ReadFromStream(stream));
+  ASSERT_EQ(back.Count(), 3);
+  EXPECT_EQ(back[0], u"ab");
+  EXPECT_EQ(back[1], u"");
+  EXPECT_EQ(back[2], u"\u00e9\U0001F600");
+
+  TMyStreamableStringlist empty;
+  platform::TMemoryStream none;
+  ASSERT_TRUE(empty.SaveToStream(none));
+  EXPECT_EQ(BytesOf(none), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(Wdef, StreamableStringListReadsShortStringsInTheActiveCodePage) {
+  const uint32_t saved = platform::ActiveCodePage();
+  ASSERT_TRUE(platform::SetActiveCodePage(1252));
+  const std::vector<uint8_t> bytes = {2, 0, 0, 0, 3, 'c', 'a', 't', 2, 0xE9, 0x80};
+  platform::TMemoryViewStream stream(bytes.data(), static_cast<int64_t>(bytes.size()));
+  TMyStreamableStringlist list;
+  int32_t yields = 0;
+  auto count = [&yields] { ++yields; };
+  const TYieldProcessProc before = AYieldProcessProc;
+  AYieldProcessProc = TYieldProcessProc::FromCallable(count);
+  const bool ok = list.ReadFromStream(stream);
+  AYieldProcessProc = before;
+  platform::SetActiveCodePage(saved);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0], u"cat");
+  EXPECT_EQ(list[1], u"\u00e9\u20ac");
+  EXPECT_EQ(yields, 2);
+}
+
+TEST(Wdef, StreamableStringListRefusesDamagedStreams) {
+  TMyStreamableStringlist list;
+  // A count of two billion strings over six bytes: the first string reads,
+  // the second cannot, and nothing was set aside for the count.
+  const std::vector<uint8_t> huge = {0x00, 0x94, 0x35, 0x77, 1, 'x', 5, 'a'};
+  platform::TMemoryViewStream hugeStream(huge.data(), static_cast<int64_t>(huge.size()));
+  EXPECT_FALSE(list.ReadFromStream(hugeStream));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list[0], u"x");
+  // A negative length inside a wide record; the count itself cut short.
+  const std::vector<uint8_t> negative = {0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF};
+  platform::TMemoryViewStream negativeStream(negative.data(), static_cast<int64_t>(negative.size()));
+  EXPECT_FALSE(list.ReadFromStream(negativeStream));
+  EXPECT_EQ(list.Count(), 0);
+  const std::vector<uint8_t> cut = {0xFF, 0xFF};
+  platform::TMemoryViewStream cutStream(cut.data(), static_cast<int64_t>(cut.size()));
+  EXPECT_FALSE(list.ReadFromStream(cutStream));
+  // INT32_MIN strings: the negation is formed in 64 bits.
+  const std::vector<uint8_t> lowest = {0x00, 0x00, 0x00, 0x80};
+  platform::TMemoryViewStream lowestStream(lowest.data(), static_cast<int64_t>(lowest.size()));
+  EXPECT_FALSE(list.ReadFromStream(lowestStream));
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(Wdef, KeywordRecordsStartEmptyAndAreFreedOnce) {
+  TKeyword_entry_rec entry;
+  EXPECT_EQ(entry.w, nowt);
+  EXPECT_EQ(entry.prefix_or_tag, nowt);
+  EXPECT_EQ(entry.suffix, nowt);
+  EXPECT_EQ(entry.lemma_words, nullptr);
+  entry.lemma_words = new TMyStreamableStringlist;
+  entry.lemma_words->Add(u"went");
+  entry.w = MyNewPChar(u"go");
+  entry.suffix = MyNewPChar(u"es");
+  FreeKeywordEntry(entry);
+  EXPECT_EQ(entry.lemma_words, nullptr);
+  EXPECT_EQ(entry.w, nowt);
+  EXPECT_EQ(entry.suffix, nowt);
+  FreeKeywordEntry(entry);  // a second call finds nothing to free
+  EXPECT_EQ(entry.prefix_or_tag, nowt);
 }
 
 // The tools bind these routines in the runtime package by name.

@@ -406,6 +406,31 @@ float PercentDiff(const TIntegerPair& q, const TIntegerPair& s) {
   });
 }
 
+TKeyword_entry_rec KWStatsCalculated(const TIntegerPair& q, const TIntegerPair& s) {
+  TKeyword_entry_rec entry;
+  entry.lemma_words = new TMyStreamableStringlist;
+  try {
+    // |INT32_MIN| does not fit: it stays the largest count there is.
+    const auto absolute = [](int32_t v) { return v == INT32_MIN ? INT32_MAX : (v < 0 ? -v : v); };
+    entry.f[0] = absolute(q[0]);
+    entry.f[1] = absolute(q[1]);
+    entry.LogRatio = LogRatioOf(q[0], q[1], s[0], s[1]);
+    const int64_t sizes = int64_t{s[0]} + s[1];
+    const double expected = Quotient(static_cast<double>(s[0]) * static_cast<double>(int64_t{q[0]} + q[1]),
+                                     static_cast<double>(sizes));
+    entry.LL = Log_Likelihood_Lancaster(entry.f[0], entry.f[1], s[0], s[1]);
+    entry.BIC_Score = Single(static_cast<double>(entry.LL) - Ln(static_cast<double>(sizes)));
+    if (entry.f[0] < expected) {
+      entry.LL = 0 - entry.LL;
+      entry.negative_score = true;
+    }
+  } catch (const EMathError&) {
+    entry.LL = 1.0f;
+    entry.LogRatio = 1.0f;
+  }
+  return entry;
+}
+
 double FloatCorrectedIfBelowZero(bool negate, double x) { return negate ? 0 - x : x; }
 
 float RelationshipComputation(TMutualInfoStats stat, int32_t f_xy, int32_t f_x, int32_t f_y, int32_t N,

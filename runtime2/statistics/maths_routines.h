@@ -131,6 +131,16 @@ QN_API float Log_Likelihood_Lancaster(int32_t a, int32_t b, int32_t c, int32_t d
 // A zero reference frequency is a fault.
 QN_API float PercentDiff(const TIntegerPair& q, const TIntegerPair& s);
 
+// The keyness record of one word: q holds its frequencies in the text and in
+// the reference corpus, s the sizes of the two. f = |q|, LogRatio = log2 of
+// the ratio of the relative frequencies, LL = Log_Likelihood_Lancaster,
+// BIC_Score = LL − ln(s0 + s1); LL is negated (and negative_score set) when
+// the word is less frequent in the text than expected. A computation fault
+// gives LL = LogRatio = 1.0, the fields set before it keeping their values.
+// The record owns a new empty lemma_words list: release it with
+// FreeKeywordEntry.
+QN_API TKeyword_entry_rec KWStatsCalculated(const TIntegerPair& q, const TIntegerPair& s);
+
 // −x when negate, else x.
 QN_API double FloatCorrectedIfBelowZero(bool negate, double x);
 

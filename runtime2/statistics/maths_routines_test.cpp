@@ -160,6 +160,75 @@ TEST(MathsRoutines, PercentDiffAndLogRatio) {
   EXPECT_THROW(RelationshipComputation(MI_Log_Ratio, 0, -100, 50, 10000, window), EInvalidOp);
 }
 
+// Frees what a key-word record owns when the test ends.
+struct EntryHolder {
+  TKeyword_entry_rec entry;
+  ~EntryHolder() { FreeKeywordEntry(entry); }
+};
+
+TEST(MathsRoutines, KeywordRecords) {
+  {
+    EntryHolder h{KWStatsCalculated({10, 5}, {1000, 100000})};
+    EXPECT_EQ(h.entry.f, (TIntegerPair{10, 5}));
+    EXPECT_TRUE(SixFigures(h.entry.LL, 73.3064885965125));
+    EXPECT_TRUE(SixFigures(h.entry.BIC_Score, 61.7836128006891));
+    EXPECT_TRUE(SixFigures(h.entry.LogRatio, 7.64385618977472));
+    EXPECT_FALSE(h.entry.negative_score);
+    ASSERT_NE(h.entry.lemma_words, nullptr);
+    EXPECT_EQ(h.entry.lemma_words->Count(), 0);
+    EXPECT_EQ(h.entry.w, nowt);
+    EXPECT_EQ(h.entry.prefix_or_tag, nowt);
+    EXPECT_EQ(h.entry.suffix, nowt);
+    EXPECT_EQ(h.entry.n_texts, 0);
+    EXPECT_EQ(h.entry.unused_Percentdiff, 0.0f);
+  }
+  {
+    // Less frequent in the text than expected (E = 25): negated, and the
+    // zero frequency gives a large finite log ratio.
+    EntryHolder h{KWStatsCalculated({0, 50}, {1000, 1000})};
+    EXPECT_TRUE(SixFigures(h.entry.LL, -69.3147180559945));
+    EXPECT_TRUE(SixFigures(h.entry.BIC_Score, 61.7138155964524));
+    EXPECT_TRUE(SixFigures(h.entry.LogRatio, -144.678071905113));
+    EXPECT_TRUE(h.entry.negative_score);
+  }
+  {
+    // A reference corpus of 2.147e9 words: the sizes add up in 64 bits.
+    EntryHolder h{KWStatsCalculated({10, 5}, {1000, 2147483000})};
+    EXPECT_TRUE(SixFigures(h.entry.LL, 272.500729253547));
+    EXPECT_TRUE(SixFigures(h.entry.BIC_Score, 251.013166492276));
+    EXPECT_TRUE(SixFigures(h.entry.LogRatio, 22.0342152800068));
+    EXPECT_FALSE(h.entry.negative_score);
+  }
+  {
+    // Both sizes 0: the expected value divides 0 by 0. The log ratio was
+    // already set, but the fault marks LL and LogRatio with 1.0.
+    EntryHolder h{KWStatsCalculated({-3, 7}, {0, 0})};
+    EXPECT_EQ(h.entry.f, (TIntegerPair{3, 7}));
+    EXPECT_EQ(h.entry.LL, 1.0f);
+    EXPECT_EQ(h.entry.LogRatio, 1.0f);
+    EXPECT_EQ(h.entry.BIC_Score, 0.0f);
+    EXPECT_FALSE(h.entry.negative_score);
+    EXPECT_NE(h.entry.lemma_words, nullptr);
+  }
+  {
+    // A negative frequency makes the ratio of relative frequencies negative.
+    EntryHolder h{KWStatsCalculated({-10, 5}, {1000, 1000})};
+    EXPECT_EQ(h.entry.f, (TIntegerPair{10, 5}));
+    EXPECT_EQ(h.entry.LL, 1.0f);
+    EXPECT_EQ(h.entry.LogRatio, 1.0f);
+    EXPECT_EQ(h.entry.BIC_Score, 0.0f);
+  }
+  {
+    // Sizes whose sum is negative: ln of it faults after LL was set.
+    EntryHolder h{KWStatsCalculated({10, 5}, {1000, -5000})};
+    EXPECT_EQ(h.entry.LL, 1.0f);
+    EXPECT_EQ(h.entry.LogRatio, 1.0f);
+    EXPECT_EQ(h.entry.BIC_Score, 0.0f);
+  }
+  EntryHolder lowest{KWStatsCalculated({INT32_MIN, 1}, {1000, 1000})};
+  EXPECT_EQ(lowest.entry.f[0], INT32_MAX);
+}
+
 TEST(MathsRoutines, RelationshipComputationChoosesTheMeasure) {
   const Tdouble_smallint_type window{4, 6};
   EXPECT_EQ(RelationshipComputation(MI_Dice, 10, 100, 50, 10000, window), Dice_Coefficient(10, 100, 50));
