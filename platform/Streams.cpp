@@ -1,14 +1,18 @@
 #include "platform/Streams.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <random>
+#include <memory>
 
 #include "platform/CodePages.h"
 
@@ -385,16 +389,64 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
-  static thread_local std::mt19937_64 random{std::random_device{}()};
+// The file-name part of a path, cut short enough that a temporary name built
+// from it stays within the file system's limit.
+std::string TemporaryBaseOf(const std::string& path) {
   const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
-                static_cast<unsigned long long>(random()));
-  // Keep the name short enough for the file system even for a long base name.
-  return folder + "." + base.substr(0, 200) + suffix;
+  return base.substr(0, 200);
+}
+
+std::string FolderPrefixOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Fresh randomness for every name: a generator seeded once would hand the
+// same sequence to every process forked after the seeding.
+uint64_t RandomNameBits() {
+  uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) return bits;
+  // No kernel randomness: the process id in the name already keeps processes
+  // apart, so within one process a counter mixed with the clock will do.
+  static std::atomic<uint64_t> counter{0};
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  bits = (static_cast<uint64_t>(now.tv_sec) * 1000000007u) ^ static_cast<uint64_t>(now.tv_nsec);
+  return bits ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+}
+
+// ".<name>.<process id>.<16 hex digits>.tmp" beside the path.
+std::string TemporaryNameBeside(const std::string& path) {
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%ld.%016llx.tmp", static_cast<long>(::getpid()),
+                static_cast<unsigned long long>(RandomNameBits()));
+  return FolderPrefixOf(path) + "." + TemporaryBaseOf(path) + suffix;
+}
+
+// The process id carried by a temporary name made by TemporaryNameBeside for
+// a file whose (shortened) name is base; 0 when the entry is not such a name.
+pid_t WriterOfTemporaryName(std::string_view entry, std::string_view base) {
+  constexpr std::string_view kTail = ".tmp";
+  if (entry.size() < base.size() + 2 + kTail.size() || entry[0] != '.' ||
+      entry.substr(1, base.size()) != base || entry[1 + base.size()] != '.' ||
+      entry.substr(entry.size() - kTail.size()) != kTail) {
+    return 0;
+  }
+  // What is left must be "<decimal pid>.<16 hex digits>".
+  const std::string_view middle =
+      entry.substr(base.size() + 2, entry.size() - base.size() - 2 - kTail.size());
+  const size_t dot = middle.find('.');
+  if (dot == std::string_view::npos || dot == 0 || dot > 9 || middle.size() - dot - 1 != 16) return 0;
+  long pid = 0;
+  for (size_t i = 0; i < dot; ++i) {
+    if (middle[i] < '0' || middle[i] > '9') return 0;
+    pid = pid * 10 + (middle[i] - '0');
+  }
+  for (const char c : middle.substr(dot + 1)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return 0;
+  }
+  return pid > 0 ? static_cast<pid_t>(pid) : 0;
 }
 
 mode_t CurrentUmask() {
@@ -416,38 +468,110 @@ void FlushFolder(const std::string& path) {
   }
 }
 
+// The file a save of path must replace: a symbolic link is followed to the
+// file it names (which may not exist yet), so that the save reaches the
+// link's target instead of turning the link into a plain file. False, with
+// errno set, for a loop of links.
+bool FollowLinksToSave(std::string& path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    std::string link(static_cast<size_t>(std::max<off_t>(info.st_size, 0)) + 256, '\0');
+    const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+    if (length < 0) return true;  // not readable as a link after all: save under the name itself
+    if (static_cast<size_t>(length) == link.size()) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    link.resize(static_cast<size_t>(length));
+    if (link.empty()) return true;
+    path = link[0] == '/' ? link : FolderPrefixOf(path) + link;
+  }
+  errno = ELOOP;
+  return false;
+}
+
 }  // namespace
 
-void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes) {
-  const std::string target(fileNameUtf8);
-  auto createError = [&](int code) {
-    throw EFCreateError("Cannot create file \"" + target + "\". " + SystemErrorText(code), code);
-  };
-  if (target.empty() || target.find('\0') != std::string::npos) createError(ENOENT);
+int CreateSaveTemporary(const std::string& path, std::string& temporary) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    temporary = TemporaryNameBeside(path);
+    const int handle = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (handle >= 0) {
+      // Held until the handle closes, and so until the writer ends, however it
+      // ends: the mark by which leftovers of dead writers are told apart.
+      (void)::flock(handle, LOCK_EX | LOCK_NB);
+      return handle;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
 
-  // Keep the permissions of the file being replaced.
-  mode_t permissions = 0;
+namespace {
+
+void RemoveAbandonedTemporaries(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  const std::string base = TemporaryBaseOf(path);
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+  if (listing == nullptr) return;
+  const std::string prefix = FolderPrefixOf(path);
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const pid_t writer = WriterOfTemporaryName(entry->d_name, base);
+    if (writer == 0) continue;
+    // A writer that still runs (or runs under another user) is left alone.
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    const std::string name = prefix + entry->d_name;
+    const int handle = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) continue;
+    struct stat opened, named;
+    // The lock fails while any process still holds the file open with its
+    // lock: a writer whose id means nothing here (another machine sharing
+    // the folder, another process namespace) keeps its file.
+    if (::fstat(handle, &opened) == 0 && S_ISREG(opened.st_mode) &&
+        ::flock(handle, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+      ::unlink(name.c_str());
+    }
+    ::close(handle);
+  }
+}
+
+}  // namespace
+
+void RemoveAbandonedSaveTemporaries(const std::string& path) noexcept {
+  try {
+    RemoveAbandonedTemporaries(path);
+  } catch (...) {
+    // Clearing leftovers is a courtesy: a save never fails because of it.
+  }
+}
+
+void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes) {
+  const std::string given(fileNameUtf8);
+  auto createError = [&](int code) {
+    throw EFCreateError("Cannot create file \"" + given + "\". " + SystemErrorText(code), code);
+  };
+  if (given.empty() || given.find('\0') != std::string::npos) createError(ENOENT);
+  std::string target = given;
+  if (!FollowLinksToSave(target)) createError(errno);
+
+  // Keep the owner, group and permissions of the file being replaced.
   struct stat old;
   const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists) {
-    if (S_ISDIR(old.st_mode)) createError(EISDIR);
-    permissions = old.st_mode & 07777;
-  }
+  if (exists && S_ISDIR(old.st_mode)) createError(EISDIR);
 
+  RemoveAbandonedSaveTemporaries(target);
   std::string temporary;
-  int handle = -1;
-  for (int attempt = 0; attempt < 16 && handle < 0; ++attempt) {
-    temporary = TemporaryNameBeside(target);
-    handle = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (handle < 0 && errno != EEXIST) createError(errno);
-  }
-  if (handle < 0) createError(EEXIST);
+  const int handle = CreateSaveTemporary(target, temporary);
+  if (handle < 0) createError(errno);
 
   auto abandon = [&](int code, bool writing) {
     ::close(handle);
     ::unlink(temporary.c_str());
     if (writing) {
-      throw EWriteError("Cannot write file \"" + target + "\". " + SystemErrorText(code));
+      throw EWriteError("Cannot write file \"" + given + "\". " + SystemErrorText(code));
     }
     createError(code);
   };
@@ -464,17 +588,27 @@ void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> byt
     done += static_cast<size_t>(put);
   }
   // A new file gets the ordinary permissions (0666 less the umask, which the
-  // system applies to the mode given to open); a replaced file keeps its own.
+  // system applies to the mode given to open); a replaced file keeps its own,
+  // and its owner and group where this process may give them (the owner
+  // first: changing it clears the set-user and set-group bits).
   if (exists) {
-    ::fchmod(handle, permissions);
+    struct stat made;
+    if (::fstat(handle, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(handle, old.st_uid, old.st_gid) != 0) {
+      (void)::fchown(handle, static_cast<uid_t>(-1), old.st_gid);
+    }
+    ::fchmod(handle, old.st_mode & 07777);
   } else {
     ::fchmod(handle, 0666 & ~CurrentUmask());
   }
   if (::fsync(handle) != 0) abandon(errno, true);
+  // Closed before the rename: the lock that marks a live writer must not
+  // reach the saved file, where it would refuse readers that ask for a share
+  // mode.
   if (::close(handle) != 0) {
     const int code = errno;
     ::unlink(temporary.c_str());
-    throw EWriteError("Cannot write file \"" + target + "\". " + SystemErrorText(code));
+    throw EWriteError("Cannot write file \"" + given + "\". " + SystemErrorText(code));
   }
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     const int code = errno;

@@ -218,10 +218,32 @@ class QN_API TFileStream : public THandleStream {
 // bytes go to a new temporary file in the same folder, which is flushed to the
 // disk and then renamed over the old name (the folder is flushed too). A
 // failure at any step removes the temporary file, keeps the old file as it was
-// and raises EFCreateError or EWriteError. An existing file's permission bits
-// are kept.
+// and raises EFCreateError or EWriteError.
+// - A symbolic link is followed (through any chain of links) and the file it
+//   names is replaced; the link stays a link. A link to a missing file
+//   creates that file.
+// - A replaced file keeps its permission bits, and its owner and group as far
+//   as the system lets this process give them (a process that is neither the
+//   owner nor privileged cannot give a file away: the saved file is then its
+//   own, with the old group where it belongs to that group).
+// - A file with several hard links: the name saved to gets the new bytes as a
+//   new file; the other names keep the old contents (they stay links to the
+//   old file).
+// - The temporary file is named ".<name>.<process id>.<random>.tmp" and holds
+//   a lock while it is written. A save killed part-way leaves it behind; the
+//   next save of the same name removes such leftovers once their process has
+//   ended and nothing holds their lock.
 QN_API void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes);
 QN_API void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_t> bytes);
+
+// The pieces of WriteFileSafely for writers that fill the temporary file
+// themselves. CreateSaveTemporary creates the locked, empty temporary file
+// for a save replacing path (mode 0600, opened for reading and writing) and
+// returns its handle with its name in temporary, or -1 with errno set.
+// RemoveAbandonedSaveTemporaries removes the temporary files that saves of
+// path left behind when their process died (see above); it never raises.
+int CreateSaveTemporary(const std::string& path, std::string& temporary);
+void RemoveAbandonedSaveTemporaries(const std::string& path) noexcept;
 
 // Reads a whole file (opened with fmOpenRead | fmShareDenyNone). Raises
 // EFOpenError when it cannot be opened, EReadError when it cannot be read.

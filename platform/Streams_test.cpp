@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn::platform {
 namespace {
@@ -25,12 +28,11 @@ std::vector<uint8_t> Bytes(const TMemoryStream& stream) {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::string TempFolder() {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("qn_streams_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  return folder.string();
-}
+// The tests that work on files get a fresh folder each, removed afterwards.
+class StreamFiles : public test_support::TTempFolderTest {
+ protected:
+  std::string TempFolder() const { return fDir.string(); }
+};
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -263,6 +265,7 @@ TEST(Streams, ByteWriterAndReader) {
 TEST(Streams, FileReadErrorMessage) {
   try {
     RaiseFileReadError("ReadUnknownLengthPointer");
+    FAIL() << "nothing was raised";
   } catch (const EReadError& e) {
     EXPECT_STREQ(e.what(), "file read error : ReadUnknownLengthPointer");
     EXPECT_EQ(e.MessageW(), u"file read error : ReadUnknownLengthPointer");
@@ -271,7 +274,7 @@ TEST(Streams, FileReadErrorMessage) {
 
 // --- files ---------------------------------------------------------------------
 
-TEST(Streams, FileStreamCreatesReadsAndReportsMissingFiles) {
+TEST_F(StreamFiles, FileStreamCreatesReadsAndReportsMissingFiles) {
   const std::string path = TempFolder() + "/file.bin";
   {
     TFileStream out(path, fmCreate);
@@ -297,7 +300,7 @@ TEST(Streams, FileStreamCreatesReadsAndReportsMissingFiles) {
 
 // A failed read or write says which file and why, so a tool can tell its user
 // more than "Stream read error".
-TEST(Streams, FailuresCarryTheFileNameAndTheSystemsReason) {
+TEST_F(StreamFiles, FailuresCarryTheFileNameAndTheSystemsReason) {
   const std::string path = TempFolder() + "/short.bin";
   {
     TFileStream out(path, fmCreate);
@@ -335,7 +338,7 @@ TEST(Streams, FailuresCarryTheFileNameAndTheSystemsReason) {
   }
 }
 
-TEST(Streams, ShareModes) {
+TEST_F(StreamFiles, ShareModes) {
   const std::string path = TempFolder() + "/shared.bin";
   {
     TFileStream out(path, fmCreate);
@@ -361,7 +364,7 @@ TEST(Streams, ShareModes) {
   EXPECT_EQ(again.Size(), 4);
 }
 
-TEST(Streams, WriteFileSafelyReplacesAndKeepsPermissions) {
+TEST_F(StreamFiles, WriteFileSafelyReplacesAndKeepsPermissions) {
   const std::string folder = TempFolder() + "/safe";
   std::filesystem::create_directories(folder);
   const std::string path = folder + "/target.txt";
@@ -382,7 +385,7 @@ TEST(Streams, WriteFileSafelyReplacesAndKeepsPermissions) {
 // new contents: with the default signal action it dies in the middle of the
 // write, as in a crash; with the signal ignored the write fails and raises.
 // Either way the old file must be there, whole.
-TEST(Streams, CrashOrFailureWhileWritingKeepsTheOldFile) {
+TEST_F(StreamFiles, CrashOrFailureWhileWritingKeepsTheOldFile) {
   const std::string folder = TempFolder() + "/crash";
   std::filesystem::create_directories(folder);
   const std::string path = folder + "/settings.txt";
@@ -417,11 +420,152 @@ TEST(Streams, CrashOrFailureWhileWritingKeepsTheOldFile) {
     }
     EXPECT_EQ(FileBytes(path), old);
   }
-  // The crash leaves its temporary file; the failure cleaned up after itself.
-  EXPECT_EQ(FilesIn(folder), 2u);
+  // The crash left its temporary file, which the next save cleared; the
+  // failure cleaned up after itself.
+  EXPECT_EQ(FilesIn(folder), 1u);
 }
 
-TEST(Streams, ReadWholeFileAndMemoryStreamFiles) {
+TEST_F(StreamFiles, WriteFileSafelySavesThroughLinksToTheirTarget) {
+  const std::string folder = TempFolder();
+  const std::string target = folder + "/real.txt";
+  WriteFileSafely(std::string_view(target), std::vector<uint8_t>{'o', 'l', 'd'});
+  ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+  // A chain: an absolute link to a relative link to the file.
+  ASSERT_EQ(::symlink("real.txt", (folder + "/near").c_str()), 0);
+  ASSERT_EQ(::symlink((folder + "/near").c_str(), (folder + "/far").c_str()), 0);
+
+  const std::vector<uint8_t> fresh = {'n', 'e', 'w'};
+  WriteFileSafely(std::string_view(folder + "/far"), fresh);
+  EXPECT_EQ(FileBytes(target), fresh);
+  struct stat info;
+  ASSERT_EQ(::lstat((folder + "/far").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(::lstat((folder + "/near").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
+
+  // A link to a missing file creates that file; a loop of links is refused.
+  ASSERT_EQ(::symlink("later.txt", (folder + "/pending").c_str()), 0);
+  WriteFileSafely(std::string_view(folder + "/pending"), fresh);
+  EXPECT_EQ(FileBytes(folder + "/later.txt"), fresh);
+  ASSERT_EQ(::symlink("loop2", (folder + "/loop1").c_str()), 0);
+  ASSERT_EQ(::symlink("loop1", (folder + "/loop2").c_str()), 0);
+  EXPECT_THROW(WriteFileSafely(std::string_view(folder + "/loop1"), fresh), EFCreateError);
+  EXPECT_EQ(FilesIn(folder), 7u);  // nothing else was made
+
+  // Another hard link keeps the old contents.
+  ASSERT_EQ(::link(target.c_str(), (folder + "/twin.txt").c_str()), 0);
+  WriteFileSafely(std::string_view(target), std::vector<uint8_t>{'3'});
+  EXPECT_EQ(FileBytes(target), std::vector<uint8_t>{'3'});
+  EXPECT_EQ(FileBytes(folder + "/twin.txt"), fresh);
+}
+
+TEST_F(StreamFiles, WriteFileSafelyKeepsOwnerAndGroup) {
+  const std::string path = TempFolder() + "/owned.txt";
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{'a'});
+  // Giving a file away takes privilege; where the tests run without it, the
+  // saved file is the saver's own and there is nothing to compare.
+  if (::chown(path.c_str(), 4321, 4322) != 0) GTEST_SKIP() << "cannot give a file away here";
+  ASSERT_EQ(::chmod(path.c_str(), 02640), 0);
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{'b'});
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 4322u);
+  EXPECT_EQ(info.st_mode & 07777, 02640u);
+  EXPECT_EQ(FileBytes(path), std::vector<uint8_t>{'b'});
+}
+
+// Children forked from one process start saves that die part-way (a file-size
+// limit with the default signal). Each must draw its own temporary name, and
+// the parent's next save must both succeed and clear the leftovers.
+TEST_F(StreamFiles, SavesKilledInForkedChildrenLeaveNothingInTheWay) {
+  const std::string folder = TempFolder();
+  const std::string path = folder + "/list.txt";
+  const std::vector<uint8_t> old(100, 'o');
+  WriteFileSafely(std::string_view(path), old);  // the parent has drawn a name
+
+  pid_t last = 0;
+  for (int i = 0; i < 16; ++i) {
+    const pid_t child = last = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_DFL);
+      struct rlimit limit = {4096, 4096};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      WriteFileSafely(std::string_view(path), std::vector<uint8_t>(100000, 'n'));
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+  }
+  // Each save cleared the leftovers of those before it: the last child's
+  // remains, named after that child.
+  ASSERT_EQ(FilesIn(folder), 2u);
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "list.txt") EXPECT_EQ(name.rfind(".list.txt." + std::to_string(last) + ".", 0), 0u) << name;
+  }
+  EXPECT_EQ(FileBytes(path), old);
+
+  const std::vector<uint8_t> fresh(5000, 'f');
+  WriteFileSafely(std::string_view(path), fresh);
+  EXPECT_EQ(FileBytes(path), fresh);
+  EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST_F(StreamFiles, OnlyLeftoversOfEndedWritersAreRemoved) {
+  const std::string folder = TempFolder();
+  const std::string path = folder + "/data.bin";
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{1});
+
+  // A process id that has surely ended: a child already reaped.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child);
+
+  // This process's own temporary file, still being written.
+  std::string live;
+  const int liveHandle = CreateSaveTemporary(path, live);
+  ASSERT_GE(liveHandle, 0);
+  EXPECT_EQ(live.rfind(folder + "/.data.bin." + std::to_string(::getpid()) + ".", 0), 0u) << live;
+  // An ended writer's file whose lock someone still holds (as a writer on
+  // another machine sharing the folder would).
+  const std::string held = folder + "/.data.bin." + dead + ".00000000000000aa.tmp";
+  test_support::WriteBytes(held, "h");
+  const int heldHandle = ::open(held.c_str(), O_RDONLY);
+  ASSERT_GE(heldHandle, 0);
+  ASSERT_EQ(::flock(heldHandle, LOCK_EX), 0);
+  // Abandoned, and names that merely look alike.
+  const std::string abandoned = folder + "/.data.bin." + dead + ".0123456789abcdef.tmp";
+  test_support::WriteBytes(abandoned, "x");
+  const std::vector<std::string> alike = {
+      folder + "/.data.bin." + dead + ".0123456789abcde.tmp",   // 15 digits
+      folder + "/.data.bin." + dead + ".0123456789ABCDEF.tmp",  // not made here
+      folder + "/.data.bin.x" + dead + ".0123456789abcdef.tmp",
+      folder + "/.other.bin." + dead + ".0123456789abcdef.tmp",
+      folder + "/data.bin." + dead + ".0123456789abcdef.tmp"};
+  for (const std::string& name : alike) test_support::WriteBytes(name, "y");
+
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{2});
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(held));
+  for (const std::string& name : alike) EXPECT_TRUE(std::filesystem::exists(name)) << name;
+
+  ::close(heldHandle);  // its holder ends: the next save clears it
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{3});
+  EXPECT_FALSE(std::filesystem::exists(held));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  ::close(liveHandle);
+  EXPECT_EQ(FileBytes(path), std::vector<uint8_t>{3});
+}
+
+TEST_F(StreamFiles, ReadWholeFileAndMemoryStreamFiles) {
   const std::string path = TempFolder() + "/whole.bin";
   TMemoryStream m;
   for (int i = 0; i < 100000; ++i) Put<uint8_t>(m, static_cast<uint8_t>(i));

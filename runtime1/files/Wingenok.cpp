@@ -23,6 +23,7 @@
 #include "platform/CaseMapping.h"
 #include "platform/CodePages.h"
 #include "platform/Locales.h"
+#include "platform/Streams.h"
 #include "runtime1/files/Logging_utilities.h"
 #include "runtime1/files/Mykpsmall.h"
 
@@ -542,8 +543,11 @@ bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest) {
     ::close(in);
     return false;
   }
-  std::string temp = to + ".~XXXXXX";
-  const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+  // A copy killed part-way leaves its temporary file; the next copy to the
+  // same name clears such leftovers.
+  platform::RemoveAbandonedSaveTemporaries(to);
+  std::string temp;
+  const int out = platform::CreateSaveTemporary(to, temp);
   if (out < 0) {
     ::close(in);
     return false;

@@ -193,7 +193,9 @@ QN_API bool OKToOverwriteWithBackup(std::u16string_view name);
 
 // Copies source to dest through a temporary file in dest's folder renamed into
 // place, so that dest holds either its old content or the whole copy. False
-// when the copy could not be made (dest is then as it was).
+// when the copy could not be made (dest is then as it was). The temporary
+// file is named and cleared as WriteFileSafely's (platform/Streams.h): one
+// left by a copy that was killed goes at the next copy to the same name.
 QN_API bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest);
 // name with the extension of its name part replaced by ext (ext with its dot).
 QN_API std::u16string ChangeFileExtension(std::u16string_view name, std::u16string_view ext);

@@ -1,12 +1,15 @@
 #include "runtime1/files/Wingenok.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -486,6 +489,25 @@ TEST_F(TempFolder, CopyFileReplacingIsAllOrNothing) {
     ++entries;
   }
   EXPECT_EQ(entries, 2);  // no temporary copy left behind
+
+  // A copy killed part-way leaves its temporary file; the next copy clears it.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_DFL);
+    struct rlimit limit = {4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    (void)CopyFileReplacing(Wide(source), Wide(dest));
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(std::distance(fs::directory_iterator(fDir), fs::directory_iterator()), 3);
+  EXPECT_EQ(ReadBytes(dest), "old");
+  EXPECT_TRUE(CopyFileReplacing(Wide(source), Wide(dest)));
+  EXPECT_EQ(ReadBytes(dest), big);
+  EXPECT_EQ(std::distance(fs::directory_iterator(fDir), fs::directory_iterator()), 2);
 
   EXPECT_EQ(ChangeFileExtension(u"/a.b/c", u".bak"), u"/a.b/c.bak");
   EXPECT_EQ(ChangeFileExtension(u"/a/c.txt", u".bak"), u"/a/c.bak");
