@@ -25,9 +25,27 @@ constexpr std::u16string_view kCRLF = u"\r\n";
 // built before anything that writes to it at start-up and, because the
 // modules that write a leaving entry touch it in their constructors, is
 // destroyed after them. Its destructor sends out what is still pending.
+// Where this process's last entry ended when that entry had no line end of
+// its own: the only place at which a line may be left open on purpose (an
+// entry written without a line end is followed by the next on the same line).
+// Any other tail that does not end a line was torn by a writer that died.
+struct TOpenEnd {
+  bool Valid = false;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  struct timespec Modified {};
+
+  bool Matches(const struct stat& info) const noexcept {
+    return Valid && info.st_dev == Device && info.st_ino == Inode && info.st_size == Size &&
+           info.st_mtim.tv_sec == Modified.tv_sec && info.st_mtim.tv_nsec == Modified.tv_nsec;
+  }
+};
+
 class TLogState {
  public:
   std::recursive_mutex Lock;
+  TOpenEnd OpenEnd;
   std::u16string FileName;
   std::vector<std::u16string> Pending;
   bool Busy = false;
@@ -82,9 +100,13 @@ bool ToPath(const std::u16string& name, std::filesystem::path& path) {
 // created and gets the byte-order mark first; an empty one gets it too, as it
 // holds no text yet. An existing file is written from its size in whole
 // 2-byte units, so that a torn half unit at its end cannot shift every later
-// character. On any failure the file is put back as it was (a file this call
-// created is removed) and false is returned.
-bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text) {
+// character. A tail that does not end a line is closed with a line break
+// first, unless it is this process's own entry left open on purpose
+// (openEnd): a writer that died in the middle of an entry leaves such a tail,
+// and the new entry must not be glued onto it. On any failure the file is put
+// back as it was (a file this call created is removed) and false is
+// returned; openEnd is kept up to date.
+bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text, TOpenEnd& openEnd) {
   std::filesystem::path path;
   if (!ToPath(fileName, path)) return false;
 
@@ -92,8 +114,9 @@ bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0 && errno == EEXIST) {
     created = false;
-    // Read access serves only to put a replaced odd byte back on failure; a
-    // file that may only be written is still appended to.
+    // Read access serves only to look at the tail and to put a replaced odd
+    // byte back on failure; a file that may only be written is still
+    // appended to.
     fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   }
@@ -112,13 +135,26 @@ bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text) {
   const bool hasOddByte = offset != oldSize && ::pread(fd, &oddByte, 1, offset) == 1;
 
   std::string bytes;
-  bytes.reserve(2 + text.size() * 2);
-  if (oldSize == 0) bytes.append("\xFF\xFE", 2);
+  bytes.reserve(6 + text.size() * 2);
+  if (oldSize == 0) {
+    bytes.append("\xFF\xFE", 2);
+  } else if (offset >= 2 && !openEnd.Matches(info)) {
+    unsigned char last[2];
+    if (::pread(fd, last, 2, offset - 2) == 2) {
+      const char16_t unit = static_cast<char16_t>(last[0] | (last[1] << 8));
+      const bool lineStart = unit == u'\n' || (offset == 2 && unit == 0xFEFF);
+      if (!lineStart) AppendUnitsLE(bytes, unit == u'\r' ? std::u16string_view(u"\n") : kCRLF);
+    }
+  }
   AppendUnitsLE(bytes, text);
 
   bool ok = WriteAllAt(fd, bytes.data(), bytes.size(), offset);
   if (!ok) {
     if (::ftruncate(fd, oldSize) == 0 && hasOddByte) (void)::pwrite(fd, &oddByte, 1, offset);
+  }
+  openEnd.Valid = false;
+  if (ok && !text.empty() && text.back() != u'\n' && ::fstat(fd, &info) == 0) {
+    openEnd = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
   }
   if (::close(fd) != 0) ok = false;
   if (!ok && created) ::unlink(path.c_str());
@@ -172,7 +208,7 @@ void WriteEntry(std::u16string_view text) {
       state.Pending.clear();
     }
     entry.append(LogTagOfTool(current_tool_var)).append(text);
-    if (!AppendToLogFile(state.FileName, entry)) keeping_log = false;
+    if (!AppendToLogFile(state.FileName, entry, state.OpenEnd)) keeping_log = false;
   } catch (...) {
     keeping_log = false;
   }
@@ -187,7 +223,7 @@ TLogState::~TLogState() {
   entry.append(kCRLF);
   Pending.clear();
   try {
-    (void)AppendToLogFile(FileName, entry);
+    (void)AppendToLogFile(FileName, entry, OpenEnd);
   } catch (...) {
   }
   FileName.clear();
@@ -264,6 +300,7 @@ void SetLogFilename(std::u16string_view name) {
   TLogState& state = LogState();
   const std::lock_guard<std::recursive_mutex> guard(state.Lock);
   state.FileName.assign(name);
+  state.OpenEnd.Valid = false;
 }
 
 std::u16string GetLogFilename() {

@@ -89,9 +89,66 @@ TEST_F(LogTest, EntriesAreAppendedWithoutASecondMark) {
 
 TEST_F(LogTest, AnExistingFileIsAppendedToAsItIs) {
   // No mark is added to, or required of, a file that already has text.
+  WriteBytes(fLog, LE(u"old\r\n"));
+  AddToLogFile(u"new");
+  EXPECT_EQ(ReadBytes(fLog), LE(u"old\r\n(TAL): new\r\n"));
+}
+
+// A tail that does not end a line was left by a writer that died part-way
+// (or left a line open and ended): the next entry starts on its own line,
+// and what was there stays.
+TEST_F(LogTest, AnUnfinishedLineIsClosedBeforeTheNextEntry) {
   WriteBytes(fLog, LE(u"old"));
   AddToLogFile(u"new");
-  EXPECT_EQ(ReadBytes(fLog), LE(u"old(TAL): new\r\n"));
+  EXPECT_EQ(ReadBytes(fLog), LE(u"old\r\n(TAL): new\r\n"));
+
+  WriteBytes(fLog, kMark + LE(u"half\r"));
+  AddToLogFile(u"next");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"half\r\n(TAL): next\r\n"));
+
+  // A file holding just the mark, or a line end of LF alone, needs nothing.
+  WriteBytes(fLog, kMark);
+  AddToLogFile(u"a");
+  WriteBytes(fLog, ReadBytes(fLog) + LE(u"unix\n"));
+  AddToLogFile(u"b");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"(TAL): a\r\nunix\n(TAL): b\r\n"));
+
+  // This process's own open line stays open for its next entry, but not once
+  // someone else has written to the file.
+  AddToLogFile(u"open ", false);
+  AddToLogFile(u"glued");
+  AddToLogFile(u"open again", false);
+  WriteBytes(fLog, ReadBytes(fLog) + LE(u"!"));
+  AddToLogFile(u"own line");
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"(TAL): a\r\nunix\n(TAL): b\r\n(TAL): open (TAL): glued\r\n"
+                                        u"(TAL): open again!\r\n(TAL): own line\r\n"));
+}
+
+// A process killed in the middle of a long entry (a file-size limit with the
+// default signal) leaves it torn, half a code unit included.
+TEST_F(LogTest, AnEntryTornByADyingWriterIsClosedAndTheNextStartsAfresh) {
+  AddToLogFile(u"earlier");
+  const std::string before = ReadBytes(fLog);
+  const std::u16string longText(50000, u'L');
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_DFL);
+    struct rlimit limit {};
+    limit.rlim_cur = limit.rlim_max = before.size() + 1001;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    AddToLogFile(longText);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_EQ(ReadBytes(fLog).size(), before.size() + 1001);  // torn, mid-unit
+
+  AddToLogFile(u"after");
+  const std::u16string torn = (u"(TAL): " + longText).substr(0, 500);
+  EXPECT_EQ(ReadBytes(fLog), before + LE(torn) + LE(u"\r\n(TAL): after\r\n"));
+  EXPECT_TRUE(keeping_log);
 }
 
 TEST_F(LogTest, AnEmptyExistingFileGetsTheMark) {
@@ -101,9 +158,9 @@ TEST_F(LogTest, AnEmptyExistingFileGetsTheMark) {
 }
 
 TEST_F(LogTest, AnOddTrailingByteIsReplacedSoTextStaysAligned) {
-  WriteBytes(fLog, kMark + LE(u"ab") + "Z");
+  WriteBytes(fLog, kMark + LE(u"ab\r\n") + "Z");
   AddToLogFile(u"c");
-  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"ab(TAL): c\r\n"));
+  EXPECT_EQ(ReadBytes(fLog), kMark + LE(u"ab\r\n(TAL): c\r\n"));
 }
 
 TEST_F(LogTest, ATaglessToolWritesQuestionMarksDirectlyBeforeTheText) {
