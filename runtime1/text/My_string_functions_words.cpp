@@ -558,9 +558,11 @@ int32_t WalkStretches(View text, View open, View close, F visit) {
 
 int32_t FindAndStudyStringInText(View text, View open, View close, void* userValue,
                                  TStudyStringProc proc) {
+  int32_t number = 0;
   return WalkStretches(text, open, close, [&](int32_t, std::u16string stretch) {
     TStringAndIntegerRec rec;
     rec.s = std::move(stretch);
+    rec.i = ++number;
     return proc != nullptr && proc(rec, userValue);
   });
 }

@@ -216,6 +216,11 @@ TEST(WordsMarkup, StretchWalks) {
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[0].s, u"<x>");
   EXPECT_EQ(seen[1].s, u"<y>");
+  EXPECT_EQ(seen[2].s, u"<stop>");
+  // Each stretch carries its running number.
+  EXPECT_EQ(seen[0].i, 1);
+  EXPECT_EQ(seen[1].i, 2);
+  EXPECT_EQ(seen[2].i, 3);
 
   std::vector<std::pair<S, int32_t>> calls;
   auto method = [&](const S& context, const S& stretch, int32_t position, int32_t percent) {
