@@ -275,7 +275,10 @@ std::unique_ptr<TStringList> CommaSeparatedStrings(std::u16string_view s) {
     list->Add(std::u16string(Trimmed(s.substr(start, p - start))));
     start = p + 1;
   }
-  if (start < s.size()) list->Add(std::u16string(s.substr(start)));
+  // The last item is trimmed like the others ("a, b, c" ends in "c", not
+  // " c"); nothing is added when only blanks follow the last comma.
+  const std::u16string_view last = Trimmed(s.substr(std::min(start, s.size())));
+  if (!last.empty()) list->Add(std::u16string(last));
   return list;
 }
 

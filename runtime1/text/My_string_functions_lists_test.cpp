@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
 #include "runtime1/files/Wingenok.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -30,26 +31,19 @@ void Fill(TStringList& list, std::initializer_list<const char16_t*> lines) {
   for (const char16_t* line : lines) list.Add(line);
 }
 
-class ListsTest : public ::testing::Test {
+class ListsTest : public test_support::TTempFolderTest {
  protected:
   void SetUp() override {
+    TTempFolderTest::SetUp();
     saved_ = UserDefaultFormatSettings;
     UserDefaultFormatSettings = platform::TFormatSettings::ForLocale(0x0409);
-    folder_ = std::filesystem::temp_directory_path() /
-              ("qn_lists_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
   }
   void TearDown() override {
     UserDefaultFormatSettings = saved_;
-    std::filesystem::remove_all(folder_);
+    TTempFolderTest::TearDown();
   }
-  std::u16string PathOf(const char* name) const {
-    const std::string p = (folder_ / name).string();
-    return std::u16string(p.begin(), p.end());
-  }
+  std::u16string PathOf(const char* name) const { return test_support::Wide(fDir / name); }
   platform::TFormatSettings saved_;
-  std::filesystem::path folder_;
 };
 
 TEST_F(ListsTest, TabColumns) {
@@ -138,8 +132,11 @@ TEST_F(ListsTest, SplittingAndJoining) {
   EXPECT_EQ(StringListToString(u'/', list, 4, 1), u"four");
 
   EXPECT_EQ(Lines(*CommaSeparatedStrings(u"a, b,c")), (std::vector<std::u16string>{u"a", u"b", u"c"}));
-  EXPECT_EQ(Lines(*CommaSeparatedStrings(u" a , ,c ")), (std::vector<std::u16string>{u"a", u"", u"c "}));
+  EXPECT_EQ(Lines(*CommaSeparatedStrings(u" a , ,c ")), (std::vector<std::u16string>{u"a", u"", u"c"}));
+  EXPECT_EQ(Lines(*CommaSeparatedStrings(u"a, b, c")), (std::vector<std::u16string>{u"a", u"b", u"c"}));
+  EXPECT_EQ(Lines(*CommaSeparatedStrings(u"x,\ty\t")), (std::vector<std::u16string>{u"x", u"y"}));
   EXPECT_EQ(CommaSeparatedStrings(u"a,")->Count(), 1);
+  EXPECT_EQ(CommaSeparatedStrings(u"a, ")->Count(), 1);
 
   Fill(list, {u"a,b", u"", u"c"});
   TArrayOfStringLists lists;
@@ -240,6 +237,9 @@ TEST_F(ListsTest, CustomSortOrder) {
   // "h" inside "ch" is not claimed again; the lone h is.
   EXPECT_EQ(NormalisedLineForCustomSort(u"hch", *prepared), u"ECC");
   EXPECT_EQ(NormalisedLineForCustomSort(u"x", *prepared), u"x");
+  // An alphabet typed with blanks after its commas means the same.
+  const auto typed = CustomSortPreparedStringlist(u"a, b, c, ch, d, , h");
+  EXPECT_EQ(NormalisedLineForCustomSort(u"hch", *typed), u"ECC");
 
   TStringList lines;
   Fill(lines, {u"da", u"ch", u"ca", u"d"});
@@ -260,7 +260,7 @@ TEST_F(ListsTest, FileNames) {
 
 TEST_F(ListsTest, Files) {
   const std::u16string existing = PathOf("a.txt");
-  { std::ofstream(folder_ / "a.txt") << "first\r\n"; }
+  { std::ofstream(fDir / "a.txt") << "first\r\n"; }
   TFilenamesStringlist names;
   names.Add(u"nothing\t" + existing + u"\t3");
   names.Add(u"missing.txt\t4");
