@@ -780,8 +780,16 @@ bool ConvertATextFileAnsiToUTF16(std::u16string_view fileName, uint32_t lcid) {
     // The signature says what the bytes are, whatever the locale.
     text = platform::Decoded(platform::CP_UTF8, AsChars(Bytes(bytes).subspan(3)));
   } else {
+    // Unsigned UTF-8 is recognised as the readers recognise it, whenever the
+    // locale's code page is a single-byte one (whose text rarely passes for
+    // UTF-8); other bytes are read in the locale's code page.
     const uint32_t codePage = static_cast<uint32_t>(LCIDToCodePage(lcid));
-    text = platform::Decoded(codePage, AsChars(UpToFirstZero(bytes)));
+    const Bytes upToZero = UpToFirstZero(bytes);
+    if (platform::IsSingleByteCodePage(codePage) && LooksLikeUTF8(upToZero)) {
+      text = platform::Decoded(platform::CP_UTF8, AsChars(upToZero));
+    } else {
+      text = platform::Decoded(codePage, AsChars(upToZero));
+    }
   }
   const std::vector<uint8_t> image = UTF16FileImage(LinesEndedByCRLF(text));
   platform::WriteFileSafely(fileName, image);
@@ -880,11 +888,14 @@ void TPossiblyDodgyTextStringlist::LoadFromBytes(Bytes bytes) {
 void TPossiblyDodgyTextStringlist::SetTextStr(std::u16string_view text) {
   if (!SignedUTF8 && !text.empty() && IsSingleByteEncoding(Encoding())) {
     // The text was decoded from 8-bit bytes: get the bytes back and see
-    // whether they are UTF-8 after all.
+    // whether they are UTF-8 after all. Only a text that the code page holds
+    // whole gives its bytes back; one with characters the page lacks would
+    // lose them (to "?") in the recovery, and is kept as it is.
     const uint32_t codePage = Encoding() == platform::kEncodingDefault ? platform::CP_ACP : Encoding();
-    const std::string bytes = platform::Encoded(codePage, text.substr(0, text.find(u'\0')));
+    const std::u16string_view whole = text.substr(0, text.find(u'\0'));
+    const std::string bytes = platform::Encoded(codePage, whole);
     const Bytes b(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    if (LooksLikeUTF8(UpToFirstZero(b))) {
+    if (LooksLikeUTF8(UpToFirstZero(b)) && platform::Decoded(codePage, bytes) == whole) {
       SetLines(platform::Decoded(platform::CP_UTF8, AsChars(UpToFirstZero(b))));
       return;
     }

@@ -385,6 +385,12 @@ TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
   EXPECT_EQ(fresh[0], u"café");
   fresh.SetTextStr(u"é ab");
   EXPECT_EQ(fresh[0], u"é ab");
+  // A character the code page lacks cannot come from 8-bit bytes: the text
+  // is kept whole instead of losing it to "?".
+  fresh.SetTextStr(u"cafÃ© Ж");
+  EXPECT_EQ(fresh[0], u"cafÃ© Ж");
+  fresh.SetTextStr(u"\u4E2DÃ©");
+  EXPECT_EQ(fresh[0], u"\u4E2DÃ©");
   fresh.SignedUTF8 = true;
   fresh.SetTextStr(u"cafÃ©");
   EXPECT_EQ(fresh[0], u"cafÃ©");
@@ -409,6 +415,13 @@ TEST_F(FileOfCharTest, ConvertAnsiToUtf16) {
   const std::u16string jp = Make(B("\x93\xFA\x96\x7B"));
   EXPECT_TRUE(ConvertATextFileAnsiToUTF16(jp, 0x0411));
   EXPECT_EQ(Read(jp), Utf16Bytes(u"日本\r\n", false, true));
+
+  // Unsigned UTF-8 is read as UTF-8, as the readers do, not in the locale's
+  // code page.
+  const std::u16string unsignedUtf8 = Make(B("\xD0\x94\xD0\xB0\r\ncaf\xC3\xA9"));
+  EXPECT_EQ(TextFileContents(unsignedUtf8), u"Да\r\ncafé\r\n");
+  EXPECT_TRUE(ConvertATextFileAnsiToUTF16(unsignedUtf8, 0x0419));
+  EXPECT_EQ(Read(unsignedUtf8), Utf16Bytes(u"Да\r\ncafé\r\n", false, true));
 
   const std::u16string signedUtf8 = Make(B("\xEF\xBB\xBF\xD0\xB4\xD0\xB0"));
   EXPECT_TRUE(ConvertATextFileAnsiToUTF16(signedUtf8, 0x0409));
