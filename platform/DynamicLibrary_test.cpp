@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/testing/TestFiles.h"
+
 namespace qn::platform {
 namespace {
 
@@ -33,7 +35,9 @@ TEST(DynamicLibrary, FailuresAreReportedNotThrown) {
   EXPECT_FALSE(FreeDynamicLibrary(nullptr));
 }
 
-TEST(DynamicLibrary, FileNamesOutsideAsciiReachTheFileSystemAsUtf8) {
+using DynamicLibraryFiles = test_support::TTempFolderTest;
+
+TEST_F(DynamicLibraryFiles, FileNamesOutsideAsciiReachTheFileSystemAsUtf8) {
   namespace fs = std::filesystem;
   // Copy a real library under a name with accents and load it by that name.
   fs::path source;
@@ -41,8 +45,7 @@ TEST(DynamicLibrary, FileNamesOutsideAsciiReachTheFileSystemAsUtf8) {
                                 "/lib64/libm.so.6", "/usr/lib64/libm.so.6", "/lib/aarch64-linux-gnu/libm.so.6"})
     if (fs::exists(candidate)) source = candidate;
   if (source.empty()) GTEST_SKIP() << "no libm found at the usual places";
-  fs::path folder = fs::temp_directory_path() / ("qn-dl-test-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  const fs::path& folder = fDir;
   fs::path target = folder / "biblioth\xC3\xA8que.so";
   fs::copy_file(source, target, fs::copy_options::overwrite_existing);
   std::u16string name;
@@ -54,7 +57,6 @@ TEST(DynamicLibrary, FileNamesOutsideAsciiReachTheFileSystemAsUtf8) {
     EXPECT_NE(FindLibrarySymbol(library, "sqrt"), nullptr);
     EXPECT_TRUE(FreeDynamicLibrary(library));
   }
-  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -16,17 +16,20 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn::platform {
 namespace {
 
-std::string TempFolder(const std::string& name) {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("qn_ini_" + std::to_string(::getpid())) / name;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder.string();
-}
+// The tests that work on files get a fresh folder each, removed afterwards.
+class IniFiles : public test_support::TTempFolderTest {
+ protected:
+  std::string TempFolder(const std::string& name) const {
+    const auto folder = fDir / name;
+    std::filesystem::create_directories(folder);
+    return folder.string();
+  }
+};
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -147,7 +150,7 @@ TEST(IniFile, Booleans) {
   EXPECT_EQ(ini.ReadString(u"b", u"k", u""), u"1");
 }
 
-TEST(IniFile, LineBreaksCannotInjectSectionsOrKeys) {
+TEST_F(IniFiles, LineBreaksCannotInjectSectionsOrKeys) {
   const std::string path = TempFolder("inject") + "/s.ini";
   {
     TMemIniFile ini(std::string_view{path});
@@ -163,7 +166,7 @@ TEST(IniFile, LineBreaksCannotInjectSectionsOrKeys) {
   EXPECT_EQ(sections.Count(), 2);
 }
 
-TEST(IniFile, Utf16RoundTripWritesTheMarkFFFE) {
+TEST_F(IniFiles, Utf16RoundTripWritesTheMarkFFFE) {
   const std::string path = TempFolder("utf16") + "/settings.ini";
   {
     TMemIniFile ini(std::string_view{path});  // missing file: empty settings
@@ -187,7 +190,7 @@ TEST(IniFile, Utf16RoundTripWritesTheMarkFFFE) {
   EXPECT_EQ(TMemIniFile(std::string_view{path}).ReadInteger(u"K", u"n", 0), 5);
 }
 
-TEST(IniFile, ReadsEveryEncoding) {
+TEST_F(IniFiles, ReadsEveryEncoding) {
   const std::string path = TempFolder("encodings") + "/e.ini";
   struct Case {
     std::vector<uint8_t> bytes;
@@ -210,7 +213,7 @@ TEST(IniFile, ReadsEveryEncoding) {
   EXPECT_EQ(utf8.ReadString(u"s", u"k", u""), u"\u00e9");
 }
 
-TEST(IniFile, RenameAndReload) {
+TEST_F(IniFiles, RenameAndReload) {
   const std::string folder = TempFolder("rename");
   WriteText(folder + "/a.ini", "[x]\nv=a\n");
   WriteText(folder + "/b.ini", "[x]\nv=b\n");
@@ -224,7 +227,7 @@ TEST(IniFile, RenameAndReload) {
 // A crash while the new settings are written (the child dies of the file size
 // limit in the middle of the write), and a failed write (the limit raises an
 // error instead): the old settings survive both.
-TEST(IniFile, CrashOrFailureDuringUpdateKeepsTheOldSettings) {
+TEST_F(IniFiles, CrashOrFailureDuringUpdateKeepsTheOldSettings) {
   const std::string folder = TempFolder("crash");
   const std::string path = folder + "/tool.ini";
   WriteText(path, "[main]\r\nkept=yes\r\n");
@@ -259,7 +262,7 @@ TEST(IniFile, CrashOrFailureDuringUpdateKeepsTheOldSettings) {
   }
 }
 
-TEST(IniFile, UnreadableOrUnwritablePlacesRaise) {
+TEST_F(IniFiles, UnreadableOrUnwritablePlacesRaise) {
   const std::string folder = TempFolder("errors");
   // A folder where the file should be: cannot be read as settings.
   std::filesystem::create_directories(folder + "/dir.ini");

@@ -12,6 +12,7 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn::platform {
 namespace {
@@ -22,12 +23,11 @@ std::vector<std::u16string> Entries(const TStringList& list) {
   return out;
 }
 
-std::string TempPath(const std::string& name) {
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("qn_stringlist_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  return (folder / name).string();
-}
+// The tests that work on files get a fresh folder each, removed afterwards.
+class StringListFiles : public test_support::TTempFolderTest {
+ protected:
+  std::string TempPath(const std::string& name) const { return (fDir / name).string(); }
+};
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -380,7 +380,7 @@ TEST(StringList, SetValueInSortedListKeepsItSorted) {
 
 // --- files ---------------------------------------------------------------------
 
-TEST(StringList, LoadDetectsTheByteOrderMark) {
+TEST_F(StringListFiles, LoadDetectsTheByteOrderMark) {
   struct Case {
     std::vector<uint8_t> bytes;
     TTextEncoding encoding;
@@ -403,7 +403,7 @@ TEST(StringList, LoadDetectsTheByteOrderMark) {
   }
 }
 
-TEST(StringList, MalformedBytesNeverFailTheLoad) {
+TEST_F(StringListFiles, MalformedBytesNeverFailTheLoad) {
   const std::string path = TempPath("bad.txt");
   // A UTF-8 mark followed by invalid UTF-8; a UTF-16 mark with an odd byte.
   WriteBytes(path, {0xEF, 0xBB, 0xBF, 0xFF, 0xC3, 0x0A, 0x41});
@@ -441,7 +441,7 @@ TEST(StringList, SaveWritesTheChosenEncodingByteForByte) {
   }
 }
 
-TEST(StringList, FileRoundTripKeepsTheLoadedEncoding) {
+TEST_F(StringListFiles, FileRoundTripKeepsTheLoadedEncoding) {
   const std::string path = TempPath("roundtrip.txt");
   TStringList list;
   list.Add(u"\u0391\u03b8\u03ae\u03bd\u03b1");  // not in code page 1252
@@ -469,7 +469,7 @@ TEST(StringList, LoadFromStreamReadsFromThePosition) {
   EXPECT_EQ(Entries(list), expected);
 }
 
-TEST(StringList, FailedSaveKeepsTheOldFileAndMissingFileRaises) {
+TEST_F(StringListFiles, FailedSaveKeepsTheOldFileAndMissingFileRaises) {
   const std::string path = TempPath("keep.txt");
   WriteBytes(path, {'o', 'l', 'd'});
   TStringList list;

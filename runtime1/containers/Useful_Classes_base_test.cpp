@@ -12,6 +12,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
 #include "platform/YieldHook.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -292,9 +293,10 @@ TEST(TUsefulBaseList, YieldsOncePerItemWhenSavingAndLoading) {
   EXPECT_EQ(yields, 8);
 }
 
-TEST(TUsefulBaseList, Files) {
-  const auto dir = std::filesystem::temp_directory_path() / ("qn_base_list_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+using UsefulBaseListFiles = test_support::TTempFolderTest;
+
+TEST_F(UsefulBaseListFiles, SaveAndLoad) {
+  const auto& dir = fDir;
   const std::string name = (dir / "list.bin").string();
   TIntList list;
   list.AddValues({10, 20});
@@ -304,7 +306,6 @@ TEST(TUsefulBaseList, Files) {
   EXPECT_TRUE(back.LoadFromFile(name));
   EXPECT_EQ(back.Values(), (std::vector<int32_t>{10, 20}));
   EXPECT_THROW(back.LoadFromFile((dir / "missing.bin").string()), EFOpenError);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -254,10 +255,10 @@ TEST(TMySaveStringList, UntrustedStreamsLeaveTheListAsItWas) {
   }
 }
 
-TEST(TMySaveStringList, Files) {
-  const auto dir = std::filesystem::temp_directory_path() / ("qn_save_list_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  const std::string name = (dir / "list.bin").string();
+using SaveStringListFiles = test_support::TTempFolderTest;
+
+TEST_F(SaveStringListFiles, SaveAndLoad) {
+  const std::string name = (fDir / "list.bin").string();
   TMySaveStringList list(true);
   list.AddObject(u"one", platform::ObjectFromInt(1));
   list.AddObject(u"two", platform::ObjectFromInt(2));
@@ -267,7 +268,6 @@ TEST(TMySaveStringList, Files) {
   back.LoadFromFile(name);
   EXPECT_EQ(Strings(back), (std::vector<std::u16string>{u"one", u"two"}));
   EXPECT_EQ(platform::IntFromObject(back.GetObject(1)), 2);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

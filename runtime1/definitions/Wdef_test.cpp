@@ -1,4 +1,5 @@
 #include "runtime1/definitions/Wdef.h"
+#include "platform/testing/TestFiles.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -357,16 +358,8 @@ TEST(Wdef, LongTextsAreCutToTheCapacity) {
 // File recognition on real files
 // ---------------------------------------------------------------------------
 
-class WdefFiles : public testing::Test {
+class WdefFiles : public test_support::TTempFolderTest {
  protected:
-  void SetUp() override {
-    fDir = fs::temp_directory_path() /
-           ("wdef_test_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(fDir);
-    fs::create_directories(fDir);
-  }
-  void TearDown() override { fs::remove_all(fDir); }
 
   std::u16string Write(const std::string& name, const Bytes& bytes) {
     const fs::path path = fDir / name;
@@ -395,8 +388,6 @@ class WdefFiles : public testing::Test {
     bytes.resize(total, 0x5A);
     return bytes;
   }
-
-  fs::path fDir;
 };
 
 TEST_F(WdefFiles, CurrentListFiles) {

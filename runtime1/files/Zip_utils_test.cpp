@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "platform/DateTime.h"
+#include "platform/testing/TestFiles.h"
 
 namespace qn {
 namespace {
@@ -56,18 +57,13 @@ const char* const kComment = "Kommentar: \xC3\xBC \xE2\x80\x93 \xE6\x97\xA5\xE6\
 const std::u16string kCommentW = u"Kommentar: ü – 日本";
 const char* const kUtf8Name = "\xC3\xA7\xC3\xA3o/\xE6\x97\xA5\xE6\x9C\xAC.txt";  // ção/日本.txt
 
-class ZipFixture : public testing::Test {
+class ZipFixture : public test_support::TTempFolderTest {
  protected:
   void SetUp() override {
-    fDir = fs::temp_directory_path() /
-           ("zip_utils_test_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(fDir);
-    fs::create_directories(fDir);
+    TTempFolderTest::SetUp();
     fSample = fDir / "sample.zip";
     MakeSample(fSample);
   }
-  void TearDown() override { fs::remove_all(fDir); }
 
   // Adds an entry from bytes that the archive copies.
   static zip_int64_t Add(zip_t* archive, const char* name, const std::string& bytes, zip_flags_t flags = 0) {
@@ -134,7 +130,6 @@ class ZipFixture : public testing::Test {
     return TZipErrorKind::no_archive_name;
   }
 
-  fs::path fDir;
   fs::path fSample;
 };
 
