@@ -506,7 +506,9 @@ TEST_F(StreamFiles, SavesKilledInForkedChildrenLeaveNothingInTheWay) {
   ASSERT_EQ(FilesIn(folder), 2u);
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
-    if (name != "list.txt") EXPECT_EQ(name.rfind(".list.txt." + std::to_string(last) + ".", 0), 0u) << name;
+    if (name != "list.txt") {
+      EXPECT_EQ(name.rfind(".list.txt." + std::to_string(last) + ".", 0), 0u) << name;
+    }
   }
   EXPECT_EQ(FileBytes(path), old);
 
