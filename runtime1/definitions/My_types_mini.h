@@ -12,8 +12,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
 #include "platform/Export.h"
@@ -213,6 +215,127 @@ inline constexpr std::array<std::string_view, kListTypeCount> list_signature32 =
     "lt_bol7",                                // lt_bol7
     "lt_bol8",                                // lt_sorting
 };
+
+// ---------------------------------------------------------------------------
+// Display types shared by the stored records and the lists' displays
+// ---------------------------------------------------------------------------
+
+// A colour as 0x00BBGGRR (red in the lowest byte); stored as a signed 32-bit
+// value, so special negative values written by a host survive a round trip.
+using TColor = int32_t;
+
+// The four colours a list or a text is painted with.
+struct TMyCanvasColourRec {
+  static constexpr size_t kStoredSize = 16;
+
+  TColor text = 0;
+  TColor selected_text = 0;
+  TColor background = 0;
+  TColor selected_background = 0;
+
+  // Stored as the four colours in this order, little-endian.
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TMyCanvasColourRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  friend constexpr bool operator==(const TMyCanvasColourRec&, const TMyCanvasColourRec&) = default;
+};
+
+// Typefaces a word can be shown in; a set of them is stored as one byte, one
+// bit per row.
+enum TTypeface : uint8_t { tf_bold, tf_italics, tf_underline, tf_strikeout };
+
+class TTypefaceSet {
+ public:
+  constexpr TTypefaceSet() noexcept = default;
+  constexpr TTypefaceSet(std::initializer_list<TTypeface> faces) noexcept {
+    for (TTypeface f : faces) Include(f);
+  }
+  // A stored byte, kept whole: bits beyond the four rows go back out unchanged.
+  static constexpr TTypefaceSet FromBits(uint8_t bits) noexcept {
+    TTypefaceSet set;
+    set.fBits = bits;
+    return set;
+  }
+  constexpr void Include(TTypeface f) noexcept { fBits = static_cast<uint8_t>(fBits | Bit(f)); }
+  constexpr void Exclude(TTypeface f) noexcept { fBits = static_cast<uint8_t>(fBits & ~Bit(f)); }
+  constexpr bool Contains(TTypeface f) const noexcept { return (fBits & Bit(f)) != 0; }
+  constexpr bool Empty() const noexcept { return fBits == 0; }
+  constexpr uint8_t Bits() const noexcept { return fBits; }
+  friend constexpr bool operator==(TTypefaceSet, TTypefaceSet) noexcept = default;
+
+ private:
+  static constexpr uint8_t Bit(TTypeface f) noexcept { return f < 8 ? static_cast<uint8_t>(1u << f) : 0; }
+  uint8_t fBits = 0;
+};
+
+// Colours with the typefaces of ordinary and of highlighted words.
+struct TMyCanvasColourRecAndTypeface {
+  TMyCanvasColourRec colourset;
+  TTypefaceSet default_typeface;
+  TTypefaceSet highlight_typeface;
+
+  friend constexpr bool operator==(const TMyCanvasColourRecAndTypeface&,
+                                   const TMyCanvasColourRecAndTypeface&) = default;
+};
+
+// Black on white, selections white on dark blue: what a language record whose
+// text colour equals its background colour is given instead.
+inline constexpr TMyCanvasColourRec BogStandardColours = {0x000000, 0xFFFFFF, 0xFFFFFF, 0x660000};
+// White on dark red, for search words.
+inline constexpr TMyCanvasColourRec StyleSearchColours = {0xFFFFFF, 0x000080, 0x000080, 0xFFFFFF};
+inline constexpr TMyCanvasColourRecAndTypeface BogStandardColoursAndTypeface = {BogStandardColours, {}, {}};
+inline constexpr TMyCanvasColourRecAndTypeface StyleSearchColoursAndTypeface = {
+    StyleSearchColours, TTypefaceSet{tf_bold}, TTypefaceSet{tf_bold}};
+
+// The bases of a time-line plot: how dates are grouped into periods. Stored in
+// column records; rows are never reordered.
+enum TTimeLinePlotbase : uint8_t {
+  tlpb_unknown,
+  tlpb_millennia,
+  tlpb_centuries,
+  tlpb_decades,
+  tlpb_years,
+  tlpb_months,
+  tlpb_weeks,
+  tlpb_days,
+  tlpb_hours,
+  tlpb_datafield,
+  tlpb_custom,
+  tlpb_spare,
+};
+inline constexpr int kTimeLinePlotbaseCount = 12;
+
+// How far a language is the user's choice. Stored in language records.
+enum Tlang_preference_type : uint8_t { lang_nao_instalada, lang_instalada, lang_rank_2, lang_a_preferida };
+
+// Byte-sized choices that settings records carry. Their rows belong to the
+// tools that use them; here they only need a fixed size, and any stored value
+// is accepted and kept.
+enum TTallierTagTreatment : uint8_t {};
+enum Tcollocates_stop_at_type : uint8_t {};
+enum TFileWantedType : uint8_t {};
+
+// The 8-bit Windows code pages a language may need, and their numbers.
+enum Wincodepage_types : uint8_t {
+  nao_precisa,
+  _1250_CEurope,
+  _1251_Cyrillic,
+  _1252_Latin1,
+  _1253_Greek,
+  _1254_Turkish,
+  _1255_Hebrew,
+  _1256_Arabic,
+  _1257_Baltic,
+  _1258_Vietnam,
+  _874_Thai,
+  _932ShiftJis,
+  _936SimpChineseGB2312,
+  _949Korean,
+  _950TradChineseBig5,
+};
+inline constexpr int kWincodepageTypeCount = 15;
+// 0: no 8-bit code page is needed.
+inline constexpr std::array<uint16_t, kWincodepageTypeCount> win_codepages = {
+    0, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 874, 932, 936, 949, 950};
 
 // The running tool. It starts as the hub and is set once at start-up by
 // SetCurrentTool (My_types); the file checks and the log read it.

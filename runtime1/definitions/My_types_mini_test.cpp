@@ -70,5 +70,53 @@ TEST(My_types_mini, ToolSet) {
   EXPECT_TRUE(TTool_Type_Set{}.Empty());
 }
 
+TEST(My_types_mini, ColourRecordStoredAsFourLittleEndianColours) {
+  static_assert(TMyCanvasColourRec::kStoredSize == 16);
+  const TMyCanvasColourRec rec{0x00112233, -1, 0x00FFFFFF, 0x00660000};
+  std::array<uint8_t, 16> bytes{};
+  rec.ToBytes(bytes);
+  const std::array<uint8_t, 16> golden = {0x33, 0x22, 0x11, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x66, 0x00};
+  EXPECT_EQ(bytes, golden);
+  EXPECT_EQ(TMyCanvasColourRec::FromBytes(golden), rec);
+}
+
+TEST(My_types_mini, ColourPresetsAndTypefaces) {
+  EXPECT_EQ(BogStandardColours, (TMyCanvasColourRec{0x000000, 0xFFFFFF, 0xFFFFFF, 0x660000}));
+  EXPECT_EQ(StyleSearchColours, (TMyCanvasColourRec{0xFFFFFF, 0x000080, 0x000080, 0xFFFFFF}));
+  EXPECT_EQ(BogStandardColoursAndTypeface.colourset, BogStandardColours);
+  EXPECT_TRUE(BogStandardColoursAndTypeface.default_typeface.Empty());
+  EXPECT_TRUE(BogStandardColoursAndTypeface.highlight_typeface.Empty());
+  EXPECT_EQ(StyleSearchColoursAndTypeface.colourset, StyleSearchColours);
+  EXPECT_EQ(StyleSearchColoursAndTypeface.default_typeface.Bits(), 1);
+  EXPECT_EQ(StyleSearchColoursAndTypeface.highlight_typeface, TTypefaceSet{tf_bold});
+
+  TTypefaceSet faces{tf_italics, tf_strikeout};
+  EXPECT_EQ(faces.Bits(), 0b1010);
+  faces.Include(tf_bold);
+  faces.Exclude(tf_strikeout);
+  EXPECT_TRUE(faces.Contains(tf_bold));
+  EXPECT_FALSE(faces.Contains(tf_underline));
+  EXPECT_EQ(faces.Bits(), 0b0011);
+  // A stored byte with bits beyond the four rows goes back out unchanged.
+  EXPECT_EQ(TTypefaceSet::FromBits(0xF5).Bits(), 0xF5);
+  EXPECT_FALSE(TTypefaceSet::FromBits(0xF0).Contains(tf_bold));
+}
+
+TEST(My_types_mini, StoredEnumerationsAreBytesThatKeepAnyValue) {
+  static_assert(sizeof(TTimeLinePlotbase) == 1 && sizeof(Tlang_preference_type) == 1);
+  static_assert(sizeof(TTallierTagTreatment) == 1 && sizeof(Tcollocates_stop_at_type) == 1);
+  static_assert(sizeof(TFileWantedType) == 1 && sizeof(TTypefaceSet) == 1);
+  EXPECT_EQ(int{tlpb_hours}, 8);
+  EXPECT_EQ(int{tlpb_spare}, kTimeLinePlotbaseCount - 1);
+  EXPECT_EQ(int{lang_a_preferida}, 3);
+  const auto stored = static_cast<TTallierTagTreatment>(200);
+  EXPECT_EQ(static_cast<int>(stored), 200);
+  EXPECT_EQ(win_codepages[nao_precisa], 0);
+  EXPECT_EQ(win_codepages[_1252_Latin1], 1252);
+  EXPECT_EQ(win_codepages[_874_Thai], 874);
+  EXPECT_EQ(win_codepages[_950TradChineseBig5], 950);
+}
+
 }  // namespace
 }  // namespace qn
