@@ -15,7 +15,9 @@
 // number. The one true date the offset calendar lacks, 29 February of a year
 // divisible by 400, is stored as the value of 28 February plus one half: a
 // whole number, which midnight values never are, and which reads back as 29
-// February. Day counts between dates always use true day numbers.
+// February. Day counts between dates always use true day numbers. (A value
+// that older versions wrote for 29 February of a year y with y mod 400 = 300,
+// which the offset calendar has, still reads back as that date.)
 //
 // Labels follow the user's default format settings (UserDefaultFormatSettings).
 #pragma once

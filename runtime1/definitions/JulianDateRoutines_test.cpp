@@ -59,6 +59,9 @@ TEST_F(JulianDates, LeapDaysFollowTheTrueCalendar) {
   // Centuries that are not leap years have no 29 February, whatever the offset year says.
   EXPECT_EQ(YearMonthDayToJulianAddingConst({1900, 2, 29}), 0.0);
   EXPECT_EQ(YearMonthDayToJulianAddingConst({-100, 2, 29}), 0.0);
+  // Such a date written by older versions still reads back as it was written.
+  EXPECT_EQ(JulianDateToYearMonthDayRemovingConst(4058670.5), (TYearMonthDay{1900, 2, 29}));
+  EXPECT_EQ(JulianToStringRemovingConst(tlpb_days, false, 4058670.5), u"1900/Feb/29");
   EXPECT_EQ(YearMonthDayToJulianAddingConst({2012, 2, 30}), 0.0);
   EXPECT_NE(YearMonthDayToJulianAddingConst({2012, 2, 29}), 0.0);
   EXPECT_EQ(YearMonthDayToJulianAddingConst({-4500, 12, 31}), 0.0);

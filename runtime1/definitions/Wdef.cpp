@@ -2,6 +2,7 @@
 
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -409,6 +410,150 @@ list_type DiskFileType(const TCheckSignature& header) {
   }
   return header.type_of_data.Equals(salientor_database_v2_signature32) ? lt_KW_database_list : lt_none_in_use;
 }
+
+// ---------------------------------------------------------------------------
+// Language records
+// ---------------------------------------------------------------------------
+
+namespace {
+
+template <size_t N>
+void PutWideUnits(uint8_t* out, const std::array<char16_t, N>& units) noexcept {
+  for (size_t i = 0; i < N; ++i) platform::PutLE(out + 2 * i, static_cast<uint16_t>(units[i]));
+}
+
+template <size_t N>
+void GetWideUnits(const uint8_t* in, std::array<char16_t, N>& units) noexcept {
+  for (size_t i = 0; i < N; ++i) units[i] = static_cast<char16_t>(platform::GetLE<uint16_t>(in + 2 * i));
+}
+
+template <size_t N>
+void PutBytes(uint8_t* out, const std::array<uint8_t, N>& bytes) noexcept {
+  std::copy(bytes.begin(), bytes.end(), out);
+}
+
+template <size_t N>
+void GetBytes(const uint8_t* in, std::array<uint8_t, N>& bytes) noexcept {
+  std::copy(in, in + N, bytes.begin());
+}
+
+}  // namespace
+
+void old_fixed_character_format_rec::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  out[0] = charset_old;
+  out[1] = fontsize_old;
+  out[2] = fontname_old.length;
+  for (size_t i = 0; i < fontname_old.kCapacity; ++i) out[3 + i] = static_cast<uint8_t>(fontname_old.chars[i]);
+}
+
+old_fixed_character_format_rec old_fixed_character_format_rec::FromBytes(
+    std::span<const uint8_t, kStoredSize> in) noexcept {
+  old_fixed_character_format_rec rec;
+  rec.charset_old = in[0];
+  rec.fontsize_old = in[1];
+  rec.fontname_old.length = in[2];
+  for (size_t i = 0; i < rec.fontname_old.kCapacity; ++i) rec.fontname_old.chars[i] = static_cast<char>(in[3 + i]);
+  return rec;
+}
+
+void fixed_character_format_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  out[0] = charset;
+  out[1] = fontsize;
+  PutWideUnits(&out[2], fontname);
+}
+
+fixed_character_format_rec32 fixed_character_format_rec32::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  fixed_character_format_rec32 rec;
+  rec.charset = in[0];
+  rec.fontsize = in[1];
+  GetWideUnits(&in[2], rec.fontname);
+  return rec;
+}
+
+void fixed_lang_details_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  platform::PutLE(&out[0], allow_middles_at_right);
+  platform::PutLE(&out[1], allow_middles_at_left);
+  platform::PutLE(&out[2], is_32_version);
+  platform::PutLE(&out[4], lcid);
+  old_win_font.ToBytes(out.subspan<8, old_fixed_character_format_rec::kStoredSize>());
+  out[43] = preference;
+  platform::PutLE(&out[44], custom_language);
+  platform::PutLE(&out[45], hyphen_breaks_word);
+  platform::PutLE(&out[46], win_codepage);
+  platform::PutLE(&out[48], dos_codepage);
+  PutWideUnits(&out[50], allowable_middle_letters);
+  PutBytes(&out[72], spare_ANSI_lowers);
+  PutBytes(&out[201], spare_ANSI_uppers);
+  new_win_font.ToBytes(out.subspan<330, fixed_character_format_rec32::kStoredSize>());
+  platform::PutLE(&out[536], custom_sort_string_number);
+  PutBytes(&out[540], spare_bools);
+  cores.ToBytes(out.subspan<544, TMyCanvasColourRec::kStoredSize>());
+  platform::PutLE(&out[560], language_number);
+  platform::PutLE(&out[564], spare_hits);
+  for (size_t i = 0; i < spare_ints.size(); ++i) platform::PutLE(&out[568 + 4 * i], spare_ints[i]);
+  PutBytes(&out[580], spare);
+  PutWideUnits(&out[936], nome);
+}
+
+fixed_lang_details_rec32 fixed_lang_details_rec32::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  fixed_lang_details_rec32 rec;
+  rec.allow_middles_at_right = platform::GetLE<bool>(&in[0]);
+  rec.allow_middles_at_left = platform::GetLE<bool>(&in[1]);
+  rec.is_32_version = platform::GetLE<bool>(&in[2]);
+  rec.lcid = platform::GetLE<uint32_t>(&in[4]);
+  rec.old_win_font = old_fixed_character_format_rec::FromBytes(in.subspan<8, old_fixed_character_format_rec::kStoredSize>());
+  rec.preference = static_cast<Tlang_preference_type>(in[43]);
+  rec.custom_language = platform::GetLE<bool>(&in[44]);
+  rec.hyphen_breaks_word = platform::GetLE<bool>(&in[45]);
+  rec.win_codepage = platform::GetLE<uint16_t>(&in[46]);
+  rec.dos_codepage = platform::GetLE<uint16_t>(&in[48]);
+  GetWideUnits(&in[50], rec.allowable_middle_letters);
+  GetBytes(&in[72], rec.spare_ANSI_lowers);
+  GetBytes(&in[201], rec.spare_ANSI_uppers);
+  rec.new_win_font = fixed_character_format_rec32::FromBytes(in.subspan<330, fixed_character_format_rec32::kStoredSize>());
+  rec.custom_sort_string_number = platform::GetLE<int32_t>(&in[536]);
+  GetBytes(&in[540], rec.spare_bools);
+  rec.cores = TMyCanvasColourRec::FromBytes(in.subspan<544, TMyCanvasColourRec::kStoredSize>());
+  rec.language_number = platform::GetLE<int32_t>(&in[560]);
+  rec.spare_hits = platform::GetLE<int32_t>(&in[564]);
+  for (size_t i = 0; i < rec.spare_ints.size(); ++i) rec.spare_ints[i] = platform::GetLE<int32_t>(&in[568 + 4 * i]);
+  GetBytes(&in[580], rec.spare);
+  GetWideUnits(&in[936], rec.nome);
+  return rec;
+}
+
+// The offsets above, checked against each other: each field ends where the next begins.
+static_assert(8 + old_fixed_character_format_rec::kStoredSize == 43);
+static_assert(50 + 2 * 11 == 72 && 72 + 129 == 201 && 201 + 129 == 330);
+static_assert(330 + fixed_character_format_rec32::kStoredSize == 534);
+static_assert(544 + TMyCanvasColourRec::kStoredSize == 560);
+static_assert(568 + 3 * 4 == 580 && 580 + 356 == 936 && 936 + 2 * 51 + 2 == fixed_lang_details_rec32::kStoredSize);
+static_assert(2 + 2 * QN_HUNDREDWIDECHAR_LENGTH == fixed_character_format_rec32::kStoredSize);
+
+// ---------------------------------------------------------------------------
+// Languages by locale identifier
+// ---------------------------------------------------------------------------
+
+uint16_t PrimaryLanguage(uint32_t lcid) noexcept { return static_cast<uint16_t>(lcid & 0x3FF); }
+
+bool SamePrimaryLanguage(uint32_t lcid1, uint32_t lcid2) noexcept {
+  return PrimaryLanguage(lcid1) == PrimaryLanguage(lcid2);
+}
+
+TBiDiMode BiDiModeFromLCID(uint32_t lcid) noexcept {
+  switch (PrimaryLanguage(lcid)) {
+    case 1:    // Arabic
+    case 13:   // Hebrew
+    case 41:   // Farsi
+    case 99:   // Pashto
+      return bdRightToLeft;
+    default:
+      return bdLeftToRight;
+  }
+}
+
+bool BiDiModeFromCharset(uint8_t charset) noexcept { return charset == 177 || charset == 178; }
 
 // ---------------------------------------------------------------------------
 // File recognition

@@ -21,6 +21,7 @@
 #include "platform/Export.h"
 #include "platform/StringList.h"
 #include "platform/Streams.h"
+#include "runtime1/definitions/LemmaStopMatchTypes.h"
 #include "runtime1/definitions/My_types_mini.h"
 #include "runtime1/text/Myunicodenew.h"
 
@@ -287,6 +288,116 @@ QN_API bool DiskSignatureISOKForToolAndList(TCheckSignature& header, tool_type t
 // lt_KW_database_list for the older key-word database text; lt_none_in_use
 // when none.
 QN_API list_type DiskFileType(const TCheckSignature& header);
+
+// ---------------------------------------------------------------------------
+// Language records
+// ---------------------------------------------------------------------------
+
+// The text of a fixed array of UTF-16 code units: up to its first NUL, or the
+// whole array when a record read from a file fills it to the end.
+template <size_t N>
+std::u16string FixedWideText(const std::array<char16_t, N>& units) {
+  size_t n = 0;
+  while (n < N && units[n] != u'\0') ++n;
+  return std::u16string(units.data(), n);
+}
+
+// Sets a fixed array to the first N - 1 code units of text; the rest, and
+// always the last unit, become NUL.
+template <size_t N>
+void SetFixedWideText(std::array<char16_t, N>& units, std::u16string_view text) noexcept {
+  static_assert(N >= 1);
+  units.fill(u'\0');
+  for (size_t i = 0; i < N - 1 && i < text.size(); ++i) units[i] = text[i];
+}
+
+// The font of the suite's earliest versions, kept in language records:
+//   0 charset_old  1 fontsize_old  2 fontname_old (length byte + 32 8-bit characters)
+struct old_fixed_character_format_rec {
+  static constexpr size_t kStoredSize = 35;
+
+  uint8_t charset_old = 0;
+  uint8_t fontsize_old = 0;
+  TShortString<32> fontname_old;
+
+  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  static old_fixed_character_format_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  friend bool operator==(const old_fixed_character_format_rec&, const old_fixed_character_format_rec&) = default;
+};
+
+// A display font: 0 charset, 1 fontsize, 2 fontname (101 UTF-16 code units).
+struct fixed_character_format_rec32 {
+  static constexpr size_t kStoredSize = 204;
+
+  uint8_t charset = 0;
+  uint8_t fontsize = 0;
+  hundredwidechar fontname{};
+
+  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  static fixed_character_format_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  friend bool operator==(const fixed_character_format_rec32&, const fixed_character_format_rec32&) = default;
+};
+
+// Everything the suite knows about a language, stored unchanged in settings
+// and list files. Packed, little-endian, 1,040 bytes:
+//    0 allow_middles_at_right   1 allow_middles_at_left   2 is_32_version
+//    4 lcid (uint32)            8 old_win_font (35)      43 preference
+//   44 custom_language         45 hyphen_breaks_word     46 win_codepage (uint16)
+//   48 dos_codepage (uint16)   50 allowable_middle_letters (11 UTF-16 units)
+//   72 spare_ANSI_lowers (129) 201 spare_ANSI_uppers (129)
+//  330 new_win_font (204)     536 custom_sort_string_number (int32)
+//  540 spare_bools (4)        544 cores (16)            560 language_number (int32)
+//  564 spare_hits (int32)     568 spare_ints (3 int32)  580 spare (356)
+//  936 nome (51 UTF-16 units) 1038..1039 unused
+// Spare areas are carried as read, so a record goes back out byte for byte
+// (except the unused bytes at 3, 534 and 1038, which are written as 0, and
+// Booleans, written as 0 or 1). Fixed text arrays are read up to their end at
+// most (FixedWideText), whatever a file holds.
+struct fixed_lang_details_rec32 {
+  static constexpr size_t kStoredSize = 1040;
+
+  bool allow_middles_at_right = false;
+  bool allow_middles_at_left = false;
+  bool is_32_version = false;
+  uint32_t lcid = 0;
+  old_fixed_character_format_rec old_win_font;
+  Tlang_preference_type preference = lang_nao_instalada;
+  bool custom_language = false;
+  bool hyphen_breaks_word = false;
+  uint16_t win_codepage = 0;
+  uint16_t dos_codepage = 0;
+  std::array<char16_t, 11> allowable_middle_letters{};
+  std::array<uint8_t, 129> spare_ANSI_lowers{};
+  std::array<uint8_t, 129> spare_ANSI_uppers{};
+  fixed_character_format_rec32 new_win_font;
+  int32_t custom_sort_string_number = 0;
+  std::array<uint8_t, 4> spare_bools{};
+  TMyCanvasColourRec cores;
+  int32_t language_number = 0;
+  int32_t spare_hits = 0;
+  std::array<int32_t, 3> spare_ints{};
+  std::array<uint8_t, 356> spare{};
+  std::array<char16_t, 51> nome{};
+
+  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  static fixed_lang_details_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  friend bool operator==(const fixed_lang_details_rec32&, const fixed_lang_details_rec32&) = default;
+};
+
+// ---------------------------------------------------------------------------
+// Languages by locale identifier
+// ---------------------------------------------------------------------------
+
+// Reading direction of a language's texts.
+enum TBiDiMode : uint8_t { bdLeftToRight = 0, bdRightToLeft = 1 };
+
+// The primary language of an LCID: its low 10 bits.
+QN_API uint16_t PrimaryLanguage(uint32_t lcid) noexcept;
+QN_API bool SamePrimaryLanguage(uint32_t lcid1, uint32_t lcid2) noexcept;
+// Right-to-left for Arabic (1), Hebrew (13), Farsi (41) and Pashto (99).
+QN_API TBiDiMode BiDiModeFromLCID(uint32_t lcid) noexcept;
+// True for the Hebrew (177) and Arabic (178) character sets.
+QN_API bool BiDiModeFromCharset(uint8_t charset) noexcept;
 
 // ---------------------------------------------------------------------------
 // File recognition

@@ -355,6 +355,181 @@ TEST(Wdef, LongTextsAreCutToTheCapacity) {
 }
 
 // ---------------------------------------------------------------------------
+// Language records
+// ---------------------------------------------------------------------------
+
+// Little-endian helpers for images written out by hand from the layout.
+void SetU16(Bytes& b, size_t at, uint16_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void SetU32(Bytes& b, size_t at, uint32_t v) {
+  for (size_t i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void SetWide(Bytes& b, size_t at, std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) SetU16(b, at + 2 * i, text[i]);
+}
+
+fixed_lang_details_rec32 SampleLanguage() {
+  fixed_lang_details_rec32 rec;
+  rec.allow_middles_at_right = true;
+  rec.is_32_version = true;
+  rec.lcid = 0x0809;
+  rec.old_win_font.charset_old = 0;
+  rec.old_win_font.fontsize_old = 10;
+  rec.old_win_font.fontname_old.Assign("Arial");
+  rec.preference = lang_a_preferida;
+  rec.hyphen_breaks_word = true;
+  rec.win_codepage = 1252;
+  rec.dos_codepage = 850;
+  SetFixedWideText(rec.allowable_middle_letters, u"'-");
+  rec.spare_ANSI_lowers[0] = 0x61;
+  rec.spare_ANSI_uppers[128] = 0x5A;
+  rec.new_win_font.charset = 1;
+  rec.new_win_font.fontsize = 12;
+  SetHundredWideChar(rec.new_win_font.fontname, u"Noto Sans");
+  rec.custom_sort_string_number = -2;
+  rec.cores = BogStandardColours;
+  rec.language_number = 7;
+  rec.spare_hits = 0x01020304;
+  rec.spare_ints = {1, -1, 3};
+  rec.spare[355] = 0xEE;
+  SetFixedWideText(rec.nome, u"English (UK)");
+  return rec;
+}
+
+Bytes SampleLanguageImage() {
+  Bytes b(1040, 0);
+  b[0] = 1;                                  // allow_middles_at_right
+  b[2] = 1;                                  // is_32_version
+  SetU32(b, 4, 0x0809);                      // lcid
+  b[9] = 10;                                 // old_win_font: charset 0, size 10
+  b[10] = 5;                                 // its name's length byte
+  for (size_t i = 0; i < 5; ++i) b[11 + i] = static_cast<uint8_t>("Arial"[i]);
+  b[43] = 3;                                 // preference
+  b[45] = 1;                                 // hyphen_breaks_word
+  SetU16(b, 46, 1252);
+  SetU16(b, 48, 850);
+  SetWide(b, 50, u"'-");                     // allowable_middle_letters
+  b[72] = 0x61;                              // spare_ANSI_lowers[0]
+  b[201 + 128] = 0x5A;                       // spare_ANSI_uppers[128]
+  b[330] = 1;                                // new_win_font.charset
+  b[331] = 12;                               // new_win_font.fontsize
+  SetWide(b, 332, u"Noto Sans");
+  SetU32(b, 536, static_cast<uint32_t>(-2));  // custom_sort_string_number
+  SetU32(b, 544, 0x000000);                  // cores: text
+  SetU32(b, 548, 0xFFFFFF);                  //        selected text
+  SetU32(b, 552, 0xFFFFFF);                  //        background
+  SetU32(b, 556, 0x660000);                  //        selected background
+  SetU32(b, 560, 7);                         // language_number
+  SetU32(b, 564, 0x01020304);                // spare_hits
+  SetU32(b, 568, 1);
+  SetU32(b, 572, 0xFFFFFFFF);
+  SetU32(b, 576, 3);
+  b[935] = 0xEE;                             // last spare byte
+  SetWide(b, 936, u"English (UK)");          // nome
+  return b;
+}
+
+TEST(WdefLanguage, RecordSizes) {
+  static_assert(fixed_lang_details_rec32::kStoredSize == 1040);
+  static_assert(old_fixed_character_format_rec::kStoredSize == 35);
+  static_assert(fixed_character_format_rec32::kStoredSize == 204);
+  EXPECT_EQ(std::tuple_size_v<decltype(fixed_lang_details_rec32::nome)>, 51u);
+  EXPECT_EQ(std::tuple_size_v<decltype(fixed_lang_details_rec32::allowable_middle_letters)>, 11u);
+}
+
+TEST(WdefLanguage, GoldenImageBothWays) {
+  const Bytes golden = SampleLanguageImage();
+  std::array<uint8_t, 1040> out{};
+  out.fill(0xCC);  // every byte is written, the unused ones as 0
+  SampleLanguage().ToBytes(out);
+  EXPECT_EQ(Bytes(out.begin(), out.end()), golden);
+  const auto read = fixed_lang_details_rec32::FromBytes(std::span<const uint8_t, 1040>(golden.data(), 1040));
+  EXPECT_EQ(read, SampleLanguage());
+  EXPECT_EQ(FixedWideText(read.nome), u"English (UK)");
+  EXPECT_EQ(read.old_win_font.fontname_old.Text(), "Arial");
+  EXPECT_EQ(FixedWideText(read.new_win_font.fontname), u"Noto Sans");
+}
+
+TEST(WdefLanguage, FontRecordImages) {
+  old_fixed_character_format_rec old;
+  old.charset_old = 177;
+  old.fontsize_old = 9;
+  old.fontname_old.Assign("Courier");
+  std::array<uint8_t, 35> oldBytes{};
+  old.ToBytes(oldBytes);
+  EXPECT_EQ(oldBytes[0], 177);
+  EXPECT_EQ(oldBytes[1], 9);
+  EXPECT_EQ(oldBytes[2], 7);
+  EXPECT_EQ(oldBytes[3], 'C');
+  EXPECT_EQ(oldBytes[9], 'r');
+  EXPECT_EQ(old_fixed_character_format_rec::FromBytes(oldBytes), old);
+
+  fixed_character_format_rec32 font;
+  font.charset = 178;
+  font.fontsize = 255;
+  SetHundredWideChar(font.fontname, u"\u062E\u0637");
+  std::array<uint8_t, 204> bytes{};
+  font.ToBytes(bytes);
+  const std::array<uint8_t, 8> start = {178, 255, 0x2E, 0x06, 0x37, 0x06, 0, 0};
+  EXPECT_TRUE(std::equal(start.begin(), start.end(), bytes.begin()));
+  EXPECT_EQ(fixed_character_format_rec32::FromBytes(bytes), font);
+}
+
+TEST(WdefLanguage, FullTextArraysFromFilesAreReadUpToTheirEnd) {
+  Bytes b(1040, 0);
+  for (size_t i = 0; i < 11; ++i) SetU16(b, 50 + 2 * i, u'a' + i);      // no NUL in the allowables
+  for (size_t i = 0; i < 101; ++i) SetU16(b, 332 + 2 * i, u'F');        // nor in the font name
+  for (size_t i = 0; i < 51; ++i) SetU16(b, 936 + 2 * i, u'n');         // nor in the name
+  b[10] = 200;                                                          // a length byte beyond 32
+  const auto rec = fixed_lang_details_rec32::FromBytes(std::span<const uint8_t, 1040>(b.data(), 1040));
+  EXPECT_EQ(FixedWideText(rec.allowable_middle_letters), u"abcdefghijk");
+  EXPECT_EQ(FixedWideText(rec.new_win_font.fontname), std::u16string(101, u'F'));
+  EXPECT_EQ(FixedWideText(rec.nome), std::u16string(51, u'n'));
+  EXPECT_EQ(rec.old_win_font.fontname_old.Text().size(), 32u);
+
+  std::array<char16_t, 11> units{};
+  units.fill(u'x');
+  SetFixedWideText(units, u"0123456789ABC");
+  EXPECT_EQ(FixedWideText(units), u"0123456789");
+  EXPECT_EQ(units[10], u'\0');
+  SetFixedWideText(units, u"ab");
+  EXPECT_EQ(units[2], u'\0');
+  EXPECT_EQ(units[9], u'\0');
+}
+
+TEST(WdefLanguage, StoredBooleansAndPreferencesOfAnyValue) {
+  Bytes b(1040, 0);
+  b[0] = 0x7F;
+  b[43] = 0xF0;  // a preference no row names
+  const auto rec = fixed_lang_details_rec32::FromBytes(std::span<const uint8_t, 1040>(b.data(), 1040));
+  EXPECT_TRUE(rec.allow_middles_at_right);
+  EXPECT_EQ(static_cast<int>(rec.preference), 0xF0);
+  std::array<uint8_t, 1040> out{};
+  rec.ToBytes(out);
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(out[43], 0xF0);
+}
+
+TEST(WdefLanguage, PrimaryLanguagesAndReadingDirection) {
+  EXPECT_EQ(PrimaryLanguage(0x0809), 9);
+  EXPECT_EQ(PrimaryLanguage(0xFFFFFFFF), 0x3FF);
+  EXPECT_TRUE(SamePrimaryLanguage(0x0809, 0x0409));
+  EXPECT_FALSE(SamePrimaryLanguage(0x0409, 0x040C));
+  EXPECT_EQ(BiDiModeFromLCID(0x040D), bdRightToLeft);
+  EXPECT_EQ(BiDiModeFromLCID(0x0401), bdRightToLeft);
+  EXPECT_EQ(BiDiModeFromLCID(0x0429), bdRightToLeft);
+  EXPECT_EQ(BiDiModeFromLCID(0x0463), bdRightToLeft);
+  EXPECT_EQ(BiDiModeFromLCID(0x0409), bdLeftToRight);
+  EXPECT_EQ(BiDiModeFromLCID(0x0420), bdLeftToRight);  // Urdu: as the table stands
+  EXPECT_TRUE(BiDiModeFromCharset(177));
+  EXPECT_TRUE(BiDiModeFromCharset(178));
+  EXPECT_FALSE(BiDiModeFromCharset(0));
+  EXPECT_FALSE(BiDiModeFromCharset(179));
+}
+
+// ---------------------------------------------------------------------------
 // File recognition on real files
 // ---------------------------------------------------------------------------
 
