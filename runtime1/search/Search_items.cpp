@@ -250,7 +250,9 @@ TSearch_word_format_rec TBaseSearchItems::GetSWR(int32_t i) const {
 
 TSearch_word_format_rec* TBaseSearchItems::GetPtr(int32_t i) {
   TSWHolder* h = Holder(i);
-  return h != nullptr ? &h->data : nullptr;
+  if (h == nullptr) return nullptr;
+  InvalidateIndex();  // the caller may change the typed text through it
+  return &h->data;
 }
 
 void TBaseSearchItems::PutSWR(int32_t i, const TSearch_word_format_rec& rec) {
@@ -356,8 +358,15 @@ void TBaseSearchItems::Clear() {
 
 void TBaseSearchItems::ClearOne(int32_t n) {
   if (n < 0 || n >= Count()) return;
+  if (n == Count() - 1 && fIndexValid) {
+    // The last entry: no index above it shifts. The map holds the lowest index
+    // of each text, so it names n only when no lower entry has the text.
+    const auto it = fTypedIndex.find(fSWList.Items(n)->data.typed_in_text);
+    if (it != fTypedIndex.end() && it->second == n) fTypedIndex.erase(it);
+  } else {
+    InvalidateIndex();
+  }
   fSWList.Delete(n);
-  InvalidateIndex();
 }
 
 void TBaseSearchItems::IncrementHits(int32_t n) {

@@ -163,8 +163,9 @@ class QN_API TBaseSearchItems : public platform::TObject {
   int32_t Count() const noexcept { return fSWList.Count(); }
   // A copy of entry i; an all-zero record out of range.
   TSearch_word_format_rec GetSWR(int32_t i) const;
-  // The record of entry i, nullptr out of range. A caller that changes
-  // typed_in_text through it must not hold it across other calls.
+  // The record of entry i, nullptr out of range; valid until the entry is
+  // removed. The next lookup by typed text rebuilds its index, so a text
+  // changed through it is found under its new text.
   TSearch_word_format_rec* GetPtr(int32_t i);
   // Overwrites entry i (nothing out of range).
   void PutSWR(int32_t i, const TSearch_word_format_rec& rec);

@@ -171,13 +171,25 @@ TEST(SearchItems, MovingDeletingAndOverwritingKeepTheLookupRight) {
   EXPECT_EQ(items.TypeInIndexOf(u"z"), 0);
   // A text changed through the record's address is found under its new text.
   items.GetPtr(1)->typed_in_text = std::u16string(1, u'q');
-  EXPECT_EQ(items.TypeInIndexOf(u"b"), -1);
   EXPECT_EQ(items.TypeInIndexOf(u"q"), 1);
+  EXPECT_EQ(items.TypeInIndexOf(u"b"), -1);
   EXPECT_EQ(items.GetPtr(2), nullptr);
-  // Duplicates made by hand: the lowest index wins.
+  // Duplicates made by hand: the lowest index wins, and removing the last
+  // entry keeps the others findable.
   items.AddOneSW(items.GetSWR(1));
+  items.ClearOne(2);
+  EXPECT_EQ(items.TypeInIndexOf(u"q"), 1);
+  items.AddOneSW(items.GetSWR(1));
+  items.AddedSearchWords(u"last");
+  items.ClearOne(3);
+  EXPECT_EQ(items.TypeInIndexOf(u"last"), -1);
   items.ClearOne(0);
   EXPECT_EQ(items.TypeInIndexOf(u"q"), 0);
+  items.ClearOne(0);
+  EXPECT_EQ(items.TypeInIndexOf(u"q"), 0);
+  items.ClearOne(0);
+  EXPECT_EQ(items.TypeInIndexOf(u"q"), -1);
+  EXPECT_EQ(items.AddedSearchWords(u"q"), (Ints{0}));
   items.Clear();
   EXPECT_EQ(items.TypeInIndexOf(u"q"), -1);
 }
