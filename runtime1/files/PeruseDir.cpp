@@ -302,6 +302,7 @@ void TPeruseDir::ProcessAllSubDirectories(std::u16string_view dir) {
   struct TChild {
     std::u16string Path;
     size_t Mask;  // the folder mask that found it: its own sub-folders are searched with it
+    std::pair<uint64_t, uint64_t> Identity;  // device and inode, as the listing found them
   };
   struct TLevel {
     std::vector<TChild> Children;
@@ -332,7 +333,7 @@ void TPeruseDir::ProcessAllSubDirectories(std::u16string_view dir) {
       for (size_t i = 0; i < folders.size(); ++i) {
         if (taken[i] || !platform::NameMatchesPiece(folders[i].Name, fDirmasks[m])) continue;
         taken[i] = true;
-        children.push_back({JoinWide(folder, folders[i].Name), m});
+        children.push_back({JoinWide(folder, folders[i].Name), m, {folders[i].Device, folders[i].Inode}});
       }
     }
     return children;
@@ -351,7 +352,7 @@ void TPeruseDir::ProcessAllSubDirectories(std::u16string_view dir) {
     }
     TChild child = std::move(level.Children[level.Next++]);
     if (IsExcludedFolder(child.Path)) continue;
-    if (!identity(child.Path, id) || !entered.insert(id).second) continue;
+    if (!entered.insert(child.Identity).second) continue;
     ++fsubdir_counter;
     if (OnFoundDir.Assigned()) OnFoundDir(child.Path);
     MyYieldProcess();
