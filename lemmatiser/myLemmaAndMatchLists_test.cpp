@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/CodePages.h"
+#include "platform/Exceptions.h"
 #include "platform/YieldHook.h"
+#include "platform/testing/SpecialFiles.h"
 
 namespace qn {
 namespace {
@@ -383,6 +385,25 @@ TEST(LemmaList, ReloadAndClearThroughTheBaseForgetTheHeadwords) {
   EXPECT_EQ(std::u16string_view(list.LemmaVariantsOf(u"be", u",")), u"");
   std::remove(first.c_str());
   std::remove(second.c_str());
+}
+
+// A list file name that is a named pipe nobody writes, or an endless device,
+// raises the reader's open error at once instead of holding the caller.
+TEST(ListFileReader, PipesAndDevicesRaiseAtOnce) {
+  const std::string pipe = ::testing::TempDir() + "lemma_list_pipe.txt";
+  ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe, [&] {
+      TLemmaList lemmas(true);
+      EXPECT_THROW(lemmas.LoadFromFile({}, {}, 0x0409, false, platform::DecodedUTF8(path)),
+                   EFOpenError);
+      TStopList stops(true);
+      EXPECT_THROW(stops.LoadFromFile({}, {}, 0x0409, false, platform::DecodedUTF8(path)),
+                   EFOpenError);
+    }));
+  }
+  std::remove(pipe.c_str());
 }
 
 TEST(LemmaList, LoadsTheShippedFixtureInEveryEncoding) {

@@ -329,24 +329,47 @@ void TFileStream::Open(uint16_t mode) {
   uint16_t share = mode & 0xF0;
   if (share == fmShareCompat) share = create ? fmShareExclusive : fmShareDenyNone;
 
-  auto fail = [&](int code) -> void {
+  auto failWith = [&](int code, const std::string& reason) -> void {
     std::string message = create ? "Cannot create file \"" : "Cannot open file \"";
     message += fFileName;
     message += "\". ";
-    message += code != 0 ? SystemErrorText(code) : "The file is in use by another process";
+    message += reason;
     if (create) throw EFCreateError(message, code);
     throw EFOpenError(message, code);
+  };
+  auto fail = [&](int code) -> void {
+    failWith(code, code != 0 ? SystemErrorText(code) : "The file is in use by another process");
   };
 
   if (fFileName.empty() || fFileName.find('\0') != std::string::npos) fail(ENOENT);
   // Truncation waits until the share lock is granted, so that a refused
-  // create does not destroy a file another stream holds.
-  const int handle = ::open(fFileName.c_str(), flags & ~O_TRUNC, 0666);
+  // create does not destroy a file another stream holds. Opened without
+  // blocking: a named pipe would otherwise hold the caller (the host's
+  // interface thread) until a writer appears; it is refused below anyway.
+  const int handle = ::open(fFileName.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK, 0666);
   if (handle < 0) fail(errno);
   struct stat info;
-  if (::fstat(handle, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(handle, &info) != 0) {
+    const int code = errno;
+    ::close(handle);
+    fail(code);
+  }
+  if (S_ISDIR(info.st_mode)) {
     ::close(handle);
     fail(EISDIR);
+  }
+  // Pipes, sockets and devices have no size to read to and may never end
+  // (/dev/zero) or never answer (a named pipe): only regular files are files.
+  if (!S_ISREG(info.st_mode)) {
+    ::close(handle);
+    failWith(EINVAL, "It is not a regular file, so it cannot be read");
+  }
+  // Regular files ignore the flag, but reads and writes are to block as usual.
+  const int status = ::fcntl(handle, F_GETFL);
+  if (status == -1 || ::fcntl(handle, F_SETFL, status & ~O_NONBLOCK) == -1) {
+    const int code = errno;
+    ::close(handle);
+    fail(code);
   }
   int lock = 0;
   if (share == fmShareExclusive || share == fmShareDenyRead) lock = LOCK_EX;
@@ -623,6 +646,8 @@ void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_t> byte
 }
 
 std::vector<uint8_t> ReadWholeFile(std::string_view fileNameUtf8) {
+  // A regular file (the stream refuses anything else), read up to the size it
+  // had when opened: bytes appended meanwhile are not read.
   TFileStream file(fileNameUtf8, fmOpenRead | fmShareDenyNone);
   std::vector<uint8_t> bytes;
   const int64_t size = file.Size();
@@ -638,14 +663,6 @@ std::vector<uint8_t> ReadWholeFile(std::string_view fileNameUtf8) {
       done += got;
     }
     bytes.resize(static_cast<size_t>(done));
-  } else {
-    // Not a regular file with a known size (a pipe, a device): read to the end.
-    uint8_t chunk[65536];
-    for (;;) {
-      const int64_t got = file.Read(chunk, sizeof chunk);
-      if (got <= 0) break;
-      bytes.insert(bytes.end(), chunk, chunk + got);
-    }
   }
   return bytes;
 }

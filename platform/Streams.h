@@ -186,7 +186,10 @@ enum : uint16_t {
   fmShareDenyNone = 0x0040,
 };
 
-// A file opened by name. Share modes are kept among the system's own streams
+// A file opened by name: a regular file only. The name is opened without
+// blocking, and a folder, named pipe, socket or device is refused with
+// EFOpenError (EFCreateError for fmCreate), so no reader can hang on a pipe or
+// read a device without end. Share modes are kept among the system's own streams
 // with advisory locks: fmShareExclusive and fmShareDenyRead take an exclusive
 // lock, fmShareDenyWrite a shared one, fmShareDenyNone none; an open whose lock
 // conflicts with a lock held by another open stream fails with EFOpenError.
@@ -245,8 +248,9 @@ QN_API void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_
 int CreateSaveTemporary(const std::string& path, std::string& temporary);
 void RemoveAbandonedSaveTemporaries(const std::string& path) noexcept;
 
-// Reads a whole file (opened with fmOpenRead | fmShareDenyNone). Raises
-// EFOpenError when it cannot be opened, EReadError when it cannot be read.
+// Reads a whole file (opened with fmOpenRead | fmShareDenyNone), up to the size
+// it had when opened. Raises EFOpenError when it cannot be opened or is not a
+// regular file, EReadError when it cannot be read.
 QN_API std::vector<uint8_t> ReadWholeFile(std::string_view fileNameUtf8);
 QN_API std::vector<uint8_t> ReadWholeFile(std::u16string_view fileName);
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/testing/SpecialFiles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace qn::platform {
@@ -579,6 +580,41 @@ TEST_F(StreamFiles, ReadWholeFileAndMemoryStreamFiles) {
   EXPECT_EQ(Bytes(back), Bytes(m));
   EXPECT_EQ(back.Position(), 0);
   EXPECT_THROW(ReadWholeFile(std::string_view(TempFolder() + "/absent")), EFOpenError);
+}
+
+class StreamsOnSpecialFiles : public test_support::TTempFolderTest {};
+
+// A named pipe without a writer and an endless device are refused at once, in
+// every mode, with an error that says why; regular files still open.
+TEST_F(StreamsOnSpecialFiles, OnlyRegularFilesAreOpened) {
+  const std::string pipe = (fDir / "pipe").string();
+  ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
+  for (const uint16_t mode : {uint16_t(fmOpenRead | fmShareDenyNone), uint16_t(fmOpenRead),
+                              uint16_t(fmOpenReadWrite | fmShareDenyWrite), uint16_t(fmCreate)}) {
+    SCOPED_TRACE(mode);
+    std::string message;
+    EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe, [&] {
+      try {
+        TFileStream stream(std::string_view(pipe), mode);
+      } catch (const EFileStreamError& e) {
+        message = e.what();
+      }
+    }));
+    EXPECT_NE(message.find("cannot be read"), std::string::npos) << message;
+    EXPECT_NE(message.find(pipe), std::string::npos) << message;
+  }
+  EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe, [&] {
+    EXPECT_THROW(ReadWholeFile(std::string_view(pipe)), EFOpenError);
+  }));
+  // Without the refusal this would read zeros until memory ran out.
+  EXPECT_THROW(ReadWholeFile(std::string_view("/dev/zero")), EFOpenError);
+  EXPECT_THROW(TFileStream(std::string_view("/dev/null"), fmOpenRead), EFOpenError);
+  const std::string plain = (fDir / "plain.bin").string();
+  test_support::WriteBytes(plain, "abc");
+  TFileStream stream(std::string_view(plain), fmOpenRead | fmShareDenyNone);
+  uint8_t got[3] = {};
+  stream.ReadBuffer(got, 3);  // a regular file still blocks (and reads) as usual
+  EXPECT_EQ(got[2], 'c');
 }
 
 }  // namespace

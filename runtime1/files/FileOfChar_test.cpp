@@ -15,8 +15,11 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/IniFile.h"
 #include "platform/Streams.h"
+#include "platform/StringList.h"
 #include "platform/YieldHook.h"
+#include "platform/testing/SpecialFiles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace qn {
@@ -494,6 +497,32 @@ TEST_F(FileOfCharTest, WritesThatFailLeaveTheFileAsItWas) {
   EXPECT_EQ(Read(replaced), old);
   struct stat st;
   EXPECT_NE(::stat(platform::FileNameToUtf8(created).c_str(), &st), 0);
+}
+
+class FileReadersOnSpecialFiles : public test_support::TTempFolderTest {};
+
+// Every reader of outside files, given a named pipe that nobody writes or an
+// endless device, returns at once: an error, or "nothing" where the reader
+// answers that for a missing file; none waits for a writer or reads for ever.
+TEST_F(FileReadersOnSpecialFiles, PipesAndDevicesAreRefusedAtOnce) {
+  const std::string pipe = (fDir / "pipe.txt").string();
+  ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    const std::u16string name = test_support::Wide(path);
+    EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe, [&] {
+      EXPECT_THROW(FileContentsType(name, true), EFOpenError);
+      EXPECT_THROW(FileContentsType(name, false), EFOpenError);
+      EXPECT_THROW(TextFileInUnicode(name), EFOpenError);
+      EXPECT_EQ(TextFileContents(name), u"");
+      TPossiblyDodgyTextStringlist dodgy;
+      EXPECT_THROW(dodgy.LoadFromFile(name), EFOpenError);
+      EXPECT_THROW(dodgy.LoadFromFile(name, platform::kEncodingUTF8), EFOpenError);
+      platform::TStringList list;
+      EXPECT_THROW(list.LoadFromFile(name), EFOpenError);
+      EXPECT_THROW(platform::TMemIniFile ini(name), EFOpenError);
+    }));
+  }
 }
 
 }  // namespace

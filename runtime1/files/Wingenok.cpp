@@ -536,7 +536,8 @@ bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest) {
   if (source.empty() || dest.empty()) return false;
   const std::string from = SystemName(source);
   const std::string to = SystemName(dest);
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a named pipe is refused below, not waited on.
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
   struct stat info {};
   if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -22,6 +22,7 @@
 #include "platform/CodePages.h"
 #include "platform/DateTime.h"
 #include "platform/Format.h"
+#include "platform/testing/SpecialFiles.h"
 #include "platform/testing/TestFiles.h"
 #include "runtime1/files/Mykpsmall.h"
 
@@ -466,6 +467,20 @@ TEST_F(TempFolder, OverwriteQuestions) {
   AMessageBoxProc.Clear();
   EXPECT_FALSE(OKToOverwrite(name));
   EXPECT_FALSE(OKToOverwriteWithBackup(name));
+}
+
+// A named pipe nobody writes is no file to copy: refused at once, the
+// destination untouched.
+TEST_F(TempFolder, CopyFileReplacingRefusesAPipeAtOnce) {
+  const fs::path pipe = fDir / "pipe";
+  const fs::path dest = fDir / "dest.txt";
+  ASSERT_TRUE(test_support::MakeNamedPipe(pipe.string()));
+  WriteBytes(dest, "old");
+  bool copied = true;
+  EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe.string(),
+                                                  [&] { copied = CopyFileReplacing(Wide(pipe), Wide(dest)); }));
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(ReadBytes(dest), "old");
 }
 
 TEST_F(TempFolder, CopyFileReplacingIsAllOrNothing) {

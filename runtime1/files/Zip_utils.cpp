@@ -199,6 +199,11 @@ void TZipForge::OpenArchive() {
   if (S_ISDIR(info.st_mode)) {
     throw EZipError(TZipErrorKind::cannot_open, "cannot open zip archive " + path + ": it is a folder");
   }
+  // A named pipe would hold the caller until a writer came; a device has no end.
+  if (!S_ISREG(info.st_mode)) {
+    throw EZipError(TZipErrorKind::cannot_open,
+                    "cannot open zip archive " + path + ": it is not a regular file, so it cannot be read");
+  }
   // libzip takes an empty file for an empty new archive; for a reader it is
   // simply not an archive.
   if (info.st_size == 0) {

@@ -12,6 +12,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/testing/TestFiles.h"
+#include "platform/testing/SpecialFiles.h"
 
 namespace qn {
 namespace {
@@ -240,6 +241,21 @@ TEST_F(ZipFixture, ArchivesThatCannotBeOpened) {
   EXPECT_EQ(KindOf([&] { zip.OpenArchiveFromMemory(std::string(100, 'x')); }), TZipErrorKind::damaged_archive);
   EXPECT_EQ(KindOf([&] { zip.OpenArchiveFromMemory(std::string_view(whole).substr(0, 200)); }),
             TZipErrorKind::damaged_archive);
+}
+
+// An archive name that is a named pipe nobody writes, or a device, is refused
+// at once instead of holding the caller.
+TEST_F(ZipFixture, PipesAndDevicesCannotBeOpened) {
+  const std::string pipe = (fDir / "pipe.zip").string();
+  ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
+  for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+    EXPECT_TRUE(test_support::ReturnsWithoutAWriter(pipe, [&] {
+      TZipForge zip;
+      zip.SetFileName(fs::path(path).u16string());
+      EXPECT_EQ(KindOf([&] { zip.OpenArchive(); }), TZipErrorKind::cannot_open) << path;
+      EXPECT_FALSE(zip.Active());
+    }));
+  }
 }
 
 TEST_F(ZipFixture, MessagesNameTheArchiveAndTheEntry) {
