@@ -261,15 +261,19 @@ TEST(QN7QuillonLemmatiser, QueriesFromTheYieldProcedureSeeAConsistentList) {
                               if (a->busy) return;
                               a->busy = true;
                               const int k = (a->calls++ * 7) % 3000;
-                              const std::string m = "m" + std::to_string(k);
-                              const std::string w = "w" + std::to_string(k);
+                              // Built by appending: g++ 12 warns falsely (-Wrestrict) on
+                              // "literal" + std::string here.
+                              std::string m = "m";
+                              m += std::to_string(k);
+                              std::string w = "w";
+                              w += std::to_string(k);
                               const std::u16string h = u"h" + platform::DecodedUTF8(std::to_string(k));
                               const std::string found = A(FoundInTheList(slot, m.c_str(), false, QN_KIND_MATCH));
                               if (found != "<null>" && found != m) ++a->inconsistent;
                               const std::u16string head = W(FoundInTheList(slot, w.c_str(), false, QN_KIND_LEMMA));
                               if (head != u"<null>" && head != h) ++a->inconsistent;
                               const std::string changed = A(TallierChangeWord(slot, w.c_str(), 0, QN_FALSE16));
-                              if (!changed.empty() && changed != "h" + std::to_string(k)) ++a->inconsistent;
+                              if (!changed.empty() && changed != std::string("h").append(std::to_string(k))) ++a->inconsistent;
                               const std::u16string variants = W(LemmaVariantsOf(slot, h.c_str(), u","));
                               if (!variants.empty() && variants != platform::DecodedUTF8(w)) ++a->inconsistent;
                               const int32_t count = LemmaHeadWordsCount(slot);
