@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr size_t kMostNumbersCompared = 10000;
+
 void Check(bool condition) {
   if (!condition) std::abort();
 }
@@ -34,9 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(static_cast<int64_t>(numbers.size()) <= qn::kMaxNumbersInRangeList);
   Check(ok || numbers.empty());
 
-  const std::u16string expanded = qn::HumanAbbreviatedNumberListStringExpanded(text);
-  Check(expanded.empty() == numbers.empty());
-  if (ok && numbers.size() <= 100000) {
+  // The text form of a long expansion runs to megabytes and would only
+  // restate the same numbers: compared for expansions of modest length.
+  if (numbers.size() <= kMostNumbersCompared) {
+    const std::u16string expanded = qn::HumanAbbreviatedNumberListStringExpanded(text);
+    Check(expanded.empty() == numbers.empty());
+  }
+  if (ok && numbers.size() <= kMostNumbersCompared) {
     const std::u16string abbreviated = qn::HumanAbbreviatedNumberListString(numbers, 0);
     qn::TArrayOfIntegers again;
     Check(qn::ExpandRangeList(abbreviated, again));
