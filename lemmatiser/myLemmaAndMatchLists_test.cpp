@@ -10,7 +10,7 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/YieldHook.h"
-#include "platform/testing/SpecialFiles.h"
+#include "platform/testing/NonRegularFiles.h"
 
 namespace qn {
 namespace {

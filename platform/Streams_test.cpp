@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
-#include "platform/testing/SpecialFiles.h"
+#include "platform/testing/NonRegularFiles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace qn::platform {
@@ -582,11 +582,11 @@ TEST_F(StreamFiles, ReadWholeFileAndMemoryStreamFiles) {
   EXPECT_THROW(ReadWholeFile(std::string_view(TempFolder() + "/absent")), EFOpenError);
 }
 
-class StreamsOnSpecialFiles : public test_support::TTempFolderTest {};
+class StreamsOnNonRegularFiles : public test_support::TTempFolderTest {};
 
 // A named pipe without a writer and an endless device are refused at once, in
 // every mode, with an error that says why; regular files still open.
-TEST_F(StreamsOnSpecialFiles, OnlyRegularFilesAreOpened) {
+TEST_F(StreamsOnNonRegularFiles, OnlyRegularFilesAreOpened) {
   const std::string pipe = (fDir / "pipe").string();
   ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
   for (const uint16_t mode : {uint16_t(fmOpenRead | fmShareDenyNone), uint16_t(fmOpenRead),

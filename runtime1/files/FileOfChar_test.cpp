@@ -19,7 +19,7 @@
 #include "platform/Streams.h"
 #include "platform/StringList.h"
 #include "platform/YieldHook.h"
-#include "platform/testing/SpecialFiles.h"
+#include "platform/testing/NonRegularFiles.h"
 #include "platform/testing/TestFiles.h"
 
 namespace qn {
@@ -499,12 +499,12 @@ TEST_F(FileOfCharTest, WritesThatFailLeaveTheFileAsItWas) {
   EXPECT_NE(::stat(platform::FileNameToUtf8(created).c_str(), &st), 0);
 }
 
-class FileReadersOnSpecialFiles : public test_support::TTempFolderTest {};
+class FileReadersOnNonRegularFiles : public test_support::TTempFolderTest {};
 
 // Every reader of outside files, given a named pipe that nobody writes or an
 // endless device, returns at once: an error, or "nothing" where the reader
 // answers that for a missing file; none waits for a writer or reads for ever.
-TEST_F(FileReadersOnSpecialFiles, PipesAndDevicesAreRefusedAtOnce) {
+TEST_F(FileReadersOnNonRegularFiles, PipesAndDevicesAreRefusedAtOnce) {
   const std::string pipe = (fDir / "pipe.txt").string();
   ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
   for (const std::string& path : {pipe, std::string("/dev/zero")}) {

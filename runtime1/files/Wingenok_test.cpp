@@ -22,7 +22,7 @@
 #include "platform/CodePages.h"
 #include "platform/DateTime.h"
 #include "platform/Format.h"
-#include "platform/testing/SpecialFiles.h"
+#include "platform/testing/NonRegularFiles.h"
 #include "platform/testing/TestFiles.h"
 #include "runtime1/files/Mykpsmall.h"
 

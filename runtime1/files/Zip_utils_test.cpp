@@ -12,7 +12,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/testing/TestFiles.h"
-#include "platform/testing/SpecialFiles.h"
+#include "platform/testing/NonRegularFiles.h"
 
 namespace qn {
 namespace {
