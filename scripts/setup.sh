@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libicu-dev libzip-dev
-          libgtest-dev libgmock-dev libbenchmark-dev pkg-config wordnet-base python3)
+          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev pkg-config wordnet-base python3)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
