@@ -11,6 +11,7 @@
 #include "platform/Exceptions.h"
 #include "platform/YieldHook.h"
 #include "runtime1/containers/Useful_Classes_records.h"
+#include "runtime1/definitions/Stored_record_bytes.h"
 #include "runtime1/files/Myfilestreamu.h"
 #include "runtime1/files/Zip_utils.h"
 #include "runtime1/text/My_string_functions.h"
@@ -390,14 +391,7 @@ bool DiskSignatureISOKForToolAndList(TCheckSignature& header, tool_type tool, li
     header.ToBytes(bytes);
     return stream.Write(bytes.data(), size) == size;
   }
-  // A stream may deliver fewer bytes per call than asked before its end.
-  int64_t got = 0;
-  while (got < size) {
-    const int64_t n = stream.Read(bytes.data() + got, size - got);
-    if (n <= 0) break;
-    got += n;
-  }
-  if (got != size) return false;
+  if (ReadRecordBytes(stream, bytes) != bytes.size()) return false;
   header = TCheckSignature::FromBytes(bytes);
   return header.signature == CurrentSignature[tool] && header.type_of_data.Equals(list_signature32[lt]);
 }
@@ -415,29 +409,6 @@ list_type DiskFileType(const TCheckSignature& header) {
 // Language records
 // ---------------------------------------------------------------------------
 
-namespace {
-
-template <size_t N>
-void PutWideUnits(uint8_t* out, const std::array<char16_t, N>& units) noexcept {
-  for (size_t i = 0; i < N; ++i) platform::PutLE(out + 2 * i, static_cast<uint16_t>(units[i]));
-}
-
-template <size_t N>
-void GetWideUnits(const uint8_t* in, std::array<char16_t, N>& units) noexcept {
-  for (size_t i = 0; i < N; ++i) units[i] = static_cast<char16_t>(platform::GetLE<uint16_t>(in + 2 * i));
-}
-
-template <size_t N>
-void PutBytes(uint8_t* out, const std::array<uint8_t, N>& bytes) noexcept {
-  std::copy(bytes.begin(), bytes.end(), out);
-}
-
-template <size_t N>
-void GetBytes(const uint8_t* in, std::array<uint8_t, N>& bytes) noexcept {
-  std::copy(in, in + N, bytes.begin());
-}
-
-}  // namespace
 
 void old_fixed_character_format_rec::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   out[0] = charset_old;

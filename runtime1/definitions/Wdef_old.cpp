@@ -1,0 +1,415 @@
+#include "runtime1/definitions/Wdef_old.h"
+
+#include <algorithm>
+
+#include "runtime1/definitions/Stored_record_bytes.h"
+
+namespace qn {
+
+using platform::GetLE;
+using platform::PutLE;
+
+namespace {
+
+template <size_t Capacity>
+void PutShort(uint8_t* out, const TShortString<Capacity>& text) noexcept {
+  out[0] = text.length;
+  for (size_t i = 0; i < Capacity; ++i) out[1 + i] = static_cast<uint8_t>(text.chars[i]);
+}
+
+template <size_t Capacity>
+void GetShort(const uint8_t* in, TShortString<Capacity>& text) noexcept {
+  text.length = in[0];
+  for (size_t i = 0; i < Capacity; ++i) text.chars[i] = static_cast<char>(in[1 + i]);
+}
+
+template <size_t Size>
+std::span<uint8_t, Size> At(uint8_t* p) noexcept {
+  return std::span<uint8_t, Size>(p, Size);
+}
+
+template <size_t Size>
+std::span<const uint8_t, Size> At(const uint8_t* p) noexcept {
+  return std::span<const uint8_t, Size>(p, Size);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Language records
+// ---------------------------------------------------------------------------
+
+void fixed_lang_details_rec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  PutLE(&out[0], allow_middles_at_right);
+  PutLE(&out[1], allow_middles_at_left);
+  PutLE(&out[2], is_32_version);
+  PutBytes(&out[4], spare_a);
+  PutLE(&out[8], lcid);
+  old_win_font.ToBytes(out.subspan<12, old_fixed_character_format_rec::kStoredSize>());
+  out[47] = preference;
+  PutLE(&out[48], custom_language);
+  PutLE(&out[49], hyphen_breaks_word);
+  PutLE(&out[50], win_codepage);
+  PutLE(&out[52], dos_codepage);
+  PutBytes(&out[54], spare_b);
+  PutBytes(&out[75], old_allowable_middle_letters);
+  PutWideUnits(&out[86], allowable_middle_letters);
+  PutBytes(&out[108], spare_c);
+  PutBytes(&out[342], ANSI_lowers);
+  PutBytes(&out[471], ANSI_uppers);
+  PutShort(&out[600], nome);
+}
+
+fixed_lang_details_rec_old fixed_lang_details_rec_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  fixed_lang_details_rec_old rec;
+  rec.allow_middles_at_right = GetLE<bool>(&in[0]);
+  rec.allow_middles_at_left = GetLE<bool>(&in[1]);
+  rec.is_32_version = GetLE<bool>(&in[2]);
+  GetBytes(&in[4], rec.spare_a);
+  rec.lcid = GetLE<uint32_t>(&in[8]);
+  rec.old_win_font = old_fixed_character_format_rec::FromBytes(in.subspan<12, old_fixed_character_format_rec::kStoredSize>());
+  rec.preference = static_cast<Tlang_preference_type>(in[47]);
+  rec.custom_language = GetLE<bool>(&in[48]);
+  rec.hyphen_breaks_word = GetLE<bool>(&in[49]);
+  rec.win_codepage = GetLE<uint16_t>(&in[50]);
+  rec.dos_codepage = GetLE<uint16_t>(&in[52]);
+  GetBytes(&in[54], rec.spare_b);
+  GetBytes(&in[75], rec.old_allowable_middle_letters);
+  GetWideUnits(&in[86], rec.allowable_middle_letters);
+  GetBytes(&in[108], rec.spare_c);
+  GetBytes(&in[342], rec.ANSI_lowers);
+  GetBytes(&in[471], rec.ANSI_uppers);
+  GetShort(&in[600], rec.nome);
+  return rec;
+}
+
+static_assert(12 + old_fixed_character_format_rec::kStoredSize == 47 && 54 + 21 == 75 && 75 + 11 == 86);
+static_assert(86 + 2 * 11 == 108 && 108 + 234 == 342 && 342 + 129 == 471 && 471 + 129 == 600);
+static_assert(600 + TShortString<31>::kStoredSize == fixed_lang_details_rec_old::kStoredSize);
+
+void fixed_lang_details_rec32old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  PutLE(&out[0], allow_middles_at_right);
+  PutLE(&out[1], allow_middles_at_left);
+  PutLE(&out[2], is_32_version);
+  PutLE(&out[4], lcid);
+  old_win_font.ToBytes(out.subspan<8, old_fixed_character_format_rec::kStoredSize>());
+  out[43] = preference;
+  PutLE(&out[44], custom_language);
+  PutLE(&out[45], hyphen_breaks_word);
+  PutLE(&out[46], win_codepage);
+  PutLE(&out[48], dos_codepage);
+  PutWideUnits(&out[50], allowable_middle_letters);
+  PutBytes(&out[72], ANSI_lowers);
+  PutBytes(&out[201], ANSI_uppers);
+  PutBytes(&out[330], spare);
+  PutWideUnits(&out[936], nome);
+}
+
+fixed_lang_details_rec32old fixed_lang_details_rec32old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  fixed_lang_details_rec32old rec;
+  rec.allow_middles_at_right = GetLE<bool>(&in[0]);
+  rec.allow_middles_at_left = GetLE<bool>(&in[1]);
+  rec.is_32_version = GetLE<bool>(&in[2]);
+  rec.lcid = GetLE<uint32_t>(&in[4]);
+  rec.old_win_font = old_fixed_character_format_rec::FromBytes(in.subspan<8, old_fixed_character_format_rec::kStoredSize>());
+  rec.preference = static_cast<Tlang_preference_type>(in[43]);
+  rec.custom_language = GetLE<bool>(&in[44]);
+  rec.hyphen_breaks_word = GetLE<bool>(&in[45]);
+  rec.win_codepage = GetLE<uint16_t>(&in[46]);
+  rec.dos_codepage = GetLE<uint16_t>(&in[48]);
+  GetWideUnits(&in[50], rec.allowable_middle_letters);
+  GetBytes(&in[72], rec.ANSI_lowers);
+  GetBytes(&in[201], rec.ANSI_uppers);
+  GetBytes(&in[330], rec.spare);
+  GetWideUnits(&in[936], rec.nome);
+  return rec;
+}
+
+static_assert(330 + 606 == 936 && 936 + 2 * 51 + 2 == fixed_lang_details_rec32old::kStoredSize);
+
+// ---------------------------------------------------------------------------
+// Text and concordance settings
+// ---------------------------------------------------------------------------
+
+void textsett_rec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  language_info.ToBytes(out.subspan<0, fixed_lang_details_rec_old::kStoredSize>());
+  out[632] = tag_treatment;
+  PutLE(&out[633], must_use_Unicode);
+  out[634] = spare_bool;
+  PutLE(&out[635], using_SGML);
+  PutLE(&out[636], clear_default_markup);
+  PutLE(&out[637], numbers_included);
+  PutBytes(&out[638], ignore_tags);
+  for (size_t i = 0; i < standard_markers.size(); ++i) {
+    standard_markers[i].ToBytes(At<text_segment_rec::kStoredSize>(&out[662 + i * text_segment_rec::kStoredSize]));
+  }
+  PutBytes(&out[2294], spare);
+}
+
+textsett_rec_old textsett_rec_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  textsett_rec_old rec;
+  rec.language_info = fixed_lang_details_rec_old::FromBytes(in.subspan<0, fixed_lang_details_rec_old::kStoredSize>());
+  rec.tag_treatment = static_cast<TTallierTagTreatment>(in[632]);
+  rec.must_use_Unicode = GetLE<bool>(&in[633]);
+  rec.spare_bool = in[634];
+  rec.using_SGML = GetLE<bool>(&in[635]);
+  rec.clear_default_markup = GetLE<bool>(&in[636]);
+  rec.numbers_included = GetLE<bool>(&in[637]);
+  GetBytes(&in[638], rec.ignore_tags);
+  for (size_t i = 0; i < rec.standard_markers.size(); ++i) {
+    rec.standard_markers[i] =
+        text_segment_rec::FromBytes(At<text_segment_rec::kStoredSize>(&in[662 + i * text_segment_rec::kStoredSize]));
+  }
+  GetBytes(&in[2294], rec.spare);
+  return rec;
+}
+
+static_assert(638 + 24 == 662 && 662 + kStandardMarkerCount * text_segment_rec::kStoredSize == 2294);
+static_assert(2294 + 206 == textsett_rec_old::kStoredSize);
+
+void TConcSettingsRec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  PutBytes(&out[0], head);
+  language_info.ToBytes(out.subspan<664, fixed_lang_details_rec_old::kStoredSize>());
+  PutBytes(&out[1296], display_settings);
+}
+
+TConcSettingsRec_old TConcSettingsRec_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  TConcSettingsRec_old rec;
+  GetBytes(&in[0], rec.head);
+  rec.language_info = fixed_lang_details_rec_old::FromBytes(in.subspan<664, fixed_lang_details_rec_old::kStoredSize>());
+  GetBytes(&in[1296], rec.display_settings);
+  return rec;
+}
+
+static_assert(664 + fixed_lang_details_rec_old::kStoredSize == 1296 && 1296 + 72 == TConcSettingsRec_old::kStoredSize);
+static_assert(TConcSettingsRec_old::kVersionNumberAt - 1296 == 1763 - 1704);
+static_assert(TConcSettingsRec_old::kShowPercentsAt - 1296 == 1730 - 1704);
+
+// ---------------------------------------------------------------------------
+// Association settings and entries
+// ---------------------------------------------------------------------------
+
+void TMutual_info_settings_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  out[0] = spare_stop;
+  out[1] = stop_at;
+  PutLE(&out[2], omit_left_right_matches);
+  PutLE(&out[3], omit_numbers);
+  PutLE(&out[4], show_pairs_twice);
+  PutLE(&out[5], recompute_total_tokens);
+  PutLE(&out[6], two_way);
+  PutBytes(&out[7], spare_a);
+  PutLE(&out[12], span);
+  PutLE(&out[16], min_freq);
+  PutLE(&out[20], min_mutual_info);
+  PutLE(&out[24], max_percent);
+  PutBytes(&out[28], spare_b);
+}
+
+TMutual_info_settings_old TMutual_info_settings_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  TMutual_info_settings_old rec;
+  rec.spare_stop = in[0];
+  rec.stop_at = static_cast<Tcollocates_stop_at_type>(in[1]);
+  rec.omit_left_right_matches = GetLE<bool>(&in[2]);
+  rec.omit_numbers = GetLE<bool>(&in[3]);
+  rec.show_pairs_twice = GetLE<bool>(&in[4]);
+  rec.recompute_total_tokens = GetLE<bool>(&in[5]);
+  rec.two_way = GetLE<bool>(&in[6]);
+  GetBytes(&in[7], rec.spare_a);
+  rec.span = GetLE<int32_t>(&in[12]);
+  rec.min_freq = GetLE<int32_t>(&in[16]);
+  rec.min_mutual_info = GetLE<float>(&in[20]);
+  rec.max_percent = GetLE<float>(&in[24]);
+  GetBytes(&in[28], rec.spare_b);
+  return rec;
+}
+
+static_assert(28 + 4 == TMutual_info_settings_old::kStoredSize);
+
+void TMutualInfo_recOld::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  PutLE(&out[0], n_files);
+  PutLE(&out[4], f1);
+  PutLE(&out[8], f2);
+  PutLE(&out[12], joint);
+  PutLE(&out[16], commonest_gap_size);
+  PutFloats(&out[20], spare_scores);
+  PutFloats(&out[32], scores);
+  PutLE(&out[56], w1);
+  PutLE(&out[60], w2);
+  PutLE(&out[64], p1);
+  PutLE(&out[68], p2);
+}
+
+TMutualInfo_recOld TMutualInfo_recOld::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  TMutualInfo_recOld rec;
+  rec.n_files = GetLE<int32_t>(&in[0]);
+  rec.f1 = GetLE<int32_t>(&in[4]);
+  rec.f2 = GetLE<int32_t>(&in[8]);
+  rec.joint = GetLE<int32_t>(&in[12]);
+  rec.commonest_gap_size = GetLE<int32_t>(&in[16]);
+  GetFloats(&in[20], rec.spare_scores);
+  GetFloats(&in[32], rec.scores);
+  rec.w1 = GetLE<uint32_t>(&in[56]);
+  rec.w2 = GetLE<uint32_t>(&in[60]);
+  rec.p1 = GetLE<uint32_t>(&in[64]);
+  rec.p2 = GetLE<uint32_t>(&in[68]);
+  return rec;
+}
+
+static_assert(20 + 3 * 4 == 32 && 32 + 6 * 4 == 56 && 68 + 4 == TMutualInfo_recOld::kStoredSize);
+
+// ---------------------------------------------------------------------------
+// Chosen files and extra statistics
+// ---------------------------------------------------------------------------
+
+void TChosenFile_BaseRec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  PutLE(&out[0], FolderData);
+  PutLE(&out[4], Zip_Num);
+  PutLE(&out[6], Date);
+  PutLE(&out[14], Size);
+  PutLE(&out[18], Words);
+  PutLE(&out[22], encrypted);
+  out[23] = Wanted;
+  out[24] = KindOfFile;
+  PutBytes(&out[25], rest);
+}
+
+TChosenFile_BaseRec_old TChosenFile_BaseRec_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  TChosenFile_BaseRec_old rec;
+  rec.FolderData = GetLE<int32_t>(&in[0]);
+  rec.Zip_Num = GetLE<int16_t>(&in[4]);
+  rec.Date = GetLE<double>(&in[6]);
+  rec.Size = GetLE<int32_t>(&in[14]);
+  rec.Words = GetLE<int32_t>(&in[18]);
+  rec.encrypted = GetLE<bool>(&in[22]);
+  rec.Wanted = static_cast<TFileWantedType>(in[23]);
+  rec.KindOfFile = in[24];
+  GetBytes(&in[25], rec.rest);
+  return rec;
+}
+
+static_assert(25 + 24 == TChosenFile_BaseRec_old::kStoredSize);
+
+void TFileInfoExtraStatsRec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  PutLE(&out[0], total_bytes);
+  PutLE(&out[4], zips_added);
+  PutLE(&out[8], version);
+  PutLE(&out[12], old_mark);
+}
+
+TFileInfoExtraStatsRec_old TFileInfoExtraStatsRec_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  TFileInfoExtraStatsRec_old rec;
+  rec.total_bytes = GetLE<int32_t>(&in[0]);
+  rec.zips_added = GetLE<int32_t>(&in[4]);
+  rec.version = GetLE<int32_t>(&in[8]);
+  rec.old_mark = GetLE<int32_t>(&in[12]);
+  return rec;
+}
+
+// ---------------------------------------------------------------------------
+// Key-word settings
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The fields that versions 4 and 5 share, up to offset 651.
+template <typename Rec>
+void PutSalientorHead(uint8_t* out, const Rec& rec, float threshold) noexcept {
+  rec.settings_language.ToBytes(At<fixed_lang_details_rec_old::kStoredSize>(out));
+  PutLE(&out[632], threshold);
+  PutLE(&out[636], rec.min_freq);
+  PutLE(&out[640], rec.max_wanted);
+  PutInts(&out[644], rec.source_text_running_words);
+}
+
+template <typename Rec>
+float GetSalientorHead(const uint8_t* in, Rec& rec) noexcept {
+  rec.settings_language = fixed_lang_details_rec_old::FromBytes(At<fixed_lang_details_rec_old::kStoredSize>(in));
+  rec.min_freq = GetLE<int16_t>(&in[636]);
+  rec.max_wanted = GetLE<int32_t>(&in[640]);
+  GetInts(&in[644], rec.source_text_running_words);
+  return GetLE<float>(&in[632]);
+}
+
+// The flags and numbers that versions 4 and 5 share from offset 1164; byte
+// 1172 is each version's own.
+template <typename Rec>
+void PutSalientorTail(uint8_t* out, const Rec& rec, bool at1172) noexcept {
+  PutBytes(&out[1164], rec.keyness_proc);
+  PutLE(&out[1171], rec.exclude_negatives);
+  PutLE(&out[1172], at1172);
+  PutLE(&out[1173], rec.plot_computed);
+  PutLE(&out[1174], rec.links_computed);
+  PutLE(&out[1176], rec.max_kw_links);
+  PutLE(&out[1180], rec.multiple_source_texts);
+  PutLE(&out[1181], rec.full_lemma_processing);
+  PutLE(&out[1184], rec.version_number);
+}
+
+template <typename Rec>
+bool GetSalientorTail(const uint8_t* in, Rec& rec) noexcept {
+  GetBytes(&in[1164], rec.keyness_proc);
+  rec.exclude_negatives = GetLE<bool>(&in[1171]);
+  rec.plot_computed = GetLE<bool>(&in[1173]);
+  rec.links_computed = GetLE<bool>(&in[1174]);
+  rec.max_kw_links = GetLE<int32_t>(&in[1176]);
+  rec.multiple_source_texts = GetLE<bool>(&in[1180]);
+  rec.full_lemma_processing = GetLE<bool>(&in[1181]);
+  rec.version_number = GetLE<int32_t>(&in[1184]);
+  return GetLE<bool>(&in[1172]);
+}
+
+}  // namespace
+
+void QN4_salientor_settings_type::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  PutSalientorHead(out.data(), *this, min_x2);
+  PutShort(&out[652], source_text_filename);
+  PutShort(&out[908], ref_corpus_wordlist_filename);
+  PutSalientorTail(out.data(), *this, both_ways);
+  PutBytes(&out[1188], spare);
+}
+
+QN4_salientor_settings_type QN4_salientor_settings_type::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
+  QN4_salientor_settings_type rec;
+  rec.min_x2 = GetSalientorHead(in.data(), rec);
+  GetShort(&in[652], rec.source_text_filename);
+  GetShort(&in[908], rec.ref_corpus_wordlist_filename);
+  rec.both_ways = GetSalientorTail(in.data(), rec);
+  GetBytes(&in[1188], rec.spare);
+  return rec;
+}
+
+static_assert(652 + TShortString<255>::kStoredSize == 908 && 908 + TShortString<255>::kStoredSize == 1164);
+static_assert(1188 + 24 == QN4_salientor_settings_type::kStoredSize);
+
+void QN_salientor_settings_type_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
+  std::fill(out.begin(), out.end(), uint8_t{0});
+  PutSalientorHead(out.data(), *this, min_LL_P_value);
+  PutBytes(&out[652], spare_a);
+  PutSalientorTail(out.data(), *this, handle_amount);
+  PutLE(&out[1188], percent_little_wds_found_in_rc);
+  PutBytes(&out[1192], spare_b);
+  PutWideUnits(&out[1212], source_text_filename);
+  PutWideUnits(&out[1734], ref_corpus_wordlist_filename);
+}
+
+QN_salientor_settings_type_old QN_salientor_settings_type_old::FromBytes(
+    std::span<const uint8_t, kStoredSize> in) noexcept {
+  QN_salientor_settings_type_old rec;
+  rec.min_LL_P_value = GetSalientorHead(in.data(), rec);
+  GetBytes(&in[652], rec.spare_a);
+  rec.handle_amount = GetSalientorTail(in.data(), rec);
+  rec.percent_little_wds_found_in_rc = GetLE<float>(&in[1188]);
+  GetBytes(&in[1192], rec.spare_b);
+  GetWideUnits(&in[1212], rec.source_text_filename);
+  GetWideUnits(&in[1734], rec.ref_corpus_wordlist_filename);
+  return rec;
+}
+
+static_assert(652 + 512 == 1164 && 1192 + 20 == 1212);
+static_assert(1212 + 2 * 261 == 1734 && 1734 + 2 * 261 == QN_salientor_settings_type_old::kStoredSize);
+
+}  // namespace qn
