@@ -410,4 +410,42 @@ QN_salientor_settings_type32 QN_salientor_settings_type32FromV5OLd(const QN_sali
   return rec;
 }
 
+// ---------------------------------------------------------------------------
+// Grid columns
+// ---------------------------------------------------------------------------
+
+grid_head_type32 GridHeadingFromOld(const grid_head_type_old& old) noexcept {
+  grid_head_type32 rec{};
+  rec.alignment = old.alignment;
+  rec.typefaces = old.typefaces;
+  rec.editable = old.editable;
+  rec.minimum = old.minimum;
+  rec.decimals = old.decimals;
+  rec.allow_case_change = old.allow_case_change;
+  rec.extra_computed = old.extra_computed;
+  rec.numerical = old.numerical;
+  rec.heading_visible = old.visible;
+  rec.original_column = old.original_column;
+  rec.pixel_width96 = old.pixel_width96;
+  rec.output_case = old.output_case;
+  rec.may_have_old_data_unsafe = old.may_have_old_data_unsafe;
+  rec.previous_decimals = old.previous_decimals;
+  rec.wordwrap = old.wordwrap;
+  rec.has_custom_heading = old.has_custom_heading;
+  rec.percent_data = old.percent_data;
+  rec.version = old.version;
+  rec.HelpContext = old.HelpContext;
+  rec.localization_number = old.localization_number;
+  rec.column_data = old.column_data;
+  rec.span = span_R51;
+  return rec;
+}
+
+grid_head_type32 ReadOldGridHeadings(platform::TStream& stream, int32_t form, bool& ok) {
+  std::array<uint8_t, grid_head_type_old::kLongStoredSize> image{};
+  const size_t size = form == 0 ? grid_head_type_old::kStoredSize : grid_head_type_old::kLongStoredSize;
+  ok = ReadRecordBytes(stream, std::span<uint8_t>(image.data(), size)) == size;
+  return GridHeadingFromOld(grid_head_type_old::FromBytes(image));
+}
+
 }  // namespace qn

@@ -167,4 +167,16 @@ QN_API QN_salientor_settings_type32 QN_salientor_settings_type32FromV4(const QN4
 // whole.
 QN_API QN_salientor_settings_type32 QN_salientor_settings_type32FromV5OLd(const QN_salientor_settings_type_old& old);
 
+// ---------------------------------------------------------------------------
+// Grid columns
+// ---------------------------------------------------------------------------
+
+// Reads an old grid column: 40 bytes when form is 0, else 60. ok := all of
+// them were read. Whatever was read is converted: the old fields go to their
+// namesakes (visible to heading_visible; the two colours and the spare byte
+// are dropped), the data block to the start of column_data, span := span_R51;
+// hint and heading stay empty (the old layout holds no texts).
+QN_API grid_head_type32 ReadOldGridHeadings(platform::TStream& stream, int32_t form, bool& ok);
+QN_API grid_head_type32 GridHeadingFromOld(const grid_head_type_old& old) noexcept;
+
 }  // namespace qn

@@ -883,5 +883,73 @@ TEST(RecordReaders, OneTextStatsKeepsTheFileName) {
   EXPECT_EQ(rec.filename, u"texts/a.txt");
 }
 
+TEST(RecordReaders, OldGridHeadings) {
+  grid_head_type_old old;
+  old.alignment = right_aligned;
+  old.typefaces = TTypefaceSet{tf_bold, tf_underline};
+  old.editable = tanto_faz;
+  old.minimum = 0.01f;
+  old.decimals = 2;
+  old.TextColour = 0x0000FF;
+  old.background = 0xFFFFFF;
+  old.numerical = true;
+  old.visible = true;
+  old.original_column = 3;
+  old.pixel_width96 = -1;
+  old.output_case = as_it_comes_output;
+  old.spare = 7;
+  old.previous_decimals = 1;
+  old.percent_data = true;
+  old.version = 2;
+  old.HelpContext = 1234;
+  old.localization_number = 203;
+  old.column_data.bytes[0] = 0xA1;
+  old.column_data.bytes[19] = 0xA2;
+  Image img(60);
+  img.u8(0, 2).u8(1, 0x05).u8(2, 3).put<float>(3, 0.01f).u8(7, 2).put<int32_t>(8, 0x0000FF);
+  img.put<int32_t>(12, 0xFFFFFF).u8(18, 1).u8(19, 1).put<int16_t>(20, 3).put<int16_t>(22, -1);
+  img.u8(24, as_it_comes_output).u8(25, 7).u8(27, 1).u8(30, 1).u8(31, 2).put<int32_t>(32, 1234);
+  img.put<int32_t>(36, 203).u8(40, 0xA1).u8(59, 0xA2);
+  std::array<uint8_t, 60> out;
+  out.fill(0xCC);
+  old.ToBytes(out);
+  EXPECT_EQ(Bytes(out.begin(), out.end()), img.b);
+  EXPECT_EQ(grid_head_type_old::FromBytes(out), old);
+
+  bool ok = false;
+  BytesStream s(img.b);
+  const grid_head_type32 longForm = ReadOldGridHeadings(s, 1, ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(s.Position(), 60);
+  EXPECT_EQ(longForm.alignment, right_aligned);
+  EXPECT_EQ(longForm.typefaces, old.typefaces);
+  EXPECT_EQ(longForm.editable, tanto_faz);
+  EXPECT_EQ(longForm.minimum, 0.01f);
+  EXPECT_TRUE(longForm.heading_visible);
+  EXPECT_TRUE(longForm.numerical);
+  EXPECT_EQ(longForm.pixel_width96, -1);
+  EXPECT_EQ(longForm.vestigial_TextColour, 0);  // colours are not taken over
+  EXPECT_EQ(longForm.user_specified_background, 0);
+  EXPECT_EQ(longForm.localization_number, 203);
+  EXPECT_EQ(longForm.HelpContext, 1234);
+  EXPECT_EQ(longForm.column_data, old.column_data);
+  EXPECT_EQ(longForm.span, span_R51);
+  EXPECT_TRUE(longForm.hint.empty());
+  EXPECT_TRUE(longForm.heading.empty());
+
+  BytesStream s2(img.b);
+  const grid_head_type32 shortForm = ReadOldGridHeadings(s2, 0, ok);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(s2.Position(), 40);
+  EXPECT_EQ(shortForm.column_data, TGridColumnDataRec32{});
+  EXPECT_EQ(shortForm.localization_number, 203);
+
+  // One byte of 40 is a failure, not a success with a zero record.
+  BytesStream s3(Bytes{2});
+  const grid_head_type32 partial = ReadOldGridHeadings(s3, 0, ok);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(partial.alignment, right_aligned);  // what was read is kept
+}
+
 }  // namespace
 }  // namespace qn

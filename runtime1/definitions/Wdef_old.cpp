@@ -412,4 +412,66 @@ QN_salientor_settings_type_old QN_salientor_settings_type_old::FromBytes(
 static_assert(652 + 512 == 1164 && 1192 + 20 == 1212);
 static_assert(1212 + 2 * 261 == 1734 && 1734 + 2 * 261 == QN_salientor_settings_type_old::kStoredSize);
 
+// ---------------------------------------------------------------------------
+// Grid columns
+// ---------------------------------------------------------------------------
+
+void grid_head_type_old::ToBytes(std::span<uint8_t, kLongStoredSize> out) const noexcept {
+  out[0] = alignment;
+  out[1] = typefaces.Bits();
+  out[2] = editable;
+  PutLE(&out[3], minimum);
+  out[7] = decimals;
+  PutLE(&out[8], TextColour);
+  PutLE(&out[12], background);
+  PutLE(&out[16], allow_case_change);
+  PutLE(&out[17], extra_computed);
+  PutLE(&out[18], numerical);
+  PutLE(&out[19], visible);
+  PutLE(&out[20], original_column);
+  PutLE(&out[22], pixel_width96);
+  out[24] = output_case;
+  out[25] = spare;
+  PutLE(&out[26], may_have_old_data_unsafe);
+  out[27] = previous_decimals;
+  PutLE(&out[28], wordwrap);
+  PutLE(&out[29], has_custom_heading);
+  PutLE(&out[30], percent_data);
+  out[31] = version;
+  PutLE(&out[32], HelpContext);
+  PutLE(&out[36], localization_number);
+  PutBytes(&out[40], column_data.bytes);
+}
+
+grid_head_type_old grid_head_type_old::FromBytes(std::span<const uint8_t, kLongStoredSize> in) noexcept {
+  grid_head_type_old rec;
+  rec.alignment = static_cast<TQNAlignment>(in[0]);
+  rec.typefaces = TTypefaceSet::FromBits(in[1]);
+  rec.editable = static_cast<editable_type>(in[2]);
+  rec.minimum = GetLE<float>(&in[3]);
+  rec.decimals = in[7];
+  rec.TextColour = GetLE<int32_t>(&in[8]);
+  rec.background = GetLE<int32_t>(&in[12]);
+  rec.allow_case_change = GetLE<bool>(&in[16]);
+  rec.extra_computed = GetLE<bool>(&in[17]);
+  rec.numerical = GetLE<bool>(&in[18]);
+  rec.visible = GetLE<bool>(&in[19]);
+  rec.original_column = GetLE<int16_t>(&in[20]);
+  rec.pixel_width96 = GetLE<int16_t>(&in[22]);
+  rec.output_case = static_cast<TOutput_results_case>(in[24]);
+  rec.spare = in[25];
+  rec.may_have_old_data_unsafe = GetLE<bool>(&in[26]);
+  rec.previous_decimals = in[27];
+  rec.wordwrap = GetLE<bool>(&in[28]);
+  rec.has_custom_heading = GetLE<bool>(&in[29]);
+  rec.percent_data = GetLE<bool>(&in[30]);
+  rec.version = in[31];
+  rec.HelpContext = GetLE<int32_t>(&in[32]);
+  rec.localization_number = GetLE<int32_t>(&in[36]);
+  GetBytes(&in[40], rec.column_data.bytes);
+  return rec;
+}
+
+static_assert(40 + TGridColumnDataRec32::kSize == grid_head_type_old::kLongStoredSize);
+
 }  // namespace qn

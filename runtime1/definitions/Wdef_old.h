@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/Export.h"
+#include "runtime1/definitions/Grid_head_types.h"
 #include "runtime1/definitions/My_types_mini.h"
 #include "runtime1/definitions/Wdef.h"
 #include "runtime1/definitions/Wdef_records.h"
@@ -298,6 +299,51 @@ struct QN_salientor_settings_type_old {
   void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
   static QN_salientor_settings_type_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const QN_salientor_settings_type_old&, const QN_salientor_settings_type_old&) = default;
+};
+
+// A grid column of earlier versions. Stored as 40 bytes, or as 60 with the
+// column's data block at the end:
+//   0 alignment  1 typefaces  2 editable  3 minimum (float)  7 decimals
+//   8 TextColour  12 background (colours)  16 allow_case_change
+//  17 extra_computed  18 numerical  19 visible  20 original_column
+//  22 pixel_width96 (int16)  24 output_case  25 spare
+//  26 may_have_old_data_unsafe  27 previous_decimals  28 wordwrap
+//  29 has_custom_heading  30 percent_data  31 version  32 HelpContext
+//  36 localization_number (int32)  40 column_data (20 bytes, long form only)
+// Enumeration bytes are kept as stored.
+struct grid_head_type_old {
+  static constexpr size_t kStoredSize = 40;
+  static constexpr size_t kLongStoredSize = 60;
+
+  TQNAlignment alignment = centre_aligned;
+  TTypefaceSet typefaces;
+  editable_type editable = nao_pode;
+  float minimum = 0;
+  uint8_t decimals = 0;
+  TColor TextColour = 0;
+  TColor background = 0;
+  bool allow_case_change = false;
+  bool extra_computed = false;
+  bool numerical = false;
+  bool visible = false;
+  int16_t original_column = 0;
+  int16_t pixel_width96 = 0;
+  TOutput_results_case output_case{};
+  uint8_t spare = 0;
+  bool may_have_old_data_unsafe = false;
+  uint8_t previous_decimals = 0;
+  bool wordwrap = false;
+  bool has_custom_heading = false;
+  bool percent_data = false;
+  uint8_t version = 0;
+  int32_t HelpContext = 0;
+  int32_t localization_number = 0;
+  TGridColumnDataRec32 column_data;
+
+  // The long form; the short form is its first 40 bytes (column_data zero).
+  void ToBytes(std::span<uint8_t, kLongStoredSize> out) const noexcept;
+  static grid_head_type_old FromBytes(std::span<const uint8_t, kLongStoredSize> in) noexcept;
+  friend bool operator==(const grid_head_type_old&, const grid_head_type_old&) = default;
 };
 
 }  // namespace qn
