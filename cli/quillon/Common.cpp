@@ -1,0 +1,475 @@
+#include "cli/quillon/Common.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <system_error>
+
+#include "platform/CaseMapping.h"
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
+#include "platform/Locales.h"
+#include "platform/Streams.h"
+#include "runtime1/containers/Useful_Classes_records.h"
+#include "runtime1/files/FileOfChar.h"
+#include "runtime1/files/PeruseDir.h"
+#include "runtime1/files/Zip_utils.h"
+#include "runtime1/text/Widemasks.h"
+
+namespace quillon {
+
+namespace {
+
+bool gInputFailed = false;
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Collects the texts a walk accepts, in the walker's order.
+class TWalkCollector {
+ public:
+  TWalkCollector(std::vector<TTextRef>& texts, int32_t side) : fTexts(texts), fSide(side) {}
+
+  std::u16string currentFolder;
+
+  bool Acceptable(qn::TMySearchRec& rec, bool inAZip) {
+    TTextRef ref;
+    ref.side = fSide;
+    ref.size = static_cast<uint32_t>(rec.Size);
+    if (inAZip) {
+      ref.display = Utf8(rec.ShortName);
+      ref.path = fCurrentZip;
+      ref.zipEntry = rec.Number_Within_Zip - 1;
+    } else {
+      ref.path = currentFolder;
+      if (!ref.path.empty() && ref.path.back() != u'/') ref.path.push_back(u'/');
+      ref.path += rec.ShortName;
+      ref.display = Utf8(ref.path);
+      struct stat st {};
+      if (::stat(Utf8(ref.path).c_str(), &st) == 0) ref.size = static_cast<uint64_t>(st.st_size);
+    }
+    fTexts.push_back(std::move(ref));
+    return true;
+  }
+  void ZipStart(std::u16string_view zip) { fCurrentZip.assign(zip); }
+
+  void ZipProblem(qn::TPeruseDir& walker) {
+    // The walker's message is "ARCHIVE: REASON".
+    const std::string problem = Utf8(walker.LastZipProblem());
+    std::string lower = problem;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = lower.find(".zip: ");
+    if (at == std::string::npos) {
+      ReportProblem(problem, "damaged zip archive");
+      return;
+    }
+    const std::string reason = problem.substr(at + 6);
+    const bool damaged = reason.rfind("entries after", 0) != 0 && reason.rfind("entry name too long", 0) != 0;
+    ReportProblem(problem.substr(0, at + 4), (damaged ? "damaged zip archive: " : "zip archive: ") + reason);
+  }
+
+ private:
+  std::vector<TTextRef>& fTexts;
+  int32_t fSide;
+  std::u16string fCurrentZip;
+};
+
+void WalkFolder(const std::string& folder, const TInputOptions& options, int32_t side, std::vector<TTextRef>& texts) {
+  const std::u16string mask = Utf16(options.mask);
+  qn::TPeruseDir walker(mask, u"*", mask, u"", u"", false, !options.noZips, false, options.system, options.hidden);
+  TWalkCollector collector(texts, side);
+  walker.OnCheckFileAcceptable =
+      qn::TCheckFileAcceptableEvent::Bind<&TWalkCollector::Acceptable>(&collector);
+  walker.OnZipStartReading = qn::TZipStartReadingEvent::Bind<&TWalkCollector::ZipStart>(&collector);
+  walker.OnZipProblem = qn::TZipProblemEvent::Bind<&TWalkCollector::ZipProblem>(&collector);
+  std::vector<std::u16string> folders{Utf16(folder)};
+  if (!options.noRecurse) {
+    auto found = [&folders](std::u16string_view dir) { folders.emplace_back(dir); };
+    walker.OnFoundDir = qn::TFoundDirEvent::FromCallable(found);
+    walker.ProcessAllSubDirectories(folders[0]);
+    walker.OnFoundDir.Clear();
+  }
+  const size_t before = texts.size();
+  for (const std::u16string& dir : folders) {
+    collector.currentFolder = dir;
+    walker.HandleAllFilesIn(dir, nullptr);
+  }
+  if (texts.size() == before) ReportProblem(folder, "no texts matching \"" + options.mask + "\"");
+}
+
+void AddZip(const std::string& path, const TInputOptions& options, int32_t side, std::vector<TTextRef>& texts) {
+  qn::TMaskList masks;
+  qn::BuildAMask(masks, Utf16(options.mask));
+  const size_t before = texts.size();
+  try {
+    qn::TZipForge zip;
+    zip.SetFileName(Utf16(path));
+    zip.OpenArchive();
+    const int32_t count = zip.GetEntryCount();
+    for (int32_t i = 0; i < count; ++i) {
+      const qn::TZipDirItem item = zip.GetAZipMainDetail(i);
+      const std::u16string& name = item.FileName;
+      if (name.empty() || name.back() == u'/' || name.back() == u'\\' ||
+          (item.Attributes & qn::zfa_Directory) != 0) {
+        continue;
+      }
+      if (qn::WhereInAMask(name, masks) < 0) continue;
+      TTextRef ref;
+      ref.display = path + "/" + Utf8(name);
+      ref.path = Utf16(path);
+      ref.zipEntry = i;
+      ref.size = item.UncompressedSize;
+      ref.side = side;
+      texts.push_back(std::move(ref));
+    }
+  } catch (const qn::Exception& error) {
+    ReportProblem(path, std::string("damaged zip archive: ") + error.what());
+    return;
+  }
+  if (texts.size() == before) ReportProblem(path, "no texts matching \"" + options.mask + "\"");
+}
+
+bool EndsWithZip(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".zip";
+}
+
+}  // namespace
+
+void ReportProblem(std::string_view what, std::string_view reason) {
+  gInputFailed = true;
+  std::fprintf(stderr, "quillon: %.*s: %.*s\n", static_cast<int>(what.size()), what.data(),
+               static_cast<int>(reason.size()), reason.data());
+}
+bool AnyInputFailed() { return gInputFailed; }
+void SetInputFailed() { gInputFailed = true; }
+
+void ApplyInputOptions(TInputOptions& options) {
+  if (!qn::platform::IsCodePageSupported(options.codePage) || !qn::platform::SetActiveCodePage(options.codePage)) {
+    throw TFatal{kExitUsage, "--code-page " + std::to_string(options.codePage) + ": not a code page the readers know"};
+  }
+  if (!options.shard.empty()) {
+    unsigned i = 0, n = 0;
+    char rest = 0;
+    if (std::sscanf(options.shard.c_str(), "%u/%u%c", &i, &n, &rest) != 2 || n == 0 || i == 0 || i > n ||
+        n > 1000000) {
+      throw TFatal{kExitUsage, "--shard " + options.shard + ": expected I/N with 1 <= I <= N"};
+    }
+    options.shardIndex = static_cast<int32_t>(i - 1);
+    options.shardCount = static_cast<int32_t>(n);
+  }
+  if (options.jobs < 1 || options.jobs > 256) throw TFatal{kExitUsage, "--jobs: expected 1 to 256"};
+}
+
+void ListTexts(const std::vector<std::string>& paths, const TInputOptions& options, int32_t side,
+               std::vector<TTextRef>& texts) {
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+      ReportProblem(path, std::strerror(errno));
+      continue;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      WalkFolder(path, options, side, texts);
+    } else if (!options.noZips && S_ISREG(st.st_mode) && EndsWithZip(path)) {
+      AddZip(path, options, side, texts);
+    } else {
+      // Named on the command line: always read (the reader refuses what is not
+      // a regular file, and says so).
+      TTextRef ref;
+      ref.display = path;
+      ref.path = Utf16(path);
+      ref.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+      ref.side = side;
+      texts.push_back(std::move(ref));
+    }
+  }
+}
+
+void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options) {
+  for (size_t i = 0; i < texts.size(); ++i) texts[i].number = static_cast<int64_t>(i);
+  if (options.shardCount <= 1) return;
+  std::vector<TTextRef> kept;
+  for (TTextRef& t : texts) {
+    if (t.number % options.shardCount == options.shardIndex) kept.push_back(std::move(t));
+  }
+  texts.swap(kept);
+}
+
+// ---------------------------------------------------------------------------
+
+TTextReader::TTextReader() = default;
+TTextReader::~TTextReader() = default;
+
+bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
+  text.clear();
+  try {
+    if (ref.zipEntry < 0) {
+      const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
+      text = qn::DecodedTextFileBytes(bytes);
+    } else {
+      if (!fZip || fZipPath != ref.path) {
+        fZip = std::make_unique<qn::TZipForge>();
+        fZip->SetFileName(ref.path);
+        fZipPath = ref.path;
+        fZip->OpenArchive();
+      }
+      const std::string bytes = fZip->ExtractEntryToString(ref.zipEntry);
+      text = qn::DecodedTextFileBytes(
+          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    }
+  } catch (const qn::Exception& error) {
+    if (ref.zipEntry >= 0) {
+      fZip.reset();
+      fZipPath.clear();
+    }
+    std::string reason = error.what();
+    struct stat st {};
+    if (ref.zipEntry < 0 && ::stat(Utf8(ref.path).c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      reason = S_ISFIFO(st.st_mode) ? "not a regular file (a FIFO)" : "not a regular file";
+    } else if (ref.zipEntry < 0 && ::access(Utf8(ref.path).c_str(), R_OK) != 0) {
+      reason = std::strerror(errno);
+    }
+    ReportProblem(ref.display, reason);
+    return false;
+  } catch (const std::bad_alloc&) {
+    ReportProblem(ref.display, "too large to hold in memory");
+    return false;
+  }
+  // A NUL ends a text for the readers; the engine wants it terminated too.
+  const size_t nul = text.find(u'\0');
+  if (nul != std::u16string::npos) text.resize(nul);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
+TProgress::TProgress(bool quiet, const std::vector<TTextRef>& texts) {
+  fOn = !quiet && ::isatty(2) == 1;
+  fTotalTexts = texts.size();
+  for (const TTextRef& t : texts) fTotalBytes += t.size;
+  fStart = Now();
+}
+
+TProgress::~TProgress() { Finish(); }
+
+void TProgress::Done(const TTextRef& text) {
+  ++fTexts;
+  fBytes += text.size;
+  if (!fOn) return;
+  const double now = Now();
+  if (now - fLastShown < 0.2 && fTexts < fTotalTexts) return;
+  fLastShown = now;
+  const double elapsed = std::max(now - fStart, 1e-6);
+  const double rate = static_cast<double>(fBytes) / 1e6 / elapsed;
+  const double left = fBytes > 0 ? elapsed * static_cast<double>(fTotalBytes - std::min(fBytes, fTotalBytes)) /
+                                       static_cast<double>(fBytes)
+                                 : 0;
+  std::fprintf(stderr, "\r\x1b[K%zu/%zu texts, %.1f/%.1f MB, %.1f MB/s, %d:%02d left", fTexts, fTotalTexts,
+               static_cast<double>(fBytes) / 1e6, static_cast<double>(fTotalBytes) / 1e6, rate,
+               static_cast<int>(left) / 60, static_cast<int>(left) % 60);
+  std::fflush(stderr);
+}
+
+void TProgress::Finish() {
+  if (fOn && fLastShown > 0) {
+    std::fprintf(stderr, "\r\x1b[K");
+    std::fflush(stderr);
+  }
+  fOn = false;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string Utf8(std::u16string_view text) { return qn::platform::EncodedUTF8(text); }
+std::u16string Utf16(std::string_view text) { return qn::platform::DecodedUTF8(text); }
+
+std::u16string Lowered(std::u16string_view text) {
+  std::u16string s(text);
+  qn::platform::LowerCaseInPlaceForLCID(qn::platform::UserDefaultLCID(), s.data(), s.size());
+  return s;
+}
+
+void WordKey(std::u16string_view word, std::string& key) {
+  // The comparison of the library's word lists: the user's locale, case ignored.
+  qn::platform::CollationKey(0, qn::platform::NORM_IGNORECASE, word, key);
+}
+
+std::vector<std::string> SplitComma(std::string_view text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = text.find(',', start);
+    const size_t end = comma == std::string_view::npos ? text.size() : comma;
+    parts.emplace_back(text.substr(start, end - start));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return parts;
+}
+
+// ---------------------------------------------------------------------------
+
+TTableWriter::TTableWriter(const TOutputOptions& options, std::vector<std::string> columns)
+    : fOptions(options), fColumns(std::move(columns)) {
+  if (options.format == "csv") {
+    fFormat = 1;
+  } else if (options.format == "json") {
+    fFormat = 2;
+  } else if (options.format != "tsv") {
+    throw TFatal{kExitUsage, "--format " + options.format + ": expected tsv, csv or json"};
+  }
+  if (fFormat == 2) {
+    Raw("[");
+    return;
+  }
+  for (size_t i = 0; i < fColumns.size(); ++i) {
+    if (i > 0) Raw(fFormat == 1 ? "," : "\t");
+    Raw(fColumns[i]);
+  }
+  Raw(fFormat == 1 ? "\r\n" : "\n");
+}
+
+TTableWriter::~TTableWriter() = default;
+
+void TTableWriter::BeginField() {
+  if (fFormat == 2) {
+    if (fField == 0) Raw(fFirstRow ? "\n{" : ",\n{");
+    else Raw(",");
+    Raw("\"");
+    Raw(fField < fColumns.size() ? fColumns[fField] : std::string("extra"));
+    Raw("\":");
+  } else if (fField > 0) {
+    Raw(fFormat == 1 ? "," : "\t");
+  }
+  ++fField;
+}
+
+void TTableWriter::Str(std::string_view s) {
+  BeginField();
+  if (fFormat == 0) {
+    for (char c : s) {
+      switch (c) {
+        case '\t': Raw("\\t"); break;
+        case '\n': Raw("\\n"); break;
+        case '\r': Raw("\\r"); break;
+        case '\\': Raw("\\\\"); break;
+        default: fBuffer.push_back(c);
+      }
+    }
+  } else if (fFormat == 1) {
+    if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+      Raw(s);
+    } else {
+      fBuffer.push_back('"');
+      for (char c : s) {
+        if (c == '"') fBuffer.push_back('"');
+        fBuffer.push_back(c);
+      }
+      fBuffer.push_back('"');
+    }
+  } else {
+    fBuffer.push_back('"');
+    for (char c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '"' || c == '\\') {
+        fBuffer.push_back('\\');
+        fBuffer.push_back(c);
+      } else if (u < 0x20) {
+        char esc[8];
+        std::snprintf(esc, sizeof esc, "\\u%04x", u);
+        Raw(esc);
+      } else {
+        fBuffer.push_back(c);
+      }
+    }
+    fBuffer.push_back('"');
+  }
+}
+
+void TTableWriter::Str(std::u16string_view text) { Str(Utf8(text)); }
+
+void TTableWriter::Int(int64_t value) {
+  BeginField();
+  char digits[24];
+  const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+  fBuffer.append(digits, static_cast<size_t>(n));
+}
+
+void TTableWriter::Num(double value, int decimals, bool scientific) {
+  BeginField();
+  if (!std::isfinite(value)) {
+    if (fFormat == 2) Raw("null");
+    else Raw(std::isnan(value) ? "nan" : (value > 0 ? "inf" : "-inf"));
+    return;
+  }
+  char digits[64];
+  const int n = scientific ? std::snprintf(digits, sizeof digits, "%.*e", std::max(decimals - 1, 0), value)
+                           : std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+  std::string_view s(digits, static_cast<size_t>(n));
+  if (s == "-0" || (s.size() > 2 && s.substr(0, 2) == "-0" && s.find_first_not_of("-0.") == std::string_view::npos)) {
+    s.remove_prefix(1);  // no negative zero
+  }
+  Raw(s);
+}
+
+void TTableWriter::Empty() {
+  BeginField();
+  if (fFormat == 2) Raw("null");
+}
+
+void TTableWriter::EndRow() {
+  if (fFormat == 2) Raw("}");
+  else Raw(fFormat == 1 ? "\r\n" : "\n");
+  fField = 0;
+  fFirstRow = false;
+  FlushIfLarge();
+}
+
+void TTableWriter::FlushIfLarge() {
+  if (!fOptions.output.empty() || fBuffer.size() < (1u << 20)) return;
+  if (std::fwrite(fBuffer.data(), 1, fBuffer.size(), stdout) != fBuffer.size()) {
+    throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
+  }
+  fBuffer.clear();
+}
+
+void TTableWriter::Finish() {
+  if (fFinished) return;
+  fFinished = true;
+  if (fFormat == 2) Raw(fFirstRow ? "]\n" : "\n]\n");
+  if (fOptions.output.empty()) {
+    if (std::fwrite(fBuffer.data(), 1, fBuffer.size(), stdout) != fBuffer.size() || std::fflush(stdout) != 0) {
+      throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
+    }
+  } else {
+    WriteWhole(fOptions, fBuffer);
+  }
+  fBuffer.clear();
+}
+
+void WriteWhole(const TOutputOptions& options, const std::string& bytes) {
+  if (options.output.empty()) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+      throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
+    }
+    return;
+  }
+  try {
+    qn::platform::WriteFileSafely(std::string_view(options.output),
+                                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                           bytes.size()));
+  } catch (const qn::Exception& error) {
+    throw TFatal{kExitCannot, options.output + ": " + error.what()};
+  }
+}
+
+}  // namespace quillon

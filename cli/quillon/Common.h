@@ -1,0 +1,154 @@
+// The parts every subcommand of the quillon program shares: the corpus as a
+// list of texts (files, folders walked by the library's walker, zip
+// archives), reading one text at a time through the library's readers,
+// reporting what could not be read, the progress line, and the table writer
+// (TSV, CSV or JSON, to standard output or written safely to a file).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qn {
+class TZipForge;
+}
+
+namespace quillon {
+
+// Exit statuses (docs/quillon.md).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitSomeInputsFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCannot = 3;
+
+// Raised for a failure that ends the run with a status and a message.
+struct TFatal {
+  int status;
+  std::string message;
+};
+
+struct TInputOptions {
+  std::string mask = "*.txt";
+  bool noRecurse = false;
+  bool hidden = false;
+  bool system = false;
+  bool noZips = false;
+  uint32_t codePage = 1252;
+  std::string shard;    // "I/N" or empty
+  int32_t shardIndex = 0;  // 0-based
+  int32_t shardCount = 1;
+  int32_t jobs = 1;
+};
+
+struct TOutputOptions {
+  std::string format = "tsv";
+  std::string output;
+  bool quiet = false;
+};
+
+// One text of the corpus: a file, or an entry of a zip archive.
+struct TTextRef {
+  std::string display;       // how the output names it (UTF-8)
+  std::u16string path;       // the file, or the archive holding the entry
+  int32_t zipEntry = -1;     // the entry's index inside the archive, or -1
+  uint64_t size = 0;         // bytes (uncompressed for an entry)
+  int32_t side = 0;          // keywords: 0 study, 1 reference
+  int64_t number = 0;        // position in the whole corpus, 0-based
+};
+
+// Prints "quillon: WHAT: REASON" on standard error and remembers that an
+// input failed.
+void ReportProblem(std::string_view what, std::string_view reason);
+bool AnyInputFailed();
+void SetInputFailed();
+
+// Applies the input options that are process-wide (the code page).
+void ApplyInputOptions(TInputOptions& options);
+
+// The texts of the paths in corpus order; side is stored in each. Paths that
+// give no text are reported.
+void ListTexts(const std::vector<std::string>& paths, const TInputOptions& options, int32_t side,
+               std::vector<TTextRef>& texts);
+// Numbers the texts and keeps the share of --shard.
+void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options);
+
+// Reads a text whole into UTF-16 with the library's readers; false (and the
+// problem reported) when it cannot be read.
+class TTextReader {
+ public:
+  TTextReader();
+  ~TTextReader();
+  bool Read(const TTextRef& ref, std::u16string& text);
+
+ private:
+  std::unique_ptr<qn::TZipForge> fZip;
+  std::u16string fZipPath;
+};
+
+// The progress line on standard error: only on a terminal, never with --quiet.
+class TProgress {
+ public:
+  TProgress(bool quiet, const std::vector<TTextRef>& texts);
+  ~TProgress();
+  void Done(const TTextRef& text);
+  void Finish();
+
+ private:
+  bool fOn = false;
+  size_t fTotalTexts = 0;
+  uint64_t fTotalBytes = 0;
+  size_t fTexts = 0;
+  uint64_t fBytes = 0;
+  double fStart = 0;
+  double fLastShown = 0;
+};
+
+// Text conversions.
+std::string Utf8(std::u16string_view text);
+std::u16string Utf16(std::string_view text);
+// The word as the lists show it: lower case in the user's locale.
+std::u16string Lowered(std::u16string_view text);
+// The collation key of a word under the word list's comparison.
+void WordKey(std::u16string_view word, std::string& key);
+
+// Writes a table of rows in the chosen format.
+class TTableWriter {
+ public:
+  TTableWriter(const TOutputOptions& options, std::vector<std::string> columns);
+  ~TTableWriter();
+  void Str(std::string_view utf8);
+  void Str(std::u16string_view text);
+  void Int(int64_t value);
+  // A number with `decimals` digits after the point; scientific with
+  // `decimals` significant digits when `scientific`. Not finite: "inf",
+  // "-inf", "nan" (JSON: null).
+  void Num(double value, int decimals, bool scientific = false);
+  void Empty();
+  void EndRow();
+  // Writes everything out (atomically for --output); raises TFatal.
+  void Finish();
+
+ private:
+  void BeginField();
+  void Raw(std::string_view s) { fBuffer.append(s); }
+  void FlushIfLarge();
+
+  TOutputOptions fOptions;
+  std::vector<std::string> fColumns;
+  std::string fBuffer;
+  size_t fField = 0;
+  bool fFirstRow = true;
+  int fFormat = 0;  // 0 tsv, 1 csv, 2 json
+  bool fFinished = false;
+};
+
+// Raw text written to the output (partial-results files): atomically with
+// --output, else to standard output.
+void WriteWhole(const TOutputOptions& options, const std::string& bytes);
+
+// Splits "a,b,c".
+std::vector<std::string> SplitComma(std::string_view text);
+
+}  // namespace quillon

@@ -1,0 +1,770 @@
+// concord and collocates: the search request parsed into search words by the
+// library's search items, each text searched by the search-and-do engine,
+// the hits kept in text order, sorted through the three-level sortable list,
+// stopped by the engine's own count or sampled reproducibly; collocates are
+// the words around the hits, scored by the library's association measures.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <queue>
+#include <string>
+#include <unordered_map>
+
+#include "cli/quillon/Commands.h"
+#include "cli/quillon/Workers.h"
+#include "platform/CharTypes.h"
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
+#include "platform/Locales.h"
+#include "runtime1/containers/SortableLists.h"
+#include "runtime1/search/Search_engines.h"
+#include "runtime1/search/Search_items.h"
+#include "runtime1/text/My_string_functions_sentences.h"
+#include "runtime1/text/My_string_functions_wordlists.h"
+#include "runtime2/statistics/maths_routines.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr uint16_t kWordClasses = qn::platform::C1_ALPHA | qn::platform::C1_DIGIT;
+
+struct THit {
+  int64_t text = 0;        // the text's number in the corpus
+  int64_t inText = 0;      // the hit's number inside its text, 0-based
+  int64_t n = 0;           // number in the whole concordance, 1-based
+  uint64_t random = 0;     // sampling key
+  int32_t word = 0, sentence = 0, paragraph = 0;
+  std::string file, left, hit, right;
+  std::vector<std::string> keys;  // collation keys of the sort levels
+};
+
+// ---------------------------------------------------------------------------
+// Serialisation for worker processes (length-checked on reading).
+
+void PutInt(std::string& out, int64_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
+void PutStr(std::string& out, const std::string& s) {
+  PutInt(out, static_cast<int64_t>(s.size()));
+  out += s;
+}
+struct TReader {
+  std::string_view rest;
+  int64_t Int() {
+    if (rest.size() < 8) throw TFatal{kExitCannot, "worker results cut short"};
+    int64_t v;
+    std::memcpy(&v, rest.data(), 8);
+    rest.remove_prefix(8);
+    return v;
+  }
+  std::string Str() {
+    const int64_t n = Int();
+    if (n < 0 || static_cast<uint64_t>(n) > rest.size()) throw TFatal{kExitCannot, "worker results cut short"};
+    std::string s(rest.substr(0, static_cast<size_t>(n)));
+    rest.remove_prefix(static_cast<size_t>(n));
+    return s;
+  }
+};
+
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+// ---------------------------------------------------------------------------
+// Sort keys.
+
+struct TSortKey {
+  char side = 'h';  // 'L', 'R' or 'h' (the hit)
+  int32_t distance = 0;
+};
+
+std::vector<TSortKey> ParseSortKeys(const std::string& text) {
+  std::vector<TSortKey> keys;
+  if (text.empty()) return keys;
+  for (std::string part : SplitComma(text)) {
+    for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    TSortKey k;
+    if (part == "HIT") {
+      k.side = 'h';
+    } else if (part.size() == 2 && (part[0] == 'L' || part[0] == 'R') && part[1] >= '1' && part[1] <= '9') {
+      k.side = part[0];
+      k.distance = part[1] - '0';
+    } else {
+      throw TFatal{kExitUsage, "--sort " + text + ": keys are L1..L9, R1..R9 or hit, at most three"};
+    }
+    keys.push_back(k);
+  }
+  if (keys.size() > 3) throw TFatal{kExitUsage, "--sort " + text + ": at most three keys"};
+  return keys;
+}
+
+// The hits as a three-level sortable list: each level compares one key.
+class THitSortList : public qn::T3SortYieldingList {
+ public:
+  explicit THitSortList(size_t levels) : fLevels(levels) {}
+  void SetBase(void* p, int32_t) override { fBase = static_cast<THit*>(p); }
+  int32_t Compare(void* a) {
+    const THit* h = static_cast<THit*>(a);
+    const auto level = static_cast<size_t>(current_sort_rec.current_sort_var);
+    const int c = h->keys[level].compare(fBase->keys[level]);
+    if (c != 0) return c < 0 ? -1 : 1;
+    // The last level keeps text order among equal keys.
+    if (level + 1 == fLevels && h->n != fBase->n) return h->n < fBase->n ? -1 : 1;
+    return 0;
+  }
+  qn::TCompareFunctOfObject CompareMethod() {
+    return qn::TCompareFunctOfObject::Bind<&THitSortList::Compare>(this);
+  }
+
+ private:
+  size_t fLevels;
+  THit* fBase = nullptr;
+};
+
+void SortHits(std::vector<THit>& hits, size_t levels) {
+  if (levels == 0 || hits.size() < 2) return;
+  THitSortList list(levels);
+  for (THit& h : hits) list.Add(&h);
+  list.SetAscending(true, true, true);
+  if (levels == 1) list.DoASingleSort(list.CompareMethod(), 0);
+  else if (levels == 2) list.DoADoubleSort(list.CompareMethod(), 0, 1);
+  else list.DoATrebleSort(list.CompareMethod(), 0, 1, 2);
+  std::vector<THit> sorted;
+  sorted.reserve(hits.size());
+  for (int32_t i = 0; i < list.Count(); ++i) sorted.push_back(std::move(*static_cast<THit*>(list.List()[i])));
+  hits.swap(sorted);
+}
+
+// ---------------------------------------------------------------------------
+// One text searched.
+
+// Words found through the engine's character classes.
+struct TWordSpan {
+  size_t start, end;
+};
+
+class TTextSearch {
+ public:
+  TTextSearch(const TConcordOptions& options, qn::TSearchWordItems& items) : fOptions(options), fItems(items) {
+    fSortKeys = ParseSortKeys(options.sort);
+    if (options.collocates) ParseSpan();
+  }
+
+  int32_t spanLeft = 5, spanRight = 5;
+
+  // Searches the text; calls onHit for every hit in text order, with the
+  // engine's counts. Returns the number of hits; stops at `limit` (0: none).
+  template <typename OnHit>
+  int64_t Search(const std::u16string& text, int64_t limit, OnHit&& onHit) {
+    fText = &text;
+    fFound.clear();
+    fUnitsBuilt = false;
+    qn::TSearchAndDoEngine engine(true, true, qn::platform::UserDefaultLCID());
+    engine.PrepareFirst(text.c_str(), static_cast<int32_t>(std::min<size_t>(text.size() * 2, INT32_MAX)), 0,
+                        qn::TSearchFoundEvent::Bind<&TTextSearch::Found>(this), qn::TWordCountEvent());
+    for (int32_t i = 0; i < fItems.Count(); ++i) {
+      qn::TSearch_word_format_rec* item = fItems.GetPtr(i);
+      item->n_to_find = limit > 0 ? static_cast<int32_t>(std::min<int64_t>(limit, INT32_MAX)) : 0;
+      item->hits_found = 0;
+      engine.ClearChunkTextStats();
+      engine.SearchAndDo(item);
+    }
+    fDetails = engine.BufferDetails();
+    // Alternatives are searched one after the other: put their hits in text
+    // order (a place found by two alternatives counts once).
+    std::sort(fFound.begin(), fFound.end(), [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
+      return a.hit_pos_in_characters < b.hit_pos_in_characters;
+    });
+    fFound.erase(std::unique(fFound.begin(), fFound.end(),
+                             [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
+                               return a.hit_pos_in_characters == b.hit_pos_in_characters;
+                             }),
+                 fFound.end());
+    if (limit > 0 && fFound.size() > static_cast<size_t>(limit)) fFound.resize(static_cast<size_t>(limit));
+    for (size_t i = 0; i < fFound.size(); ++i) onHit(static_cast<int64_t>(i), fFound[i]);
+    const auto count = static_cast<int64_t>(fFound.size());
+    fDetails = nullptr;
+    return count;
+  }
+
+  // The KWIC fields of a hit (valid inside onHit).
+  void Fill(const qn::TSearchFound_Rec& rec, THit& hit) {
+    const std::u16string& text = *fText;
+    const size_t start = static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0));
+    const size_t end = std::min(text.size(), start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
+    hit.word = rec.count_stats.number[qn::word_stats] + 1;
+    if (!fUnitsBuilt) BuildUnits();
+    hit.sentence = static_cast<int32_t>(
+        std::lower_bound(fSentenceEnds.begin(), fSentenceEnds.end(), start) - fSentenceEnds.begin() + 1);
+    hit.paragraph = static_cast<int32_t>(
+        std::lower_bound(fParagraphEnds.begin(), fParagraphEnds.end(), start) - fParagraphEnds.begin() + 1);
+    std::vector<TWordSpan> left, right;
+    const int32_t wantLeft = std::max<int32_t>(fOptions.context, MaxDistance('L'));
+    const int32_t wantRight = std::max<int32_t>(fOptions.context, MaxDistance('R'));
+    WordsLeft(start, wantLeft, left);
+    WordsRight(end, wantRight, right);
+    // N words each side; fewer are there: the context runs to the text's edge.
+    const auto context = static_cast<size_t>(fOptions.context);
+    const size_t leftFrom = left.size() >= context ? (context > 0 ? left[context - 1].start : start) : 0;
+    const size_t rightTo = right.size() >= context ? (context > 0 ? right[context - 1].end : end) : text.size();
+    hit.left = fOptions.context > 0 ? Clean(text.substr(leftFrom, start - leftFrom)) : std::string();
+    hit.hit = Clean(text.substr(start, end - start));
+    hit.right = fOptions.context > 0 ? Clean(text.substr(end, rightTo - end)) : std::string();
+    hit.keys.clear();
+    std::string key;
+    for (const TSortKey& k : fSortKeys) {
+      std::u16string_view word;
+      if (k.side == 'h') {
+        word = std::u16string_view(text).substr(start, end - start);
+      } else {
+        const auto& words = k.side == 'L' ? left : right;
+        if (static_cast<size_t>(k.distance) <= words.size()) {
+          const TWordSpan& w = words[static_cast<size_t>(k.distance) - 1];
+          word = std::u16string_view(text).substr(w.start, w.end - w.start);
+        }
+      }
+      WordKey(word, key);
+      hit.keys.push_back(key);
+    }
+  }
+
+  // The words of the span around a hit (collocates).
+  void SpanWords(const qn::TSearchFound_Rec& rec, std::vector<TWordSpan>& left, std::vector<TWordSpan>& right) {
+    const size_t start = static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0));
+    const size_t end = std::min(fText->size(), start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
+    left.clear();
+    right.clear();
+    WordsLeft(start, spanLeft, left);
+    WordsRight(end, spanRight, right);
+  }
+  std::u16string_view WordAt(const TWordSpan& w) const {
+    return std::u16string_view(*fText).substr(w.start, w.end - w.start);
+  }
+
+ private:
+  bool Found(qn::platform::TObject*, const qn::TSearchFound_Rec& rec) {
+    fFound.push_back(rec);
+    return true;
+  }
+  bool IsWord(size_t i) const { return (fDetails[i] & kWordClasses) != 0; }
+
+  // Where the text's sentences and paragraphs end. A paragraph ends at a line
+  // break after text (a run of line breaks ends one paragraph); a sentence
+  // ends where the library's EndOfSentence says, and also at the end of a
+  // paragraph whose last sentence had no terminator.
+  void BuildUnits() {
+    fUnitsBuilt = true;
+    fSentenceEnds.clear();
+    fParagraphEnds.clear();
+    const std::u16string& t = *fText;
+    const auto n = static_cast<int32_t>(t.size());
+    std::vector<size_t> terminators;
+    for (int32_t from = 1; from <= n;) {
+      const int32_t p = qn::EndOfSentence(from, t);
+      if (p < 1) break;
+      terminators.push_back(static_cast<size_t>(p - 1));
+      from = p + 1;
+    }
+    size_t next = 0;
+    bool paragraphOpen = false, sentenceOpen = false;
+    for (size_t i = 0; i < t.size(); ++i) {
+      const char16_t c = t[i];
+      if (next < terminators.size() && terminators[next] == i) {
+        ++next;
+        fSentenceEnds.push_back(i);
+        sentenceOpen = false;
+        paragraphOpen = true;
+      } else if (c == u'\n' || c == u'\r' || c == 0x2029) {
+        if (paragraphOpen) {
+          fParagraphEnds.push_back(i);
+          if (sentenceOpen) fSentenceEnds.push_back(i);
+        }
+        paragraphOpen = sentenceOpen = false;
+      } else if (IsWord(i)) {
+        paragraphOpen = sentenceOpen = true;
+      } else if (c > 0x20) {
+        paragraphOpen = true;
+      }
+    }
+  }
+  void WordsLeft(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
+    size_t i = from;
+    while (static_cast<int32_t>(out.size()) < count) {
+      while (i > 0 && !IsWord(i - 1)) --i;
+      if (i == 0) break;
+      const size_t end = i;
+      while (i > 0 && IsWord(i - 1)) --i;
+      out.push_back({i, end});
+    }
+  }
+  void WordsRight(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
+    const size_t n = fText->size();
+    size_t i = from;
+    while (static_cast<int32_t>(out.size()) < count) {
+      while (i < n && !IsWord(i)) ++i;
+      if (i >= n) break;
+      const size_t start = i;
+      while (i < n && IsWord(i)) ++i;
+      out.push_back({start, i});
+    }
+  }
+  int32_t MaxDistance(char side) const {
+    int32_t d = 0;
+    for (const TSortKey& k : fSortKeys) {
+      if (k.side == side) d = std::max(d, k.distance);
+    }
+    return d;
+  }
+  // White space and line breaks made single spaces, trimmed.
+  static std::string Clean(std::u16string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    bool space = false;
+    for (char16_t c : s) {
+      const bool blank = c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029;
+      if (blank) {
+        space = !out.empty();
+      } else {
+        if (space) out.push_back(u' ');
+        space = false;
+        out.push_back(c);
+      }
+    }
+    return Utf8(out);
+  }
+  void ParseSpan() {
+    const std::vector<std::string> parts = SplitComma(fOptions.span);
+    bool ok = parts.size() == 2 && parts[0].size() >= 2 && parts[1].size() >= 2 &&
+              (parts[0][0] == 'L' || parts[0][0] == 'l') && (parts[1][0] == 'R' || parts[1][0] == 'r');
+    if (ok) {
+      try {
+        spanLeft = std::stoi(parts[0].substr(1));
+        spanRight = std::stoi(parts[1].substr(1));
+      } catch (const std::exception&) {
+        ok = false;
+      }
+    }
+    if (!ok || spanLeft < 0 || spanRight < 0 || spanLeft > 25 || spanRight > 25 || spanLeft + spanRight == 0) {
+      throw TFatal{kExitUsage, "--span " + fOptions.span + ": expected Lx,Ry with 0 to 25 words on each side"};
+    }
+  }
+
+  const TConcordOptions& fOptions;
+  qn::TSearchWordItems& fItems;
+  std::vector<TSortKey> fSortKeys;
+  const std::u16string* fText = nullptr;
+  const uint16_t* fDetails = nullptr;
+  std::vector<qn::TSearchFound_Rec> fFound;
+  bool fUnitsBuilt = false;
+  std::vector<size_t> fSentenceEnds, fParagraphEnds;
+};
+
+void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items) {
+  std::string search = options.search;
+  // The parser wants single spaces.
+  std::string collapsed;
+  for (char c : search) {
+    if (c == ' ' && !collapsed.empty() && collapsed.back() == ' ') continue;
+    collapsed.push_back(c);
+  }
+  while (!collapsed.empty() && collapsed.back() == ' ') collapsed.pop_back();
+  while (!collapsed.empty() && collapsed.front() == ' ') collapsed.erase(0, 1);
+  if (collapsed.empty()) throw TFatal{kExitUsage, "SEARCH: empty search word"};
+  items.AddedSearchWords(Utf16(collapsed));
+  if (items.Count() == 0) throw TFatal{kExitUsage, "SEARCH: \"" + search + "\" gives no search word"};
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    if (items.GetPtr(i)->search_text.empty()) throw TFatal{kExitUsage, "SEARCH: \"" + search + "\" holds an empty alternative"};
+  }
+}
+
+// ---------------------------------------------------------------------------
+// concord
+
+struct TConcordResult {
+  std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
+  std::vector<THit> hits;        // kept hits (all, the first max, or the sample)
+};
+
+std::string SerialisedConcord(const TConcordResult& r) {
+  std::string out;
+  PutInt(out, static_cast<int64_t>(r.perText.size()));
+  for (int64_t c : r.perText) PutInt(out, c);
+  PutInt(out, static_cast<int64_t>(r.hits.size()));
+  for (const THit& h : r.hits) {
+    PutInt(out, h.text);
+    PutInt(out, h.inText);
+    PutInt(out, static_cast<int64_t>(h.random));
+    PutInt(out, h.word);
+    PutInt(out, h.sentence);
+    PutInt(out, h.paragraph);
+    PutStr(out, h.file);
+    PutStr(out, h.left);
+    PutStr(out, h.hit);
+    PutStr(out, h.right);
+    PutInt(out, static_cast<int64_t>(h.keys.size()));
+    for (const std::string& k : h.keys) PutStr(out, k);
+  }
+  return out;
+}
+
+void MergeConcord(std::string_view bytes, TConcordResult& into) {
+  TReader r{bytes};
+  const int64_t texts = r.Int();
+  if (texts < 0 || static_cast<size_t>(texts) != into.perText.size()) throw TFatal{kExitCannot, "worker results differ"};
+  for (int64_t& c : into.perText) c += r.Int();
+  const int64_t hits = r.Int();
+  if (hits < 0 || static_cast<uint64_t>(hits) > bytes.size()) throw TFatal{kExitCannot, "worker results cut short"};
+  for (int64_t i = 0; i < hits; ++i) {
+    THit h;
+    h.text = r.Int();
+    h.inText = r.Int();
+    h.random = static_cast<uint64_t>(r.Int());
+    h.word = static_cast<int32_t>(r.Int());
+    h.sentence = static_cast<int32_t>(r.Int());
+    h.paragraph = static_cast<int32_t>(r.Int());
+    h.file = r.Str();
+    h.left = r.Str();
+    h.hit = r.Str();
+    h.right = r.Str();
+    const int64_t k = r.Int();
+    if (k < 0 || k > 3) throw TFatal{kExitCannot, "worker results differ"};
+    for (int64_t j = 0; j < k; ++j) h.keys.push_back(r.Str());
+    into.hits.push_back(std::move(h));
+  }
+}
+
+// Keeps the `size` hits with the smallest random keys.
+struct TSampler {
+  size_t size;
+  std::vector<THit> heap;
+  static bool Less(const THit& a, const THit& b) { return a.random < b.random; }
+  bool Wants(uint64_t random) const { return heap.size() < size || random < heap.front().random; }
+  void Add(THit&& h) {
+    if (heap.size() < size) {
+      heap.push_back(std::move(h));
+      std::push_heap(heap.begin(), heap.end(), Less);
+    } else {
+      std::pop_heap(heap.begin(), heap.end(), Less);
+      heap.back() = std::move(h);
+      std::push_heap(heap.begin(), heap.end(), Less);
+    }
+  }
+};
+
+int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
+                   std::vector<TTextRef>& texts, qn::TSearchWordItems& items) {
+  if (options.max < 0 || options.sample < 0 || options.context < 0 || options.context > 100) {
+    throw TFatal{kExitUsage, "--max, --sample: expected a positive number; --context: 0 to 100"};
+  }
+  const std::vector<TSortKey> sortKeys = ParseSortKeys(options.sort);
+  const auto work = [&](int w, int n) {
+    TConcordResult result;
+    result.perText.assign(texts.size(), 0);
+    TTextSearch search(options, items);
+    TTextReader reader;
+    TProgress progress(output.quiet || w > 0, texts);
+    TSampler sampler{static_cast<size_t>(options.sample), {}};
+    std::u16string text;
+    int64_t found = 0;
+    for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
+      const TTextRef& ref = texts[i];
+      if (options.max > 0 && found >= options.max) break;
+      if (reader.Read(ref, text)) {
+        const int64_t limit = options.max > 0 ? options.max - found : 0;
+        const int64_t count = search.Search(text, limit, [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
+          if (options.count) return;
+          THit h;
+          h.text = ref.number;
+          h.inText = inText;
+          h.random = Mix(options.seed ^ Mix(static_cast<uint64_t>(ref.number) * 0x100000001B3ull + static_cast<uint64_t>(inText)));
+          if (options.sample > 0 && !sampler.Wants(h.random)) return;
+          h.file = ref.display;
+          search.Fill(rec, h);
+          if (options.sample > 0) sampler.Add(std::move(h));
+          else result.hits.push_back(std::move(h));
+        });
+        result.perText[i] = count;
+        found += count;
+      }
+      for (int k = 0; k < n; ++k) progress.Done(ref);
+    }
+    if (options.sample > 0) result.hits = std::move(sampler.heap);
+    return result;
+  };
+
+  TConcordResult all;
+  all.perText.assign(texts.size(), 0);
+  if (input.jobs <= 1) {
+    all = work(0, 1);
+  } else {
+    const std::vector<std::string> parts = RunInWorkers(input.jobs, [&](int w, int n) {
+      return SerialisedConcord(work(w, n));
+    });
+    for (const std::string& p : parts) MergeConcord(p, all);
+    // Each worker kept its own sample: keep the smallest keys of them all.
+    if (options.sample > 0 && all.hits.size() > static_cast<size_t>(options.sample)) {
+      std::nth_element(all.hits.begin(), all.hits.begin() + options.sample, all.hits.end(), TSampler::Less);
+      all.hits.resize(static_cast<size_t>(options.sample));
+    }
+  }
+  // Numbers in the whole concordance: hits of the texts before, plus the place.
+  std::vector<int64_t> before(texts.size() + 1, 0);
+  int64_t textsWithHits = 0;
+  std::unordered_map<int64_t, size_t> indexOfNumber;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    before[i + 1] = before[i] + all.perText[i];
+    if (all.perText[i] > 0) ++textsWithHits;
+    indexOfNumber[texts[i].number] = i;
+  }
+  int64_t total = before[texts.size()];
+  bool stopped = false;
+  if (options.max > 0 && total >= options.max) {
+    stopped = true;
+    total = options.max;
+  }
+  for (THit& h : all.hits) h.n = before[indexOfNumber[h.text]] + h.inText + 1;
+  std::sort(all.hits.begin(), all.hits.end(), [](const THit& a, const THit& b) { return a.n < b.n; });
+  if (options.max > 0 && all.hits.size() > static_cast<size_t>(options.max)) all.hits.resize(static_cast<size_t>(options.max));
+  if (options.max > 0) {
+    // Texts counted past the stop do not count.
+    textsWithHits = 0;
+    int64_t seen = 0;
+    for (size_t i = 0; i < texts.size() && seen < total; ++i) {
+      if (all.perText[i] > 0) ++textsWithHits;
+      seen += all.perText[i];
+    }
+  }
+
+  if (options.count) {
+    TTableWriter out(output, {"search", "hits", "texts"});
+    out.Str(options.search);
+    out.Int(total);
+    out.Int(textsWithHits);
+    out.EndRow();
+    out.Finish();
+  } else {
+    SortHits(all.hits, sortKeys.size());
+    TTableWriter out(output, {"file", "n", "word", "sentence", "paragraph", "left", "hit", "right"});
+    for (const THit& h : all.hits) {
+      out.Str(h.file);
+      out.Int(h.n);
+      out.Int(h.word);
+      out.Int(h.sentence);
+      out.Int(h.paragraph);
+      out.Str(h.left);
+      out.Str(h.hit);
+      out.Str(h.right);
+      out.EndRow();
+    }
+    out.Finish();
+  }
+  std::string summary = "quillon: concord: " + std::to_string(total) + " hits in " + std::to_string(textsWithHits) + " texts";
+  if (stopped) summary += "; stopped at " + std::to_string(options.max);
+  if (options.sample > 0 && !options.count) {
+    summary += "; showing " + std::to_string(all.hits.size()) + " (sample, seed " + std::to_string(options.seed) + ")";
+  }
+  std::fprintf(stderr, "%s\n", summary.c_str());
+  return AnyInputFailed() ? kExitSomeInputsFailed : kExitOk;
+}
+
+// ---------------------------------------------------------------------------
+// collocates
+
+struct TCollocate {
+  std::string spelling;  // UTF-8, as first met
+  int64_t firstText = INT64_MAX;
+  int64_t left = 0, right = 0, corpus = 0;
+};
+
+struct TCollocateResult {
+  int64_t hits = 0, tokens = 0, texts = 0;
+  std::unordered_map<std::string, TCollocate> words;  // by collation key
+};
+
+void AddCollocate(TCollocateResult& r, const std::string& key, const std::string& spelling, int64_t text,
+                  int64_t left, int64_t right, int64_t corpus) {
+  TCollocate& c = r.words[key];
+  if (text < c.firstText) {
+    c.firstText = text;
+    c.spelling = spelling;
+  }
+  c.left += left;
+  c.right += right;
+  c.corpus += corpus;
+}
+
+std::string SerialisedCollocates(const TCollocateResult& r) {
+  std::string out;
+  PutInt(out, r.hits);
+  PutInt(out, r.tokens);
+  PutInt(out, r.texts);
+  PutInt(out, static_cast<int64_t>(r.words.size()));
+  for (const auto& [key, c] : r.words) {
+    PutStr(out, key);
+    PutStr(out, c.spelling);
+    PutInt(out, c.firstText);
+    PutInt(out, c.left);
+    PutInt(out, c.right);
+    PutInt(out, c.corpus);
+  }
+  return out;
+}
+
+void MergeCollocates(std::string_view bytes, TCollocateResult& into) {
+  TReader r{bytes};
+  into.hits += r.Int();
+  into.tokens += r.Int();
+  into.texts += r.Int();
+  const int64_t n = r.Int();
+  if (n < 0 || static_cast<uint64_t>(n) > bytes.size()) throw TFatal{kExitCannot, "worker results cut short"};
+  for (int64_t i = 0; i < n; ++i) {
+    const std::string key = r.Str();
+    const std::string spelling = r.Str();
+    const int64_t first = r.Int(), left = r.Int(), right = r.Int(), corpus = r.Int();
+    AddCollocate(into, key, spelling, first, left, right, corpus);
+  }
+}
+
+int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
+                  std::vector<TTextRef>& texts, qn::TSearchWordItems& items) {
+  static const std::vector<std::string> kSorts{"mi", "mi3", "t", "z", "dice", "ll"};
+  const auto sortIt = std::find(kSorts.begin(), kSorts.end(), options.statSort);
+  if (sortIt == kSorts.end()) throw TFatal{kExitUsage, "--sort " + options.statSort + ": expected mi, mi3, t, z, dice or ll"};
+  if (options.minFreq < 1) throw TFatal{kExitUsage, "--min-freq: expected at least 1"};
+  TTextSearch probe(options, items);  // checks --span
+  const int32_t spanLeft = probe.spanLeft, spanRight = probe.spanRight;
+
+  const auto work = [&](int w, int n) {
+    TCollocateResult result;
+    TTextSearch search(options, items);
+    TTextReader reader;
+    TProgress progress(output.quiet || w > 0, texts);
+    std::u16string text;
+    std::string key;
+    std::vector<TWordSpan> left, right;
+    for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
+      const TTextRef& ref = texts[i];
+      if (reader.Read(ref, text)) {
+        ++result.texts;
+        // The corpus frequencies, by the library's word list.
+        std::unique_ptr<qn::TStringListWithFreqPointers> list(qn::SimpleTallierOfTxt(text, 1, false));
+        for (int32_t k = 0; k < list->Count(); ++k) {
+          const int32_t f = list->GetOne(k);
+          result.tokens += f;
+          WordKey(list->Get(k), key);
+          AddCollocate(result, key, Utf8(list->Get(k)), ref.number, 0, 0, f);
+        }
+        result.hits += search.Search(text, 0, [&](int64_t, const qn::TSearchFound_Rec& rec) {
+          search.SpanWords(rec, left, right);
+          for (const TWordSpan& s : left) {
+            WordKey(search.WordAt(s), key);
+            AddCollocate(result, key, Utf8(search.WordAt(s)), ref.number, 1, 0, 0);
+          }
+          for (const TWordSpan& s : right) {
+            WordKey(search.WordAt(s), key);
+            AddCollocate(result, key, Utf8(search.WordAt(s)), ref.number, 0, 1, 0);
+          }
+        });
+      }
+      for (int k = 0; k < n; ++k) progress.Done(ref);
+    }
+    return result;
+  };
+  TCollocateResult all;
+  if (input.jobs <= 1) {
+    all = work(0, 1);
+  } else {
+    const std::vector<std::string> parts = RunInWorkers(input.jobs, [&](int w, int n) {
+      return SerialisedCollocates(work(w, n));
+    });
+    for (const std::string& p : parts) MergeCollocates(p, all);
+  }
+
+  struct TRow {
+    const TCollocate* c;
+    std::string shown;
+    int64_t together;
+    double mi, mi3, t, z, dice, ll;
+  };
+  const auto clamp = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); };
+  const int32_t N = clamp(all.tokens), fx = clamp(all.hits), S = spanLeft + spanRight;
+  const auto measure = [](auto f) {
+    try {
+      return static_cast<double>(f());
+    } catch (const qn::Exception&) {
+      return std::nan("");
+    }
+  };
+  std::vector<TRow> rows;
+  for (const auto& [key, c] : all.words) {
+    const int64_t together = c.left + c.right;
+    if (together < options.minFreq) continue;
+    const int32_t fxy = clamp(together), fy = clamp(std::max(c.corpus, together));
+    TRow row{&c, Utf8(Lowered(Utf16(c.spelling))), together, 0, 0, 0, 0, 0, 0};
+    row.mi = measure([&] { return qn::SpecificMutualInformation(fx, fy, fxy, N); });
+    row.mi3 = measure([&] { return qn::MI3(fx, fy, fxy, N); });
+    row.t = measure([&] { return qn::T_Score(fx, fy, fxy, N); });
+    row.z = measure([&] { return qn::Z_Score(fx, fy, fxy, N, S); });
+    row.dice = measure([&] { return qn::Dice_Coefficient(fxy, fx, fy); });
+    row.ll = measure([&] { return qn::Log_Likelihood_SameCorpus_Everts(fx, fy, fxy, N, S); });
+    rows.push_back(std::move(row));
+  }
+  const auto score = [&](const TRow& r) {
+    const double v[] = {r.mi, r.mi3, r.t, r.z, r.dice, r.ll};
+    const double s = v[sortIt - kSorts.begin()];
+    return std::isnan(s) ? -HUGE_VAL : s;
+  };
+  std::sort(rows.begin(), rows.end(), [&](const TRow& a, const TRow& b) {
+    const double sa = score(a), sb = score(b);
+    return sa != sb ? sa > sb : a.shown < b.shown;
+  });
+  if (options.top > 0 && rows.size() > static_cast<size_t>(options.top)) rows.resize(static_cast<size_t>(options.top));
+  TTableWriter out(output, {"collocate", "together", "left", "right", "frequency", "node_freq", "mi", "mi3", "t",
+                            "z", "dice", "log_likelihood"});
+  for (const TRow& r : rows) {
+    out.Str(r.shown);
+    out.Int(r.together);
+    out.Int(r.c->left);
+    out.Int(r.c->right);
+    out.Int(r.c->corpus);
+    out.Int(all.hits);
+    out.Num(r.mi, 3);
+    out.Num(r.mi3, 3);
+    out.Num(r.t, 3);
+    out.Num(r.z, 3);
+    out.Num(r.dice, 3);
+    out.Num(r.ll, 3);
+    out.EndRow();
+  }
+  out.Finish();
+  std::fprintf(stderr, "quillon: collocates: %lld hits in %lld texts, %lld tokens, %zu collocates\n",
+               static_cast<long long>(all.hits), static_cast<long long>(all.texts),
+               static_cast<long long>(all.tokens), rows.size());
+  return AnyInputFailed() ? kExitSomeInputsFailed : kExitOk;
+}
+
+}  // namespace
+
+int RunConcord(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output) {
+  ApplyInputOptions(input);
+  ParseSortKeys(options.collocates ? std::string() : options.sort);
+  qn::TIgnore_tag_type noTags{};
+  qn::TSearchWordItems items(noTags, qn::platform::UserDefaultLCID(), true);
+  PrepareItems(options, items);
+  std::vector<TTextRef> texts;
+  ListTexts(options.paths, input, 0, texts);
+  NumberAndShard(texts, input);
+  if (options.collocates) {
+    const std::string sort = options.sort;
+    options.sort.clear();
+    options.statSort = sort.empty() ? "ll" : sort;
+    return RunCollocates(options, input, output, texts, items);
+  }
+  return RunConcordance(options, input, output, texts, items);
+}
+
+}  // namespace quillon

@@ -1,0 +1,461 @@
+// wordlist, ngrams and keywords: each text's words or n-grams counted by the
+// library's word-list functions, added into one table of the corpus keyed by
+// the word list's own comparison (the collation key), then listed, or written
+// in the partial-results format that `quillon merge` adds up.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "cli/quillon/Commands.h"
+#include "cli/quillon/Workers.h"
+#include "platform/CaseMapping.h"
+#include "platform/CodePages.h"
+#include "platform/Exceptions.h"
+#include "platform/Locales.h"
+#include "platform/Streams.h"
+#include "quillon/QuillonLemmatiser.h"
+#include "runtime1/text/My_string_functions_wordlists.h"
+#include "runtime2/statistics/maths_routines.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr uint8_t kSlot = 0;  // the word-list tool's slot in the lemmatiser
+
+struct TEntry {
+  std::u16string spelling;
+  int64_t freq[2] = {0, 0};
+  int64_t texts[2] = {0, 0};
+  int64_t firstText = INT64_MAX;
+  int64_t lastText[2] = {-1, -1};
+};
+
+// The corpus table: entries keyed by the collation key of their spelling.
+class TCountTable {
+ public:
+  int64_t tokens[2] = {0, 0};
+  int64_t textCount[2] = {0, 0};
+  std::vector<TEntry> entries;
+
+  TEntry& At(const std::string& key, std::u16string_view spelling, int64_t textNumber) {
+    auto [it, added] = fIndex.try_emplace(key, static_cast<uint32_t>(entries.size()));
+    if (added) {
+      entries.emplace_back();
+      entries.back().spelling.assign(spelling);
+    }
+    TEntry& e = entries[it->second];
+    if (textNumber < e.firstText) {
+      e.firstText = textNumber;
+      e.spelling.assign(spelling);
+    }
+    return e;
+  }
+
+  // One entry of one text.
+  void AddFromText(const std::string& key, std::u16string_view spelling, int64_t freq, int64_t textNumber,
+                   int side) {
+    TEntry& e = At(key, spelling, textNumber);
+    e.freq[side] += freq;
+    if (e.lastText[side] != textNumber) {
+      e.lastText[side] = textNumber;
+      ++e.texts[side];
+    }
+  }
+
+ private:
+  std::unordered_map<std::string, uint32_t> fIndex;
+};
+
+// Stop and lemma lists through the lemmatiser's C functions, with the answer
+// for each word type remembered.
+class TListFilter {
+ public:
+  TListFilter(const std::string& lemmas, const std::string& stop) {
+    fLcid = qn::platform::UserDefaultLCID();
+    if (!stop.empty()) {
+      Load(stop, QN_KIND_STOP);
+      fStop = true;
+    }
+    if (!lemmas.empty()) {
+      Load(lemmas, QN_KIND_LEMMA);
+      fLemmas = true;
+    }
+  }
+  ~TListFilter() {
+    if (fStop) ClearOne(kSlot, QN_KIND_STOP);
+    if (fLemmas) ClearOne(kSlot, QN_KIND_LEMMA);
+  }
+  bool Active() const { return fStop || fLemmas; }
+
+  struct TAnswer {
+    bool stopped = false;
+    std::u16string head;  // empty: the word itself
+    std::string headKey;
+  };
+
+  const TAnswer& Of(const std::string& key, std::u16string_view word) {
+    auto [it, added] = fCache.try_emplace(key);
+    if (!added) return it->second;
+    TAnswer& a = it->second;
+    std::u16string upper = qn::platform::UpperCasedForLCID(fLcid, word);
+    if (fStop && FoundInTheList(kSlot, upper.c_str(), true, QN_KIND_STOP) != nullptr) {
+      a.stopped = true;
+      return a;
+    }
+    if (fLemmas) {
+      const auto* head = static_cast<const QNWideChar*>(TallierChangeWord(kSlot, upper.c_str(), 0, QN_TRUE16));
+      if (head != nullptr && head[0] != 0) {
+        a.head.assign(reinterpret_cast<const char16_t*>(head));
+        WordKey(a.head, a.headKey);
+      }
+    }
+    return a;
+  }
+
+ private:
+  void Load(const std::string& file, uint8_t kind) {
+    const std::u16string name = Utf16(file);
+    if (::access(file.c_str(), R_OK) != 0 ||
+        !LoadedOne(kSlot, reinterpret_cast<const QNWideChar*>(name.c_str()), kind, {}, {}, fLcid, false, false)) {
+      throw TFatal{kExitCannot, file + ": no entries could be read from this " +
+                                    (kind == QN_KIND_STOP ? "stop" : "lemma") + " list"};
+    }
+  }
+  uint32_t fLcid = 0;
+  bool fStop = false;
+  bool fLemmas = false;
+  std::unordered_map<std::string, TAnswer> fCache;
+};
+
+// Counts one text into the table.
+void CountText(const TCountOptions& options, const TTextRef& ref, const std::u16string& text, TCountTable& table,
+               TListFilter& filter) {
+  std::unique_ptr<qn::TStringListWithFreqPointers> list(
+      options.kind == "ngrams" ? qn::SimpleNGramListOfTxt(text, options.n, 0, {}, false)
+                               : qn::SimpleTallierOfTxt(text, 1, false));
+  const int side = ref.side;
+  ++table.textCount[side];
+  std::string key;
+  const int32_t count = list->Count();
+  for (int32_t i = 0; i < count; ++i) {
+    const std::u16string& s = list->Get(i);
+    const int32_t f = list->GetOne(i);
+    table.tokens[side] += f;
+    WordKey(s, key);
+    if (filter.Active()) {
+      const TListFilter::TAnswer& a = filter.Of(key, s);
+      if (a.stopped) continue;
+      if (!a.head.empty()) {
+        table.AddFromText(a.headKey, a.head, f, ref.number, side);
+        continue;
+      }
+    }
+    table.AddFromText(key, s, f, ref.number, side);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The partial-results format.
+
+std::string KindLine(const TCountOptions& options) {
+  if (options.kind == "ngrams") return "ngrams " + std::to_string(options.n);
+  return options.kind;
+}
+
+std::string Serialised(const TCountOptions& options, const TCountTable& table) {
+  std::string out = "quillon-partial 1 ";
+  out += KindLine(options);
+  const bool kw = options.kind == "keywords";
+  const auto number = [&out](int64_t v, char after) {
+    out += std::to_string(v);
+    out.push_back(after);
+  };
+  out += "\ntexts ";
+  if (kw) number(table.textCount[0], '\t');
+  number(table.textCount[kw ? 1 : 0], '\n');
+  out += "tokens ";
+  if (kw) number(table.tokens[0], '\t');
+  number(table.tokens[kw ? 1 : 0], '\n');
+  for (const TEntry& e : table.entries) {
+    number(e.freq[0], '\t');
+    if (kw) number(e.freq[1], '\t');
+    number(e.texts[0], '\t');
+    if (kw) number(e.texts[1], '\t');
+    number(e.firstText, '\t');
+    out += Utf8(e.spelling);
+    out.push_back('\n');
+  }
+  out += "end\n";
+  return out;
+}
+
+// A line cut off at its end.
+bool NextLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  const size_t nl = rest.find('\n');
+  if (nl == std::string_view::npos) return false;  // every line ends with LF
+  line = rest.substr(0, nl);
+  rest.remove_prefix(nl + 1);
+  return true;
+}
+
+// A field up to the next TAB (or the end); false when it is not a
+// non-negative decimal number that fits 63 bits.
+bool Number(std::string_view& line, int64_t& value, bool last = false) {
+  const size_t tab = line.find('\t');
+  if (last != (tab == std::string_view::npos)) return false;
+  const std::string_view field = line.substr(0, tab);
+  if (field.empty() || field.size() > 19 || field.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  const auto [p, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+  if (ec != std::errc() || p != field.data() + field.size()) return false;
+  line.remove_prefix(last ? line.size() : tab + 1);
+  return true;
+}
+
+bool Add(int64_t& total, int64_t more) { return !__builtin_add_overflow(total, more, &total); }
+
+// Adds a partial-results text to the table; raises TFatal when it is not one.
+void MergeSerialised(const std::string& source, std::string_view bytes, const TCountOptions& options,
+                     TCountTable& table) {
+  const auto bad = [&source](const std::string& why) {
+    return TFatal{kExitCannot, source + ": not a quillon partial-results file of this kind (" + why + ")"};
+  };
+  std::string_view rest = bytes, line;
+  if (!NextLine(rest, line) || line != "quillon-partial 1 " + KindLine(options)) {
+    throw bad("the first line must be \"quillon-partial 1 " + KindLine(options) + "\"");
+  }
+  const bool kw = options.kind == "keywords";
+  for (const char* name : {"texts ", "tokens "}) {
+    if (!NextLine(rest, line) || line.substr(0, std::strlen(name)) != name) throw bad(std::string("no ") + name + "line");
+    line.remove_prefix(std::strlen(name));
+    int64_t a = 0, b = 0;
+    if (!Number(line, a, !kw) || (kw && !Number(line, b, true))) throw bad(std::string("bad ") + name + "line");
+    int64_t* target = name[1] == 'e' ? table.textCount : table.tokens;
+    if (!Add(target[0], a) || !Add(target[1], b)) throw bad("counts too large");
+  }
+  std::string key;
+  int64_t lineNumber = 3;
+  for (;;) {
+    ++lineNumber;
+    if (!NextLine(rest, line)) throw bad("no \"end\" line");
+    if (line == "end") break;
+    int64_t f0 = 0, f1 = 0, t0 = 0, t1 = 0, first = 0;
+    bool ok = Number(line, f0) && (!kw || Number(line, f1)) && Number(line, t0) && (!kw || Number(line, t1)) &&
+              Number(line, first);
+    if (!ok || line.empty() || line.find('\t') != std::string_view::npos) {
+      throw bad("line " + std::to_string(lineNumber) + " is not an entry");
+    }
+    const std::u16string spelling = Utf16(line);
+    WordKey(spelling, key);
+    TEntry& e = table.At(key, spelling, first);
+    if (!Add(e.freq[0], f0) || !Add(e.freq[1], f1) || !Add(e.texts[0], t0) || !Add(e.texts[1], t1)) {
+      throw bad("counts too large");
+    }
+  }
+  if (!rest.empty()) throw bad("text after \"end\"");
+}
+
+// ---------------------------------------------------------------------------
+// Tables.
+
+int32_t Clamp32(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
+
+void WriteList(const TCountOptions& options, TCountTable& table, const TOutputOptions& output) {
+  std::vector<const TEntry*> rows;
+  std::vector<std::u16string> shown(table.entries.size());
+  for (size_t i = 0; i < table.entries.size(); ++i) {
+    TEntry& e = table.entries[i];
+    e.spelling = Lowered(e.spelling);
+    if (e.freq[0] >= options.minFreq) rows.push_back(&e);
+  }
+  if (options.sort == "alpha") {
+    std::vector<std::pair<std::string, const TEntry*>> keyed;
+    keyed.reserve(rows.size());
+    std::string key;
+    for (const TEntry* e : rows) {
+      WordKey(e->spelling, key);
+      keyed.emplace_back(key, e);
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first < b.first : a.second->spelling < b.second->spelling;
+    });
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = keyed[i].second;
+  } else {
+    std::sort(rows.begin(), rows.end(), [](const TEntry* a, const TEntry* b) {
+      return a->freq[0] != b->freq[0] ? a->freq[0] > b->freq[0] : a->spelling < b->spelling;
+    });
+  }
+  if (options.top > 0 && rows.size() > static_cast<size_t>(options.top)) rows.resize(static_cast<size_t>(options.top));
+  TTableWriter out(output, {options.kind == "ngrams" ? "ngram" : "word", "frequency", "percent", "texts"});
+  const double total = static_cast<double>(table.tokens[0]);
+  for (const TEntry* e : rows) {
+    out.Str(e->spelling);
+    out.Int(e->freq[0]);
+    out.Num(total > 0 ? static_cast<double>(e->freq[0]) * 100.0 / total : 0.0, 4);
+    out.Int(e->texts[0]);
+    out.EndRow();
+  }
+  out.Finish();
+  std::fprintf(stderr, "quillon: %s: %lld texts, %lld %s, %zu types\n", options.kind.c_str(),
+               static_cast<long long>(table.textCount[0]), static_cast<long long>(table.tokens[0]),
+               options.kind == "ngrams" ? "n-grams" : "tokens", table.entries.size());
+}
+
+struct TKeyRow {
+  const TEntry* e;
+  float ll, logRatio, bic;
+  double p, percentDiff;
+};
+
+void WriteKeywords(const TCountOptions& options, TCountTable& table, const TOutputOptions& output) {
+  const qn::TIntegerPair sizes{Clamp32(table.tokens[0]), Clamp32(table.tokens[1])};
+  std::vector<TKeyRow> rows;
+  for (TEntry& e : table.entries) {
+    if (e.freq[0] < options.minFreq && !(options.negative && e.freq[1] >= options.minFreq)) continue;
+    const qn::TIntegerPair q{Clamp32(e.freq[0]), Clamp32(e.freq[1])};
+    qn::TKeyword_entry_rec k = qn::KWStatsCalculated(q, sizes);
+    TKeyRow row{&e, k.LL, k.LogRatio, k.BIC_Score, 1.0, 0.0};
+    qn::FreeKeywordEntry(k);
+    try {
+      row.p = qn::Norberto(row.ll);
+    } catch (const qn::Exception&) {
+      row.p = 1.0;
+    }
+    try {
+      row.percentDiff = qn::PercentDiff(q, sizes);
+    } catch (const qn::Exception&) {
+      row.percentDiff = HUGE_VAL;  // no occurrence in the reference corpus
+    }
+    if (row.p > options.maxP) continue;
+    if (row.ll < 0 && !options.negative) continue;
+    if (row.ll >= 0 && e.freq[0] < options.minFreq) continue;
+    rows.push_back(row);
+  }
+  for (TKeyRow& r : rows) const_cast<TEntry*>(r.e)->spelling = Lowered(r.e->spelling);
+  std::sort(rows.begin(), rows.end(), [](const TKeyRow& a, const TKeyRow& b) {
+    return a.ll != b.ll ? a.ll > b.ll : a.e->spelling < b.e->spelling;
+  });
+  if (options.top > 0 && rows.size() > static_cast<size_t>(options.top)) rows.resize(static_cast<size_t>(options.top));
+  TTableWriter out(output, {"word", "study_freq", "study_size", "ref_freq", "ref_size", "log_likelihood", "p",
+                            "log_ratio", "percent_diff", "bic"});
+  for (const TKeyRow& r : rows) {
+    out.Str(r.e->spelling);
+    out.Int(r.e->freq[0]);
+    out.Int(table.tokens[0]);
+    out.Int(r.e->freq[1]);
+    out.Int(table.tokens[1]);
+    out.Num(r.ll, 2);
+    out.Num(r.p, 3, true);
+    out.Num(r.logRatio, 3);
+    out.Num(r.percentDiff, 2);
+    out.Num(r.bic, 2);
+    out.EndRow();
+  }
+  out.Finish();
+  std::fprintf(stderr, "quillon: keywords: study %lld texts, %lld tokens; reference %lld texts, %lld tokens; %zu key words\n",
+               static_cast<long long>(table.textCount[0]), static_cast<long long>(table.tokens[0]),
+               static_cast<long long>(table.textCount[1]), static_cast<long long>(table.tokens[1]), rows.size());
+}
+
+void WriteResult(const TCountOptions& options, TCountTable& table, const TOutputOptions& output) {
+  if (options.partial) {
+    WriteWhole(output, Serialised(options, table));
+  } else if (options.kind == "keywords") {
+    WriteKeywords(options, table, output);
+  } else {
+    WriteList(options, table, output);
+  }
+}
+
+void CheckCountOptions(const TCountOptions& options) {
+  if (options.sort != "freq" && options.sort != "alpha") {
+    throw TFatal{kExitUsage, "--sort " + options.sort + ": expected freq or alpha"};
+  }
+  if (options.kind == "ngrams" && (options.n < 1 || options.n > 32)) throw TFatal{kExitUsage, "N: expected 1 to 32"};
+  if (options.minFreq < 1) throw TFatal{kExitUsage, "--min-freq: expected at least 1"};
+  if (!(options.maxP >= 0 && options.maxP <= 1)) throw TFatal{kExitUsage, "--max-p: expected 0 to 1"};
+}
+
+}  // namespace
+
+int RunCounts(TCountOptions& options, TInputOptions& input, const TOutputOptions& output) {
+  CheckCountOptions(options);
+  ApplyInputOptions(input);
+  std::vector<TTextRef> texts;
+  ListTexts(options.paths, input, 0, texts);
+  if (options.kind == "keywords") ListTexts(options.reference, input, 1, texts);
+  NumberAndShard(texts, input);
+  TListFilter filter(options.lemmas, options.stop);
+
+  const auto work = [&](int w, int n) {
+    TCountTable table;
+    TTextReader reader;
+    TProgress progress(output.quiet || w > 0, texts);
+    std::u16string text;
+    for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
+      if (reader.Read(texts[i], text)) CountText(options, texts[i], text, table, filter);
+      for (int k = 0; k < n; ++k) progress.Done(texts[i]);  // worker 0 shows the whole run's pace
+    }
+    progress.Finish();
+    if (n == 1) return std::string();
+    return Serialised(options, table);
+  };
+  TCountTable table;
+  if (input.jobs <= 1) {
+    TTextReader reader;
+    TProgress progress(output.quiet, texts);
+    std::u16string text;
+    for (const TTextRef& ref : texts) {
+      if (reader.Read(ref, text)) CountText(options, ref, text, table, filter);
+      progress.Done(ref);
+    }
+  } else {
+    const std::vector<std::string> parts = RunInWorkers(input.jobs, work);
+    for (size_t w = 0; w < parts.size(); ++w) MergeSerialised("worker " + std::to_string(w + 1), parts[w], options, table);
+  }
+  WriteResult(options, table, output);
+  return AnyInputFailed() ? kExitSomeInputsFailed : kExitOk;
+}
+
+int RunMerge(TCountOptions& options, const std::vector<std::string>& partials, const TOutputOptions& output) {
+  CheckCountOptions(options);
+  if (partials.empty()) throw TFatal{kExitUsage, "merge: no partial-results files given"};
+  // The kind comes from the first file's first line.
+  std::vector<std::string> contents;
+  for (const std::string& file : partials) {
+    try {
+      const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(std::string_view(file));
+      contents.emplace_back(bytes.begin(), bytes.end());
+    } catch (const qn::Exception& error) {
+      throw TFatal{kExitCannot, file + ": " + error.what()};
+    }
+  }
+  const std::string& first = contents[0];
+  const std::string head = first.substr(0, first.find('\n'));
+  if (head == "quillon-partial 1 wordlist") {
+    options.kind = "wordlist";
+  } else if (head == "quillon-partial 1 keywords") {
+    options.kind = "keywords";
+  } else if (head.rfind("quillon-partial 1 ngrams ", 0) == 0) {
+    options.kind = "ngrams";
+    int64_t n = 0;
+    std::string_view digits = std::string_view(head).substr(25);
+    if (!Number(digits, n, true) || n < 1 || n > 32) throw TFatal{kExitCannot, partials[0] + ": bad n-gram length"};
+    options.n = static_cast<int32_t>(n);
+  } else {
+    throw TFatal{kExitCannot, partials[0] + ": not a quillon partial-results file"};
+  }
+  TCountTable table;
+  for (size_t i = 0; i < contents.size(); ++i) MergeSerialised(partials[i], contents[i], options, table);
+  WriteResult(options, table, output);
+  return kExitOk;
+}
+
+}  // namespace quillon

@@ -1,0 +1,490 @@
+// End-to-end tests of the quillon program: the built executable run on small
+// corpora made here, its tables compared with counts worked out by hand.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/testing/NonRegularFiles.h"
+#include "platform/testing/TestFiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qn::test_support::ReadBytes;
+using qn::test_support::WriteBytes;
+
+struct TRun {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out, err;
+};
+
+// Runs quillon with the arguments (each quoted for the shell), standard input
+// from `input`.
+TRun RunQuillon(const fs::path& dir, const std::vector<std::string>& args, const std::string& input = "") {
+  std::string command = "cd '" + dir.string() + "' && '" QN_QUILLON_BIN "'";
+  for (const std::string& a : args) {
+    std::string quoted = "'";
+    for (char c : a) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += " " + quoted + "'";
+  }
+  const fs::path in = dir / ".stdin", out = dir / ".stdout", err = dir / ".stderr";
+  WriteBytes(in, input);
+  command += " <'" + in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+  const int raw = std::system(command.c_str());
+  TRun run;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  run.out = ReadBytes(out);
+  run.err = ReadBytes(err);
+  return run;
+}
+
+std::vector<std::vector<std::string>> Rows(const std::string& tsv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(tsv);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+      const size_t tab = line.find('\t', start);
+      fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+// The row whose first field is `key`, or an empty row.
+std::vector<std::string> RowOf(const std::string& tsv, const std::string& key) {
+  for (const auto& row : Rows(tsv)) {
+    if (!row.empty() && row[0] == key) return row;
+  }
+  return {};
+}
+
+// "t12.txt" and the like.
+std::string NumberedName(char first, int i) {
+  std::string name(1, first);
+  name += std::to_string(i);
+  name += ".txt";
+  return name;
+}
+
+void MakeZip(const fs::path& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(archive, nullptr);
+  for (const auto& [name, text] : entries) {
+    zip_source_t* source = zip_source_buffer(archive, text.data(), text.size(), 0);
+    ASSERT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0);
+  }
+  ASSERT_EQ(zip_close(archive), 0);
+}
+
+class Quillon : public qn::test_support::TTempFolderTest {
+ protected:
+  // A corpus whose counts are worked out by hand in the tests:
+  //   a.txt      "The cat sat on the mat. The dog sat.\n\nA cat ran.\n"
+  //              the 3, cat 2, sat 2, on, mat, dog, a, ran 1: 12 words
+  //   sub/b.txt  "the Cat and the dog\n": the 2, cat, and, dog 1: 5 words
+  //   books.zip  c.txt "Dogs and cats.\n": dogs, and, cats: 3 words
+  //              notes.md (not a text under the mask *.txt)
+  void MakeCorpus() {
+    fs::create_directories(fDir / "c" / "sub");
+    WriteBytes(fDir / "c" / "a.txt", "The cat sat on the mat. The dog sat.\n\nA cat ran.\n");
+    WriteBytes(fDir / "c" / "sub" / "b.txt", "the Cat and the dog\n");
+    MakeZip(fDir / "c" / "books.zip", {{"c.txt", "Dogs and cats.\n"}, {"notes.md", "cat cat cat"}});
+  }
+};
+
+TEST_F(Quillon, WordListCountsWordsPerCentAndTexts) {
+  MakeCorpus();
+  const TRun run = RunQuillon(fDir, {"wordlist", "c"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = Rows(run.out);
+  ASSERT_GE(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"word", "frequency", "percent", "texts"}));
+  // 20 running words; "the" 5 times in 2 texts; ties in code-unit order.
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"the", "5", "25.0000", "2"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"cat", "3", "15.0000", "2"}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"and", "2", "10.0000", "2"}));
+  EXPECT_EQ(RowOf(run.out, "dogs"), (std::vector<std::string>{"dogs", "1", "5.0000", "1"}));
+  EXPECT_EQ(rows.size(), 1u + 11u);  // 11 types
+  EXPECT_NE(run.err.find("3 texts, 20 tokens, 11 types"), std::string::npos) << run.err;
+
+  const TRun top = RunQuillon(fDir, {"wordlist", "--top", "2", "--min-freq", "3", "--format", "csv", "c"});
+  EXPECT_EQ(top.out, "word,frequency,percent,texts\r\nthe,5,25.0000,2\r\ncat,3,15.0000,2\r\n");
+  const TRun alpha = RunQuillon(fDir, {"wordlist", "--sort", "alpha", "--format", "json", "c/sub"});
+  EXPECT_EQ(alpha.out,
+            "[\n{\"word\":\"and\",\"frequency\":1,\"percent\":20.0000,\"texts\":1},\n"
+            "{\"word\":\"cat\",\"frequency\":1,\"percent\":20.0000,\"texts\":1},\n"
+            "{\"word\":\"dog\",\"frequency\":1,\"percent\":20.0000,\"texts\":1},\n"
+            "{\"word\":\"the\",\"frequency\":2,\"percent\":40.0000,\"texts\":1}\n]\n");
+}
+
+TEST_F(Quillon, WordListWithStopAndLemmaLists) {
+  MakeCorpus();
+  WriteBytes(fDir / "stop.txt", "the\r\nand\r\n");
+  WriteBytes(fDir / "lemmas.txt", "cat -> cats\r\ndog -> dogs\r\nsit -> sat\r\n");
+  const TRun run = RunQuillon(fDir, {"wordlist", "--stop", "stop.txt", "--lemmas", "lemmas.txt", "c"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(RowOf(run.out, "the").empty());
+  EXPECT_TRUE(RowOf(run.out, "and").empty());
+  // cat 3 + cats 1 in 3 texts; dog 2 + dogs 1 in 3 texts; sat 2 under "sit".
+  // Per cent of all 20 running words, stop-listed ones included.
+  EXPECT_EQ(RowOf(run.out, "cat"), (std::vector<std::string>{"cat", "4", "20.0000", "3"}));
+  EXPECT_EQ(RowOf(run.out, "dog"), (std::vector<std::string>{"dog", "3", "15.0000", "3"}));
+  EXPECT_EQ(RowOf(run.out, "sit"), (std::vector<std::string>{"sit", "2", "10.0000", "1"}));
+  EXPECT_TRUE(RowOf(run.out, "cats").empty());
+
+  const TRun missing = RunQuillon(fDir, {"wordlist", "--lemmas", "nowhere.txt", "c"});
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_NE(missing.err.find("nowhere.txt"), std::string::npos);
+  EXPECT_TRUE(missing.out.empty());
+}
+
+TEST_F(Quillon, NGramsStayInsideSentences) {
+  MakeCorpus();
+  const TRun run = RunQuillon(fDir, {"ngrams", "2", "c/a.txt"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // the cat, cat sat, sat on, on the, the mat | the dog, dog sat | a cat, cat ran
+  EXPECT_EQ(RowOf(run.out, "the cat"), (std::vector<std::string>{"the cat", "1", "11.1111", "1"}));
+  EXPECT_EQ(RowOf(run.out, "cat sat"), (std::vector<std::string>{"cat sat", "1", "11.1111", "1"}));
+  EXPECT_TRUE(RowOf(run.out, "mat the").empty());
+  EXPECT_TRUE(RowOf(run.out, "sat a").empty());
+  EXPECT_EQ(Rows(run.out).size(), 1u + 9u);
+}
+
+TEST_F(Quillon, ConcordanceLinesWithPositionsAndContext) {
+  MakeCorpus();
+  const TRun run = RunQuillon(fDir, {"concord", "--context", "3", "cat*", "c"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = Rows(run.out);
+  ASSERT_EQ(rows.size(), 5u) << run.out;
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "n", "word", "sentence", "paragraph", "left", "hit", "right"}));
+  // Texts in walk order: the archive's entries, then the folder's files, then
+  // the sub-folder.
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"c/books.zip/c.txt", "1", "3", "1", "1", "Dogs and", "cats", "."}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"c/a.txt", "2", "2", "1", "1", "The", "cat", "sat on the"}));
+  EXPECT_EQ(rows[3],
+            (std::vector<std::string>{"c/a.txt", "3", "11", "3", "2", "dog sat. A", "cat", "ran."}));
+  EXPECT_EQ(rows[4], (std::vector<std::string>{"c/sub/b.txt", "4", "2", "1", "1", "the", "Cat", "and the dog"}));
+  EXPECT_NE(run.err.find("4 hits in 3 texts"), std::string::npos) << run.err;
+
+  const TRun count = RunQuillon(fDir, {"concord", "--count", "the", "c"});
+  EXPECT_EQ(count.out, "search\thits\ttexts\nthe\t5\t2\n");
+  const TRun phrase = RunQuillon(fDir, {"concord", "--count", "the dog/a cat", "c"});
+  EXPECT_EQ(phrase.out, "search\thits\ttexts\nthe dog/a cat\t3\t2\n");
+  const TRun cased = RunQuillon(fDir, {"concord", "--count", "==The==", "c"});
+  EXPECT_EQ(cased.out, "search\thits\ttexts\n==The==\t2\t1\n");
+}
+
+TEST_F(Quillon, ConcordanceSortMaxAndSample) {
+  fs::create_directories(fDir / "s");
+  // "x" followed by b, a, c, a: sorted on R1 then R2.
+  WriteBytes(fDir / "s" / "1.txt", "x b 2. x a 9. x c 1. x a 3.\n");
+  const TRun sorted = RunQuillon(fDir, {"concord", "--sort", "R1,R2", "--context", "2", "x", "s"});
+  ASSERT_EQ(sorted.status, 0) << sorted.err;
+  const auto rows = Rows(sorted.out);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[1][1], "4");  // x a 3
+  EXPECT_EQ(rows[2][1], "2");  // x a 9
+  EXPECT_EQ(rows[3][1], "1");  // x b 2
+  EXPECT_EQ(rows[4][1], "3");  // x c 1
+  const TRun left = RunQuillon(fDir, {"concord", "--sort", "L1", "--context", "1", "x", "s"});
+  // L1 of the first x is none (empty key first), then 1, 2, 9.
+  const auto leftRows = Rows(left.out);
+  ASSERT_EQ(leftRows.size(), 5u);
+  EXPECT_EQ(leftRows[1][1], "1");
+  EXPECT_EQ(leftRows[2][1], "4");
+  EXPECT_EQ(leftRows[3][1], "2");
+  EXPECT_EQ(leftRows[4][1], "3");
+
+  const TRun max = RunQuillon(fDir, {"concord", "--max", "2", "x", "s"});
+  EXPECT_EQ(Rows(max.out).size(), 3u);
+  EXPECT_NE(max.err.find("stopped at 2"), std::string::npos) << max.err;
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--max", "3", "--count", "x", "s"}).out, "search\thits\ttexts\nx\t3\t1\n");
+
+  std::string big;
+  for (int i = 0; i < 200; ++i) big += "x word" + std::to_string(i) + ". ";
+  WriteBytes(fDir / "s" / "2.txt", big);
+  const TRun a = RunQuillon(fDir, {"concord", "--sample", "5", "--seed", "7", "x", "s"});
+  const TRun b = RunQuillon(fDir, {"concord", "--sample", "5", "--seed", "7", "x", "s"});
+  const TRun c = RunQuillon(fDir, {"concord", "--sample", "5", "--seed", "8", "x", "s"});
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_NE(a.out, c.out);
+  EXPECT_EQ(Rows(a.out).size(), 6u);
+  EXPECT_NE(a.err.find("204 hits in 2 texts; showing 5 (sample, seed 7)"), std::string::npos) << a.err;
+}
+
+TEST_F(Quillon, KeywordsAgainstTheFormulas) {
+  fs::create_directories(fDir / "study");
+  fs::create_directories(fDir / "ref");
+  // Study: 10 words, "whale" 4 times. Reference: 40 words, "whale" twice.
+  WriteBytes(fDir / "study" / "s.txt", "whale whale whale whale the sea the sea and ship\n");
+  std::string ref = "whale whale";
+  for (int i = 0; i < 38; ++i) ref += i % 2 ? " land" : " the";
+  WriteBytes(fDir / "ref" / "r.txt", ref + "\n");
+  const TRun run = RunQuillon(fDir, {"keywords", "--study", "study", "--reference", "ref", "--max-p", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto whale = RowOf(run.out, "whale");
+  ASSERT_EQ(whale.size(), 10u) << run.out;
+  EXPECT_EQ(whale[1], "4");
+  EXPECT_EQ(whale[2], "10");
+  EXPECT_EQ(whale[3], "2");
+  EXPECT_EQ(whale[4], "40");
+  const double a = 4, b = 2, c = 10, d = 40;
+  const double e1 = (a + b) * c / (c + d), e2 = (a + b) * d / (c + d);
+  const double ll = 2 * (a * std::log(a / e1) + b * std::log(b / e2));
+  EXPECT_NEAR(std::stod(whale[5]), ll, 0.006);
+  EXPECT_NEAR(std::stod(whale[6]), std::erfc(std::sqrt(ll / 2)), 0.0005);
+  EXPECT_NEAR(std::stod(whale[7]), std::log2((a / c) / (b / d)), 0.0006);
+  EXPECT_NEAR(std::stod(whale[8]), ((a / c) - (b / d)) / (b / d) * 100, 0.006);
+  EXPECT_NEAR(std::stod(whale[9]), ll - std::log(c + d), 0.006);
+  // "sea" is absent from the reference: infinite %DIFF; "land" is negative
+  // and listed only with --negative.
+  EXPECT_EQ(RowOf(run.out, "sea")[8], "inf");
+  EXPECT_TRUE(RowOf(run.out, "land").empty());
+  const TRun negative =
+      RunQuillon(fDir, {"keywords", "--study", "study", "--reference", "ref", "--max-p", "1", "--negative", "--min-freq", "1"});
+  ASSERT_FALSE(RowOf(negative.out, "land").empty()) << negative.out;
+  EXPECT_LT(std::stod(RowOf(negative.out, "land")[5]), 0);
+  // --max-p: "sea" (LL = 4 ln 5, p = 0.0112) stays, "whale" (p = 0.0133) goes.
+  const TRun strict = RunQuillon(fDir, {"keywords", "--study", "study", "--reference", "ref", "--max-p", "0.012"});
+  EXPECT_FALSE(RowOf(strict.out, "sea").empty()) << strict.out;
+  EXPECT_TRUE(RowOf(strict.out, "whale").empty()) << strict.out;
+}
+
+TEST_F(Quillon, CollocatesCountTheSpan) {
+  fs::create_directories(fDir / "k");
+  WriteBytes(fDir / "k" / "t.txt", "red wine and red wine, white wine and bread\n");
+  const TRun run = RunQuillon(fDir, {"collocates", "--span", "L1,R1", "--min-freq", "1", "wine", "k"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  // Three hits of "wine": red _ and | red _ white | white _ and
+  const auto red = RowOf(run.out, "red");
+  ASSERT_EQ(red.size(), 12u) << run.out;
+  EXPECT_EQ(std::vector<std::string>(red.begin() + 1, red.begin() + 6),
+            (std::vector<std::string>{"2", "2", "0", "2", "3"}));
+  const auto white = RowOf(run.out, "white");
+  EXPECT_EQ(std::vector<std::string>(white.begin() + 1, white.begin() + 6),
+            (std::vector<std::string>{"2", "1", "1", "1", "3"}));
+  const auto bread = RowOf(run.out, "bread");
+  EXPECT_TRUE(bread.empty());
+  // Dice = 2·f_xy / (f_x + f_y) for "and": 2·2 / (3 + 2).
+  EXPECT_EQ(RowOf(run.out, "and")[10], "0.800");
+  EXPECT_EQ(RunQuillon(fDir, {"collocates", "--span", "L9", "wine", "k"}).status, 2);
+}
+
+TEST_F(Quillon, LemmatiseAndDetect) {
+  WriteBytes(fDir / "lemmas.txt", "be -> was, were\r\ngo -> went\r\n");
+  const TRun lem = RunQuillon(fDir, {"lemmatise", "--lemmas", "lemmas.txt"}, "was\nWent cats\n");
+  ASSERT_EQ(lem.status, 0) << lem.err;
+  EXPECT_EQ(lem.out, "word\theadword\nwas\tbe\nWent\tgo\ncats\tcats\n");
+
+  fs::create_directories(fDir / "e");
+  WriteBytes(fDir / "e" / "1-utf8-mark.txt", "\xEF\xBB\xBF" "caf\xC3\xA9\n");
+  WriteBytes(fDir / "e" / "2-utf8.txt", "na\xC3\xAFve caf\xC3\xA9\n");
+  WriteBytes(fDir / "e" / "3-utf16-mark.txt", std::string("\xFF\xFE" "h\0i\0\n\0", 8));
+  std::string wide;
+  for (char ch : std::string("The quick brown fox jumps over the lazy dog again and again.\n")) {
+    wide.push_back(ch);
+    wide.push_back('\0');
+  }
+  WriteBytes(fDir / "e" / "4-utf16.txt", wide);
+  WriteBytes(fDir / "e" / "5-ansi.txt", "Le caf\xE9 est tr\xE8s bon, d\xE9j\xE0 vu, na\xEFve \x93quote\x94.\n");
+  const TRun det = RunQuillon(fDir, {"detect", "e"});
+  ASSERT_EQ(det.status, 0) << det.err;
+  const auto rows = Rows(det.out);
+  ASSERT_EQ(rows.size(), 6u) << det.out;
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "encoding", "reason", "code_page", "detected", "confidence"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"e/1-utf8-mark.txt", "UTF-8", "mark", "", "", ""}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"e/2-utf8.txt", "UTF-8", "UTF-8 evidence", "", "", ""}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"e/3-utf16-mark.txt", "UTF-16LE", "mark", "", "", ""}));
+  EXPECT_EQ(rows[4], (std::vector<std::string>{"e/4-utf16.txt", "UTF-16LE", "UTF-16 without mark", "", "", ""}));
+  ASSERT_EQ(rows[5].size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(rows[5].begin(), rows[5].begin() + 4),
+            (std::vector<std::string>{"e/5-ansi.txt", "8-bit", "8-bit", "1252"}));
+  EXPECT_FALSE(rows[5][4].empty());
+  EXPECT_GT(std::stoi(rows[5][5]), 0);
+  EXPECT_EQ(RowOf(RunQuillon(fDir, {"detect", "--code-page", "1251", "e/5-ansi.txt"}).out, "e/5-ansi.txt")[3], "1251");
+  // The word list reads every one of them in its encoding.
+  const TRun words = RunQuillon(fDir, {"wordlist", "e"});
+  EXPECT_EQ(RowOf(words.out, "café")[1], "3");
+}
+
+TEST_F(Quillon, JobsAndShardsGiveTheOneProcessResult) {
+  fs::create_directories(fDir / "many" / "deeper");
+  for (int i = 0; i < 23; ++i) {
+    std::string text;
+    for (int k = 0; k <= i; ++k) {
+      text += "word";
+      text += std::to_string(k % 7);
+      text += k % 3 ? " The Cat sat. " : " The Cat ran\n";
+    }
+    WriteBytes(fDir / "many" / (i % 2 ? "deeper" : "") / NumberedName('t', i), text);
+  }
+  const std::vector<std::vector<std::string>> commands = {
+      {"wordlist", "many"},
+      {"ngrams", "3", "many"},
+      {"concord", "--sort", "R1,L1", "cat", "many"},
+      {"concord", "--sample", "9", "--seed", "3", "cat", "many"},
+      {"concord", "--count", "the cat", "many"},
+      {"collocates", "cat", "many"},
+      {"keywords", "--study", "many/deeper", "--reference", "many", "--max-p", "1", "--negative"},
+  };
+  for (const auto& command : commands) {
+    const TRun one = RunQuillon(fDir, command);
+    ASSERT_EQ(one.status, 0) << one.err;
+    std::vector<std::string> jobs = command;
+    jobs.insert(jobs.begin() + 1, {"--jobs", "4"});
+    const TRun four = RunQuillon(fDir, jobs);
+    EXPECT_EQ(four.status, 0) << four.err;
+    EXPECT_EQ(one.out, four.out) << command[0];
+    EXPECT_GT(one.out.size(), 30u) << command[0];
+  }
+  for (const auto& command : {commands[0], commands[1], commands[6]}) {
+    std::vector<std::string> parts{"merge"};
+    for (int i = 1; i <= 3; ++i) {
+      std::vector<std::string> shard = command;
+      const std::string name = "part" + std::to_string(i) + ".qnp";
+      shard.insert(shard.begin() + 1, {"--shard", std::to_string(i) + "/3", "--partial", "-o", name});
+      ASSERT_EQ(RunQuillon(fDir, shard).status, 0);
+      parts.push_back(name);
+    }
+    if (command[0] == "keywords") parts.insert(parts.begin() + 1, {"--max-p", "1", "--negative"});
+    const TRun merged = RunQuillon(fDir, parts);
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(merged.out, RunQuillon(fDir, command).out) << command[0];
+  }
+}
+
+TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
+  const std::string good = "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n1\t1\t0\tdog\nend\n";
+  WriteBytes(fDir / "good.qnp", good);
+  const TRun ok = RunQuillon(fDir, {"merge", "good.qnp", "good.qnp"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ok.out, "word\tfrequency\tpercent\ttexts\ncat\t4\t66.6667\t2\ndog\t2\t33.3333\t2\n");
+  const std::vector<std::string> bad = {
+      "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n",                    // no end
+      "quillon-partial 2 wordlist\ntexts 1\ntokens 3\nend\n",                             // version
+      "quillon-partial 1 wordlist\ntexts -1\ntokens 3\nend\n",                            // negative
+      "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n99999999999999999999\t1\t0\tx\nend\n",  // too large
+      "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\tcat\nend\n",                  // field missing
+      "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\t\nend\n",                  // empty word
+      "quillon-partial 1 wordlist\ntexts 1\ntokens 9223372036854775807\nend\n",
+  };
+  for (size_t i = 0; i < bad.size(); ++i) {
+    WriteBytes(fDir / "bad.qnp", bad[i]);
+    const TRun run = RunQuillon(fDir, {"merge", "good.qnp", "bad.qnp"});
+    EXPECT_EQ(run.status, 3) << i;
+    EXPECT_TRUE(run.out.empty()) << i;
+    EXPECT_NE(run.err.find("bad.qnp"), std::string::npos) << i << run.err;
+  }
+  WriteBytes(fDir / "ngrams.qnp", "quillon-partial 1 ngrams 2\ntexts 1\ntokens 1\n1\t1\t0\ta b\nend\n");
+  EXPECT_EQ(RunQuillon(fDir, {"merge", "good.qnp", "ngrams.qnp"}).status, 3);
+}
+
+TEST_F(Quillon, InputsThatCannotBeReadAreReportedAndTheRestProcessed) {
+  MakeCorpus();
+  fs::create_directories(fDir / "empty");
+  ASSERT_TRUE(qn::test_support::MakeNamedPipe((fDir / "pipe").string()));
+  WriteBytes(fDir / "damaged.zip", "PK\x03\x04 this is no archive");
+  fs::create_directories(fDir / "d");
+  WriteBytes(fDir / "d" / "ok.txt", "cat\n");
+  WriteBytes(fDir / "d" / "broken.zip", "PK\x03\x04 nor this");
+  const TRun run = RunQuillon(fDir, {"wordlist", "c", "empty", "pipe", "damaged.zip", "d", "missing.txt"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("quillon: empty: no texts matching \"*.txt\""), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quillon: pipe: not a regular file (a FIFO)"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quillon: damaged.zip: damaged zip archive"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("broken.zip: damaged zip archive"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quillon: missing.txt: No such file or directory"), std::string::npos) << run.err;
+  // The readable texts are all counted: 20 words of the corpus and d/ok.txt.
+  EXPECT_EQ(RowOf(run.out, "cat")[1], "4");
+  EXPECT_NE(run.err.find("4 texts, 21 tokens"), std::string::npos) << run.err;
+  // With workers too.
+  const TRun jobs = RunQuillon(fDir, {"wordlist", "--jobs", "3", "c", "pipe", "d"});
+  EXPECT_EQ(jobs.status, 1);
+  EXPECT_EQ(RowOf(jobs.out, "cat")[1], "4");
+
+  if (::geteuid() != 0) {
+    WriteBytes(fDir / "secret.txt", "cat\n");
+    fs::permissions(fDir / "secret.txt", fs::perms::none);
+    const TRun denied = RunQuillon(fDir, {"wordlist", "secret.txt", "c"});
+    EXPECT_EQ(denied.status, 1);
+    EXPECT_NE(denied.err.find("secret.txt: Permission denied"), std::string::npos) << denied.err;
+  }
+}
+
+TEST_F(Quillon, UsageErrorsAndTheOutputFile) {
+  MakeCorpus();
+  EXPECT_EQ(RunQuillon(fDir, {"wordlist"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"wordlist", "--no-such-option", "c"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"wordlist", "--format", "xml", "c"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"wordlist", "--shard", "3/2", "c"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--sort", "R1,R2,R3,L1", "cat", "c"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "", "c"}).status, 2);
+  EXPECT_EQ(RunQuillon(fDir, {"frobnicate"}).status, 2);
+  for (const char* sub : {"wordlist", "ngrams", "concord", "keywords", "collocates", "lemmatise", "detect", "merge"}) {
+    const TRun help = RunQuillon(fDir, {sub, "--help"});
+    EXPECT_EQ(help.status, 0) << sub;
+    EXPECT_NE(help.out.find("Example: "), std::string::npos) << sub << help.out;
+    EXPECT_NE(help.out.find("quillon " + std::string(sub)), std::string::npos) << sub << help.out;
+  }
+  EXPECT_NE(RunQuillon(fDir, {"keywords", "--help"}).out.find("Zero frequencies"), std::string::npos);
+
+  // --output: the table in the file, nothing on standard output; an older
+  // file is replaced whole.
+  WriteBytes(fDir / "out.tsv", "old contents that are longer than the new table will be, surely, by far\n");
+  const TRun written = RunQuillon(fDir, {"wordlist", "--top", "1", "-o", "out.tsv", "c"});
+  EXPECT_EQ(written.status, 0);
+  EXPECT_TRUE(written.out.empty());
+  EXPECT_EQ(ReadBytes(fDir / "out.tsv"), "word\tfrequency\tpercent\ttexts\nthe\t5\t25.0000\t2\n");
+  const TRun nowhere = RunQuillon(fDir, {"wordlist", "-o", "no/such/folder/out.tsv", "c"});
+  EXPECT_EQ(nowhere.status, 3);
+  EXPECT_NE(nowhere.err.find("no/such/folder/out.tsv"), std::string::npos);
+}
+
+TEST_F(Quillon, InterruptedRunLeavesNoOutputFile) {
+  fs::create_directories(fDir / "big");
+  std::string text;
+  for (int i = 0; i < 60000; ++i) {
+    text += "the cat sat on the mat word";
+    text += std::to_string(i % 5000);
+    text += ' ';
+  }
+  for (int i = 0; i < 12; ++i) WriteBytes(fDir / "big" / NumberedName('b', i), text);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::chdir(fDir.c_str());
+    ::execl(QN_QUILLON_BIN, QN_QUILLON_BIN, "concord", "-q", "-o", "out.tsv", "the", "big", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFSIGNALED(status)) {
+    EXPECT_FALSE(fs::exists(fDir / "out.tsv"));
+    for (const auto& entry : fs::directory_iterator(fDir)) {
+      EXPECT_EQ(entry.path().filename().string().find("out.tsv."), std::string::npos) << entry.path();
+    }
+  } else {
+    GTEST_SKIP() << "the run ended before it could be interrupted";
+  }
+}
+
+}  // namespace
