@@ -674,6 +674,9 @@ bool TMyStreamableStringlist::ReadFromStream(platform::TStream& stream) {
     const int32_t count = platform::Get<int32_t>(stream);
     const bool wide = count < 0;
     const int64_t strings = wide ? -static_cast<int64_t>(count) : count;
+    // A string record takes 4 bytes at least, a short string 1: a count the
+    // bytes left cannot hold is refused before the first string.
+    if (strings > stream.Remaining() / (wide ? 4 : 1)) return false;
     for (int64_t i = 0; i < strings; ++i) {
       MyYieldProcess();
       if (wide) {

@@ -496,8 +496,10 @@ class QN_API TMyStreamableStringlist : public platform::TStringList {
 
   bool SaveToStream(platform::TStream& stream);
   // Clears the list and reads it back; the yield procedure runs once per
-  // string. Counts are not trusted: reading stops at the first record the
-  // stream cannot deliver, and no space is set aside for a stored count.
+  // string. Counts are not trusted: a count that the bytes left cannot hold
+  // (4 bytes at least per string record, 1 per short string) is refused
+  // before anything is read, reading stops at the first record the stream
+  // cannot deliver, and no space is set aside for a stored count.
   bool ReadFromStream(platform::TStream& stream);
 };
 

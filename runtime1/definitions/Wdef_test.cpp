@@ -779,11 +779,17 @@ TEST(Wdef, StreamableStringListReadsShortStringsInTheActiveCodePage) {
 
 TEST(Wdef, StreamableStringListRefusesDamagedStreams) {
   TMyStreamableStringlist list;
-  // A count of two billion strings over six bytes: the first string reads,
-  // the second cannot, and nothing was set aside for the count.
+  // A count of two billion strings over four bytes: refused before any
+  // string is read, and nothing was set aside for the count.
   const std::vector<uint8_t> huge = {0x00, 0x94, 0x35, 0x77, 1, 'x', 5, 'a'};
   platform::TMemoryViewStream hugeStream(huge.data(), static_cast<int64_t>(huge.size()));
   EXPECT_FALSE(list.ReadFromStream(hugeStream));
+  EXPECT_EQ(list.Count(), 0);
+  // A count the bytes can hold: the first string reads, the second cannot,
+  // and the first stays.
+  const std::vector<uint8_t> twoCut = {2, 0, 0, 0, 1, 'x', 5, 'a'};
+  platform::TMemoryViewStream twoCutStream(twoCut.data(), static_cast<int64_t>(twoCut.size()));
+  EXPECT_FALSE(list.ReadFromStream(twoCutStream));
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list[0], u"x");
   // A negative length inside a wide record; the count itself cut short.
