@@ -72,6 +72,21 @@ function(qn_add_unit_tests)
   endforeach()
 endfunction()
 
+# End-to-end tests of the command-line program: each cli/tests/*_test.py runs
+# the built program on the sample corpus and is registered with CTest under its
+# name. Call it after the program's target is made.
+function(qn_add_program_tests)
+  if(NOT TARGET quillon)
+    return()
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  file(GLOB scripts CONFIGURE_DEPENDS ${QN_ROOT}/cli/tests/*_test.py)
+  foreach(src IN LISTS scripts)
+    get_filename_component(name ${src} NAME_WE)
+    add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${src} $<TARGET_FILE:quillon> ${QN_ROOT})
+  endforeach()
+endfunction()
+
 # Every fuzz target is also built against a small replay driver, and CTest
 # replays its seed corpus and its regressions folder, under any compiler.
 function(qn_add_fuzz_replays)
