@@ -124,8 +124,8 @@ struct TExtraFontRecOld {
   TTypefaceSet spare_typefaces;
   std::array<uint8_t, 3> padding{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TExtraFontRecOld FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TExtraFontRecOld FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TExtraFontRecOld&, const TExtraFontRecOld&) = default;
 };
 
@@ -146,8 +146,8 @@ struct TExtraFontRec {
   std::array<int32_t, 9> spareInts{};
 
   // Booleans are written as 0 or 1; every other byte as held.
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TExtraFontRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TExtraFontRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TExtraFontRec&, const TExtraFontRec&) = default;
 };
 

@@ -53,8 +53,8 @@ struct fixed_lang_details_rec_old {
   std::array<uint8_t, 129> ANSI_uppers{};
   TShortString<31> nome;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static fixed_lang_details_rec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static fixed_lang_details_rec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const fixed_lang_details_rec_old&, const fixed_lang_details_rec_old&) = default;
 };
 
@@ -81,8 +81,8 @@ struct fixed_lang_details_rec32old {
   std::array<uint8_t, 606> spare{};
   std::array<char16_t, 51> nome{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static fixed_lang_details_rec32old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static fixed_lang_details_rec32old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const fixed_lang_details_rec32old&, const fixed_lang_details_rec32old&) = default;
 };
 
@@ -105,8 +105,8 @@ struct textsett_rec_old {
   TStandardMarkers standard_markers{};
   std::array<uint8_t, 206> spare{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static textsett_rec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static textsett_rec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const textsett_rec_old&, const textsett_rec_old&) = default;
 };
 
@@ -125,8 +125,8 @@ struct TConcSettingsRec_old {
   fixed_lang_details_rec_old language_info;
   std::array<uint8_t, 72> display_settings{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TConcSettingsRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TConcSettingsRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TConcSettingsRec_old&, const TConcSettingsRec_old&) = default;
 };
 
@@ -152,8 +152,8 @@ struct TMutual_info_settings_old {
   float max_percent = 0;
   std::array<uint8_t, 4> spare_b{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TMutual_info_settings_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TMutual_info_settings_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TMutual_info_settings_old&, const TMutual_info_settings_old&) = default;
 };
 
@@ -177,8 +177,8 @@ struct TMutualInfo_recOld {
   uint32_t p1 = 0;
   uint32_t p2 = 0;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TMutualInfo_recOld FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TMutualInfo_recOld FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TMutualInfo_recOld&, const TMutualInfo_recOld&) = default;
 };
 
@@ -199,8 +199,8 @@ struct TChosenFile_BaseRec_old {
   TKindOfFileSet KindOfFile = 0;
   std::array<uint8_t, 24> rest{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TChosenFile_BaseRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TChosenFile_BaseRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TChosenFile_BaseRec_old&, const TChosenFile_BaseRec_old&) = default;
 };
 
@@ -215,8 +215,8 @@ struct TFileInfoExtraStatsRec_old {
   int32_t version = 0;
   int32_t old_mark = 0;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TFileInfoExtraStatsRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TFileInfoExtraStatsRec_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TFileInfoExtraStatsRec_old&, const TFileInfoExtraStatsRec_old&) = default;
 };
 
@@ -260,8 +260,8 @@ struct QN4_salientor_settings_type {
   int32_t version_number = 0;
   std::array<uint8_t, 24> spare{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static QN4_salientor_settings_type FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static QN4_salientor_settings_type FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const QN4_salientor_settings_type&, const QN4_salientor_settings_type&) = default;
 };
 
@@ -296,8 +296,8 @@ struct QN_salientor_settings_type_old {
   TSalientorFileName source_text_filename{};
   TSalientorFileName ref_corpus_wordlist_filename{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static QN_salientor_settings_type_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static QN_salientor_settings_type_old FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const QN_salientor_settings_type_old&, const QN_salientor_settings_type_old&) = default;
 };
 
@@ -341,8 +341,8 @@ struct grid_head_type_old {
   TGridColumnDataRec32 column_data;
 
   // The long form; the short form is its first 40 bytes (column_data zero).
-  void ToBytes(std::span<uint8_t, kLongStoredSize> out) const noexcept;
-  static grid_head_type_old FromBytes(std::span<const uint8_t, kLongStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kLongStoredSize> out) const noexcept;
+  QN_API static grid_head_type_old FromBytes(std::span<const uint8_t, kLongStoredSize> in) noexcept;
   friend bool operator==(const grid_head_type_old&, const grid_head_type_old&) = default;
 };
 

@@ -48,8 +48,8 @@ struct text_segment_rec {
   bool auto_process = false;
   bool has_wildcards = false;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static text_segment_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static text_segment_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const text_segment_rec&, const text_segment_rec&) = default;
 };
 
@@ -85,8 +85,8 @@ struct textsett_rec32 {
 
   // Writes language_info.is_32_version as 1 whatever it holds (the mark of
   // the current layout).
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static textsett_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static textsett_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const textsett_rec32&, const textsett_rec32&) = default;
 };
 
@@ -133,8 +133,8 @@ struct TConcSettingsRec32 {
   std::array<uint8_t, 16> display_settings_d{};
   std::array<uint8_t, 788> spare{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TConcSettingsRec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TConcSettingsRec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TConcSettingsRec32&, const TConcSettingsRec32&) = default;
 };
 
@@ -174,8 +174,8 @@ struct TMutual_info_settings32 {
   std::array<uint8_t, 80> spare{};
 
   // Byte 0 is written as kLayoutMark when spare_stop holds less.
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TMutual_info_settings32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TMutual_info_settings32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TMutual_info_settings32&, const TMutual_info_settings32&) = default;
 };
 
@@ -199,8 +199,8 @@ struct TMutualInfo_recFeb2016 {
   void* p1 = nullptr;
   void* p2 = nullptr;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TMutualInfo_recFeb2016 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TMutualInfo_recFeb2016 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TMutualInfo_recFeb2016&, const TMutualInfo_recFeb2016&) = default;
 };
 
@@ -236,11 +236,11 @@ struct TChosenFile_BaseRec {
   void* jump_to = nullptr;
   std::u16string ShortFileName;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
   // FolderData := -(v + 1) of a stored negative v (computed without
   // overflow); a non-negative v, which only an older layout holds, is taken
   // as it is. jump_to stays null and ShortFileName empty.
-  static TChosenFile_BaseRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API static TChosenFile_BaseRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TChosenFile_BaseRec&, const TChosenFile_BaseRec&) = default;
 };
 
@@ -257,8 +257,8 @@ struct TFileInfoExtraStatsRec {
   std::array<uint8_t, 24> spare{};
 
   // version is written as kLayoutMark when it holds less.
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TFileInfoExtraStatsRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TFileInfoExtraStatsRec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TFileInfoExtraStatsRec&, const TFileInfoExtraStatsRec&) = default;
 };
 
@@ -273,8 +273,8 @@ struct TOne_text_stats_rec {
   std::array<uint8_t, 32> spare{};
   std::u16string filename;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static TOne_text_stats_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static TOne_text_stats_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const TOne_text_stats_rec&, const TOne_text_stats_rec&) = default;
 };
 
@@ -334,8 +334,8 @@ struct QN_salientor_settings_type32 {
   TSalientorFileName source_text_filename{};
   TSalientorFileName ref_corpus_wordlist_filename{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static QN_salientor_settings_type32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static QN_salientor_settings_type32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const QN_salientor_settings_type32&, const QN_salientor_settings_type32&) = default;
 };
 
