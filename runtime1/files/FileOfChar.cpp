@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -85,6 +86,11 @@ TFileContentsSet FirstSequenceType(std::string_view text) {
   return {_8_bit};
 }
 
+// The UTF-16 code unit at p in the given byte order.
+inline char16_t UnitAt(const uint8_t* p, bool bigEndian) noexcept {
+  return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
+}
+
 // ---------------------------------------------------------------------------
 // Blocks of bytes looked at together. The readers below walk text a block at
 // a time and stop only at the bytes that need a closer look; on x86-64 a block
@@ -127,6 +133,46 @@ inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(x, zero));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(x, zero));
 }
+
+// UTF-16 blocks: 8 code units. The units of a block in the given byte order,
+// as host units (x86-64 is little-endian).
+inline __m128i LoadUnits(const uint8_t* p, bool bigEndian) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return bigEndian ? _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8)) : x;
+}
+
+// The index of the first unit below 0E in units, or kUnitBlock. SSE2 compares
+// 16-bit lanes signed only: flipping the top bit turns that into unsigned.
+inline size_t FirstLowUnitOf(__m128i units) noexcept {
+  const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+  const __m128i low = _mm_cmplt_epi16(_mm_xor_si128(units, flip), _mm_set1_epi16(static_cast<short>(0x800E)));
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(low));
+  return mask == 0 ? 8 : static_cast<size_t>(__builtin_ctz(mask)) / 2;
+}
+
+constexpr size_t kUnitBlock = 8;
+
+inline size_t FirstLowUnit(const uint8_t* p, bool bigEndian) noexcept {
+  return FirstLowUnitOf(LoadUnits(p, bigEndian));
+}
+
+// Writes the block's kUnitBlock units at out and returns the index of the
+// first below 0E (the caller keeps only the units before it), or kUnitBlock.
+inline size_t CopyUnitBlock(const uint8_t* p, bool bigEndian, char16_t* out) noexcept {
+  const __m128i units = LoadUnits(p, bigEndian);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
+  return FirstLowUnitOf(units);
+}
+
+// Reverses the byte order of n units in place.
+inline void SwapUnits(char16_t* units, size_t n) noexcept {
+  size_t i = 0;
+  for (; n - i >= kUnitBlock; i += kUnitBlock) {
+    auto* p = reinterpret_cast<__m128i*>(units + i);
+    _mm_storeu_si128(p, LoadUnits(reinterpret_cast<const uint8_t*>(p), true));
+  }
+  for (; i < n; ++i) units[i] = static_cast<char16_t>(__builtin_bswap16(units[i]));
+}
 #else
 constexpr size_t kBlock = 8;
 
@@ -163,6 +209,23 @@ inline size_t FirstLow(const uint8_t* p) noexcept {
 
 inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   for (size_t k = 0; k < kBlock; ++k) out[k] = p[k];
+}
+
+constexpr size_t kUnitBlock = 4;
+
+inline size_t FirstLowUnit(const uint8_t* p, bool bigEndian) noexcept {
+  for (size_t k = 0; k < kUnitBlock; ++k)
+    if (UnitAt(p + 2 * k, bigEndian) < 0x0E) return k;
+  return kUnitBlock;
+}
+
+inline size_t CopyUnitBlock(const uint8_t* p, bool bigEndian, char16_t* out) noexcept {
+  for (size_t k = 0; k < kUnitBlock; ++k) out[k] = UnitAt(p + 2 * k, bigEndian);
+  return FirstLowUnit(p, bigEndian);
+}
+
+inline void SwapUnits(char16_t* units, size_t n) noexcept {
+  for (size_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(__builtin_bswap16(units[i]));
 }
 #endif
 
@@ -569,6 +632,141 @@ const char16_t* UsableEightBitTable() noexcept {
   return table != nullptr && MapsAsciiToItself(table) ? table : nullptr;
 }
 
+// How bytes hold UTF-16, as every reader decides it: by a mark (FF FE
+// little-endian, FE FF big-endian, after no UTF-8 signature), else, for an
+// even count, by the statistical test over the first 64 KiB.
+struct TUtf16Layout {
+  platform::TUtf16Detection order = platform::TUtf16Detection::NotUtf16;
+  size_t markLength = 0;
+  bool IsUtf16() const noexcept { return order != platform::TUtf16Detection::NotUtf16; }
+  bool BigEndian() const noexcept { return order == platform::TUtf16Detection::BigEndian; }
+};
+
+// head is the start of totalCount bytes (at least their first 64 KiB, or all).
+TUtf16Layout Utf16LayoutOf(Bytes head, uint64_t totalCount) noexcept {
+  if (HasUTF8Signature(head)) return {};
+  if (StartsWith(head, {0xFF, 0xFE})) return {platform::TUtf16Detection::LittleEndian, 2};
+  if (StartsWith(head, {0xFE, 0xFF})) return {platform::TUtf16Detection::BigEndian, 2};
+  if (totalCount % 2 != 0) return {};
+  const size_t sample = std::min(head.size(), kDetectionSample) & ~size_t{1};
+  return {platform::DetectUtf16WithoutMark(head.data(), sample), 0};
+}
+TUtf16Layout Utf16LayoutOf(Bytes bytes) noexcept { return Utf16LayoutOf(bytes, bytes.size()); }
+
+// The survey of UTF-16 units (no mark, whole units): the units before the
+// first zero unit and the lone CR and LF line ends among them.
+TByteSurvey SurveyUnits(const uint8_t* s, size_t n, bool bigEndian) noexcept {
+  TByteSurvey survey;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= kUnitBlock) {
+      const size_t k = FirstLowUnit(s + 2 * i, bigEndian);
+      i += k;
+      if (k == kUnitBlock) continue;
+    }
+    const char16_t u = UnitAt(s + 2 * i, bigEndian);
+    if (u == 0) break;
+    if (u == u'\n') {
+      if (i == 0 || UnitAt(s + 2 * i - 2, bigEndian) != u'\r') ++survey.loneEnds;
+    } else if (u == u'\r') {
+      if (i + 1 == n || UnitAt(s + 2 * i + 2, bigEndian) != u'\n') ++survey.loneEnds;
+    }
+    ++i;
+  }
+  survey.length = i;
+  return survey;
+}
+
+// Writes n UTF-16 units (no zero among them) into out with every line end as
+// CR LF and a final line with one; out has room for n + lone line ends + 2
+// units. Whole blocks are copied before their first unit below 0E is found,
+// as WidenPlainBlock does with bytes, within the same room.
+size_t DecodeUtf16LinesInto(const uint8_t* s, size_t n, bool bigEndian, char16_t* out) noexcept {
+  char16_t* const start = out;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= kUnitBlock) {
+      const size_t k = CopyUnitBlock(s + 2 * i, bigEndian, out);
+      out += k;
+      i += k;
+      if (k == kUnitBlock) continue;
+    }
+    const char16_t u = UnitAt(s + 2 * i, bigEndian);
+    if (u == u'\r' || u == u'\n') {
+      const size_t step = (u == u'\r' && i + 1 < n && UnitAt(s + 2 * i + 2, bigEndian) == u'\n') ? 2 : 1;
+      *out++ = u'\r';
+      *out++ = u'\n';
+      i += step;
+    } else {
+      *out++ = u;
+      ++i;
+    }
+  }
+  return FinishLines(start, out);
+}
+
+// The text of UTF-16 bytes with CR LF line ends, in one allocation of its
+// final size (a final odd byte is dropped, the text ends at its first zero
+// unit).
+std::u16string Utf16TextOfBytes(Bytes bytes, const TUtf16Layout& layout) {
+  const Bytes body = bytes.subspan(layout.markLength);
+  const bool big = layout.BigEndian();
+  const TByteSurvey survey = SurveyUnits(body.data(), body.size() / 2, big);
+  const uint64_t room = uint64_t(survey.length) + survey.loneEnds + 2;
+  if (room > kMaxTextUnits) RaiseFileReadError("text file too large");
+  std::u16string text;
+  if (survey.length == 0) return text;
+  const size_t units = static_cast<size_t>(room);
+  text.reserve(units);
+  AdviseHugePages(text.data(), units * sizeof(char16_t));
+  ResizeAndFill(text, units,
+                [&](char16_t* data) { return DecodeUtf16LinesInto(body.data(), survey.length, big, data); });
+  return text;
+}
+
+constexpr bool kHostBigEndian = std::endian::native == std::endian::big;
+
+// The text of a UTF-16 file of size bytes whose head (its first bytes, the
+// mark included) was read already: the rest is read straight into the text's
+// own storage and decoded there, so that the file's bytes and its text are
+// never held side by side, except for text with lone CR or LF line ends
+// (which grows).
+std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes head,
+                               const TUtf16Layout& layout) {
+  const size_t mark = layout.markLength;
+  const bool big = layout.BigEndian();
+  const size_t units = (size - mark) / 2;
+  std::u16string text;
+  text.reserve(units + 2);
+  AdviseHugePages(text.data(), (units + 2) * sizeof(char16_t));
+  text.resize(units);
+  auto* raw = reinterpret_cast<uint8_t*>(text.data());
+  const size_t wanted = 2 * units;
+  const size_t fromHead = std::min(head.size() - mark, wanted);
+  std::memcpy(raw, head.data() + mark, fromHead);
+  const size_t got = fromHead + (fromHead < wanted ? ReadAt(file, int64_t(mark + fromHead), raw + fromHead, wanted - fromHead) : 0);
+  const size_t n = got / 2;  // fewer when the file was cut short meanwhile
+  if (big != kHostBigEndian) SwapUnits(text.data(), n);
+
+  const TByteSurvey survey = SurveyUnits(raw, n, kHostBigEndian);
+  const size_t length = survey.length;
+  if (length == 0) return {};
+  if (survey.loneEnds != 0) {
+    std::u16string lines;
+    const size_t room = length + survey.loneEnds + 2;
+    lines.reserve(room);
+    AdviseHugePages(lines.data(), room * sizeof(char16_t));
+    ResizeAndFill(lines, room,
+                  [&](char16_t* data) { return DecodeUtf16LinesInto(raw, length, kHostBigEndian, data); });
+    return lines;
+  }
+  // Every line end is CR LF already: the units stay where they are, and a
+  // final line gets its CR LF (the room for it was reserved).
+  text.resize(std::max(n, length + 2));
+  text.resize(FinishLines(text.data(), text.data() + length));
+  return text;
+}
+
 // The text of 8-bit or UTF-8 bytes with CR LF line ends, when this fast path
 // serves them (single-byte active code page, or UTF-8); false otherwise.
 //
@@ -584,13 +782,9 @@ bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
   if (HasUTF8Signature(bytes)) {
     body = bytes.subspan(3);
     signedUtf8 = true;
-  } else if (StartsWith(bytes, {0xFF, 0xFE}) || StartsWith(bytes, {0xFE, 0xFF})) {
+  } else if (Utf16LayoutOf(bytes).IsUtf16()) {
     return false;
   } else {
-    const size_t sample = std::min(bytes.size(), kDetectionSample) & ~size_t{1};
-    if (bytes.size() % 2 == 0 &&
-        platform::DetectUtf16WithoutMark(bytes.data(), sample) != platform::TUtf16Detection::NotUtf16)
-      return false;
     if (!platform::IsSingleByteCodePage(platform::CP_ACP)) return false;
     likelyUtf8 = LooksLikeUTF8(UpToFirstZero(bytes.first(std::min(bytes.size(), kDetectionSample))));
     // Both ways may be needed; without the table the general path serves.
@@ -721,29 +915,15 @@ std::u16string DecodedTextFileBytes(Bytes bytes, TTextEncoding* encoding) {
   CheckTextSize(bytes.size());
   TTextEncoding used;
   std::u16string text;
+  const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
   if (HasUTF8Signature(bytes)) {
     used = platform::kEncodingUTF8;
     text = platform::Decoded(platform::CP_UTF8, AsChars(bytes.subspan(3)));
-  } else if (StartsWith(bytes, {0xFF, 0xFE})) {
-    used = platform::kEncodingUTF16LE;
-    text = platform::DecodeTextBytesAs(bytes, used);
-  } else if (StartsWith(bytes, {0xFE, 0xFF})) {
-    used = platform::kEncodingUTF16BE;
-    text = platform::DecodeTextBytesAs(bytes, used);
+  } else if (utf16.IsUtf16()) {
+    used = utf16.BigEndian() ? platform::kEncodingUTF16BE : platform::kEncodingUTF16LE;
+    text = platform::DecodeTextBytesAs(bytes, used);  // skips the mark, if any
   } else {
-    const size_t sample = std::min(bytes.size(), kDetectionSample) & ~size_t{1};
-    const auto detected =
-        bytes.size() % 2 == 0 ? platform::DetectUtf16WithoutMark(bytes.data(), sample)
-                              : platform::TUtf16Detection::NotUtf16;
-    if (detected == platform::TUtf16Detection::LittleEndian) {
-      used = platform::kEncodingUTF16LE;
-      text = platform::DecodeTextBytesAs(bytes, used);
-    } else if (detected == platform::TUtf16Detection::BigEndian) {
-      used = platform::kEncodingUTF16BE;
-      text = platform::DecodeTextBytesAs(bytes, used);
-    } else {
-      text = DecodedEightBit(bytes, &used);
-    }
+    text = DecodedEightBit(bytes, &used);
   }
   if (encoding != nullptr) *encoding = used;
   return text;
@@ -751,6 +931,8 @@ std::u16string DecodedTextFileBytes(Bytes bytes, TTextEncoding* encoding) {
 
 std::u16string TextOfFileBytes(Bytes bytes) {
   CheckTextSize(bytes.size());
+  const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
+  if (utf16.IsUtf16()) return Utf16TextOfBytes(bytes, utf16);
   std::u16string text;
   if (FastTextOfBytes(bytes, text)) return text;
   return LinesEndedByCRLF(DecodedTextFileBytes(bytes));
@@ -761,10 +943,18 @@ std::u16string TextFileContents(std::u16string_view fileName) {
   platform::TFileStream file(fileName, platform::fmOpenRead | platform::fmShareDenyNone);
   const int64_t size = std::max<int64_t>(file.Size(), 0);
   CheckTextSize(static_cast<uint64_t>(size));
+  // The head tells UTF-16, which is read straight into its text.
+  std::vector<uint8_t> headBytes(static_cast<size_t>(std::min<int64_t>(size, int64_t(kDetectionSample))));
+  uint8_t* const head = headBytes.data();
+  const size_t headSize = ReadAt(file, 0, head, headBytes.size());
+  const TUtf16Layout utf16 = Utf16LayoutOf(Bytes(head, headSize), static_cast<uint64_t>(size));
+  if (utf16.IsUtf16()) return Utf16TextOfFile(file, static_cast<size_t>(size), Bytes(head, headSize), utf16);
   // Not zero-filled first: every byte used is read from the file.
   std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(size) + 1]);
   AdviseHugePages(bytes.get(), static_cast<size_t>(size));
-  const size_t got = ReadAt(file, 0, bytes.get(), static_cast<size_t>(size));
+  if (headSize != 0) std::memcpy(bytes.get(), head, headSize);
+  const size_t got =
+      headSize + (headSize < size_t(size) ? ReadAt(file, int64_t(headSize), bytes.get() + headSize, size_t(size) - headSize) : 0);
   return TextOfFileBytes(Bytes(bytes.get(), got));
 }
 

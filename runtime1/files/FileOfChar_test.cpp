@@ -328,6 +328,68 @@ TEST_F(FileOfCharTest, FastReaderAgreesWithTheListAtEveryOffset) {
   }
 }
 
+TEST_F(FileOfCharTest, Utf16ReaderAgreesWithTheListInBothByteOrders) {
+  // UTF-16 is copied a block of units at a time and stops at units below 0E;
+  // the general reader (decode, then split) is the reference. Units whose
+  // other byte is a line end or zero, or whose top bit is set, check that
+  // each unit is judged whole and in the right byte order.
+  const std::vector<char16_t> rare = {u'\r', u'\n', 0x0000, 0x0D00, 0x0A00, 0x0D0A, 0x0A0D, 0x000E,
+                                      0x000D | 0x8000, 0xFF0A, 0xD800, 0xDC00, 0xFEFF, 0xFFFE, 0x00E9, 0x4E00};
+  std::mt19937 random(23);
+  for (int round = 0; round < 6000; ++round) {
+    std::u16string units(random() % 60, u'a');
+    for (char16_t& u : units)
+      u = random() % 5 == 0 ? rare[random() % rare.size()] : static_cast<char16_t>(u'a' + random() % 26);
+    const bool big = round % 2 == 1, mark = round % 4 < 2;
+    ByteVec bytes = Utf16Bytes(units, big, mark);
+    if (round % 7 == 0) bytes.push_back(0x41);  // an odd final byte
+    ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << "round " << round;
+    // The file reader decodes in the text's own storage.
+    if (round % 20 == 0) {
+      ASSERT_EQ(TextFileContents(Make(bytes)), ListText(bytes)) << "round " << round;
+    }
+  }
+  // Files longer than the head that decides their encoding, with and without
+  // lone line ends (decoded in place, or into a larger text).
+  for (int round = 0; round < 8; ++round) {
+    std::u16string units(70000 + round, u'a');
+    for (size_t i = 0; i < units.size(); ++i) {
+      const uint32_t r = random() % 50;
+      units[i] = r == 0 ? u'\r' : r < 10 ? u' ' : r < 12 ? u'é' : static_cast<char16_t>(u'a' + r % 26);
+      if (r == 0 && i + 1 < units.size()) units[++i] = u'\n';
+    }
+    if (round >= 4) units[60000 + round] = u'\n';  // a lone LF beyond the head
+    ByteVec bytes = Utf16Bytes(units, round % 2 == 1, round % 4 < 2);
+    if (round == 5) bytes.push_back(0x20);
+    const std::u16string expected = ListText(bytes);
+    ASSERT_GT(expected.size(), 70000u);
+    EXPECT_EQ(TextFileContents(Make(bytes)), expected) << "round " << round;
+    EXPECT_EQ(TextOfFileBytes(bytes), expected) << "round " << round;
+  }
+  // Runs of every length up to three blocks before each rare unit, so that
+  // it falls on every place of a block.
+  for (const bool big : {false, true}) {
+    for (const bool mark : {false, true}) {
+      for (size_t run = 0; run <= 26; ++run) {
+        for (char16_t u : rare) {
+          for (const std::u16string_view tail : {u"", u"\n", u"bc", u"\r\nxyzxyzxyz"}) {
+            const ByteVec bytes = Utf16Bytes(std::u16string(run, u'x') + u + std::u16string(tail), big, mark);
+            ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << big << mark << " run " << run << " unit " << int(u);
+          }
+        }
+      }
+    }
+  }
+  // A second mark is text: only the first is dropped.
+  EXPECT_EQ(TextOfFileBytes(B({0xFF, 0xFE, 0xFF, 0xFE, 0x41, 0x00})), u"\uFEFFA\r\n");
+  EXPECT_EQ(TextOfFileBytes(B({0xFE, 0xFF, 0xFE, 0xFF, 0x00, 0x41, 0x00, 0x0D})), u"\uFEFFA\r\n");
+  // Line ends of every kind become CR LF; the text ends at its first zero.
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(u"a\rb\nc\r\nd\n\re", false, true))),
+            u"a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+  EXPECT_EQ(TextFileContents(Make(Utf16Bytes(std::u16string(u"ab\0cd", 5), true, true))), u"ab\r\n");
+  EXPECT_EQ(TextFileContents(Make(B({0xFF, 0xFE}))), u"");
+}
+
 TEST_F(FileOfCharTest, WholeFileDecidesWhenItsStartMisleads) {
   // The reader guesses the encoding from the first 64 KiB and decodes at
   // once; the rest of the file can overturn the guess, and the text must then
