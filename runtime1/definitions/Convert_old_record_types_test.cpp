@@ -261,6 +261,7 @@ TEST(SettingsRecords, ExtraStatsAndTextStatsGoldenImages) {
 
 TEST(SettingsRecords, KeyWordSettingsGoldenImage) {
   QN_salientor_settings_type32 rec;
+  rec.settings_language.is_32_version = true;
   rec.settings_language.lcid = 7;
   rec.min_LL_P_value = 0.01f;
   rec.min_freq = -2;
@@ -284,7 +285,7 @@ TEST(SettingsRecords, KeyWordSettingsGoldenImage) {
   SetFixedWideText(rec.ref_corpus_wordlist_filename, u"bnc.lst");
 
   Image img(2664);
-  img.put<uint32_t>(4, 7).put<float>(1040, 0.01f).put<int16_t>(1044, -2).put<int32_t>(1048, 500);
+  img.u8(2, 1).put<uint32_t>(4, 7).put<float>(1040, 0.01f).put<int16_t>(1044, -2).put<int32_t>(1048, 500);
   img.put<int32_t>(1052, 1).put<int32_t>(1056, 2);
   const int32_t links[] = {3, 1, 9, 3, 1, 5};
   for (int i = 0; i < 6; ++i) img.put<int32_t>(1060 + 4 * i, links[i]);
@@ -593,6 +594,20 @@ TEST(RecordReaders, LanguageRecordByVersion) {
     EXPECT_TRUE(Readfixed_lang_details_rec(s, rec, 3));
     EXPECT_EQ(rec.lcid, 0x0809u);
     EXPECT_EQ(s.Position(), 1040);
+  }
+  // A record held with is_32_version clear is still written with the mark,
+  // so it is never taken for the 632-byte layout.
+  {
+    fixed_lang_details_rec32 unmarked = current;
+    unmarked.is_32_version = false;
+    std::array<uint8_t, 1040> unmarkedImage;
+    unmarked.ToBytes(unmarkedImage);
+    EXPECT_EQ(unmarkedImage[2], 1);
+    BytesStream s(Bytes(unmarkedImage.begin(), unmarkedImage.end()));
+    fixed_lang_details_rec32 rec;
+    EXPECT_TRUE(Readfixed_lang_details_rec(s, rec, 3));
+    EXPECT_EQ(s.Position(), 1040);
+    EXPECT_EQ(rec.lcid, 0x0809u);
   }
   // With it clear: the 632-byte layout.
   {

@@ -445,7 +445,7 @@ void fixed_lang_details_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) cons
   std::fill(out.begin(), out.end(), uint8_t{0});
   platform::PutLE(&out[0], allow_middles_at_right);
   platform::PutLE(&out[1], allow_middles_at_left);
-  platform::PutLE(&out[2], is_32_version);
+  out[2] = 1;  // is_32_version: the mark of this layout
   platform::PutLE(&out[4], lcid);
   old_win_font.ToBytes(out.subspan<8, old_fixed_character_format_rec::kStoredSize>());
   out[43] = preference;

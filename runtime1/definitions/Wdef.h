@@ -320,8 +320,8 @@ struct old_fixed_character_format_rec {
   uint8_t fontsize_old = 0;
   TShortString<32> fontname_old;
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static old_fixed_character_format_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static old_fixed_character_format_rec FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const old_fixed_character_format_rec&, const old_fixed_character_format_rec&) = default;
 };
 
@@ -333,8 +333,8 @@ struct fixed_character_format_rec32 {
   uint8_t fontsize = 0;
   hundredwidechar fontname{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static fixed_character_format_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static fixed_character_format_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const fixed_character_format_rec32&, const fixed_character_format_rec32&) = default;
 };
 
@@ -351,7 +351,8 @@ struct fixed_character_format_rec32 {
 //  936 nome (51 UTF-16 units) 1038..1039 unused
 // Spare areas are carried as read, so a record goes back out byte for byte
 // (except the unused bytes at 3, 534 and 1038, which are written as 0, and
-// Booleans, written as 0 or 1). Fixed text arrays are read up to their end at
+// Booleans, written as 0 or 1). is_32_version is always written as 1: it is
+// the mark by which readers tell this layout from the 632-byte one. Fixed text arrays are read up to their end at
 // most (FixedWideText), whatever a file holds.
 struct fixed_lang_details_rec32 {
   static constexpr size_t kStoredSize = 1040;
@@ -379,8 +380,8 @@ struct fixed_lang_details_rec32 {
   std::array<uint8_t, 356> spare{};
   std::array<char16_t, 51> nome{};
 
-  void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
-  static fixed_lang_details_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
+  QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
+  QN_API static fixed_lang_details_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const fixed_lang_details_rec32&, const fixed_lang_details_rec32&) = default;
 };
 

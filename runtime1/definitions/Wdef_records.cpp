@@ -36,7 +36,6 @@ static_assert(2 * 100 == 200 && 203 + 1 == text_segment_rec::kStoredSize);
 void textsett_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   std::fill(out.begin(), out.end(), uint8_t{0});
   language_info.ToBytes(out.subspan<0, fixed_lang_details_rec32::kStoredSize>());
-  out[2] = 1;  // is_32_version: the mark of the current layout
   out[1040] = tag_treatment_computing;
   PutLE(&out[1041], must_use_Unicode);
   PutLE(&out[1042], RequirePrecomposedCharacters);

@@ -83,8 +83,8 @@ struct textsett_rec32 {
   TTallierTagTreatment tag_treatment_displaying{};
   std::array<uint8_t, 316> spare{};
 
-  // Writes language_info.is_32_version as 1 whatever it holds (the mark of
-  // the current layout).
+  // language_info.is_32_version is written as 1 whatever it holds (the
+  // mark of the current layout).
   QN_API void ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept;
   QN_API static textsett_rec32 FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept;
   friend bool operator==(const textsett_rec32&, const textsett_rec32&) = default;
