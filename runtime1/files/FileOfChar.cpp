@@ -86,6 +86,16 @@ TFileContentsSet FirstSequenceType(std::string_view text) {
   return {_8_bit};
 }
 
+// The number of bits set in a block mask (at most 16 bits). Inline: without
+// a population-count instruction in the baseline instruction set the
+// compiler's own is a library call.
+inline unsigned BitCount16(unsigned x) noexcept {
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+}
+
 // The UTF-16 code unit at p in the given byte order.
 inline char16_t UnitAt(const uint8_t* p, bool bigEndian) noexcept {
   return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
@@ -132,6 +142,22 @@ inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   const __m128i zero = _mm_setzero_si128();
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(x, zero));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(x, zero));
+}
+
+// What the 8-bit decoder needs to know of a block, one bit per byte (bit k
+// for byte k): bytes of 80 and above; of 80 to 9F (where single-byte code
+// pages differ from Latin-1); of 80 to BF (UTF-8 continuation bytes); CR; LF.
+struct TBlockMasks {
+  unsigned high, c1, continuation, cr, lf;
+};
+
+inline TBlockMasks MasksOf(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  // Bytes compare signed: 80 to 9F are the 32 lowest values, 80 to BF the 64.
+  return {mask(x), mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xA0)))),
+          mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0)))),
+          mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))), mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')))};
 }
 
 // UTF-16 blocks: 8 code units. The units of a block in the given byte order,
@@ -209,6 +235,23 @@ inline size_t FirstLow(const uint8_t* p) noexcept {
 
 inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   for (size_t k = 0; k < kBlock; ++k) out[k] = p[k];
+}
+
+struct TBlockMasks {
+  unsigned high, c1, continuation, cr, lf;
+};
+
+inline TBlockMasks MasksOf(const uint8_t* p) noexcept {
+  TBlockMasks m{0, 0, 0, 0, 0};
+  for (size_t k = 0; k < kBlock; ++k) {
+    const unsigned bit = 1u << k;
+    if (p[k] >= 0x80) m.high |= bit;
+    if (p[k] >= 0x80 && p[k] <= 0x9F) m.c1 |= bit;
+    if (p[k] >= 0x80 && p[k] <= 0xBF) m.continuation |= bit;
+    if (p[k] == '\r') m.cr |= bit;
+    if (p[k] == '\n') m.lf |= bit;
+  }
+  return m;
 }
 
 constexpr size_t kUnitBlock = 4;
@@ -412,7 +455,10 @@ void AdviseHugePages(void* data, size_t bytes) noexcept {
 struct TByteSurvey {
   size_t length = 0;     // bytes before the first zero
   size_t loneEnds = 0;   // line ends that are a lone CR or LF (one more unit each)
+  size_t continuations = 0;  // bytes 80 to BF among them (8-bit surveys only)
 };
+
+inline bool IsContinuation(uint8_t b) noexcept { return (b & 0xC0) == 0x80; }
 
 // Stops only at bytes below 0E, which are rare in text.
 TByteSurvey SurveyBytes(Bytes b) noexcept {
@@ -423,8 +469,12 @@ TByteSurvey SurveyBytes(Bytes b) noexcept {
   while (i < n) {
     if (n - i >= kBlock) {
       const size_t k = FirstLow(s + i);
+      const unsigned before = k == kBlock ? ~0u : (1u << k) - 1;
+      survey.continuations += BitCount16(MasksOf(s + i).continuation & before);
       i += k;
       if (k == kBlock) continue;
+    } else if (IsContinuation(s[i])) {
+      ++survey.continuations;
     }
     const uint8_t c = s[i];
     if (c == 0) break;
@@ -446,8 +496,6 @@ inline size_t PutLineEnd(const uint8_t* s, size_t i, size_t n, char16_t*& out) n
   return (s[i] == '\r' && i + 1 < n && s[i + 1] == '\n') ? 2 : 1;
 }
 
-inline bool IsContinuation(uint8_t b) noexcept { return (b & 0xC0) == 0x80; }
-
 // The UTF-8 evidence as LooksLikeUTF8 weighs it, gathered while decoding:
 // each well-formed multi-byte sequence counts for UTF-8, each byte of an
 // ill-formed part against it (LooksLikeUTF8 steps over such a part a byte at a
@@ -462,18 +510,21 @@ struct TUtf8Tally {
 // The same evidence gathered while decoding 8-bit text: the byte at i (80 or
 // above) is weighed when LooksLikeUTF8's walk would stop there, that is
 // unless it continues a well-formed sequence already counted. Weighing stops
-// once the rest could not outnumber the ill-formed bytes, as LooksLikeUTF8
-// does.
+// once the rest could not outnumber the ill-formed bytes: every sequence yet
+// to come holds a continuation byte (80 to BF) after i, and takes two bytes
+// at least, so continuationsAfter (those after i) and half the bytes left
+// both bound them. 8-bit text of a Western code page has few continuation
+// bytes, and is decided after its first accented letters.
 struct TEightBitTally : TUtf8Tally {
   bool weighing = true;
   size_t next = 0;  // the first byte that is not inside a counted sequence
 
-  void Weigh(const uint8_t* s, size_t i, size_t n) noexcept {
+  void Weigh(const uint8_t* s, size_t i, size_t n, size_t continuationsAfter) noexcept {
     if (!weighing || i < next) return;
     const size_t length = WellFormedSequenceLength(s + i, n - i);
     if (length == 0) {
       ++invalid;
-      if (invalid >= valid + (n - i - 1) / 2) weighing = false;
+      if (invalid >= valid + std::min(continuationsAfter, (n - i - 1) / 2)) weighing = false;
     } else {
       ++valid;
       next = i + length;
@@ -590,24 +641,75 @@ size_t DecodeUtf8LinesInto(Bytes b, char16_t* out, TUtf8Tally& tally) noexcept {
   return FinishLines(start, out);
 }
 
-// 8-bit text through the code page's table (which decodes bytes below 80 as
-// themselves), weighing the evidence for UTF-8 on the way.
-size_t DecodeEightBitLinesInto(Bytes b, const char16_t* table, char16_t* out,
+// The table of an 8-bit code page as the decoder uses it.
+struct TEightBitTable {
+  const char16_t* units = nullptr;  // decodes bytes below 80 as themselves
+  bool latin1Above9F = false;       // and bytes A0 to FF too (windows-1252)
+};
+
+// 8-bit text through the code page's table, weighing the evidence for UTF-8
+// on the way; continuations is the count of bytes 80 to BF in b.
+//
+// A block of bytes gives a block of units unless it holds a lone CR or LF
+// (which becomes two): so a block is widened whole, the bytes the table
+// changes are put right one by one (in windows-1252 only 80 to 9F), and the
+// walk stops only at lone line ends, never at letters.
+size_t DecodeEightBitLinesInto(Bytes b, const TEightBitTable& table, size_t continuations, char16_t* out,
                                TEightBitTally& tally) noexcept {
   const uint8_t* s = b.data();
   const size_t n = b.size();
   char16_t* const start = out;
   size_t i = 0;
-  while (i < n) {
-    if (WidenPlainBlock(s, n, i, out)) continue;
-    const uint8_t c = s[i];
-    if (c == '\r' || c == '\n') {
-      i += PutLineEnd(s, i, n, out);
-    } else {
-      if (c >= 0x80) tally.Weigh(s, i, n);
-      *out++ = table[c];
+  size_t continuationsLeft = continuations;  // at or after i
+  constexpr unsigned kWhole = (1u << kBlock) - 1;
+  while (n - i >= kBlock) {
+    const TBlockMasks m = MasksOf(s + i);
+    // A CR is paired with an LF right after it (perhaps the next block's
+    // first byte), an LF with a CR right before it.
+    const unsigned nextLF = n - i > kBlock && s[i + kBlock] == '\n' ? 1u : 0u;
+    const unsigned prevCR = i > 0 && s[i - 1] == '\r' ? 1u : 0u;
+    const unsigned lone =
+        ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
+    const size_t k = lone == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(lone));
+    const unsigned taken = lone == 0 ? kWhole : (1u << k) - 1;
+    WidenBlock(s + i, out);
+    for (unsigned f = (table.latin1Above9F ? m.c1 : m.high) & taken; f != 0; f &= f - 1) {
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(f));
+      out[at] = table.units[s[i + at]];
+    }
+    if (tally.weighing) {
+      for (unsigned h = m.high & taken; h != 0 && tally.weighing; h &= h - 1) {
+        const unsigned at = static_cast<unsigned>(__builtin_ctz(h));
+        const unsigned upTo = (2u << at) - 1;  // bytes 0 .. at
+        tally.Weigh(s, i + at, n, continuationsLeft - BitCount16(m.continuation & upTo));
+      }
+      continuationsLeft -= BitCount16(m.continuation & taken);  // needed only while weighing
+    }
+    out += k;
+    i += k;
+    if (lone != 0) {  // the lone CR or LF at i
+      *out++ = u'\r';
+      *out++ = u'\n';
       ++i;
     }
+  }
+  while (i < n) {
+    const uint8_t c = s[i];
+    if (c == '\n' && i > 0 && s[i - 1] == '\r') {
+      *out++ = u'\n';  // the second half of a CR LF whose CR ended the last block
+      ++i;
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      i += PutLineEnd(s, i, n, out);
+      continue;
+    }
+    if (c >= 0x80 && tally.weighing) {
+      if (IsContinuation(c)) --continuationsLeft;
+      tally.Weigh(s, i, n, continuationsLeft);
+    }
+    *out++ = table.units[c];
+    ++i;
   }
   return FinishLines(start, out);
 }
@@ -626,10 +728,17 @@ void ResizeAndFill(std::u16string& text, size_t size, Fill fill) {
 
 // The table for 8-bit text in the active code page when the fused reader can
 // use it: bytes below 80 must decode as themselves, so that line ends are
-// found in bytes and ASCII runs widened without the table. Null otherwise.
-const char16_t* UsableEightBitTable() noexcept {
-  const char16_t* table = platform::DecodeTableOfCodePage(platform::CP_ACP);
-  return table != nullptr && MapsAsciiToItself(table) ? table : nullptr;
+// found in bytes and ASCII runs widened without the table. No units
+// otherwise.
+TEightBitTable UsableEightBitTable() noexcept {
+  TEightBitTable table;
+  const char16_t* units = platform::DecodeTableOfCodePage(platform::CP_ACP);
+  if (units == nullptr || !MapsAsciiToItself(units)) return table;
+  table.units = units;
+  table.latin1Above9F = true;
+  for (unsigned b = 0xA0; b < 0x100; ++b)
+    if (units[b] != b) table.latin1Above9F = false;
+  return table;
 }
 
 // How bytes hold UTF-16, as every reader decides it: by a mark (FF FE
@@ -778,7 +887,7 @@ std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes h
 bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
   Bytes body = bytes;
   bool signedUtf8 = false, likelyUtf8 = false;
-  const char16_t* table = nullptr;
+  TEightBitTable table;
   if (HasUTF8Signature(bytes)) {
     body = bytes.subspan(3);
     signedUtf8 = true;
@@ -789,7 +898,7 @@ bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
     likelyUtf8 = LooksLikeUTF8(UpToFirstZero(bytes.first(std::min(bytes.size(), kDetectionSample))));
     // Both ways may be needed; without the table the general path serves.
     table = UsableEightBitTable();
-    if (table == nullptr) return false;
+    if (table.units == nullptr) return false;
   }
   const TByteSurvey survey = SurveyBytes(body);
   body = body.first(survey.length);
@@ -806,7 +915,9 @@ bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
   };
   const auto asEightBit = [&] {
     TEightBitTally tally;
-    ResizeAndFill(text, units, [&](char16_t* data) { return DecodeEightBitLinesInto(body, table, data, tally); });
+    ResizeAndFill(text, units, [&](char16_t* data) {
+      return DecodeEightBitLinesInto(body, table, survey.continuations, data, tally);
+    });
     return tally.LooksLikeUTF8();
   };
   if (signedUtf8) {

@@ -390,6 +390,56 @@ TEST_F(FileOfCharTest, Utf16ReaderAgreesWithTheListInBothByteOrders) {
   EXPECT_EQ(TextFileContents(Make(B({0xFF, 0xFE}))), u"");
 }
 
+TEST_F(FileOfCharTest, EightBitReaderWeighsUtf8EvidenceAsTheListDoes) {
+  // The 8-bit decoder stops weighing the evidence for UTF-8 once the
+  // continuation bytes left could not make up for the ill-formed bytes met.
+  // Texts near the balance (8-bit letters that begin no sequence, quotes that
+  // are continuation bytes, well-formed pairs and triples, stray bytes), in
+  // pieces of random length so that every byte falls on every place of a
+  // block, must be read as the general reader reads them, in a code page
+  // that is Latin-1 from A0 up and in one that is not.
+  const std::vector<ByteVec> pieces = {B("\xE9"), B("\xE0 "), B("\x93q\x94"), B("\xC3\xA9"), B("\xE2\x82\xAC"),
+                                       B("\xD0\xB7"), B("\x80"), B("\xBF\xBF"), B("\xF0\x9F\x98\x80"), B("\r\n"),
+                                       B("\n"), B("\r"), B("\xE9\r\n")};
+  std::mt19937 random(31);
+  for (uint32_t cp : {1252u, 1251u}) {
+    platform::SetActiveCodePage(cp);
+    for (int round = 0; round < 3000; ++round) {
+      ByteVec bytes;
+      const size_t count = random() % 120;
+      for (size_t k = 0; k < count; ++k) {
+        const ByteVec run(random() % 20, static_cast<uint8_t>('a' + random() % 26));
+        bytes.insert(bytes.end(), run.begin(), run.end());
+        // Late pieces lean towards UTF-8 in some rounds, so that the end of
+        // the text can overturn its start.
+        const size_t p = (round % 3 == 0 && k > count / 2) ? 3 + random() % 3 : random() % pieces.size();
+        bytes.insert(bytes.end(), pieces[p].begin(), pieces[p].end());
+      }
+      ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << "code page " << cp << " round " << round;
+    }
+  }
+  // The weighing decides only when the first 64 KiB (which choose the way
+  // the text is decoded first) mislead: 8-bit-looking starts, then enough
+  // UTF-8 to come near the balance or tip it.
+  platform::SetActiveCodePage(1252);
+  for (int round = 0; round < 24; ++round) {
+    ByteVec bytes;
+    while (bytes.size() < 70000) {
+      const ByteVec run(random() % 400, 'a');
+      bytes.insert(bytes.end(), run.begin(), run.end());
+      const ByteVec& piece = pieces[std::vector<size_t>{0, 1, 2, 3, 6}[random() % 5]];
+      bytes.insert(bytes.end(), piece.begin(), piece.end());
+    }
+    const size_t late = 100 + random() % 500;
+    for (size_t k = 0; k < late; ++k) {
+      const ByteVec& piece = pieces[random() % 8 == 0 ? 0 : 3 + random() % 3];
+      bytes.insert(bytes.end(), piece.begin(), piece.end());
+      bytes.push_back(' ');
+    }
+    ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << "round " << round;
+  }
+}
+
 TEST_F(FileOfCharTest, WholeFileDecidesWhenItsStartMisleads) {
   // The reader guesses the encoding from the first 64 KiB and decodes at
   // once; the rest of the file can overturn the guess, and the text must then
