@@ -92,13 +92,6 @@ def tsv(out):
     return rows
 
 
-def summary(err, command):
-    """The summary line that a subcommand writes on standard error."""
-    lines = [l for l in err.splitlines() if l.startswith("quillon: %s:" % command)]
-    assert lines, "no summary line in %r" % err
-    return lines[-1]
-
-
 def grep_count(word, path):
     """Occurrences of WORD in the file at PATH by `grep -oiw` (for ASCII and UTF-8 files)."""
     p = subprocess.run(["grep", "-oiw", word, path], capture_output=True, env=dict(os.environ, LC_ALL="C.UTF-8"))
