@@ -10,6 +10,7 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
+#include "platform/TextDetection.h"
 #include "platform/YieldHook.h"
 
 namespace qn {
@@ -304,8 +305,9 @@ bool TReadFileTree::LoadFromStream(platform::TStream& Stream) {
 bool TReadFileTree::LoadFromBytes(std::span<const uint8_t> bytes) {
   lines = 0;
   if (bytes.size() < 2) return false;
-  const bool little = bytes[0] == 0xFF && bytes[1] == 0xFE;
-  const bool big = bytes[0] == 0xFE && bytes[1] == 0xFF;
+  const platform::TTextEncoding signature = platform::SignatureEncoding(bytes);
+  const bool little = signature == platform::kEncodingUTF16LE;
+  const bool big = signature == platform::kEncodingUTF16BE;
   SetUsingUnicode(little || big);
   Seed_Tree();
   if (using_unicode) {

@@ -9,6 +9,7 @@
 #include "platform/Format.h"
 #include "platform/Locales.h"
 #include "platform/Streams.h"
+#include "platform/TextDetection.h"
 
 namespace qn::platform {
 
@@ -17,11 +18,6 @@ namespace qn::platform {
 // ---------------------------------------------------------------------------
 
 namespace {
-
-bool StartsWith(std::span<const uint8_t> bytes, std::initializer_list<uint8_t> mark) {
-  if (bytes.size() < mark.size()) return false;
-  return std::equal(mark.begin(), mark.end(), bytes.begin());
-}
 
 std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian) {
   std::u16string text(bytes.size() / 2, u'\0');
@@ -41,28 +37,20 @@ std::string_view AsChars(std::span<const uint8_t> bytes) {
 }  // namespace
 
 std::u16string DecodeTextBytes(std::span<const uint8_t> bytes, TTextEncoding* detected) {
-  TTextEncoding encoding = kEncodingDefault;
-  if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) {
-    encoding = kEncodingUTF8;
-  } else if (StartsWith(bytes, {0xFF, 0xFE})) {
-    encoding = kEncodingUTF16LE;
-  } else if (StartsWith(bytes, {0xFE, 0xFF})) {
-    encoding = kEncodingUTF16BE;
-  }
+  const TTextEncoding encoding = SignatureEncoding(bytes);
   if (detected != nullptr) *detected = encoding;
   return DecodeTextBytesAs(bytes, encoding);
 }
 
 std::u16string DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding) {
+  // Only the one signature of the encoding is skipped; a second is text.
+  if (SignatureEncoding(bytes) == encoding) bytes = bytes.subspan(SignatureLength(encoding));
   switch (encoding) {
     case kEncodingUTF8:
-      if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) bytes = bytes.subspan(3);
       return DecodedUTF8(AsChars(bytes));
     case kEncodingUTF16LE:
-      if (StartsWith(bytes, {0xFF, 0xFE})) bytes = bytes.subspan(2);
       return DecodeUtf16(bytes, false);
     case kEncodingUTF16BE:
-      if (StartsWith(bytes, {0xFE, 0xFF})) bytes = bytes.subspan(2);
       return DecodeUtf16(bytes, true);
     default:
       return Decoded(encoding == kEncodingDefault ? CP_ACP : encoding, AsChars(bytes));

@@ -301,9 +301,26 @@ TUtf16Detection DetectUtf16WithoutMark(const void* bytes, size_t count) noexcept
   return TUtf16Detection::NotUtf16;
 }
 
+TTextEncoding SignatureEncoding(const void* bytes, size_t count) noexcept {
+  const auto* b = static_cast<const uint8_t*>(bytes);
+  if (b == nullptr || count < 2) return kEncodingDefault;
+  if (count >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) return kEncodingUTF8;
+  if (b[0] == 0xFF && b[1] == 0xFE) return kEncodingUTF16LE;
+  if (b[0] == 0xFE && b[1] == 0xFF) return kEncodingUTF16BE;
+  return kEncodingDefault;
+}
+
+size_t SignatureLength(TTextEncoding encoding) noexcept {
+  switch (encoding) {
+    case kEncodingUTF8: return 3;
+    case kEncodingUTF16LE:
+    case kEncodingUTF16BE: return 2;
+    default: return 0;
+  }
+}
+
 bool IsTextUnicode(const void* bytes, size_t count) noexcept {
-  const unsigned char* b = static_cast<const unsigned char*>(bytes);
-  if (b && count >= 2 && b[0] == 0xFF && b[1] == 0xFE) return true;
+  if (SignatureEncoding(bytes, count) == kEncodingUTF16LE) return true;
   return DetectUtf16WithoutMark(bytes, count) == TUtf16Detection::LittleEndian;
 }
 

@@ -32,10 +32,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "platform/Export.h"
+#include "platform/StringList.h"
 
 namespace qn::platform {
+
+// The encoding that a signature at the start of count bytes announces:
+// EF BB BF UTF-8 (kEncodingUTF8), FF FE UTF-16 little-endian
+// (kEncodingUTF16LE), FE FF UTF-16 big-endian (kEncodingUTF16BE);
+// kEncodingDefault when they begin with none (or are too few to hold one).
+// Every reader that looks for a signature asks this.
+QN_API TTextEncoding SignatureEncoding(const void* bytes, size_t count) noexcept;
+inline TTextEncoding SignatureEncoding(std::span<const uint8_t> bytes) noexcept {
+  return SignatureEncoding(bytes.data(), bytes.size());
+}
+// The length in bytes of the signature of such an encoding: 3 for UTF-8, 2
+// for UTF-16, 0 for any other encoding.
+QN_API size_t SignatureLength(TTextEncoding encoding) noexcept;
 
 enum class TUtf16Detection : uint8_t {
   NotUtf16,

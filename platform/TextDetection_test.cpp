@@ -321,6 +321,47 @@ TEST(TextDetection, AnswersAsTheUnitByUnitTestDid) {
   }
 }
 
+TEST(TextDetection, SignaturesNameTheirEncoding) {
+  struct Case {
+    std::string bytes;
+    TTextEncoding encoding;
+  };
+  const std::vector<Case> cases = {
+      {"\xEF\xBB\xBF", kEncodingUTF8},          {"\xEF\xBB\xBF" "abc", kEncodingUTF8},
+      {"\xFF\xFE", kEncodingUTF16LE},           {"\xFF\xFE\xFF\xFE", kEncodingUTF16LE},
+      {"\xFE\xFF", kEncodingUTF16BE},           {"\xFE\xFF" "\0a", kEncodingUTF16BE},
+      {"\xEF\xBB", kEncodingDefault},           {"\xEF\xBB" "a", kEncodingDefault},
+      {"\xFF", kEncodingDefault},                {"", kEncodingDefault},
+      {"\xFE\xFE", kEncodingDefault},           {"a\xFF\xFE", kEncodingDefault},
+      {std::string("\0\0\xFE\xFF", 4), kEncodingDefault}};
+  for (const Case& c : cases) EXPECT_EQ(SignatureEncoding(c.bytes.data(), c.bytes.size()), c.encoding) << c.bytes;
+  // A count that cuts the signature short hides it.
+  EXPECT_EQ(SignatureEncoding("\xEF\xBB\xBF", 2), kEncodingDefault);
+  EXPECT_EQ(SignatureEncoding("\xFF\xFE", 1), kEncodingDefault);
+  EXPECT_EQ(SignatureEncoding(nullptr, 4), kEncodingDefault);
+  EXPECT_EQ(SignatureLength(kEncodingUTF8), 3u);
+  EXPECT_EQ(SignatureLength(kEncodingUTF16LE), 2u);
+  EXPECT_EQ(SignatureLength(kEncodingUTF16BE), 2u);
+  EXPECT_EQ(SignatureLength(1252), 0u);
+  // The readers that ask it keep their old guarantees: one signature of the
+  // encoding read is dropped, a second one is text, and a signature of
+  // another encoding is not skipped.
+  const auto bytes = [](std::string_view s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+  };
+  EXPECT_EQ(DecodeTextBytesAs(bytes(std::string("\xFF\xFE\xFF\xFE" "a\0", 6)), kEncodingUTF16LE), u"\uFEFFa");
+  EXPECT_EQ(DecodeTextBytesAs(bytes(std::string("\xFE\xFF" "\0a", 4)), kEncodingUTF16LE), u"\uFFFE\u6100");
+  EXPECT_EQ(DecodeTextBytesAs(bytes("\xEF\xBB\xBF\xEF\xBB\xBF" "a"), kEncodingUTF8), u"\uFEFFa");
+  TTextEncoding detected = 0;
+  EXPECT_EQ(DecodeTextBytes(bytes(std::string("\xFE\xFF\0a", 4)), &detected), u"a");
+  EXPECT_EQ(detected, kEncodingUTF16BE);
+  EXPECT_EQ(DecodeTextBytes(bytes("\xEF\xBB" "a"), &detected), DecodeTextBytesAs(bytes("\xEF\xBB" "a"), kEncodingDefault));
+  EXPECT_EQ(detected, kEncodingDefault);
+  // IsTextUnicode takes FF FE for little-endian UTF-16, never FE FF.
+  EXPECT_TRUE(IsTextUnicode("\xFF\xFE" "a", 3));
+  EXPECT_FALSE(IsTextUnicode("\xFE\xFF" "a", 3));
+}
+
 TEST(TextDetection, EdgeCases) {
   EXPECT_EQ(DetectUtf16WithoutMark(nullptr, 4), TUtf16Detection::NotUtf16);
   EXPECT_EQ(DetectUtf16WithoutMark("", 0), TUtf16Detection::NotUtf16);

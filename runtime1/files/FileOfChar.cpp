@@ -37,10 +37,7 @@ constexpr size_t kDetectionSample = 65536;
 // Text longer than this cannot be addressed with 32-bit positions.
 constexpr uint64_t kMaxTextUnits = 0x7FFFFFFF;
 
-bool StartsWith(Bytes b, std::initializer_list<uint8_t> prefix) noexcept {
-  return b.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), b.begin());
-}
-bool HasUTF8Signature(Bytes b) noexcept { return StartsWith(b, {0xEF, 0xBB, 0xBF}); }
+bool HasUTF8Signature(Bytes b) noexcept { return platform::SignatureEncoding(b) == platform::kEncodingUTF8; }
 
 TFileContentsSet ContainerType(const uint8_t* p) noexcept {
   if (p[0] == 0xD0 && p[1] == 0xCF && p[2] == 0x11 && p[3] == 0xE0) return {_Storage};
@@ -51,10 +48,11 @@ TFileContentsSet ContainerType(const uint8_t* p) noexcept {
 
 TFileContentsSet QuickType(const uint8_t* p) noexcept {
   TFileContentsSet set;
-  if (IsUTF8Signature(p[0], p[1], p[2])) set.Include(_UTF8);
-  if (p[0] == 0xFF && p[1] == 0xFE) {
+  const TTextEncoding signature = platform::SignatureEncoding(p, 4);
+  if (signature == platform::kEncodingUTF8) set.Include(_UTF8);
+  if (signature == platform::kEncodingUTF16LE) {
     set.Include(_16_bit);
-  } else if (p[0] == 0xFE && p[1] == 0xFF) {
+  } else if (signature == platform::kEncodingUTF16BE) {
     set.Include(_16_bit_reversed);
   } else {
     set.Include(_8_bit);
@@ -66,10 +64,9 @@ TFileContentsSet QuickType(const uint8_t* p) noexcept {
 // totalCount the size of all of it (its parity decides).
 TFileContentsSet Utf16Type(Bytes sample, uint64_t totalCount) noexcept {
   if (totalCount % 2 != 0) return {};
-  const bool little = StartsWith(sample, {0xFF, 0xFE});
-  const bool big = StartsWith(sample, {0xFE, 0xFF});
-  if (little) return {_16_bit};
-  if (big) return {_16_bit_reversed};
+  const TTextEncoding signature = platform::SignatureEncoding(sample);
+  if (signature == platform::kEncodingUTF16LE) return {_16_bit};
+  if (signature == platform::kEncodingUTF16BE) return {_16_bit_reversed};
   const size_t n = std::min(sample.size(), kDetectionSample) & ~size_t{1};
   switch (platform::DetectUtf16WithoutMark(sample.data(), n)) {
     case platform::TUtf16Detection::LittleEndian: return {_16_bit};
@@ -753,9 +750,12 @@ struct TUtf16Layout {
 
 // head is the start of totalCount bytes (at least their first 64 KiB, or all).
 TUtf16Layout Utf16LayoutOf(Bytes head, uint64_t totalCount) noexcept {
-  if (HasUTF8Signature(head)) return {};
-  if (StartsWith(head, {0xFF, 0xFE})) return {platform::TUtf16Detection::LittleEndian, 2};
-  if (StartsWith(head, {0xFE, 0xFF})) return {platform::TUtf16Detection::BigEndian, 2};
+  switch (platform::SignatureEncoding(head)) {
+    case platform::kEncodingUTF8: return {};
+    case platform::kEncodingUTF16LE: return {platform::TUtf16Detection::LittleEndian, 2};
+    case platform::kEncodingUTF16BE: return {platform::TUtf16Detection::BigEndian, 2};
+    default: break;
+  }
   if (totalCount % 2 != 0) return {};
   const size_t sample = std::min(head.size(), kDetectionSample) & ~size_t{1};
   return {platform::DetectUtf16WithoutMark(head.data(), sample), 0};
@@ -1001,7 +1001,8 @@ int32_t FileContentsComparison(TFileContentsSet a, TFileContentsSet b) noexcept 
 bool StringIsInUnicode(const void* buffer, int32_t count) noexcept {
   if (buffer == nullptr || count < 4) return false;
   const auto* p = static_cast<const uint8_t*>(buffer);
-  if ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF)) return true;
+  const TTextEncoding signature = platform::SignatureEncoding(p, 2);
+  if (signature == platform::kEncodingUTF16LE || signature == platform::kEncodingUTF16BE) return true;
   if (count % 2 != 0) return false;
   const size_t n = std::min(static_cast<size_t>(count), kDetectionSample);
   return platform::DetectUtf16WithoutMark(p, n) != platform::TUtf16Detection::NotUtf16;

@@ -35,6 +35,8 @@
 
 #include <atomic>
 
+#include "platform/TextDetection.h"
+
 namespace qn {
 namespace {
 
@@ -706,15 +708,12 @@ int32_t HowFarEqualContentsW(const char16_t* a, const char16_t* b, int32_t lengt
 }
 
 bool UnicodeSigned(const void* image) noexcept {
-  if (image == nullptr) return false;
-  const auto* b = static_cast<const unsigned char*>(image);
-  return (b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF);
+  const platform::TTextEncoding signature = platform::SignatureEncoding(image, 2);
+  return signature == platform::kEncodingUTF16LE || signature == platform::kEncodingUTF16BE;
 }
 
 bool UnicodeByteReversed(const void* image) noexcept {
-  if (image == nullptr) return false;
-  const auto* b = static_cast<const unsigned char*>(image);
-  return b[0] == 0xFE && b[1] == 0xFF;
+  return platform::SignatureEncoding(image, 2) == platform::kEncodingUTF16BE;
 }
 
 // --- Checksums -------------------------------------------------------------------
