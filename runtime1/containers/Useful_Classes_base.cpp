@@ -1,5 +1,6 @@
 #include "runtime1/containers/Useful_Classes_base.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -11,10 +12,11 @@ namespace qn {
 
 namespace {
 
-// Items whose class writes nothing cost no bytes in a stream, so a count of
-// them cannot be checked against the stream's size. A stored list of more
-// than this many such items is taken for a damaged or forged stream rather
-// than creating objects without end.
+// A count may announce more items than the stream holds; the ones missing
+// are appended empty. More than this many items beyond what the bytes left
+// could hold (for a class that writes nothing: more than this many items) is
+// taken for a damaged or forged stream rather than creating objects without
+// end.
 constexpr int32_t kMaxItemsWithoutBytes = 1 << 20;
 
 constexpr std::string_view kReaderName = "ReadFromStream";
@@ -74,12 +76,14 @@ int32_t TUsefulBaseList::AssignedCount() const noexcept {
 
 void TUsefulBaseList::CheckStoredCount(platform::TStream& Stream, int32_t n) const {
   if (n < 0) RaiseFileReadError(kReaderName);
+  if (n - ItemsTheBytesCouldHold(Stream, n) > kMaxItemsWithoutBytes) RaiseFileReadError(kReaderName);
+}
+
+int32_t TUsefulBaseList::ItemsTheBytesCouldHold(platform::TStream& Stream, int32_t n) const {
   const int32_t minSize = fEntriesClass->MinStreamSize;
-  if (minSize > 0) {
-    if (n > Stream.Remaining() / minSize) RaiseFileReadError(kReaderName);
-  } else if (n > kMaxItemsWithoutBytes) {
-    RaiseFileReadError(kReaderName);
-  }
+  if (minSize <= 0) return 0;
+  const int64_t held = std::max<int64_t>(Stream.Remaining(), 0) / minSize;
+  return static_cast<int32_t>(std::min<int64_t>(held, n));
 }
 
 bool TUsefulBaseList::SaveTheInstances(platform::TStream& Stream, int32_t n) {
@@ -100,8 +104,10 @@ bool TUsefulBaseList::SaveTheInstances(platform::TStream& Stream, int32_t n) {
 
 bool TUsefulBaseList::LoadTheInstances(platform::TStream& Stream, int32_t n) {
   CheckStoredCount(Stream, n);
-  // n is bounded by the stream's size here, so reserving is safe.
-  if (fEntriesClass->MinStreamSize > 0 && n <= INT32_MAX - Count()) Reserve(Count() + n);
+  // Room for the items the bytes could hold; the rest, if any, are few enough
+  // (see CheckStoredCount) to grow into.
+  const int32_t held = ItemsTheBytesCouldHold(Stream, n);
+  if (held > 0 && held <= INT32_MAX - Count()) Reserve(Count() + held);
   bool ok = true;
   for (int32_t i = 0; i < n; ++i) {
     MyYieldProcess();

@@ -21,11 +21,14 @@
 // Item classes that do not persist write nothing, so such a list stores only
 // its count (and the sorted byte).
 //
-// Streams are untrusted on reading: a negative count, or a count larger than
-// the bytes left in the stream can hold (for item classes with a known
-// minimum size), raises EReadError "file read error : ReadFromStream" before
-// anything is created. A count that fits but whose items then fail to read
-// gives false, with the remaining items appended empty.
+// Streams are untrusted on reading. A count above the items the stream holds
+// gives false, with the items it lacks appended empty, as does a count whose
+// items fail to read. Only a count that could never be honoured raises
+// EReadError "file read error : ReadFromStream" before anything is created: a
+// negative one, or one that asks for more than 2^20 items beyond those the
+// bytes left could hold (for item classes with a known minimum size; for
+// others, more than 2^20 items), so that a forged count cannot make the list
+// create items without end.
 #pragma once
 
 #include <cstdint>
@@ -140,8 +143,11 @@ class QN_API TUsefulBaseList : public TPointerList {
   void Notify(void* item, TListNotification action) override;
   // The number of items the list would save (the slots that hold an item).
   int32_t AssignedCount() const noexcept;
-  // Raises unless n items can come from the bytes left in Stream.
+  // Raises for a count that could never be honoured (see the top of this file).
   void CheckStoredCount(platform::TStream& Stream, int32_t n) const;
+  // How many of n items the bytes left in Stream could hold at the class's
+  // minimum size (0 for a class without one).
+  int32_t ItemsTheBytesCouldHold(platform::TStream& Stream, int32_t n) const;
 
   TUsefulBaseListObjectClass fEntriesClass;
 };

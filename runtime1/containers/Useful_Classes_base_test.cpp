@@ -147,8 +147,9 @@ TEST(TUsefulBaseList, UntrustedCountsAreRefusedBeforeAnythingIsCreated) {
   };
   const std::vector<Case> cases = {
       {"negative count", {0xFF, 0xFF, 0xFF, 0xFF, 1}},
-      {"count beyond the bytes left", {3, 0, 0, 0, 1, 1, 0, 0, 0, 2, 0, 0, 0}},
       {"huge count", {0xFF, 0xFF, 0xFF, 0x7F, 0}},
+      // 2^20 + 3 items where the bytes hold two: more than 2^20 missing.
+      {"count far beyond the bytes left", {3, 0, 0x10, 0, 1, 1, 0, 0, 0, 2, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     TIntList list;
@@ -198,6 +199,29 @@ TEST(TUsefulBaseList, ShortStreamsGiveFalse) {
   EXPECT_EQ(list.AnInstance, list.Items(3));
   // The fourth item was not read after the third failed: its bytes are still there.
   EXPECT_EQ(in.Remaining(), 4);
+}
+
+TEST(TUsefulBaseList, ACountAboveTheItemsHeldGivesFalseWithTheMissingOnesEmpty) {
+  // Three items announced, two stored: appended to what the list holds.
+  const Bytes image{3, 0, 0, 0, 1, 1, 0, 0, 0, 2, 0, 0, 0};
+  TIntList list;
+  list.AddValues({42});
+  TMemoryViewStream in(image.data(), static_cast<int64_t>(image.size()));
+  EXPECT_FALSE(list.ReadFromStream(in));
+  EXPECT_EQ(list.Values(), (std::vector<int32_t>{42, 1, 2, 0}));
+  EXPECT_TRUE(list.sorted);
+  EXPECT_EQ(list.AnInstance, list.Items(3));
+  // 2^20 missing items are still honoured; one more is not.
+  const Bytes most{0, 0, 0x10, 0, 0};
+  TIntList big;
+  TMemoryViewStream in2(most.data(), static_cast<int64_t>(most.size()));
+  EXPECT_FALSE(big.ReadFromStream(in2));
+  EXPECT_EQ(big.Count(), 1 << 20);
+  const Bytes tooMany{1, 0, 0x10, 0, 0};
+  TIntList refused;
+  TMemoryViewStream in3(tooMany.data(), static_cast<int64_t>(tooMany.size()));
+  EXPECT_THROW(refused.ReadFromStream(in3), EReadError);
+  EXPECT_EQ(refused.Count(), 0);
 }
 
 TEST(TUsefulBaseList, SavingStopsAtTheFirstFailureAndChecksTheClass) {

@@ -1,5 +1,6 @@
 #include "runtime1/containers/Useful_Classes_numberlists.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <memory>
@@ -708,8 +709,13 @@ bool TSmallintList::SaveToStream(platform::TStream& Stream) {
 }
 
 bool TSmallintList::ReadFromStream(int32_t n, platform::TStream& Stream) {
-  if (n < 0 || n > Stream.Remaining() / 2) RaiseFileReadError("ReadFromStream");
-  if (n <= std::numeric_limits<int32_t>::max() - Count()) Reserve(Count() + n);
+  if (n < 0) RaiseFileReadError("ReadFromStream");
+  // Room for the values the bytes left could hold, never for more: n may
+  // promise more than the stream has.
+  const int64_t held = std::min<int64_t>(n, std::max<int64_t>(Stream.Remaining(), 0) / 2);
+  if (held > 0 && held <= std::numeric_limits<int32_t>::max() - Count()) {
+    Reserve(Count() + static_cast<int32_t>(held));
+  }
   for (int32_t i = 0; i < n; ++i) {
     MyYieldProcess();
     int16_t value = 0;

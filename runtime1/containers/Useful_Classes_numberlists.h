@@ -306,9 +306,10 @@ class QN_API TSmallintList : public TPointerList {
   int16_t GetAValue(int32_t index) const noexcept;
   // Every value as 2 bytes, no count; false when a write falls short.
   bool SaveToStream(platform::TStream& Stream);
-  // Reads n values and appends them; false (stopping there) when a read
-  // falls short. A negative n, or one beyond the bytes left, raises
-  // EReadError "file read error : ReadFromStream" before anything is read.
+  // Reads n values and appends them; false when a read falls short, with the
+  // values read before it appended (so an n beyond the bytes left appends
+  // what is there). A negative n raises EReadError "file read error :
+  // ReadFromStream" before anything is read.
   bool ReadFromStream(int32_t n, platform::TStream& Stream);
   void Clear() override;
 

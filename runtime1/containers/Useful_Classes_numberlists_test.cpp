@@ -1,10 +1,12 @@
 // The typed lists over the base lists.
 #include "runtime1/containers/Useful_Classes_numberlists.h"
 
+#include <limits>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -131,13 +133,19 @@ TEST(TQNLongintList, GoldenImageAndUntrustedStreams) {
   EXPECT_EQ(Values(back), (std::vector<int32_t>{-1, 3}));
   EXPECT_TRUE(back.sorted);
 
-  // A count the remaining bytes cannot hold raises before anything is added.
+  // A count above the values held: false, the missing one appended as 0.
   Bytes lying = image;
   lying[0] = 3;
   TQNLongintList victim;
   victim.AddOne(42);
-  EXPECT_THROW(Load(victim, lying), EReadError);
-  EXPECT_EQ(Values(victim), (std::vector<int32_t>{42}));
+  EXPECT_FALSE(Load(victim, lying));
+  EXPECT_EQ(Values(victim), (std::vector<int32_t>{42, -1, 3, 0}));
+  // A count that could never be honoured raises before anything is added.
+  lying[3] = 0x40;
+  TQNLongintList refused;
+  refused.AddOne(42);
+  EXPECT_THROW(Load(refused, lying), EReadError);
+  EXPECT_EQ(Values(refused), (std::vector<int32_t>{42}));
 }
 
 TEST(TQNActiveLongintList, CurrentItem) {
@@ -407,9 +415,24 @@ TEST(TSmallintList, ValuesWithoutACount) {
   EXPECT_EQ(back.GetAValue(0), -2);
   EXPECT_EQ(back.GetAValue(1), 0x1234);
   EXPECT_EQ(back.GetAValue(2), 0);
+  // More values asked for than the stream holds: what is there is appended,
+  // and the answer is false; even an absurd n costs no more than the bytes.
   s.SetPosition(0);
-  EXPECT_THROW(back.ReadFromStream(3, s), EReadError);
+  EXPECT_FALSE(back.ReadFromStream(3, s));
+  ASSERT_EQ(back.Count(), 4);
+  EXPECT_EQ(back.GetAValue(2), -2);
+  EXPECT_EQ(back.GetAValue(3), 0x1234);
+  s.SetPosition(2);
+  EXPECT_FALSE(back.ReadFromStream(std::numeric_limits<int32_t>::max(), s));
+  ASSERT_EQ(back.Count(), 5);
+  EXPECT_EQ(back.GetAValue(4), 0x1234);
+  s.SetPosition(0);
   EXPECT_THROW(back.ReadFromStream(-1, s), EReadError);
+  EXPECT_EQ(back.Count(), 5);
+  EXPECT_EQ(s.Position(), 0);
+  back.Delete(4);
+  back.Delete(3);
+  back.Delete(2);
   EXPECT_EQ(back.Count(), 2);
   back.Delete(0);
   back.Clear();
