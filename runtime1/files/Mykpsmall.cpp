@@ -106,7 +106,6 @@ TMessageAnswer NonInteractiveAnswer(TMessageButtons buttons) noexcept {
 
 TMessageAnswer MyMessageBox(std::u16string_view text, std::u16string_view caption,
                             TMessageIcon icon, TMessageButtons buttons) {
-  const TMessageRequest request{text, caption, icon, buttons};
   if (!AMessageBoxProc.Assigned()) {
     if (keeping_log) {
       std::u16string entry(u"message: ");
@@ -119,6 +118,7 @@ TMessageAnswer MyMessageBox(std::u16string_view text, std::u16string_view captio
   // Another message on screen: let it be answered first, as the user would
   // otherwise see two boxes stacked. After 10 seconds show ours anyway.
   WaitedFor(Global_ErrorMessageBusy, 10);
+  const TMessageRequest request{std::u16string(text), std::u16string(caption), icon, buttons};
   const TBusyMessage busy;
   return AMessageBoxProc(request);
 }

@@ -68,9 +68,12 @@ enum class TMessageIcon : uint8_t { None, Information, Warning, Error, Question 
 enum class TMessageButtons : uint8_t { OK, OKCancel, YesNo, YesNoCancel };
 enum class TMessageAnswer : uint8_t { OK, Cancel, Yes, No };
 
+// A message for the host's box. It owns copies of its texts, so a host may
+// keep the request (or parts of it) for as long as it likes, after the box is
+// answered and whatever became of the caller's strings.
 struct TMessageRequest {
-  std::u16string_view Text;
-  std::u16string_view Caption;  // may be empty
+  std::u16string Text;
+  std::u16string Caption;  // may be empty
   TMessageIcon Icon = TMessageIcon::None;
   TMessageButtons Buttons = TMessageButtons::OK;
 };

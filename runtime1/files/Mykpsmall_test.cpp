@@ -121,6 +121,7 @@ TEST(MessageBoxes, WithoutAHostEveryQuestionIsDeclinedAtOnce) {
 struct RecordingBox {
   std::vector<std::u16string> texts;
   std::vector<std::u16string> captions;
+  std::vector<TMessageRequest> kept;  // requests held on to, as a host may
   bool busyWhileShown = false;
   TMessageAnswer answer = TMessageAnswer::Yes;
   bool raise = false;
@@ -128,6 +129,7 @@ struct RecordingBox {
   TMessageAnswer Show(const TMessageRequest& request) {
     texts.emplace_back(request.Text);
     captions.emplace_back(request.Caption);
+    kept.push_back(request);
     busyWhileShown = Global_ErrorMessageBusy;
     if (raise) throw std::runtime_error("box failed");
     return answer;
@@ -153,6 +155,26 @@ TEST_F(HostBox, TheHostAnswersAndTheBusyFlagIsHeldMeanwhile) {
   fBox.raise = true;
   EXPECT_THROW(MyMessageBox(u"x", u"", TMessageIcon::Error, TMessageButtons::OK), std::runtime_error);
   EXPECT_FALSE(Global_ErrorMessageBusy);
+}
+
+TEST_F(HostBox, AKeptRequestOutlivesTheCallersTexts) {
+  std::u16string text = u"Disk full while saving";
+  std::u16string caption = u"Saving";
+  MyMessageBox(text, caption, TMessageIcon::Error, TMessageButtons::OK);
+  // The caller's buffers change and go; the request the host kept does not.
+  text.assign(text.size(), u'x');
+  caption.assign(caption.size(), u'y');
+  text = std::u16string();
+  caption = std::u16string();
+  MyMessageBox(std::u16string(40, u'z'), std::u16string(u"temporary"), TMessageIcon::Warning,
+               TMessageButtons::OKCancel);
+  ASSERT_EQ(fBox.kept.size(), 2u);
+  EXPECT_EQ(fBox.kept[0].Text, u"Disk full while saving");
+  EXPECT_EQ(fBox.kept[0].Caption, u"Saving");
+  EXPECT_EQ(fBox.kept[0].Icon, TMessageIcon::Error);
+  EXPECT_EQ(fBox.kept[1].Text, std::u16string(40, u'z'));
+  EXPECT_EQ(fBox.kept[1].Caption, u"temporary");
+  EXPECT_EQ(fBox.kept[1].Buttons, TMessageButtons::OKCancel);
 }
 
 TEST_F(HostBox, ABoxWaitsForTheOneOnScreenToBeClosed) {
