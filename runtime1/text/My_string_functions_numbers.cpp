@@ -521,44 +521,31 @@ std::u16string QNFormattedWorkStringToReadableString(std::u16string_view s, int3
 
 namespace {
 
-// Pass 1: "{CHR(" ... ")}" notations, the opening found without regard to
-// letter case. From a cursor, the next opening and the first ")}" after it;
-// the pass ends when either is missing or the content is empty. A content
-// that reads as an integer in 0 .. 65535 replaces the notation by that code
-// unit; the cursor then moves one place past the opening's start.
-std::u16string DecodeChrNotations(std::u16string_view s) {
-  // Built in one pass: a replaced notation lies before the cursor, so the
-  // text from the cursor on is always the untouched input.
-  std::u16string out;
-  out.reserve(s.size());
-  size_t cursor = 0;
-  for (;;) {
-    // The opening, case-insensitively: "{", "C"/"c", "H"/"h", "R"/"r", "(".
-    size_t a = std::u16string_view::npos;
-    for (size_t p = s.find(u'{', cursor); p != std::u16string_view::npos; p = s.find(u'{', p + 1)) {
-      if (p + 5 <= s.size() && platform::UpperChar(s[p + 1]) == u'C' &&
-          platform::UpperChar(s[p + 2]) == u'H' && platform::UpperChar(s[p + 3]) == u'R' &&
-          s[p + 4] == u'(') {
-        a = p;
-        break;
-      }
+// Position of "{CHR(" at or after from, the letters in any case; npos if none.
+size_t FindChrOpening(std::u16string_view s, size_t from) noexcept {
+  static constexpr std::u16string_view kOpening = u"{CHR(";
+  for (size_t i = s.find(u'{', from); i != std::u16string_view::npos; i = s.find(u'{', i + 1)) {
+    if (s.size() - i < kOpening.size()) return std::u16string_view::npos;
+    bool match = true;
+    for (size_t k = 1; k < kOpening.size() && match; ++k) {
+      char16_t c = s[i + k];
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
+      match = c == kOpening[k];
     }
-    if (a == std::u16string_view::npos) break;
-    const size_t b = s.find(u")}", a + 5);
-    if (b == std::u16string_view::npos || b == a + 5) break;
-    int32_t v;
-    const std::u16string digits = BracedNumberStrToDigitalformat(s.substr(a + 5, b - a - 5));
-    if (platform::TryStrToInt(digits, v) && v >= 0 && v <= 0xFFFF) {
-      out.append(s.substr(cursor, a - cursor));
-      out.push_back(static_cast<char16_t>(v));
-      cursor = b + 2;
-    } else {
-      out.append(s.substr(cursor, a + 1 - cursor));
-      cursor = a + 1;
-    }
+    if (match) return i;
   }
-  out.append(s.substr(cursor));
-  return out;
+  return std::u16string_view::npos;
+}
+
+// Pass 1 of QNFormattedReadableStringToWorkString: the content goes through
+// BracedNumberStrToDigitalformat and must then be an integer in 0 .. 65535.
+bool ReadBracedNumber(std::u16string_view content, char16_t& unit) {
+  int32_t v;
+  if (!platform::TryStrToInt(BracedNumberStrToDigitalformat(content), v) || v < 0 || v > 0xFFFF) {
+    return false;
+  }
+  unit = static_cast<char16_t>(v);
+  return true;
 }
 
 bool IsHexMark(char16_t c) noexcept { return HexSignalStr.find(c) != std::u16string_view::npos; }
@@ -616,8 +603,56 @@ std::u16string DecodeHashNotations(const std::u16string& s) {
 
 }  // namespace
 
+std::u16string DecodedChrNotations(std::u16string_view s, TChrNotationReader read,
+                                   bool endAtEmptyContent, int32_t* last) {
+  constexpr size_t npos = std::u16string_view::npos;
+  constexpr size_t kOpeningLength = 5;  // "{CHR("
+  // Built in one pass: a replaced notation lies before the cursor, so the
+  // text from the cursor on is always the untouched input.
+  std::u16string out;
+  out.reserve(s.size());
+  size_t copied = 0;  // s[0, copied) is in out
+  size_t cursor = 0;
+  // The first ")}" and the first "{" at or after the current content's start,
+  // kept while they still lie ahead: openings move forward only, so neither
+  // search reads a part of s twice.
+  size_t close = 0;
+  bool closeKnown = false;
+  size_t brace = 0;
+  bool braceKnown = false;
+  for (;;) {
+    const size_t open = FindChrOpening(s, cursor);
+    if (open == npos) break;
+    const size_t from = open + kOpeningLength;
+    if (!closeKnown || close < from) {
+      close = s.find(u")}", from);
+      closeKnown = true;
+    }
+    if (close == npos) break;
+    if (close == from && endAtEmptyContent) break;
+    if (!braceKnown || brace < from) {
+      brace = s.find(u'{', from);
+      braceKnown = true;
+    }
+    // A content holding a "{" is no number (it holds the next opening when
+    // many share one ")}"), and is not handed to the reader.
+    char16_t unit = 0;
+    if (close > from && brace > close && read(s.substr(from, close - from), unit)) {
+      out.append(s.substr(copied, open - copied));
+      out.push_back(unit);
+      if (last != nullptr) *last = unit;
+      copied = close + 2;
+      cursor = close + 2;
+    } else {
+      cursor = open + 1;
+    }
+  }
+  out.append(s.substr(copied));
+  return out;
+}
+
 std::u16string QNFormattedReadableStringToWorkString(std::u16string_view s) {
-  return DecodeHashNotations(DecodeChrNotations(s));
+  return DecodeHashNotations(DecodedChrNotations(s, &ReadBracedNumber, true));
 }
 
 }  // namespace qn

@@ -148,4 +148,21 @@ QN_API std::u16string QNFormattedWorkStringToReadableString(std::u16string_view 
 // See the implementation for the exact two passes.
 QN_API std::u16string QNFormattedReadableStringToWorkString(std::u16string_view s);
 
+// Reads the content of a "{CHR(" ... ")}" notation (never empty): true with
+// the code unit it names, false when it names none.
+using TChrNotationReader = bool (*)(std::u16string_view content, char16_t& unit);
+// Decodes "{CHR(" content ")}" notations, the one pass shared by the readers
+// of notations. From a cursor at the start: the next "{CHR(" (the letters in
+// any case) and the first ")}" after it; the pass ends when either is
+// missing, and at an empty content when endAtEmptyContent (otherwise an empty
+// content names no unit). A notation whose content names a unit becomes that
+// unit and the cursor moves past it, so a produced unit is never read again;
+// any other notation stays, and the cursor moves one place past its "{", as a
+// notation may begin inside it. last, when given, receives each unit
+// produced. Linear in the length of s: no content holding a "{" names a
+// unit, so each part of s is read a bounded number of times however many
+// openings share one ")}".
+QN_API std::u16string DecodedChrNotations(std::u16string_view s, TChrNotationReader read,
+                                          bool endAtEmptyContent, int32_t* last = nullptr);
+
 }  // namespace qn

@@ -7,6 +7,7 @@
 
 #include "platform/Exceptions.h"
 #include "runtime1/files/Wingenok.h"
+#include "runtime1/text/Myunicodenew.h"
 
 namespace qn {
 namespace {
@@ -237,6 +238,60 @@ TEST_F(NumbersTest, CharactersByNumber) {
   for (const Case& c : cases) {
     EXPECT_EQ(QNFormattedReadableStringToWorkString(c.readable), c.work) << Narrow(c.readable);
   }
+}
+
+// Many openings before one ")}": every notation but the last holds the next
+// opening and stays; the decoding reads each part of the text a bounded number
+// of times, so the readers see no more units than the text has.
+TEST(ChrNotations, ManyOpeningsBeforeOneCloseAreDecidedInLinearWork) {
+  constexpr int kOpenings = 20000;
+  std::u16string text;
+  for (int i = 0; i < kOpenings; ++i) text += (i % 2 == 0) ? u"{CHR(" : u"{chr(";
+  text += u"x41)}";
+  std::u16string want = text.substr(0, text.size() - 10);
+  want += u'A';
+  EXPECT_EQ(QNFormattedReadableStringToWorkString(text), want);
+
+  static size_t unitsRead;
+  static int calls;
+  unitsRead = 0;
+  calls = 0;
+  const TChrNotationReader counting = [](std::u16string_view content, char16_t& unit) {
+    unitsRead += content.size();
+    ++calls;
+    unit = u'A';
+    return content == u"x41";
+  };
+  EXPECT_EQ(DecodedChrNotations(text, counting, true), want);
+  EXPECT_EQ(calls, 1);
+  EXPECT_LE(unitsRead, text.size());
+
+  // The same shape for the in-place decoder, with a decimal content.
+  std::u16string inPlace = text.substr(0, text.size() - 5) + u"66)}tail";
+  int32_t last = MyFormatValidNumberStr(inPlace);
+  EXPECT_EQ(last, 66);
+  EXPECT_EQ(inPlace, text.substr(0, text.size() - 10) + u"Btail");
+}
+
+// The two readers of notations share one pass and differ only where they
+// should: the contents they accept and what an empty content does.
+TEST(ChrNotations, TheTwoDecodersKeepTheirOwnRules) {
+  // "x41" and "41h" are numbers only to the readable-string decoder.
+  EXPECT_EQ(QNFormattedReadableStringToWorkString(u"{CHR(x41)}{chr(42h)}"), u"AB");
+  std::u16string s = u"{CHR(x41)}{chr($42)}";
+  EXPECT_EQ(MyFormatValidNumberStr(s), 0x42);
+  EXPECT_EQ(s, u"{CHR(x41)}B");
+  // An empty content ends the readable-string pass; the other goes on.
+  EXPECT_EQ(QNFormattedReadableStringToWorkString(u"{CHR()}{CHR(65)}"), u"{CHR()}{CHR(65)}");
+  s = u"{CHR()}{CHR(65)}";
+  EXPECT_EQ(MyFormatValidNumberStr(s), 65);
+  EXPECT_EQ(s, u"{CHR()}A");
+  // A rejected notation may hold the start of one that is accepted, and a
+  // produced unit is never read again.
+  EXPECT_EQ(QNFormattedReadableStringToWorkString(u"{CHR({CHR(123)}CHR(65)})"), u"{CHR({CHR(65)})");
+  s = u"{CHR(x{chr(65)}";
+  EXPECT_EQ(MyFormatValidNumberStr(s), 65);
+  EXPECT_EQ(s, u"{CHR(xA");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "runtime1/files/Logging_utilities.h"
+#include "runtime1/text/My_string_functions_numbers.h"
 
 namespace qn {
 namespace {
@@ -62,50 +63,14 @@ std::optional<int64_t> ParseNotationInteger(std::u16string_view s) noexcept {
 // A value that names a UTF-16 code unit.
 inline bool IsCodeUnitValue(int64_t value) noexcept { return value >= 0 && value <= 0xFFFF; }
 
-// Position of "{CHR(" at or after from, the letters in any case; npos if none.
-size_t FindChrOpening(std::u16string_view s, size_t from) noexcept {
-  static constexpr std::u16string_view kOpening = u"{CHR(";
-  for (size_t i = s.find(u'{', from); i != std::u16string_view::npos; i = s.find(u'{', i + 1)) {
-    if (s.size() - i < kOpening.size()) return std::u16string_view::npos;
-    bool match = true;
-    for (size_t k = 1; k < kOpening.size() && match; ++k) {
-      char16_t c = s[i + k];
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 0x20);
-      match = c == kOpening[k];
-    }
-    if (match) return i;
-  }
-  return std::u16string_view::npos;
-}
-
-// Pass 1: "{CHR(n)}". Each notation is decided once, left to right; a produced
-// unit is never read again as part of another notation.
-void DecodeChrNotations(std::u16string& s, int32_t& last) {
-  if (s.find(u')') == std::u16string::npos) return;
-  std::u16string out;
-  size_t copied = 0;  // s[0, copied) is in out
-  size_t cursor = 0;
-  for (;;) {
-    const size_t open = FindChrOpening(s, cursor);
-    if (open == std::u16string::npos) break;
-    const size_t close = s.find(u")}", open + 5);
-    if (close == std::u16string::npos) break;
-    const std::optional<int64_t> value =
-        ParseNotationInteger(std::u16string_view(s).substr(open + 5, close - open - 5));
-    if (value && IsCodeUnitValue(*value)) {
-      if (out.empty()) out.reserve(s.size());
-      out.append(s, copied, open - copied);
-      out.push_back(static_cast<char16_t>(*value));
-      last = static_cast<int32_t>(*value);
-      copied = close + 2;
-      cursor = close + 2;
-    } else {
-      cursor = open + 1;  // a notation may still begin inside the rejected one
-    }
-  }
-  if (copied == 0) return;
-  out.append(s, copied, std::u16string::npos);
-  s.swap(out);
+// Pass 1: "{CHR(n)}" with n as ParseNotationInteger reads it. Each notation
+// is decided once, left to right; a produced unit is never read again as part
+// of another notation.
+bool ReadNotationInteger(std::u16string_view content, char16_t& unit) {
+  const std::optional<int64_t> value = ParseNotationInteger(content);
+  if (!value || !IsCodeUnitValue(*value)) return false;
+  unit = static_cast<char16_t>(*value);
+  return true;
 }
 
 // Pass 2: "#" and decimal digits.
@@ -244,7 +209,7 @@ bool IsHashOrBrace(char16_t c) noexcept { return c == u'#' || c == u'{'; }
 
 int32_t MyFormatValidNumberStr(std::u16string& s) {
   int32_t last = -1;
-  DecodeChrNotations(s, last);
+  if (s.find(u')') != std::u16string::npos) s = DecodedChrNotations(s, &ReadNotationInteger, false, &last);
   DecodeHashNotations(s, last);
   return last;
 }
