@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/CaseMapping.h"
 #include "platform/StringList.h"
@@ -300,13 +301,24 @@ TQNLongintList* PositionsWordFoundIn(View needle, View text, TMySearchFlags flag
   return list.release();
 }
 
+namespace {
+
+// The first unit at or after i that is a letter, a digit or visible: the one
+// that decides NextValidCharIsPunctuation; s.size() when none.
+size_t NextDecidingUnit(View s, size_t i) noexcept {
+  while (i < s.size() && !Alnum(s[i]) && !Visible(s[i])) ++i;
+  return i;
+}
+
+// NextValidCharIsPunctuation's answer for the deciding unit at i.
+bool DecidesPunctuation(View s, size_t i) noexcept {
+  return i < s.size() && !Alnum(s[i]) && IsPunctuationUnit(s[i]);
+}
+
+}  // namespace
+
 bool NextValidCharIsPunctuation(int32_t from, View s) noexcept {
-  for (size_t i = static_cast<size_t>(std::max(from, 1) - 1); i < s.size(); ++i) {
-    const char16_t c = s[i];
-    if (Alnum(c)) return false;
-    if (Visible(c)) return IsPunctuationUnit(c);
-  }
-  return false;
+  return DecidesPunctuation(s, NextDecidingUnit(s, static_cast<size_t>(std::max(from, 1) - 1)));
 }
 
 bool LastCharIsNotPunctuation(View s) noexcept {
@@ -594,23 +606,47 @@ std::u16string OpenWithoutCloseTagInText(View, View, View text, bool skipPercent
                                          TOpenTagMethod callback) {
   // Whether a tag's end tag occurs in the text, remembered per tag: a chunk
   // repeats the same few tags many times.
-  std::unordered_map<std::u16string, bool> closed;
+  //
+  // An end tag "</x>" occurs in the text exactly where a "</" is followed by
+  // "x>" up to the first ">" after it (x holds no ">"), so every end tag the
+  // text holds is gathered in one pass, when the first start tag is looked
+  // at, instead of searching the whole text once per distinct tag.
+  std::unordered_map<View, bool> closed;
+  std::unordered_set<View> endTags;
+  bool endTagsGathered = false;
+  const auto gatherEndTags = [&] {
+    size_t gt = 0;
+    bool gtKnown = false;
+    for (size_t p = text.find(u"</"); p != npos; p = text.find(u"</", p + 1)) {
+      if (!gtKnown || gt < p) {
+        gt = text.find(u'>', p);
+        gtKnown = true;
+      }
+      if (gt == npos) break;
+      endTags.insert(text.substr(p, gt - p + 1));
+    }
+    endTagsGathered = true;
+  };
   size_t cursor = 0;
+  size_t b = 0;  // the first ">" at or after the current "<", kept while ahead
+  bool bKnown = false;
   while (true) {
     const size_t a = text.find(u'<', cursor);
     if (a == npos) break;
     cursor = a + 1;
-    const size_t b = text.find(u'>', a);
+    if (!bKnown || b < a) {
+      b = text.find(u'>', a);
+      bKnown = true;
+    }
     if (b == npos) break;
     const View candidate = text.substr(a, b - a + 1);
     if (IsAnOffTag(candidate)) continue;
     if (onlyUpperCase && !IsAllUppercase(UNAngle_Bracketed(candidate))) continue;
     if (skipPercent && candidate.find(u'%') != npos) continue;
-    std::u16string key(candidate);
-    auto it = closed.find(key);
+    auto it = closed.find(candidate);
     if (it == closed.end()) {
-      const bool found = text.find(SameTagButSwitchedOff(candidate)) != npos;
-      it = closed.emplace(std::move(key), found).first;
+      if (!endTagsGathered) gatherEndTags();
+      it = closed.emplace(candidate, endTags.count(SameTagButSwitchedOff(candidate)) != 0).first;
     }
     if (it->second) continue;
     if (callback.Assigned()) {
@@ -674,7 +710,12 @@ std::u16string StrippedSpacesBeforePunctuation(View s) {
   std::u16string r;
   r.reserve(s.size());
   // Whether the next unit after a run of spaces that is neither white space
-  // nor a letter or digit is punctuation: decided once per run.
+  // nor a letter or digit is punctuation: decided once per run. The deciding
+  // unit found for one run also decides every later run before it, so runs
+  // separated only by other white space (blanks and tabs alternating) do not
+  // each search the rest of the text.
+  size_t deciding = 0;
+  bool known = false;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] != u' ') {
       r += s[i];
@@ -682,8 +723,11 @@ std::u16string StrippedSpacesBeforePunctuation(View s) {
     }
     size_t j = i;
     while (j < s.size() && s[j] == u' ') ++j;
-    const bool drop = NextValidCharIsPunctuation(static_cast<int32_t>(std::min<size_t>(j + 1, INT32_MAX)), s);
-    if (!drop) r.append(j - i, u' ');
+    if (!known || deciding < j) {
+      deciding = NextDecidingUnit(s, j);
+      known = true;
+    }
+    if (!DecidesPunctuation(s, deciding)) r.append(j - i, u' ');
     i = j - 1;
   }
   return r;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Format.h"
 #include "runtime1/containers/Useful_Classes_numberlists.h"
 
 namespace qn {
@@ -254,6 +255,38 @@ TEST(WordsMarkup, OpenWithoutClose) {
                                       TOpenTagMethod::FromCallable(accept)),
             u"<b>");
   EXPECT_EQ(asked, 2);
+}
+
+// Many distinct tags, each closed, and one left open at the end; end tags that
+// only begin a longer stretch, or hold a "<", count only where they stand whole.
+TEST(WordsMarkup, OpenWithoutCloseAmongManyClosedTags) {
+  std::u16string text;
+  for (int i = 0; i < 3000; ++i) {
+    std::u16string name = u"t";
+    name += static_cast<char16_t>(u'a' + i % 26);
+    name += platform::IntToStr(i);
+    text.append(u"<").append(name).append(u">w</").append(name).append(u">");
+  }
+  EXPECT_EQ(OpenWithoutCloseTagInText(u"", u"", text, false, false, 5), u"");
+  EXPECT_EQ(OpenWithoutCloseTagInText(u"", u"", text + u"<last>", false, false, 5), u"<last>");
+  EXPECT_EQ(OpenWithoutCloseTagInText(u"", u"", u"<a<b>x</a<b>", false, false, 5), u"<b>");
+  EXPECT_EQ(OpenWithoutCloseTagInText(u"", u"", u"<a>x</a </b>", false, false, 5), u"<a>");
+  EXPECT_EQ(OpenWithoutCloseTagInText(u"", u"", u"</a><a><b></b", false, false, 5), u"<b>");
+}
+
+// Blanks and tabs alternating: each blank is decided by the first visible
+// unit after the whole run of white space.
+TEST(WordsCleaning, SpacesBeforePunctuationAmongTabs) {
+  std::u16string run;
+  std::u16string tabs;
+  for (int i = 0; i < 5000; ++i) {
+    run += u" \t";
+    tabs += u'\t';
+  }
+  EXPECT_EQ(StrippedSpacesBeforePunctuation(u"a" + run + u","), u"a" + tabs + u",");
+  EXPECT_EQ(StrippedSpacesBeforePunctuation(u"a" + run + u"b"), u"a" + run + u"b");
+  EXPECT_EQ(StrippedSpacesBeforePunctuation(u"a" + run), u"a" + run);
+  EXPECT_EQ(StrippedSpacesBeforePunctuation(u"a \t, b \t. c \td"), u"a\t, b\t. c \td");
 }
 
 TEST(WordsCleaning, SmallFunctions) {
