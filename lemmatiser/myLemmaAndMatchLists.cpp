@@ -367,56 +367,58 @@ void TReadFileTree::Parse(std::basic_string<Char>& text) {
 
 // ---- THeadwordList ------------------------------------------------------------------
 
-THeadwordEntry* THeadwordList::At(int32_t n) const noexcept {
-  if (n < 0 || static_cast<size_t>(n) >= fEntries.size()) return nullptr;
-  return fEntries[static_cast<size_t>(n)].get();
+bool THeadwordList::TTextOrder::operator()(std::u16string_view a, std::u16string_view b) const {
+  return platform::CompareText(a, b) < 0;
 }
 
-size_t THeadwordList::LowerBound(std::u16string_view s, bool& found) const {
-  size_t lo = 0;
-  size_t hi = fEntries.size();
-  found = false;
-  while (lo < hi) {
-    const size_t mid = lo + (hi - lo) / 2;
-    const int order = platform::CompareText(fEntries[mid]->text, s);
-    if (order < 0) {
-      lo = mid + 1;
-    } else {
-      if (order == 0) found = true;
-      hi = mid;
+THeadwordEntry* THeadwordList::At(int32_t n) const noexcept {
+  if (n < 0 || static_cast<size_t>(n) >= fEntries.size()) return nullptr;
+  if (fPositionsStale || fPositions.size() != fEntries.size()) {
+    try {
+      fPositions.clear();
+      fPositions.reserve(fEntries.size());
+      for (const auto& [text, entry] : fEntries) fPositions.push_back(entry.get());
+      fPositionsStale = false;
+    } catch (...) {
+      fPositions.clear();
+      return nullptr;
     }
   }
-  return lo;
+  return fPositions[static_cast<size_t>(n)];
 }
 
 THeadwordEntry* THeadwordList::Find(std::u16string_view s) const {
-  bool found = false;
-  const size_t at = LowerBound(s, found);
-  return found ? fEntries[at].get() : nullptr;
+  const auto it = fEntries.find(s);
+  return it != fEntries.end() ? it->second.get() : nullptr;
 }
 
 THeadwordEntry& THeadwordList::FindOrAdd(std::u16string_view s) {
   if (fLast != nullptr && fLast->text == s) return *fLast;
-  bool found = false;
-  const size_t at = LowerBound(s, found);
-  if (found) {
-    fLast = fEntries[at].get();
+  auto at = fEntries.lower_bound(s);
+  if (at != fEntries.end() && !fEntries.key_comp()(s, at->first)) {
+    fLast = at->second.get();
   } else {
     auto entry = std::make_unique<THeadwordEntry>();
     entry->text.assign(s);
-    fLast = entry.get();
-    fEntries.insert(fEntries.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
+    THeadwordEntry* added = entry.get();
+    fEntries.emplace_hint(at, std::u16string_view(added->text), std::move(entry));
+    fPositionsStale = true;
+    fLast = added;
   }
   return *fLast;
 }
 
 void THeadwordList::Clear() noexcept {
   fEntries.clear();
+  fPositions.clear();
+  fPositionsStale = false;
   fLast = nullptr;
 }
 
 void THeadwordList::Swap(THeadwordList& other) noexcept {
   fEntries.swap(other.fEntries);
+  fPositions.swap(other.fPositions);
+  std::swap(fPositionsStale, other.fPositionsStale);
   std::swap(fLast, other.fLast);
 }
 

@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -214,11 +215,14 @@ struct THeadwordEntry {
 
 // The headwords of a lemma list, sorted and compared without regard to case by
 // the user's default locale; duplicates are ignored. Entries never move in
-// memory while listed, so entries may point at their texts.
+// memory while listed, so entries may point at their texts. Adding takes
+// logarithmic time in whatever order the headwords come; the positions read
+// by At are laid out again on the first At after an addition.
 class QN_API THeadwordList {
  public:
   int32_t Count() const noexcept { return static_cast<int32_t>(fEntries.size()); }
-  // The entry at a 0-based position; null outside the list.
+  // The entry at a 0-based position in sorted order; null outside the list
+  // (and when memory for the positions runs out).
   THeadwordEntry* At(int32_t n) const noexcept;
   // The entry equal to s (without regard to case), or null.
   THeadwordEntry* Find(std::u16string_view s) const;
@@ -228,9 +232,15 @@ class QN_API THeadwordList {
   void Swap(THeadwordList& other) noexcept;
 
  private:
-  // Position of the first entry not ordered before s; found when equal.
-  size_t LowerBound(std::u16string_view s, bool& found) const;
-  std::vector<std::unique_ptr<THeadwordEntry>> fEntries;
+  // Orders texts as the list sorts them (CompareText).
+  struct TTextOrder {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+  };
+  // Keyed by a view of the entry's own text.
+  std::map<std::u16string_view, std::unique_ptr<THeadwordEntry>, TTextOrder> fEntries;
+  mutable std::vector<THeadwordEntry*> fPositions;  // sorted order, for At
+  mutable bool fPositionsStale = false;
   THeadwordEntry* fLast = nullptr;  // the last one found or added: files list a headword's variants together
 };
 

@@ -292,6 +292,41 @@ TEST(LemmaList, RejectsMalformedPairs) {
   EXPECT_EQ(std::u16string_view(twoHeads.LemmaVariantsOf(u"axis", u",")), u"");
 }
 
+// Headwords met in descending order (each one before all those already listed)
+// are read back in ascending order, found without regard to case, and kept
+// once.
+TEST(LemmaList, HeadwordsArrivingInDescendingOrder) {
+  THeadwordList list;
+  constexpr int kCount = 2000;
+  std::vector<std::u16string> words;
+  for (int i = kCount - 1; i >= 0; --i) {
+    std::u16string w = u"w";
+    for (int k = 1000; k > 0; k /= 10) w += static_cast<char16_t>(u'a' + (i / k) % 10);
+    words.push_back(w);
+    list.FindOrAdd(w).holders.clear();
+    // Positions asked for while the list grows follow it.
+    if (i % 500 == 0) {
+      ASSERT_EQ(list.Count(), kCount - i);
+      ASSERT_EQ(list.At(0)->text, w);
+    }
+  }
+  ASSERT_EQ(list.Count(), kCount);
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(list.At(i)->text, words[static_cast<size_t>(kCount - 1 - i)]) << i;
+  }
+  EXPECT_EQ(list.At(kCount), nullptr);
+  EXPECT_EQ(list.At(-1), nullptr);
+  EXPECT_EQ(list.Find(u"WABCD"), list.At(123));
+  THeadwordEntry* first = list.Find(u"waaaa");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(&list.FindOrAdd(u"WAAAA"), first);
+  EXPECT_EQ(list.Count(), kCount);
+  EXPECT_EQ(list.Find(u"wzzzz"), nullptr);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.At(0), nullptr);
+}
+
 TEST(LemmaList, HeadwordsIgnoreCaseButVariantsDoNot) {
   TLemmaList list(true);
   ASSERT_TRUE(list.LoadFromBytes(Utf16(u"Go -> Went\nGO -> WENT\nbe -> was")));
