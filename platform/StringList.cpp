@@ -135,6 +135,7 @@ void TStringList::Put(int32_t index, std::u16string s) {
   if (fSorted) RaiseSortedListError();
   CheckIndex(index);
   *fItems[static_cast<size_t>(index)].fString = std::move(s);
+  ++fRevision;
 }
 
 TObject* TStringList::GetObject(int32_t index) const {
@@ -198,6 +199,7 @@ void TStringList::InsertItem(int32_t index, std::u16string s, TObject* object) {
   auto owned = std::make_unique<std::u16string>(std::move(s));
   fItems.insert(fItems.begin() + index, TItem{owned.get(), object});
   owned.release();
+  ++fRevision;
 }
 
 void TStringList::Delete(int32_t index) {
@@ -205,14 +207,44 @@ void TStringList::Delete(int32_t index) {
   const TItem item = fItems[static_cast<size_t>(index)];
   TObject* object = item.fObject;
   fItems.erase(fItems.begin() + index);
+  ++fRevision;
   delete item.fString;
   // Destroyed after it left the list, so that its destructor sees a consistent list.
   if (fOwnsObjects) DestroyObject(object);
 }
 
+int32_t TStringList::DeleteIf(const std::function<bool(int32_t index)>& remove) {
+  std::vector<bool> removed(fItems.size());
+  size_t count = 0;
+  for (size_t i = 0; i < fItems.size(); ++i) {
+    if (remove(static_cast<int32_t>(i))) {
+      removed[i] = true;
+      ++count;
+    }
+  }
+  if (count == 0) return 0;
+  std::vector<TObject*> objects;
+  if (fOwnsObjects) objects.reserve(count);
+  size_t kept = 0;
+  for (size_t i = 0; i < fItems.size(); ++i) {
+    if (removed[i]) {
+      delete std::exchange(fItems[i].fString, nullptr);
+      if (fOwnsObjects) objects.push_back(fItems[i].fObject);
+    } else {
+      fItems[kept++] = fItems[i];
+    }
+  }
+  fItems.resize(kept);
+  ++fRevision;
+  // Destroyed after they left the list, so that their destructors see a consistent list.
+  for (TObject* object : objects) DestroyObject(object);
+  return static_cast<int32_t>(count);
+}
+
 void TStringList::Clear() {
   std::vector<TItem> old;
   old.swap(fItems);
+  ++fRevision;
   FreeItems(old);
 }
 
@@ -220,6 +252,7 @@ void TStringList::Exchange(int32_t index1, int32_t index2) {
   CheckIndex(index1);
   CheckIndex(index2);
   std::swap(fItems[static_cast<size_t>(index1)], fItems[static_cast<size_t>(index2)]);
+  ++fRevision;
 }
 
 void TStringList::Move(int32_t curIndex, int32_t newIndex) {
@@ -228,6 +261,7 @@ void TStringList::Move(int32_t curIndex, int32_t newIndex) {
   CheckIndex(curIndex);
   CheckIndex(newIndex);
   const auto first = fItems.begin();
+  ++fRevision;
   if (curIndex < newIndex) {
     std::rotate(first + curIndex, first + curIndex + 1, first + newIndex + 1);
   } else {
@@ -256,6 +290,7 @@ void TStringList::Assign(const TStringList& source) {
   fQuoteChar = source.fQuoteChar;
   fNameValueSeparator = source.fNameValueSeparator;
   fLineBreak = source.fLineBreak;
+  ++fRevision;
 }
 
 void TStringList::SetCapacity(int32_t capacity) {
@@ -333,18 +368,21 @@ void TStringList::SetSorted(bool sorted) {
 void TStringList::SetCaseSensitive(bool caseSensitive) {
   if (caseSensitive == fCaseSensitive) return;
   fCaseSensitive = caseSensitive;
+  ++fRevision;
   if (fSorted) Sort();
 }
 
 void TStringList::SetLocale(uint32_t lcid) {
   if (lcid == fLocale) return;
   fLocale = lcid;
+  ++fRevision;
   if (fSorted) Sort();
 }
 
 void TStringList::Sort() {
   // Sorting the entries directly (not through indexes) lets the library sort
   // move strings without copying them; equal entries keep their order.
+  ++fRevision;
   std::stable_sort(fItems.begin(), fItems.end(), [this](const TItem& a, const TItem& b) {
     return CompareStrings(*a.fString, *b.fString) < 0;
   });
@@ -356,6 +394,7 @@ void TStringList::CustomSort(TStringListSortCompare compare) {
 }
 
 void TStringList::CustomSort(const std::function<int(int32_t, int32_t)>& compare) {
+  ++fRevision;
   if (Count() > 1) QuickSort(0, Count() - 1, compare);
 }
 
@@ -593,6 +632,7 @@ void TStringList::SetValueFromIndex(int32_t index, std::u16string_view value) {
     TObject* object = GetObject(index);
     const TItem old = fItems[static_cast<size_t>(index)];
     fItems.erase(fItems.begin() + index);  // the object moves to the new line
+    ++fRevision;
     delete old.fString;
     AddObject(std::move(line), object);
   } else {
@@ -687,6 +727,78 @@ void TStringList::SaveToStream(TStream& stream) const { SaveToStream(stream, fEn
 void TStringList::SaveToStream(TStream& stream, TTextEncoding encoding) const {
   const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fWriteBOM);
   stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+// ---------------------------------------------------------------------------
+// TStringListIndex
+
+bool TStringListIndex::KeyOf(const TStringList& list, std::u16string_view s) {
+  return CollationKey(list.Locale(), list.CaseSensitive() ? 0 : NORM_IGNORECASE, s, fKey);
+}
+
+void TStringListIndex::Add(int32_t index) {
+  fNext.push_back(-1);
+  if (!KeyOf(*fList, fList->Get(index))) {
+    fUnkeyed.push_back(index);
+    return;
+  }
+  const auto [it, added] = fChains.try_emplace(fKey, TChain{index, index});
+  if (!added) {
+    fNext[static_cast<size_t>(it->second.last)] = index;
+    it->second.last = index;
+  }
+}
+
+void TStringListIndex::Rebuild(const TStringList& list) {
+  fList = &list;
+  fChains.clear();
+  fNext.clear();
+  fUnkeyed.clear();
+  fRevision = list.Revision();
+  try {
+    fNext.reserve(static_cast<size_t>(list.Count()));
+    for (int32_t i = 0; i < list.Count(); ++i) Add(i);
+  } catch (...) {
+    fList = nullptr;  // half built: rebuilt at the next search
+    throw;
+  }
+}
+
+int32_t TStringListIndex::IndexOf(const TStringList& list, std::u16string_view s) {
+  if (list.Sorted()) return list.IndexOf(s);
+  if (fList != &list || fRevision != list.Revision()) Rebuild(list);
+  // Without a collator there are no keys, and the list compares code units.
+  if (!KeyOf(list, s)) return list.IndexOf(s);
+  int32_t found = -1;
+  const auto it = fChains.find(fKey);
+  if (it != fChains.end()) {
+    for (int32_t i = it->second.first; i >= 0; i = fNext[static_cast<size_t>(i)]) {
+      if (list.CompareStrings(list.Get(i), s) == 0) {
+        found = i;
+        break;
+      }
+    }
+  }
+  for (const int32_t i : fUnkeyed) {
+    if (found >= 0 && i > found) break;
+    if (list.CompareStrings(list.Get(i), s) == 0) return i;
+  }
+  return found;
+}
+
+void TStringListIndex::Appended(const TStringList& list, int32_t index) {
+  if (fList != &list || list.Sorted() || fRevision + 1 != list.Revision() ||
+      index != list.Count() - 1 || fNext.size() != static_cast<size_t>(index)) {
+    fList = nullptr;  // rebuilt at the next search
+    return;
+  }
+  try {
+    Add(index);
+  } catch (...) {
+    fList = nullptr;
+    throw;
+  }
+  fRevision = list.Revision();
 }
 
 }  // namespace qn::platform

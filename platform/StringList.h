@@ -41,6 +41,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Export.h"
@@ -122,6 +123,12 @@ class QN_API TStringList : public TObject {
   virtual void InsertObject(int32_t index, std::u16string s, TObject* object);
   // Removes the entry at index (destroying its object when OwnsObjects).
   virtual void Delete(int32_t index);
+  // Removes, in one pass, every entry for which remove(index) is true, the
+  // others keeping their order (objects of removed entries destroyed when
+  // OwnsObjects). remove is asked about each index 0 .. Count-1 in turn before
+  // anything is removed; when it raises, nothing is. Returns the number
+  // removed. For many removals this is linear where Delete one by one is not.
+  int32_t DeleteIf(const std::function<bool(int32_t index)>& remove);
   // Removes every entry (destroying the objects when OwnsObjects).
   virtual void Clear();
   // Swaps two entries (allowed in a sorted list, which may then be out of order).
@@ -143,6 +150,8 @@ class QN_API TStringList : public TObject {
   // unsorted list: the result of a linear search (index -1 when absent).
   virtual bool Find(std::u16string_view s, int32_t& index) const;
   // Index of the first entry equal to s by CompareStrings, -1 when absent.
+  // Linear in an unsorted list; TStringListIndex finds the same entry in
+  // constant time for a caller that searches one list often.
   virtual int32_t IndexOf(std::u16string_view s) const;
   int32_t IndexOfObject(const TObject* object) const;
   // Index of the first entry whose name (before NameValueSeparator) equals name.
@@ -164,6 +173,9 @@ class QN_API TStringList : public TObject {
   void SetLocale(uint32_t lcid);
   bool OwnsObjects() const noexcept { return fOwnsObjects; }
   void SetOwnsObjects(bool owns) noexcept { fOwnsObjects = owns; }
+  // A number that changes whenever the entries' texts, their number or order,
+  // or the comparison's settings change (not when only objects do).
+  uint64_t Revision() const noexcept { return fRevision; }
 
   // Sorts by CompareStrings; equal entries keep their order.
   virtual void Sort();
@@ -268,6 +280,7 @@ class QN_API TStringList : public TObject {
   void FreeItems(std::vector<TItem>& items) noexcept;
 
   std::vector<TItem> fItems;
+  uint64_t fRevision = 0;
 
   void QuickSort(int32_t lo, int32_t hi,
                  const std::function<int(int32_t, int32_t)>& compare);
@@ -285,6 +298,40 @@ class QN_API TStringList : public TObject {
   char16_t fQuoteChar = u'"';
   char16_t fNameValueSeparator = u'=';
   std::u16string fLineBreak = u"\r\n";
+};
+
+// An index of a string list by its comparison, for a caller that searches
+// one list often: IndexOf answers what the list's own IndexOf answers (the
+// first entry equal to s by CompareStrings) through a hash of collation keys
+// (equal texts have equal keys), in constant time per search instead of one
+// comparison per entry. It follows the list's Revision: any change it was not
+// told of (Appended) makes the next search rebuild it. A sorted list is
+// searched by its own binary search. It assumes the base CompareStrings, and a
+// list with locale 0 under a user default locale that stays put while it is
+// used.
+class QN_API TStringListIndex {
+ public:
+  int32_t IndexOf(const TStringList& list, std::u16string_view s);
+  // Tells the index that the entry at index was just appended at the end of
+  // list, the only change since the last IndexOf; anything else is noticed
+  // and rebuilt from.
+  void Appended(const TStringList& list, int32_t index);
+
+ private:
+  struct TChain {
+    int32_t first;
+    int32_t last;
+  };
+  bool KeyOf(const TStringList& list, std::u16string_view s);
+  void Add(int32_t index);
+  void Rebuild(const TStringList& list);
+
+  const TStringList* fList = nullptr;
+  uint64_t fRevision = 0;
+  std::string fKey;  // reused for every key
+  std::unordered_map<std::string, TChain> fChains;  // by key: the entries, ascending
+  std::vector<int32_t> fNext;     // per entry: the next entry with its key, -1 at the end
+  std::vector<int32_t> fUnkeyed;  // entries without a key (too long), ascending
 };
 
 }  // namespace qn::platform

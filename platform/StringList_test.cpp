@@ -11,6 +11,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/Format.h"
 #include "platform/Streams.h"
 #include "platform/testing/TestFiles.h"
 
@@ -212,6 +213,82 @@ TEST(StringList, OwnedObjectsAreFreedOnDeleteClearAndDestruction) {
     list.AddObject(u"a", &object);
   }
   EXPECT_EQ(kept, 0);
+}
+
+TEST(StringList, DeleteIfRemovesInOnePassAndKeepsTheOrder) {
+  int destroyed = 0;
+  TStringList list(true);
+  for (int i = 0; i < 10; ++i) list.AddObject(IntToStr(i), new TCounted(&destroyed));
+  const uint64_t before = list.Revision();
+  std::vector<int32_t> asked;
+  EXPECT_EQ(list.DeleteIf([&](int32_t i) {
+    asked.push_back(i);
+    return i % 3 != 1;
+  }), 7);
+  EXPECT_EQ(asked, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list[0], u"1");
+  EXPECT_EQ(list[1], u"4");
+  EXPECT_EQ(list[2], u"7");
+  EXPECT_EQ(destroyed, 7);
+  EXPECT_NE(list.Revision(), before);
+  // A predicate that raises removes nothing.
+  EXPECT_THROW(list.DeleteIf([](int32_t i) -> bool {
+    if (i == 2) throw EListError("stop");
+    return true;
+  }),
+               EListError);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(destroyed, 7);
+  EXPECT_EQ(list.DeleteIf([](int32_t) { return false; }), 0);
+  EXPECT_EQ(list.DeleteIf([](int32_t) { return true; }), 3);
+  EXPECT_TRUE(list.Empty());
+  EXPECT_EQ(destroyed, 10);
+}
+
+// The index answers what IndexOf answers, the first of equal entries, through
+// changes made behind its back.
+TEST(StringList, IndexAgreesWithIndexOfThroughChanges) {
+  TStringList list;
+  for (const char16_t* s : {u"Word", u"co-op", u"word", u"coop", u"Co-op", u"WORD", u"x", u"co'op"}) {
+    list.Add(s);
+  }
+  TStringListIndex index;
+  const std::vector<std::u16string> probes = {u"word", u"WORD", u"co-op", u"CO-OP", u"coop", u"co'op",
+                                              u"x", u"X", u"y", u"", u"wörd"};
+  const auto agree = [&](const char* when) {
+    for (const std::u16string& p : probes) {
+      EXPECT_EQ(index.IndexOf(list, p), list.IndexOf(p)) << when << " " << EncodedUTF8(p);
+    }
+  };
+  agree("at first");
+  EXPECT_EQ(index.IndexOf(list, u"WORD"), 0);
+  list.Delete(0);
+  agree("after Delete");
+  EXPECT_EQ(index.IndexOf(list, u"WORD"), 1);
+  list.Exchange(0, 4);
+  agree("after Exchange");
+  list.Put(3, u"word");
+  agree("after Put");
+  list.Insert(0, u"wORD");
+  agree("after Insert");
+  EXPECT_EQ(index.IndexOf(list, u"word"), 0);
+  list.SetCaseSensitive(true);
+  agree("case-sensitive");
+  list.Add(u"y");
+  index.Appended(list, list.Count() - 1);
+  agree("after an append it was told of");
+  list.Add(u"X");
+  list.Add(u"Y");
+  index.Appended(list, list.Count() - 1);  // two changes: noticed, rebuilt
+  agree("after two appends");
+  list.DeleteIf([](int32_t i) { return i % 2 == 0; });
+  agree("after DeleteIf");
+  list.SetSorted(true);
+  agree("sorted");
+  TStringList other;
+  other.Add(u"x");
+  EXPECT_EQ(index.IndexOf(other, u"X"), 0);  // another list: rebuilt for it
 }
 
 TEST(StringList, NumbersInTheObjectSlot) {

@@ -215,8 +215,11 @@ int32_t TStringListWith2LongintList::AddOne(std::u16string S, const T2_longint_r
 }
 
 int32_t TStringListWith2LongintList::AddOrIncOne(std::u16string S, const T2_longint_rec& m) {
-  int32_t index = IndexOf(S);
-  if (index < 0) index = AddWithHolder<T2LongintList>(*this, std::move(S));
+  int32_t index = fIndex.IndexOf(*this, S);
+  if (index < 0) {
+    index = AddWithHolder<T2LongintList>(*this, std::move(S));
+    fIndex.Appended(*this, index);
+  }
   T2LongintList* list = GetList(index);
   if (list == nullptr) return -1;
   list->AddOne(m);
@@ -271,8 +274,11 @@ TStringListWithLongintList::TStringListWithLongintList() : TIndexCheckStringlist
 TStringListWithLongintList::~TStringListWithLongintList() = default;
 
 int32_t TStringListWithLongintList::AddOrIncOne(std::u16string S, int32_t m) {
-  int32_t index = IndexOf(S);
-  if (index < 0) index = AddWithHolder<TQNLongintList>(*this, std::move(S));
+  int32_t index = fIndex.IndexOf(*this, S);
+  if (index < 0) {
+    index = AddWithHolder<TQNLongintList>(*this, std::move(S));
+    fIndex.Appended(*this, index);
+  }
   TQNLongintList* list = GetOne(index);
   if (list == nullptr) return 0;
   if (list->IndexOf(m) < 0) list->AddOne(m);

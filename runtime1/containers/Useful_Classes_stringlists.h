@@ -101,9 +101,10 @@ class QN_API TStringListWith2LongintList : public TIndexCheckStringlist {
   ~TStringListWith2LongintList() override;
 
   int32_t AddOne(std::u16string S, const T2_longint_rec& rec);
-  // Appends m to the pair list of the entry for S, making the entry (with an
-  // empty list) when absent. Returns the entry's index, or -1 when the entry
-  // holds a single record instead of a list.
+  // Appends m to the pair list of the entry for S (the first entry IndexOf
+  // finds), making the entry (with an empty list) when absent. Returns the
+  // entry's index, or -1 when the entry holds a single record instead of a
+  // list. Found through a hash index, in constant time per word.
   int32_t AddOrIncOne(std::u16string S, const T2_longint_rec& m);
   // The pair list of an entry made by AddOrIncOne, or nullptr.
   T2LongintList* GetList(int32_t index) const noexcept;
@@ -117,6 +118,9 @@ class QN_API TStringListWith2LongintList : public TIndexCheckStringlist {
   int32_t Repeateds(T2LongintField which) const noexcept;
   // Descending by long0, ties ascending by long1.
   void SortOnFreq();
+
+ private:
+  platform::TStringListIndex fIndex;  // for AddOrIncOne
 };
 
 // Strings with a list of distinct values (a TQNLongintList per entry).
@@ -125,11 +129,16 @@ class QN_API TStringListWithLongintList : public TIndexCheckStringlist {
   TStringListWithLongintList();
   ~TStringListWithLongintList() override;
 
-  // Adds m to the list of the entry for S (made when absent) unless it is
-  // there already; returns the number of values in that list.
+  // Adds m to the list of the entry for S (the first entry IndexOf finds,
+  // made when absent) unless it is there already; returns the number of
+  // values in that list. Found through a hash index, in constant time per
+  // word.
   int32_t AddOrIncOne(std::u16string S, int32_t m);
   // The entry's list, or nullptr.
   TQNLongintList* GetOne(int32_t index) const noexcept;
+
+ private:
+  platform::TStringListIndex fIndex;  // for AddOrIncOne
 };
 
 // Strings with a 32-bit frequency kept in the object slot itself.

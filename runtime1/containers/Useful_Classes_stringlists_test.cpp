@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/Exceptions.h"
+#include "platform/Format.h"
 #include "platform/Streams.h"
 #include "platform/testing/TestFiles.h"
 
@@ -160,6 +161,37 @@ TEST(TStringListWith2LongintList, SingleRecordsAndListsOfRecords) {
   // Nor the other way round.
   EXPECT_EQ(records.GetList(0), nullptr);
   EXPECT_EQ(records.AddOrIncOne(u"a", {1, 1}), -1);
+}
+
+// The entry counted is the one IndexOf finds: the first that compares equal,
+// also after the list was changed by other means.
+TEST(TStringListWithLongintList, CountsTheFirstEqualEntryAsIndexOfDoes) {
+  TStringListWithLongintList list;
+  EXPECT_EQ(list.AddOrIncOne(u"Word", 1), 1);
+  list.AddObject(u"word", new TQNLongintList);  // equal without regard to case
+  EXPECT_EQ(list.AddOrIncOne(u"WORD", 2), 2);
+  EXPECT_EQ(list.GetOne(1)->Count(), 0);
+  list.Exchange(0, 1);
+  EXPECT_EQ(list.AddOrIncOne(u"wOrD", 3), 1);
+  EXPECT_EQ(list.GetOne(0)->GetAValue(0), 3);
+  list.Delete(0);
+  EXPECT_EQ(list.AddOrIncOne(u"word", 4), 3);
+  for (int i = 0; i < 2000; ++i) {
+    std::u16string word = u"w";
+    word += platform::IntToStr(i);
+    list.AddOrIncOne(std::move(word), i);
+  }
+  EXPECT_EQ(list.Count(), 2001);
+  EXPECT_EQ(list.AddOrIncOne(u"W1999", 7), 2);
+  EXPECT_EQ(list.IndexOf(u"w1999"), 2000);
+  EXPECT_EQ(list.GetOne(2000)->GetAValue(1), 7);
+  TStringListWith2LongintList pairs;
+  pairs.AddOrIncOne(u"co-op", {1, 1});
+  pairs.AddOrIncOne(u"coop", {2, 2});
+  pairs.AddOrIncOne(u"CO-OP", {3, 3});
+  ASSERT_EQ(pairs.Count(), 2);
+  EXPECT_EQ(pairs.GetList(0)->Count(), 2);
+  EXPECT_EQ(pairs.GetList(1)->Count(), 1);
 }
 
 TEST(TStringListWithLongintList, DistinctValuesPerString) {

@@ -361,8 +361,8 @@ int32_t RandomReduceStringlist(TStringList& list, int32_t n) {
   const int32_t keep = std::max(n, 0);
   const int32_t count = list.Count();
   if (count <= keep) return count;
-  // Choose the lines to delete by a partial shuffle, then delete from the end
-  // so that the remaining indexes stay valid.
+  // Choose the lines to delete by a partial shuffle, then delete them all in
+  // one pass.
   std::vector<int32_t> indexes(static_cast<size_t>(count));
   std::iota(indexes.begin(), indexes.end(), 0);
   std::mt19937 random(std::random_device{}());
@@ -371,9 +371,9 @@ int32_t RandomReduceStringlist(TStringList& list, int32_t n) {
     std::uniform_int_distribution<int32_t> pick(k, count - 1);
     std::swap(indexes[static_cast<size_t>(k)], indexes[static_cast<size_t>(pick(random))]);
   }
-  indexes.resize(static_cast<size_t>(remove));
-  std::sort(indexes.begin(), indexes.end(), std::greater<>());
-  for (const int32_t i : indexes) list.Delete(i);
+  std::vector<bool> chosen(static_cast<size_t>(count));
+  for (int32_t k = 0; k < remove; ++k) chosen[static_cast<size_t>(indexes[static_cast<size_t>(k)])] = true;
+  list.DeleteIf([&chosen](int32_t i) { return chosen[static_cast<size_t>(i)]; });
   return list.Count();
 }
 
@@ -386,9 +386,7 @@ void ReverseAStringList(TStringList& list) {
 
 void StringListRemoveLinesMeetingCondition(
     TStringList& list, const std::function<bool(const std::u16string&)>& condition) {
-  for (int32_t i = list.Count() - 1; i >= 0; --i) {
-    if (condition(list[i])) list.Delete(i);
-  }
+  list.DeleteIf([&](int32_t i) { return condition(list[i]); });
 }
 
 std::unique_ptr<TStringList> StringListRemovingAnyLines(const TStringList& list,
@@ -405,24 +403,39 @@ std::unique_ptr<TStringList> StringListRemovingAnyLines(const TStringList& list,
 
 void TrimAStringlist(TStringList& list, bool keepOneBlank,
                      const std::function<void(int32_t)>& progress, bool& carryOn) {
-  int32_t i = 0;
-  while (carryOn && i < list.Count() - 1) {
-    const std::u16string& line = list[i];
-    const std::u16string_view trimmed = Trimmed(line);
-    if (trimmed.empty()) {
-      if (!keepOneBlank || Trimmed(list[i + 1]).empty()) {
-        list.Delete(i);
-        if (progress) progress(static_cast<int32_t>(int64_t{i} * 100 / std::max(list.Count(), 1)));
-        continue;
+  // The walk decides on every line as if the blank ones went at once (the
+  // line after a deleted one is the next in the list, its position that of
+  // the deleted one), and the blank lines go together at the end, also when
+  // progress raises or stops the walk: deleting them one by one would move
+  // the rest of the list each time.
+  const int32_t count = list.Count();
+  std::vector<bool> blank(static_cast<size_t>(std::max(count, 0)));
+  const auto deleteBlank = [&] { list.DeleteIf([&blank](int32_t i) { return blank[static_cast<size_t>(i)]; }); };
+  int32_t kept = 0;  // lines before r that stay: r's position in the list as it would be
+  try {
+    for (int32_t r = 0; carryOn && r < count - 1; ++r) {
+      const std::u16string& line = list[r];
+      const std::u16string_view trimmed = Trimmed(line);
+      const int32_t left = count - r;  // lines from r on
+      if (trimmed.empty()) {
+        if (!keepOneBlank || Trimmed(list[r + 1]).empty()) {
+          blank[static_cast<size_t>(r)] = true;
+          if (progress) progress(static_cast<int32_t>(int64_t{kept} * 100 / std::max(kept + left - 1, 1)));
+          continue;
+        }
+      } else if (trimmed.size() < line.size()) {
+        std::u16string shortened(trimmed);
+        shortened.push_back(u' ');
+        list.Put(r, std::move(shortened));
+        if (progress) progress(static_cast<int32_t>(int64_t{kept} * 100 / (kept + left)));
       }
-    } else if (trimmed.size() < line.size()) {
-      std::u16string shortened(trimmed);
-      shortened.push_back(u' ');
-      list.Put(i, std::move(shortened));
-      if (progress) progress(static_cast<int32_t>(int64_t{i} * 100 / list.Count()));
+      ++kept;
     }
-    ++i;
+  } catch (...) {
+    deleteBlank();
+    throw;
   }
+  deleteBlank();
 }
 
 std::u16string FolderNamesAsText(const TStringList& list, int32_t maxIndex) {
@@ -582,14 +595,26 @@ std::u16string TFilenamesStringlist::FilenameInLine(std::u16string_view line) co
 }
 
 void TFilenamesStringlist::ReduceToExistingFilenames() {
-  for (int32_t i = Count() - 1; i >= 0; --i) {
-    std::u16string name = FilenameInLine(Get(i));
-    if (name.empty()) {
-      Delete(i);
-    } else {
-      Put(i, std::move(name));
+  // Lines without an existing file go together at the end (also when a
+  // replacement raises), not one by one.
+  std::vector<bool> without(static_cast<size_t>(Count()));
+  const auto deleteWithout = [&] {
+    DeleteIf([&without](int32_t i) { return without[static_cast<size_t>(i)]; });
+  };
+  try {
+    for (int32_t i = Count() - 1; i >= 0; --i) {
+      std::u16string name = FilenameInLine(Get(i));
+      if (name.empty()) {
+        without[static_cast<size_t>(i)] = true;
+      } else {
+        Put(i, std::move(name));
+      }
     }
+  } catch (...) {
+    deleteWithout();
+    throw;
   }
+  deleteWithout();
 }
 
 std::u16string GetTextFromFile(std::u16string_view fileName) {

@@ -175,6 +175,10 @@ TEST_F(ListsTest, ObjectsAndSmallUtilities) {
   EXPECT_EQ(RandomReduceStringlist(list, 10), 10);
   EXPECT_EQ(RandomReduceStringlist(list, 50), 10);
   EXPECT_EQ(RandomReduceStringlist(list, -3), 0);
+  // The lines kept stay in their order.
+  for (int i = 0; i < 50000; ++i) list.Add(platform::IntToStr(100000 + i));
+  EXPECT_EQ(RandomReduceStringlist(list, 100), 100);
+  for (int32_t i = 1; i < list.Count(); ++i) EXPECT_LT(list[i - 1], list[i]);
 
   Fill(list, {u"a", u"b", u"c"});
   ReverseAStringList(list);
@@ -185,6 +189,11 @@ TEST_F(ListsTest, ObjectsAndSmallUtilities) {
   Fill(list, {u"keep", u"drop1", u"keep2", u"drop2"});
   StringListRemoveLinesMeetingCondition(list, [](const std::u16string& s) { return s.starts_with(u"drop"); });
   EXPECT_EQ(Lines(list), (std::vector<std::u16string>{u"keep", u"keep2"}));
+  for (int i = 0; i < 30000; ++i) list.Add(platform::IntToStr(i));
+  StringListRemoveLinesMeetingCondition(list, [](const std::u16string& s) { return s.back() != u'7'; });
+  ASSERT_EQ(list.Count(), 3000);
+  EXPECT_EQ(list[0], u"7");
+  EXPECT_EQ(list[2999], u"29997");
 
   Fill(list, {u"a", u"bad", u"c"});
   std::u16string replacement = u"C";
@@ -203,10 +212,28 @@ TEST_F(ListsTest, ObjectsAndSmallUtilities) {
   std::vector<int32_t> reports;
   TrimAStringlist(list, true, [&](int32_t p) { reports.push_back(p); }, carryOn);
   EXPECT_EQ(Lines(list), (std::vector<std::u16string>{u"a ", u" ", u"b", u"", u"c", u"  "}));
-  EXPECT_FALSE(reports.empty());
+  // Positions and counts as the list stands after each change: 0 of 8, 1 of
+  // 7, 3 of 6.
+  EXPECT_EQ(reports, (std::vector<int32_t>{0, 14, 50}));
   Fill(list, {u"a", u"", u" ", u"b", u""});
   TrimAStringlist(list, false, nullptr, carryOn);
   EXPECT_EQ(Lines(list), (std::vector<std::u16string>{u"a", u"b", u""}));
+  // Stopped from the progress report: what was decided until then is done.
+  Fill(list, {u"", u"", u"x ", u""});
+  TrimAStringlist(list, false, [&](int32_t) { carryOn = false; }, carryOn);
+  EXPECT_EQ(Lines(list), (std::vector<std::u16string>{u"", u"x ", u""}));
+  carryOn = true;
+  // Many blank lines in a row, and every other line blank.
+  std::vector<std::u16string> lines(20000, u" ");
+  lines.push_back(u"end");
+  for (int i = 0; i < 20000; ++i) lines.push_back(i % 2 == 0 ? u"w" : u"");
+  list.Clear();
+  for (const std::u16string& line : lines) list.Add(line);
+  TrimAStringlist(list, false, nullptr, carryOn);
+  ASSERT_EQ(list.Count(), 1 + 10000 + 1);  // the last line is never looked at
+  EXPECT_EQ(list[0], u"end");
+  EXPECT_EQ(list[10000], u"w");
+  EXPECT_EQ(list[10001], u"");
 
   Fill(list, {u"C:\\data\\texts\\", u"D:\\x", u"/home/u/corpus/"});
   EXPECT_EQ(FolderNamesAsText(list, 5), u"texts+x+corpus");
