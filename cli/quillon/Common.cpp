@@ -1,5 +1,7 @@
 #include "cli/quillon/Common.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,6 +144,37 @@ bool EndsWithZip(const std::string& path) {
   return ext == ".zip";
 }
 
+// A regular file mapped for reading; ok is false for anything else (an empty
+// file, a FIFO, a device, a file that cannot be opened), which the library's
+// reader then reads or refuses with its own reason.
+struct TMappedFile {
+  explicit TMappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      size = static_cast<size_t>(st.st_size);
+      void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (p != MAP_FAILED) {
+        ::madvise(p, size, MADV_SEQUENTIAL);
+        data = static_cast<const uint8_t*>(p);
+        ok = true;
+      }
+    }
+    ::close(fd);
+  }
+  ~TMappedFile() {
+    if (ok) ::munmap(const_cast<uint8_t*>(data), size);
+  }
+  TMappedFile(const TMappedFile&) = delete;
+  TMappedFile& operator=(const TMappedFile&) = delete;
+  std::span<const uint8_t> Bytes() const { return {data, size}; }
+
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  bool ok = false;
+};
+
 }  // namespace
 
 void ReportProblem(std::string_view what, std::string_view reason) {
@@ -213,8 +246,15 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
   text.clear();
   try {
     if (ref.zipEntry < 0) {
-      const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
-      text = qn::DecodedTextFileBytes(bytes);
+      // Mapped rather than copied: the readers decode straight from the page
+      // cache, and the bytes never take memory of their own.
+      TMappedFile file(Utf8(ref.path));
+      if (!file.ok) {
+        const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
+        text = qn::DecodedTextFileBytes(bytes);
+      } else {
+        text = qn::DecodedTextFileBytes(file.Bytes());
+      }
     } else {
       if (!fZip || fZipPath != ref.path) {
         fZip = std::make_unique<qn::TZipForge>();
@@ -247,6 +287,67 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
   // A NUL ends a text for the readers; the engine wants it terminated too.
   const size_t nul = text.find(u'\0');
   if (nul != std::u16string::npos) text.resize(nul);
+  return true;
+}
+
+bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
+                             const std::function<void(const std::u16string&)>& piece) {
+  std::vector<uint8_t> read;
+  std::string extracted;
+  std::unique_ptr<TMappedFile> mapped;
+  std::span<const uint8_t> bytes;
+  try {
+    if (ref.zipEntry < 0) {
+      mapped = std::make_unique<TMappedFile>(Utf8(ref.path));
+      if (mapped->ok) {
+        bytes = mapped->Bytes();
+      } else {
+        read = qn::platform::ReadWholeFile(ref.path);
+        bytes = read;
+      }
+    } else {
+      if (!fZip || fZipPath != ref.path) {
+        fZip = std::make_unique<qn::TZipForge>();
+        fZip->SetFileName(ref.path);
+        fZipPath = ref.path;
+        fZip->OpenArchive();
+      }
+      extracted = fZip->ExtractEntryToString(ref.zipEntry);
+      bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
+    }
+  } catch (const qn::Exception&) {
+    std::u16string text;
+    return Read(ref, text);  // reports the reason as the whole-text reader does
+  }
+  if (bytes.size() > 0x7FFFFFFF) {
+    ReportProblem(ref.display, "text file too large");
+    return false;
+  }
+  const qn::platform::TTextEncoding encoding = qn::TextFileBytesEncoding(bytes);
+  const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
+  const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
+  std::u16string text;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = std::min(bytes.size(), start + pieceBytes);
+    if (wide) end = start + ((end - start) & ~size_t{1});
+    // On to the next line feed (a whole unit of it in UTF-16).
+    while (end < bytes.size()) {
+      if (!wide && bytes[end - 1] == '\n') break;
+      if (wide && end - start >= 2 && bytes[end - 2 + lfAt] == '\n' && bytes[end - 1 - lfAt] == 0) break;
+      end += wide ? 2 : 1;
+    }
+    end = std::min(end, bytes.size());
+    text = qn::platform::DecodeTextBytesAs(bytes.subspan(start, end - start), encoding);
+    const size_t nul = text.find(u'\0');
+    if (nul != std::u16string::npos) {
+      text.resize(nul);
+      piece(text);
+      break;  // a NUL ends a text for the readers
+    }
+    piece(text);
+    start = end;
+  }
   return true;
 }
 
@@ -356,7 +457,13 @@ void TTableWriter::BeginField() {
 void TTableWriter::Str(std::string_view s) {
   BeginField();
   if (fFormat == 0) {
-    for (char c : s) {
+    // Most fields need no escape: copy them whole.
+    size_t plain = 0;
+    while (plain < s.size() && s[plain] != '\t' && s[plain] != '\n' && s[plain] != '\r' && s[plain] != '\\') {
+      ++plain;
+    }
+    fBuffer.append(s.data(), plain);
+    for (char c : s.substr(plain)) {
       switch (c) {
         case '\t': Raw("\\t"); break;
         case '\n': Raw("\\n"); break;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -81,6 +82,10 @@ class TTextReader {
   TTextReader();
   ~TTextReader();
   bool Read(const TTextRef& ref, std::u16string& text);
+  // The same text in pieces of about pieceBytes bytes, each cut after a line
+  // break (so no word is cut), decoded as the readers decide for the whole
+  // text; `piece` is called for each. Peak memory is then one piece.
+  bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece);
 
  private:
   std::unique_ptr<qn::TZipForge> fZip;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <queue>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/Locales.h"
 #include "runtime1/containers/SortableLists.h"
 #include "runtime1/search/Search_engines.h"
+#include "runtime1/text/Bare_assemb3.h"
 #include "runtime1/search/Search_items.h"
 #include "runtime1/text/My_string_functions_sentences.h"
 #include "runtime1/text/My_string_functions_wordlists.h"
@@ -158,14 +160,23 @@ class TTextSearch {
 
   // Searches the text; calls onHit for every hit in text order, with the
   // engine's counts. Returns the number of hits; stops at `limit` (0: none).
-  template <typename OnHit>
-  int64_t Search(const std::u16string& text, int64_t limit, OnHit&& onHit) {
+  using TOnHit = std::function<void(int64_t inText, const qn::TSearchFound_Rec& rec)>;
+
+  // Searches the text; calls onHit for every hit in text order, with the
+  // engine's counts. Returns the number of hits; stops at `limit` (0: none).
+  // One search word reports its hits straight from the engine, in text order;
+  // the hits of several alternatives are gathered and put in order first.
+  int64_t Search(const std::u16string& text, int64_t limit, const TOnHit& onHit) {
     fText = &text;
     fFound.clear();
     fUnitsBuilt = false;
+    fOnHit = &onHit;
+    fDirect = fItems.Count() == 1;
+    fHitsInText = 0;
     qn::TSearchAndDoEngine engine(true, true, qn::platform::UserDefaultLCID());
     engine.PrepareFirst(text.c_str(), static_cast<int32_t>(std::min<size_t>(text.size() * 2, INT32_MAX)), 0,
                         qn::TSearchFoundEvent::Bind<&TTextSearch::Found>(this), qn::TWordCountEvent());
+    fDetails = engine.BufferDetails();
     for (int32_t i = 0; i < fItems.Count(); ++i) {
       qn::TSearch_word_format_rec* item = fItems.GetPtr(i);
       item->n_to_find = limit > 0 ? static_cast<int32_t>(std::min<int64_t>(limit, INT32_MAX)) : 0;
@@ -173,22 +184,25 @@ class TTextSearch {
       engine.ClearChunkTextStats();
       engine.SearchAndDo(item);
     }
-    fDetails = engine.BufferDetails();
-    // Alternatives are searched one after the other: put their hits in text
-    // order (a place found by two alternatives counts once).
-    std::sort(fFound.begin(), fFound.end(), [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
-      return a.hit_pos_in_characters < b.hit_pos_in_characters;
-    });
-    fFound.erase(std::unique(fFound.begin(), fFound.end(),
-                             [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
-                               return a.hit_pos_in_characters == b.hit_pos_in_characters;
-                             }),
-                 fFound.end());
-    if (limit > 0 && fFound.size() > static_cast<size_t>(limit)) fFound.resize(static_cast<size_t>(limit));
-    for (size_t i = 0; i < fFound.size(); ++i) onHit(static_cast<int64_t>(i), fFound[i]);
-    const auto count = static_cast<int64_t>(fFound.size());
+    if (!fDirect) {
+      // A place found by two alternatives counts once.
+      std::sort(fFound.begin(), fFound.end(), [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
+        return a.hit_pos_in_characters < b.hit_pos_in_characters;
+      });
+      fFound.erase(std::unique(fFound.begin(), fFound.end(),
+                               [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
+                                 return a.hit_pos_in_characters == b.hit_pos_in_characters;
+                               }),
+                   fFound.end());
+      if (limit > 0 && fFound.size() > static_cast<size_t>(limit)) fFound.resize(static_cast<size_t>(limit));
+      if (onHit) {
+        for (size_t i = 0; i < fFound.size(); ++i) onHit(static_cast<int64_t>(i), fFound[i]);
+      }
+      fHitsInText = static_cast<int64_t>(fFound.size());
+    }
     fDetails = nullptr;
-    return count;
+    fOnHit = nullptr;
+    return fHitsInText;
   }
 
   // The KWIC fields of a hit (valid inside onHit).
@@ -196,13 +210,19 @@ class TTextSearch {
     const std::u16string& text = *fText;
     const size_t start = static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0));
     const size_t end = std::min(text.size(), start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
-    hit.word = rec.count_stats.number[qn::word_stats] + 1;
+    // The engine counts a word where white space gives way to something
+    // else, so the first word of a text is counted only after white space.
+    hit.word = rec.count_stats.number[qn::word_stats] +
+               ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
     if (!fUnitsBuilt) BuildUnits();
     hit.sentence = static_cast<int32_t>(
         std::lower_bound(fSentenceEnds.begin(), fSentenceEnds.end(), start) - fSentenceEnds.begin() + 1);
     hit.paragraph = static_cast<int32_t>(
         std::lower_bound(fParagraphEnds.begin(), fParagraphEnds.end(), start) - fParagraphEnds.begin() + 1);
-    std::vector<TWordSpan> left, right;
+    std::vector<TWordSpan>& left = fLeft;
+    std::vector<TWordSpan>& right = fRight;
+    left.clear();
+    right.clear();
     const int32_t wantLeft = std::max<int32_t>(fOptions.context, MaxDistance('L'));
     const int32_t wantRight = std::max<int32_t>(fOptions.context, MaxDistance('R'));
     WordsLeft(start, wantLeft, left);
@@ -211,9 +231,10 @@ class TTextSearch {
     const auto context = static_cast<size_t>(fOptions.context);
     const size_t leftFrom = left.size() >= context ? (context > 0 ? left[context - 1].start : start) : 0;
     const size_t rightTo = right.size() >= context ? (context > 0 ? right[context - 1].end : end) : text.size();
-    hit.left = fOptions.context > 0 ? Clean(text.substr(leftFrom, start - leftFrom)) : std::string();
-    hit.hit = Clean(text.substr(start, end - start));
-    hit.right = fOptions.context > 0 ? Clean(text.substr(end, rightTo - end)) : std::string();
+    const std::u16string_view view(text);
+    Clean(view.substr(leftFrom, start - leftFrom), hit.left);
+    Clean(view.substr(start, end - start), hit.hit);
+    Clean(view.substr(end, rightTo - end), hit.right);
     hit.keys.clear();
     std::string key;
     for (const TSortKey& k : fSortKeys) {
@@ -247,7 +268,12 @@ class TTextSearch {
 
  private:
   bool Found(qn::platform::TObject*, const qn::TSearchFound_Rec& rec) {
-    fFound.push_back(rec);
+    if (fDirect) {
+      if (*fOnHit) (*fOnHit)(fHitsInText, rec);
+      ++fHitsInText;
+    } else {
+      fFound.push_back(rec);
+    }
     return true;
   }
   bool IsWord(size_t i) const { return (fDetails[i] & kWordClasses) != 0; }
@@ -320,21 +346,46 @@ class TTextSearch {
     return d;
   }
   // White space and line breaks made single spaces, trimmed.
-  static std::string Clean(std::u16string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
+  // The text as UTF-8 in out, every run of white space made one space, trimmed.
+  static void Clean(std::u16string_view s, std::string& out) {
+    out.clear();
+    out.reserve(s.size() * 3);
     bool space = false;
-    for (char16_t c : s) {
+    const size_t n = s.size();
+    for (size_t i = 0; i < n; ++i) {
+      uint32_t c = s[i];
       const bool blank = c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029;
       if (blank) {
         space = !out.empty();
-      } else {
-        if (space) out.push_back(u' ');
-        space = false;
-        out.push_back(c);
+        continue;
       }
+      if (space) out.push_back(' ');
+      space = false;
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+        continue;
+      }
+      if (c >= 0xD800 && c <= 0xDFFF) {
+        // A pair makes one code point; a lone surrogate becomes U+FFFD.
+        if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+          ++i;
+        } else {
+          c = 0xFFFD;
+        }
+      }
+      if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      }
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
-    return Utf8(out);
   }
   void ParseSpan() {
     const std::vector<std::string> parts = SplitComma(fOptions.span);
@@ -359,6 +410,10 @@ class TTextSearch {
   const std::u16string* fText = nullptr;
   const uint16_t* fDetails = nullptr;
   std::vector<qn::TSearchFound_Rec> fFound;
+  const TOnHit* fOnHit = nullptr;
+  std::vector<TWordSpan> fLeft, fRight;
+  bool fDirect = true;
+  int64_t fHitsInText = 0;
   bool fUnitsBuilt = false;
   std::vector<size_t> fSentenceEnds, fParagraphEnds;
 };
@@ -461,6 +516,24 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     throw TFatal{kExitUsage, "--max, --sample: expected a positive number; --context: 0 to 100"};
   }
   const std::vector<TSortKey> sortKeys = ParseSortKeys(options.sort);
+  static const std::vector<std::string> kColumns{"file", "n", "word", "sentence", "paragraph", "left", "hit", "right"};
+  const auto writeHit = [](TTableWriter& out, const THit& h, const std::string& file) {
+    out.Str(file);
+    out.Int(h.n);
+    out.Int(h.word);
+    out.Int(h.sentence);
+    out.Int(h.paragraph);
+    out.Str(h.left);
+    out.Str(h.hit);
+    out.Str(h.right);
+    out.EndRow();
+  };
+  // Lines in text order from one process are written as they are found,
+  // without being kept.
+  std::unique_ptr<TTableWriter> stream;
+  if (input.jobs <= 1 && sortKeys.empty() && options.sample == 0 && !options.count) {
+    stream = std::make_unique<TTableWriter>(output, kColumns);
+  }
   const auto work = [&](int w, int n) {
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
@@ -470,23 +543,29 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     TSampler sampler{static_cast<size_t>(options.sample), {}};
     std::u16string text;
     int64_t found = 0;
+    THit h;  // filled for every hit, its strings' room kept from hit to hit
     for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
       const TTextRef& ref = texts[i];
       if (options.max > 0 && found >= options.max) break;
       if (reader.Read(ref, text)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
-        const int64_t count = search.Search(text, limit, [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
-          if (options.count) return;
-          THit h;
+        const TTextSearch::TOnHit keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
           h.text = ref.number;
           h.inText = inText;
           h.random = Mix(options.seed ^ Mix(static_cast<uint64_t>(ref.number) * 0x100000001B3ull + static_cast<uint64_t>(inText)));
           if (options.sample > 0 && !sampler.Wants(h.random)) return;
-          h.file = ref.display;
           search.Fill(rec, h);
-          if (options.sample > 0) sampler.Add(std::move(h));
-          else result.hits.push_back(std::move(h));
-        });
+          if (stream) {
+            h.n = found + inText + 1;
+            writeHit(*stream, h, ref.display);
+            return;
+          }
+          THit kept = h;
+          kept.file = ref.display;
+          if (options.sample > 0) sampler.Add(std::move(kept));
+          else result.hits.push_back(std::move(kept));
+        };
+        const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : keep);
         result.perText[i] = count;
         found += count;
       }
@@ -548,19 +627,9 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     out.Finish();
   } else {
     SortHits(all.hits, sortKeys.size());
-    TTableWriter out(output, {"file", "n", "word", "sentence", "paragraph", "left", "hit", "right"});
-    for (const THit& h : all.hits) {
-      out.Str(h.file);
-      out.Int(h.n);
-      out.Int(h.word);
-      out.Int(h.sentence);
-      out.Int(h.paragraph);
-      out.Str(h.left);
-      out.Str(h.hit);
-      out.Str(h.right);
-      out.EndRow();
-    }
-    out.Finish();
+    if (!stream) stream = std::make_unique<TTableWriter>(output, kColumns);
+    for (const THit& h : all.hits) writeHit(*stream, h, h.file);
+    stream->Finish();
   }
   std::string summary = "quillon: concord: " + std::to_string(total) + " hits in " + std::to_string(textsWithHits) + " texts";
   if (stopped) summary += "; stopped at " + std::to_string(options.max);

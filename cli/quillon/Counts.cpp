@@ -57,15 +57,22 @@ class TCountTable {
   }
 
   // One entry of one text.
-  void AddFromText(const std::string& key, std::u16string_view spelling, int64_t freq, int64_t textNumber,
-                   int side) {
-    TEntry& e = At(key, spelling, textNumber);
+  void AddFromText(TEntry& e, std::u16string_view spelling, int64_t freq, int64_t textNumber, int side) {
+    if (textNumber < e.firstText) {
+      e.firstText = textNumber;
+      e.spelling.assign(spelling);
+    }
     e.freq[side] += freq;
     if (e.lastText[side] != textNumber) {
       e.lastText[side] = textNumber;
       ++e.texts[side];
     }
   }
+
+  // The entry a spelling counts for (-1: none, it is stop-listed), remembered
+  // per spelling: a spelling met again in a later text or piece costs one
+  // hash lookup instead of a collation key.
+  std::unordered_map<std::u16string, int64_t> bySpelling;
 
  private:
   std::unordered_map<std::string, uint32_t> fIndex;
@@ -132,31 +139,51 @@ class TListFilter {
   std::unordered_map<std::string, TAnswer> fCache;
 };
 
-// Counts one text into the table.
+// Counts a text, or a piece of one cut between words, into the table.
 void CountText(const TCountOptions& options, const TTextRef& ref, const std::u16string& text, TCountTable& table,
                TListFilter& filter) {
   std::unique_ptr<qn::TStringListWithFreqPointers> list(
       options.kind == "ngrams" ? qn::SimpleNGramListOfTxt(text, options.n, 0, {}, false)
                                : qn::SimpleTallierOfTxt(text, 1, false));
   const int side = ref.side;
-  ++table.textCount[side];
   std::string key;
   const int32_t count = list->Count();
   for (int32_t i = 0; i < count; ++i) {
     const std::u16string& s = list->Get(i);
     const int32_t f = list->GetOne(i);
     table.tokens[side] += f;
-    WordKey(s, key);
-    if (filter.Active()) {
-      const TListFilter::TAnswer& a = filter.Of(key, s);
-      if (a.stopped) continue;
-      if (!a.head.empty()) {
-        table.AddFromText(a.headKey, a.head, f, ref.number, side);
-        continue;
-      }
+    auto [known, added] = table.bySpelling.try_emplace(s, -1);
+    if (added) {
+      WordKey(s, key);
+      const TListFilter::TAnswer* a = filter.Active() ? &filter.Of(key, s) : nullptr;
+      if (a != nullptr && a->stopped) continue;
+      const bool lemma = a != nullptr && !a->head.empty();
+      TEntry& e = lemma ? table.At(a->headKey, a->head, ref.number) : table.At(key, s, ref.number);
+      known->second = &e - table.entries.data();
     }
-    table.AddFromText(key, s, f, ref.number, side);
+    if (known->second < 0) continue;
+    TEntry& e = table.entries[static_cast<size_t>(known->second)];
+    // A lemma's entry keeps the headword's spelling.
+    table.AddFromText(e, e.spelling, f, ref.number, side);
   }
+}
+
+// Counts one text: word lists in pieces (a word never spans a line break),
+// n-grams whole (their windows run on across lines).
+constexpr size_t kPieceBytes = size_t{16} << 20;
+
+void CountWholeText(const TCountOptions& options, TTextReader& reader, const TTextRef& ref, std::u16string& text,
+                    TCountTable& table, TListFilter& filter) {
+  bool read;
+  if (options.kind == "ngrams") {
+    read = reader.Read(ref, text);
+    if (read) CountText(options, ref, text, table, filter);
+  } else {
+    read = reader.ReadPieces(ref, kPieceBytes, [&](const std::u16string& piece) {
+      CountText(options, ref, piece, table, filter);
+    });
+  }
+  if (read) ++table.textCount[ref.side];
 }
 
 // ---------------------------------------------------------------------------
@@ -400,7 +427,7 @@ int RunCounts(TCountOptions& options, TInputOptions& input, const TOutputOptions
     TProgress progress(output.quiet || w > 0, texts);
     std::u16string text;
     for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
-      if (reader.Read(texts[i], text)) CountText(options, texts[i], text, table, filter);
+      CountWholeText(options, reader, texts[i], text, table, filter);
       for (int k = 0; k < n; ++k) progress.Done(texts[i]);  // worker 0 shows the whole run's pace
     }
     progress.Finish();
@@ -413,7 +440,7 @@ int RunCounts(TCountOptions& options, TInputOptions& input, const TOutputOptions
     TProgress progress(output.quiet, texts);
     std::u16string text;
     for (const TTextRef& ref : texts) {
-      if (reader.Read(ref, text)) CountText(options, ref, text, table, filter);
+      CountWholeText(options, reader, ref, text, table, filter);
       progress.Done(ref);
     }
   } else {

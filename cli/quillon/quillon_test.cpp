@@ -183,6 +183,13 @@ TEST_F(Quillon, ConcordanceLinesWithPositionsAndContext) {
   EXPECT_EQ(rows[4], (std::vector<std::string>{"c/sub/b.txt", "4", "2", "1", "1", "the", "Cat", "and the dog"}));
   EXPECT_NE(run.err.find("4 hits in 3 texts"), std::string::npos) << run.err;
 
+  // A text that starts with white space: words are still numbered from 1.
+  WriteBytes(fDir / "lead.txt", "\n  cat and cat\n");
+  const auto lead = Rows(RunQuillon(fDir, {"concord", "cat", "lead.txt"}).out);
+  ASSERT_EQ(lead.size(), 3u);
+  EXPECT_EQ(lead[1][2], "1");
+  EXPECT_EQ(lead[2][2], "3");
+
   const TRun count = RunQuillon(fDir, {"concord", "--count", "the", "c"});
   EXPECT_EQ(count.out, "search\thits\ttexts\nthe\t5\t2\n");
   const TRun phrase = RunQuillon(fDir, {"concord", "--count", "the dog/a cat", "c"});

@@ -1023,6 +1023,17 @@ bool TextFileInUnicode(std::u16string_view fileName) {
 // ---------------------------------------------------------------------------
 // Reading.
 
+TTextEncoding TextFileBytesEncoding(Bytes bytes) {
+  // The choices of DecodedTextFileBytes, in its order.
+  if (HasUTF8Signature(bytes)) return platform::kEncodingUTF8;
+  const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
+  if (utf16.IsUtf16()) return utf16.BigEndian() ? platform::kEncodingUTF16BE : platform::kEncodingUTF16LE;
+  if (platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8(UpToFirstZero(bytes))) {
+    return platform::kEncodingUTF8;
+  }
+  return platform::kEncodingDefault;
+}
+
 std::u16string DecodedTextFileBytes(Bytes bytes, TTextEncoding* encoding) {
   CheckTextSize(bytes.size());
   TTextEncoding used;

@@ -100,6 +100,13 @@ QN_API bool TextFileInUnicode(std::u16string_view fileName);
 // was recognised without a signature).
 QN_API std::u16string DecodedTextFileBytes(std::span<const uint8_t> bytes,
                                            platform::TTextEncoding* encoding = nullptr);
+// The encoding DecodedTextFileBytes reads the bytes in, without decoding them,
+// for readers that decode a long text piece by piece (with
+// platform::DecodeTextBytesAs, pieces cut on character boundaries):
+// kEncodingUTF8 (with or without a signature), kEncodingUTF16LE or BE, or
+// kEncodingDefault for 8-bit text of the active code page, whose text ends
+// at its first zero byte.
+QN_API platform::TTextEncoding TextFileBytesEncoding(std::span<const uint8_t> bytes);
 // The text of file bytes with every line followed by CR LF (what
 // TextFileContents returns for a file holding them).
 QN_API std::u16string TextOfFileBytes(std::span<const uint8_t> bytes);

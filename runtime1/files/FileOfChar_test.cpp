@@ -231,6 +231,44 @@ TEST_F(FileOfCharTest, FastReaderAgreesWithTheListOnRandomBytes) {
   }
 }
 
+TEST_F(FileOfCharTest, EncodingDecidedAloneAgreesWithTheReaderAndDecodesPieceByPiece) {
+  // A long text read piece by piece (pieces cut after line feeds) in the
+  // encoding TextFileBytesEncoding names gives the reader's text.
+  std::mt19937 random(11);
+  const std::vector<uint8_t> alphabet = {'a', 'b', ' ', '\n', '\n', 0x00, 0xC3, 0xA9, 0xE9, 0xE2, 0x82, 0xAC};
+  const auto piecewise = [](const ByteVec& bytes, platform::TTextEncoding encoding) {
+    const bool wide = encoding == platform::kEncodingUTF16LE || encoding == platform::kEncodingUTF16BE;
+    std::u16string text;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); i += wide ? 2 : 1) {
+      const bool lf = wide ? i + 1 < bytes.size() &&
+                                 bytes[encoding == platform::kEncodingUTF16LE ? i : i + 1] == '\n' &&
+                                 bytes[encoding == platform::kEncodingUTF16LE ? i + 1 : i] == 0
+                           : bytes[i] == '\n';
+      if (!lf && i + (wide ? 2 : 1) < bytes.size()) continue;
+      const size_t end = std::min(bytes.size(), i + (wide ? 2 : 1));
+      text += platform::DecodeTextBytesAs(std::span<const uint8_t>(bytes).subspan(start, end - start), encoding);
+      start = end;
+    }
+    return text.substr(0, text.find(u'\0'));
+  };
+  for (int round = 0; round < 2000; ++round) {
+    ByteVec bytes(random() % 60);
+    for (uint8_t& b : bytes) b = alphabet[random() % alphabet.size()];
+    if (round % 4 == 1 && bytes.size() >= 3) bytes[0] = 0xEF, bytes[1] = 0xBB, bytes[2] = 0xBF;
+    if (round % 4 == 2) {
+      std::u16string wide;
+      for (uint8_t b : bytes) wide.push_back(b == 0 ? u'x' : static_cast<char16_t>(b < 0x80 ? b : 0xE9));
+      bytes = Utf16Bytes(wide, round % 8 == 2, round % 16 != 2);
+    }
+    platform::TTextEncoding used = 0;
+    std::u16string whole = DecodedTextFileBytes(bytes, &used);
+    whole = whole.substr(0, whole.find(u'\0'));
+    ASSERT_EQ(TextFileBytesEncoding(bytes), used) << "round " << round;
+    ASSERT_EQ(piecewise(bytes, used), whole) << "round " << round;
+  }
+}
+
 // The general reader (the list: decode, then split lines) as the reference
 // for the fused one.
 std::u16string ListText(const ByteVec& bytes) {

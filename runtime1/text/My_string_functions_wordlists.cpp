@@ -85,6 +85,26 @@ inline uint64_t Mix(uint64_t h) noexcept {
   return h;
 }
 
+// Equal spellings, four units at a time: words are short, and a call to
+// memcmp (or the unit-by-unit traits compare) costs more than the words.
+inline bool SameUnits(View a, View b) noexcept {
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  const char16_t* p = a.data();
+  const char16_t* q = b.data();
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint64_t x, y;
+    std::memcpy(&x, p + i, 8);
+    std::memcpy(&y, q + i, 8);
+    if (x != y) return false;
+  }
+  for (; i < n; ++i) {
+    if (p[i] != q[i]) return false;
+  }
+  return true;
+}
+
 inline uint64_t HashUnits(const char16_t* p, size_t n) noexcept {
   uint64_t h = 0x9E3779B97F4A7C15ULL ^ (n * 0xFF51AFD7ED558CCDULL);
   size_t i = 0;
@@ -95,8 +115,10 @@ inline uint64_t HashUnits(const char16_t* p, size_t n) noexcept {
     h ^= h >> 29;
   }
   if (i < n) {
+    // The last one to three units, as a little-endian copy would load them
+    // (a copy of a variable length is a library call).
     uint64_t v = 0;
-    std::memcpy(&v, p + i, (n - i) * 2);
+    for (size_t k = 0; i + k < n; ++k) v |= uint64_t{p[i + k]} << (16 * k);
     h = (h ^ v) * 0xC4CEB9FE1A85EC53ULL;
   }
   return Mix(h);
@@ -118,23 +140,24 @@ class TWordTally {
  public:
   TWordTally() { fSlots.assign(1024, 0); }
 
-  // The type of the spelling w, added (with its type) when new. w must stay
-  // valid for the life of the tally, or be given through Own first.
+  // The type of the spelling w, added (with its type) when new. A new
+  // spelling is copied into the tally's own blocks, side by side with the
+  // others, so that looking words up compares against a few hot blocks
+  // instead of places scattered over the text.
   uint32_t TypeOf(View w) {
     const uint64_t h = HashUnits(w.data(), w.size());
     size_t i = h & (fSlots.size() - 1);
     const auto h32 = static_cast<uint32_t>(h >> 32);
-    while (uint32_t s = fSlots[i]) {
-      const uint32_t id = s - 1;
-      if (fSpellingHash[id] == h32 && fSpellings[id] == w) return fSpellingType[id];
+    while (const uint64_t s = fSlots[i]) {
+      const uint32_t id = static_cast<uint32_t>(s) - 1;
+      if (static_cast<uint32_t>(s >> 32) == h32 && SameUnits(fSpellings[id], w)) return fSpellingType[id];
       i = (i + 1) & (fSlots.size() - 1);
     }
     const auto id = static_cast<uint32_t>(fSpellings.size());
     const uint32_t type = TypeOfNewSpelling(w, id);
-    fSpellings.push_back(w);
-    fSpellingHash.push_back(h32);
+    fSpellings.push_back(Keep(w));
     fSpellingType.push_back(type);
-    fSlots[i] = id + 1;
+    fSlots[i] = Slot(h32, id);
     if (fSpellings.size() * 2 > fSlots.size()) Grow();
     return type;
   }
@@ -145,9 +168,9 @@ class TWordTally {
     const uint64_t h = HashUnits(w.data(), w.size());
     size_t i = h & (fSlots.size() - 1);
     const auto h32 = static_cast<uint32_t>(h >> 32);
-    while (uint32_t s = fSlots[i]) {
-      const uint32_t id = s - 1;
-      if (fSpellingHash[id] == h32 && fSpellings[id] == w) return fSpellingType[id];
+    while (const uint64_t s = fSlots[i]) {
+      const uint32_t id = static_cast<uint32_t>(s) - 1;
+      if (static_cast<uint32_t>(s >> 32) == h32 && SameUnits(fSpellings[id], w)) return fSpellingType[id];
       i = (i + 1) & (fSlots.size() - 1);
     }
     std::string key;
@@ -180,26 +203,48 @@ class TWordTally {
     return it->second;
   }
 
+  // A slot holds the upper half of the spelling's hash beside its id + 1, so
+  // that most mismatches are told apart without a second load; 0 is empty.
+  static uint64_t Slot(uint32_t h32, uint32_t id) noexcept { return (uint64_t{h32} << 32) | (id + 1); }
+
   void Grow() {
-    std::vector<uint32_t> slots(fSlots.size() * 2, 0);
+    std::vector<uint64_t> slots(fSlots.size() * 2, 0);
     const size_t mask = slots.size() - 1;
     for (uint32_t id = 0; id < fSpellings.size(); ++id) {
-      size_t i = HashUnits(fSpellings[id].data(), fSpellings[id].size()) & mask;
+      const uint64_t h = HashUnits(fSpellings[id].data(), fSpellings[id].size());
+      size_t i = h & mask;
       while (slots[i]) i = (i + 1) & mask;
-      slots[i] = id + 1;
+      slots[i] = Slot(static_cast<uint32_t>(h >> 32), id);
     }
     fSlots.swap(slots);
   }
 
-  std::vector<uint32_t> fSlots;  // spelling id + 1, 0 = empty
+  std::vector<uint64_t> fSlots;  // Slot(hash, id), 0 = empty
   std::vector<View> fSpellings;
-  std::vector<uint32_t> fSpellingHash;
   std::vector<uint32_t> fSpellingType;
   std::unordered_map<std::string, uint32_t> fTypeOfKey;
   std::vector<uint32_t> fTypeFirst;            // per type: its first spelling
   std::vector<const std::string*> fTypeKey;    // per type: its collation key (owned by the map)
   std::deque<std::u16string> fOwned;
   std::string fKey;
+  // Blocks holding the spellings.
+  std::vector<std::unique_ptr<char16_t[]>> fBlocks;
+  char16_t* fBlockNext = nullptr;
+  size_t fBlockLeft = 0;
+
+  View Keep(View w) {
+    if (fBlockLeft < w.size()) {
+      const size_t capacity = std::max<size_t>(w.size(), 1 << 15);
+      fBlocks.emplace_back(new char16_t[capacity]);
+      fBlockNext = fBlocks.back().get();
+      fBlockLeft = capacity;
+    }
+    std::copy(w.begin(), w.end(), fBlockNext);
+    const View kept(fBlockNext, w.size());
+    fBlockNext += w.size();
+    fBlockLeft -= w.size();
+    return kept;
+  }
 };
 
 // Calls visit(word) for every maximal run of word units, yielding as it goes.
