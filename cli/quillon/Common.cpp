@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <span>
 #include <system_error>
@@ -332,9 +333,12 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     size_t end = std::min(bytes.size(), start + pieceBytes);
     if (wide) end = start + ((end - start) & ~size_t{1});
     // On to the next line feed (a whole unit of it in UTF-16).
-    while (end < bytes.size()) {
-      if (!wide && bytes[end - 1] == '\n') break;
-      if (wide && end - start >= 2 && bytes[end - 2 + lfAt] == '\n' && bytes[end - 1 - lfAt] == 0) break;
+    if (!wide && end < bytes.size() && bytes[end - 1] != '\n') {
+      const void* lf = std::memchr(bytes.data() + end, '\n', bytes.size() - end);
+      end = lf == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes.data()) + 1;
+    }
+    while (wide && end < bytes.size()) {
+      if (end - start >= 2 && bytes[end - 2 + lfAt] == '\n' && bytes[end - 1 - lfAt] == 0) break;
       end += wide ? 2 : 1;
     }
     end = std::min(end, bytes.size());
@@ -389,6 +393,14 @@ void TProgress::Finish() {
 }
 
 // ---------------------------------------------------------------------------
+
+size_t PieceBytes(size_t fallback) {
+  const char* value = std::getenv("QUILLON_PIECE_BYTES");
+  if (value == nullptr) return fallback;
+  char* end = nullptr;
+  const unsigned long long n = std::strtoull(value, &end, 10);
+  return end != value && *end == '\0' && n >= 64 && n <= (1ull << 40) ? static_cast<size_t>(n) : fallback;
+}
 
 std::string Utf8(std::u16string_view text) { return qn::platform::EncodedUTF8(text); }
 std::u16string Utf16(std::string_view text) { return qn::platform::DecodedUTF8(text); }

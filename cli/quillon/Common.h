@@ -110,6 +110,10 @@ class TProgress {
   double fLastShown = 0;
 };
 
+// The size of the pieces a long text is read in: `fallback` bytes, unless the
+// environment variable QUILLON_PIECE_BYTES sets another (at least 64).
+size_t PieceBytes(size_t fallback);
+
 // Text conversions.
 std::string Utf8(std::u16string_view text);
 std::u16string Utf16(std::string_view text);

@@ -439,6 +439,8 @@ void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items) {
 // ---------------------------------------------------------------------------
 // concord
 
+constexpr size_t kCountPieceBytes = size_t{1} << 20;
+
 struct TConcordResult {
   std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
   std::vector<THit> hits;        // kept hits (all, the first max, or the sample)
@@ -534,6 +536,14 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   if (input.jobs <= 1 && sortKeys.empty() && options.sample == 0 && !options.count) {
     stream = std::make_unique<TTableWriter>(output, kColumns);
   }
+  // A search word without spaces, any-word stars or line-break symbols never
+  // matches across a line break, so its hits can be counted in pieces of the
+  // text cut after line breaks: the memory of a piece serves the whole text.
+  bool countInPieces = options.count;
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    const std::u16string& work = items.GetPtr(i)->search_text;
+    if (work.find_first_of(u" \u0010\u0013\u001A") != std::u16string::npos) countInPieces = false;
+  }
   const auto work = [&](int w, int n) {
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
@@ -547,7 +557,18 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
       const TTextRef& ref = texts[i];
       if (options.max > 0 && found >= options.max) break;
-      if (reader.Read(ref, text)) {
+      if (countInPieces) {
+        // Only the number of hits: the text is searched piece by piece.
+        int64_t count = 0;
+        const bool read = reader.ReadPieces(ref, PieceBytes(kCountPieceBytes), [&](const std::u16string& piece) {
+          if (options.max > 0 && found + count >= options.max) return;
+          count += search.Search(piece, options.max > 0 ? options.max - found - count : 0, TTextSearch::TOnHit());
+        });
+        if (read) {
+          result.perText[i] = count;
+          found += count;
+        }
+      } else if (reader.Read(ref, text)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
         const TTextSearch::TOnHit keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
           h.text = ref.number;

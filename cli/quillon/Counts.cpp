@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "cli/quillon/Commands.h"
+#include "cli/quillon/Partial.h"
 #include "cli/quillon/Workers.h"
 #include "platform/CaseMapping.h"
 #include "platform/CodePages.h"
@@ -179,7 +180,7 @@ void CountWholeText(const TCountOptions& options, TTextReader& reader, const TTe
     read = reader.Read(ref, text);
     if (read) CountText(options, ref, text, table, filter);
   } else {
-    read = reader.ReadPieces(ref, kPieceBytes, [&](const std::u16string& piece) {
+    read = reader.ReadPieces(ref, PieceBytes(kPieceBytes), [&](const std::u16string& piece) {
       CountText(options, ref, piece, table, filter);
     });
   }
@@ -195,55 +196,28 @@ std::string KindLine(const TCountOptions& options) {
 }
 
 std::string Serialised(const TCountOptions& options, const TCountTable& table) {
-  std::string out = "quillon-partial 1 ";
-  out += KindLine(options);
   const bool kw = options.kind == "keywords";
-  const auto number = [&out](int64_t v, char after) {
-    out += std::to_string(v);
-    out.push_back(after);
-  };
-  out += "\ntexts ";
-  if (kw) number(table.textCount[0], '\t');
-  number(table.textCount[kw ? 1 : 0], '\n');
-  out += "tokens ";
-  if (kw) number(table.tokens[0], '\t');
-  number(table.tokens[kw ? 1 : 0], '\n');
+  std::string out;
+  partial::THeader header;
+  for (int side = 0; side < 2; ++side) {
+    header.texts[side] = table.textCount[side];
+    header.tokens[side] = table.tokens[side];
+  }
+  partial::AppendHeader(out, KindLine(options), kw, header);
+  std::string spelling;
   for (const TEntry& e : table.entries) {
-    number(e.freq[0], '\t');
-    if (kw) number(e.freq[1], '\t');
-    number(e.texts[0], '\t');
-    if (kw) number(e.texts[1], '\t');
-    number(e.firstText, '\t');
-    out += Utf8(e.spelling);
-    out.push_back('\n');
+    partial::TEntry p;
+    for (int side = 0; side < 2; ++side) {
+      p.freq[side] = e.freq[side];
+      p.texts[side] = e.texts[side];
+    }
+    p.firstText = e.firstText;
+    spelling = Utf8(e.spelling);
+    p.spelling = spelling;
+    partial::AppendEntry(out, kw, p);
   }
-  out += "end\n";
+  partial::AppendEnd(out);
   return out;
-}
-
-// A line cut off at its end.
-bool NextLine(std::string_view& rest, std::string_view& line) {
-  if (rest.empty()) return false;
-  const size_t nl = rest.find('\n');
-  if (nl == std::string_view::npos) return false;  // every line ends with LF
-  line = rest.substr(0, nl);
-  rest.remove_prefix(nl + 1);
-  return true;
-}
-
-// A field up to the next TAB (or the end); false when it is not a
-// non-negative decimal number that fits 63 bits.
-bool Number(std::string_view& line, int64_t& value, bool last = false) {
-  const size_t tab = line.find('\t');
-  if (last != (tab == std::string_view::npos)) return false;
-  const std::string_view field = line.substr(0, tab);
-  if (field.empty() || field.size() > 19 || field.find_first_not_of("0123456789") != std::string_view::npos) {
-    return false;
-  }
-  const auto [p, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
-  if (ec != std::errc() || p != field.data() + field.size()) return false;
-  line.remove_prefix(last ? line.size() : tab + 1);
-  return true;
 }
 
 bool Add(int64_t& total, int64_t more) { return !__builtin_add_overflow(total, more, &total); }
@@ -254,39 +228,25 @@ void MergeSerialised(const std::string& source, std::string_view bytes, const TC
   const auto bad = [&source](const std::string& why) {
     return TFatal{kExitCannot, source + ": not a quillon partial-results file of this kind (" + why + ")"};
   };
-  std::string_view rest = bytes, line;
-  if (!NextLine(rest, line) || line != "quillon-partial 1 " + KindLine(options)) {
-    throw bad("the first line must be \"quillon-partial 1 " + KindLine(options) + "\"");
-  }
-  const bool kw = options.kind == "keywords";
-  for (const char* name : {"texts ", "tokens "}) {
-    if (!NextLine(rest, line) || line.substr(0, std::strlen(name)) != name) throw bad(std::string("no ") + name + "line");
-    line.remove_prefix(std::strlen(name));
-    int64_t a = 0, b = 0;
-    if (!Number(line, a, !kw) || (kw && !Number(line, b, true))) throw bad(std::string("bad ") + name + "line");
-    int64_t* target = name[1] == 'e' ? table.textCount : table.tokens;
-    if (!Add(target[0], a) || !Add(target[1], b)) throw bad("counts too large");
-  }
   std::string key;
-  int64_t lineNumber = 3;
-  for (;;) {
-    ++lineNumber;
-    if (!NextLine(rest, line)) throw bad("no \"end\" line");
-    if (line == "end") break;
-    int64_t f0 = 0, f1 = 0, t0 = 0, t1 = 0, first = 0;
-    bool ok = Number(line, f0) && (!kw || Number(line, f1)) && Number(line, t0) && (!kw || Number(line, t1)) &&
-              Number(line, first);
-    if (!ok || line.empty() || line.find('\t') != std::string_view::npos) {
-      throw bad("line " + std::to_string(lineNumber) + " is not an entry");
+  try {
+    const partial::THeader header =
+        partial::Parse(bytes, KindLine(options), options.kind == "keywords", [&](const partial::TEntry& p) {
+          const std::u16string spelling = Utf16(p.spelling);
+          WordKey(spelling, key);
+          TEntry& e = table.At(key, spelling, p.firstText);
+          for (int side = 0; side < 2; ++side) {
+            if (!Add(e.freq[side], p.freq[side]) || !Add(e.texts[side], p.texts[side])) throw bad("counts too large");
+          }
+        });
+    for (int side = 0; side < 2; ++side) {
+      if (!Add(table.textCount[side], header.texts[side]) || !Add(table.tokens[side], header.tokens[side])) {
+        throw bad("counts too large");
+      }
     }
-    const std::u16string spelling = Utf16(line);
-    WordKey(spelling, key);
-    TEntry& e = table.At(key, spelling, first);
-    if (!Add(e.freq[0], f0) || !Add(e.freq[1], f1) || !Add(e.texts[0], t0) || !Add(e.texts[1], t1)) {
-      throw bad("counts too large");
-    }
+  } catch (const partial::TError& error) {
+    throw bad(error.why);
   }
-  if (!rest.empty()) throw bad("text after \"end\"");
 }
 
 // ---------------------------------------------------------------------------
@@ -464,20 +424,24 @@ int RunMerge(TCountOptions& options, const std::vector<std::string>& partials, c
       throw TFatal{kExitCannot, file + ": " + error.what()};
     }
   }
-  const std::string& first = contents[0];
-  const std::string head = first.substr(0, first.find('\n'));
-  if (head == "quillon-partial 1 wordlist") {
-    options.kind = "wordlist";
-  } else if (head == "quillon-partial 1 keywords") {
-    options.kind = "keywords";
-  } else if (head.rfind("quillon-partial 1 ngrams ", 0) == 0) {
+  std::string kind;
+  try {
+    kind = partial::KindLineOf(contents[0]);
+  } catch (const partial::TError& error) {
+    throw TFatal{kExitCannot, partials[0] + ": not a quillon partial-results file (" + error.why + ")"};
+  }
+  if (kind == "wordlist" || kind == "keywords") {
+    options.kind = kind;
+  } else if (kind.rfind("ngrams ", 0) == 0) {
     options.kind = "ngrams";
     int64_t n = 0;
-    std::string_view digits = std::string_view(head).substr(25);
-    if (!Number(digits, n, true) || n < 1 || n > 32) throw TFatal{kExitCannot, partials[0] + ": bad n-gram length"};
+    std::string_view digits = std::string_view(kind).substr(7);
+    if (!partial::Number(digits, n, true) || n < 1 || n > 32) {
+      throw TFatal{kExitCannot, partials[0] + ": bad n-gram length"};
+    }
     options.n = static_cast<int32_t>(n);
   } else {
-    throw TFatal{kExitCannot, partials[0] + ": not a quillon partial-results file"};
+    throw TFatal{kExitCannot, partials[0] + ": not a quillon partial-results file (unknown kind)"};
   }
   TCountTable table;
   for (size_t i = 0; i < contents.size(); ++i) MergeSerialised(partials[i], contents[i], options, table);

@@ -377,6 +377,43 @@ TEST_F(Quillon, JobsAndShardsGiveTheOneProcessResult) {
   }
 }
 
+TEST_F(Quillon, LongTextsReadInPiecesCountAsWholeTexts) {
+  // Texts far longer than a piece, in three encodings, with words that are
+  // not ASCII: the word list and the count read in small pieces equal the
+  // word list and the concordance of the text read whole.
+  fs::create_directories(fDir / "long");
+  std::string utf8;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string line = "caf\xC3\xA9 line " + std::to_string(i % 97) + (i % 5 ? " the end\n" : " na\xC3\xAFve\r\n");
+    utf8 += line;
+  }
+  WriteBytes(fDir / "long" / "utf8.txt", utf8);
+  WriteBytes(fDir / "long" / "utf8-mark.txt", "\xEF\xBB\xBF" + utf8);
+  std::string utf16;
+  for (int i = 0; i < 4000; ++i) {
+    for (const char16_t c : std::u16string(u"\u00E9t\u00E9 and winter\n")) {
+      utf16.push_back(static_cast<char>(c & 0xFF));
+      utf16.push_back(static_cast<char>(c >> 8));
+    }
+  }
+  WriteBytes(fDir / "long" / "utf16.txt", "\xFF\xFE" + utf16);
+  const TRun whole = RunQuillon(fDir, {"wordlist", "long"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(RowOf(whole.out, "café")[1], "6000");
+  EXPECT_EQ(RowOf(whole.out, "été")[1], "4000");
+  EXPECT_EQ(RowOf(whole.out, "naïve")[1], "1200");
+  ASSERT_EQ(::setenv("QUILLON_PIECE_BYTES", "100", 1), 0);
+  const TRun pieces = RunQuillon(fDir, {"wordlist", "long"});
+  const TRun count = RunQuillon(fDir, {"concord", "--count", "été/café", "long"});
+  const TRun countMax = RunQuillon(fDir, {"concord", "--count", "--max", "7001", "été/café", "long"});
+  ::unsetenv("QUILLON_PIECE_BYTES");
+  EXPECT_EQ(pieces.out, whole.out);
+  // utf16.txt (4000 "été"), then utf8-mark.txt and utf8.txt (3000 "café" each).
+  EXPECT_EQ(count.out, "search\thits\ttexts\nété/café\t10000\t3\n");
+  EXPECT_EQ(countMax.out, "search\thits\ttexts\nété/café\t7001\t3\n");
+  EXPECT_EQ(Rows(RunQuillon(fDir, {"concord", "été/café", "long"}).out).size(), 10001u);
+}
+
 TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
   const std::string good = "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n1\t1\t0\tdog\nend\n";
   WriteBytes(fDir / "good.qnp", good);
