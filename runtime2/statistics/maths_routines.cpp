@@ -96,11 +96,19 @@ struct TPlain {
 // value that reaches its result: one that never divides a finite value by an
 // infinity, never compares a not-a-number value away, and rounds nothing
 // infinite back to a finite value. The measures that use it keep to that.
+// The checked run stays out of line: it is rare, and inlined it would double
+// the code of every measure on the hot path.
+template <typename Measure>
+[[gnu::noinline, gnu::cold]] float CheckedRun(const Measure& measure) {
+  return measure(TChecked{});
+}
+
 template <typename Measure>
 inline float PlainUnlessFaulty(const Measure& measure) {
   const float quick = measure(TPlain{});
-  if (std::isfinite(quick)) [[likely]] return quick;
-  return measure(TChecked{});
+  if (std::isfinite(quick)) [[likely]]
+    return quick;
+  return CheckedRun(measure);
 }
 
 // The cells of the 2x2 table of a pair, each non-positive one replaced by
@@ -259,16 +267,20 @@ constexpr double kLnSqrtPiTo8Places = 0.57236494;
 
 float Dice_Coefficient(int32_t f_xy, int32_t f_x, int32_t f_y) { return DiceOfCounts(f_xy, f_x, f_y); }
 
-float Overlap_Coefficient(int32_t f_xy, int32_t f_x, int32_t f_y) {
-  return OverlapOfCounts(f_xy, f_x, f_y);
-}
+float Overlap_Coefficient(int32_t f_xy, int32_t f_x, int32_t f_y) { return OverlapOfCounts(f_xy, f_x, f_y); }
 
-float SpecificMutualInformation(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
+namespace {
+inline float SpecificMutualInformationOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   return PlainUnlessFaulty([=](auto op) {
     using Op = decltype(op);
     const double n = N;
     return Op::Single(Op::Log2(Op::Div(Op::Div(f_xy, n), Op::Div(f_x, n) * Op::Div(f_y, n))));
   });
+}
+}  // namespace
+
+float SpecificMutualInformation(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
+  return SpecificMutualInformationOf(f_x, f_y, f_xy, N);
 }
 
 float MI_Durrant(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
@@ -280,7 +292,8 @@ float MI_Durrant(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   });
 }
 
-float MI3(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
+namespace {
+inline float MI3Of(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   const TCells c = CellsOf(f_x, f_y, f_xy, N);
   return PlainUnlessFaulty([&c](auto op) {
     using Op = decltype(op);
@@ -289,6 +302,9 @@ float MI3(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
     return Op::Single(Op::Log2(Op::Div(cube * total, (c.A + c.B) * (c.A + c.C))));
   });
 }
+}  // namespace
+
+float MI3(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) { return MI3Of(f_x, f_y, f_xy, N); }
 
 float MI_Oakes171(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   const TCells c = CellsOf(f_x, f_y, f_xy, N);
@@ -300,7 +316,8 @@ float MI_Oakes171(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   });
 }
 
-float T_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
+namespace {
+inline float T_ScoreOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   const TCells c = CellsOf(f_x, f_y, f_xy, N);
   return PlainUnlessFaulty([&c, f_x, f_y, N](auto op) {
     using Op = decltype(op);
@@ -313,8 +330,12 @@ float T_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
     return Op::Single(Op::Div(numerator, Op::Sqrt(c.A)));
   });
 }
+}  // namespace
 
-float Z_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
+float T_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) { return T_ScoreOf(f_x, f_y, f_xy, N); }
+
+namespace {
+inline float Z_ScoreOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
   return PlainUnlessFaulty([=](auto op) {
     using Op = decltype(op);
     double p = Op::Div(f_y, static_cast<double>(int64_t{N} - f_x));
@@ -323,6 +344,11 @@ float Z_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
     const float numerator = Op::Single(static_cast<double>(static_cast<float>(f_xy)) - expected);
     return Op::Single(Op::Div(numerator, Op::Sqrt(expected * (1 - p))));
   });
+}
+}  // namespace
+
+float Z_Score(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
+  return Z_ScoreOf(f_x, f_y, f_xy, N, S);
 }
 
 // ---------------------------------------------------------------------------
@@ -358,7 +384,8 @@ double LogLikelihoodRatio(const TMatrix2Vector2Doubles& m) {
   return Finite((cells - rows - columns) * factor);
 }
 
-float Log_Likelihood_SameCorpus_Everts(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
+namespace {
+inline float EvertsOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
   TMatrix2Vector2Doubles m;
   m[0][0] = static_cast<double>(f_xy);
   m[0][1] = static_cast<double>(int64_t{f_y} - f_xy);
@@ -366,8 +393,14 @@ float Log_Likelihood_SameCorpus_Everts(int32_t f_x, int32_t f_y, int32_t f_xy, i
   m[1][1] = static_cast<double>(int64_t{N} - f_x - f_y + f_xy);
   return Single(LogLikelihoodRatio(m));
 }
+}  // namespace
 
-float Log_Likelihood_Lancaster(int32_t a, int32_t b, int32_t c, int32_t d) {
+float Log_Likelihood_SameCorpus_Everts(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N, int32_t S) {
+  return EvertsOf(f_x, f_y, f_xy, N, S);
+}
+
+namespace {
+inline float LancasterOf(int32_t a, int32_t b, int32_t c, int32_t d) {
   T2by2XTabs_rec t;
   t.a = Positive(a);
   t.b = Positive(b);
@@ -387,6 +420,9 @@ float Log_Likelihood_Lancaster(int32_t a, int32_t b, int32_t c, int32_t d) {
   };
   return static_cast<float>(2 * (term(a, t.a, e1) + term(b, t.b, e2)));
 }
+}  // namespace
+
+float Log_Likelihood_Lancaster(int32_t a, int32_t b, int32_t c, int32_t d) { return LancasterOf(a, b, c, d); }
 
 // ---------------------------------------------------------------------------
 // Keyness
@@ -406,6 +442,21 @@ float PercentDiff(const TIntegerPair& q, const TIntegerPair& s) {
   });
 }
 
+namespace {
+// ln of the two sizes together. A key-word list passes the same sizes for
+// every record, so each thread keeps the last logarithm it took; 0 is never
+// kept, since its logarithm is a fault.
+inline double LnOfSizes(int64_t sizes) {
+  thread_local int64_t lastSizes = 0;
+  thread_local double lastLn = 0;
+  if (sizes != lastSizes || sizes == 0) {
+    lastLn = Ln(static_cast<double>(sizes));
+    lastSizes = sizes;
+  }
+  return lastLn;
+}
+}  // namespace
+
 TKeyword_entry_rec KWStatsCalculated(const TIntegerPair& q, const TIntegerPair& s) {
   TKeyword_entry_rec entry;
   entry.lemma_words = new TMyStreamableStringlist;
@@ -418,8 +469,8 @@ TKeyword_entry_rec KWStatsCalculated(const TIntegerPair& q, const TIntegerPair& 
     const int64_t sizes = int64_t{s[0]} + s[1];
     const double expected = Quotient(static_cast<double>(s[0]) * static_cast<double>(int64_t{q[0]} + q[1]),
                                      static_cast<double>(sizes));
-    entry.LL = Log_Likelihood_Lancaster(entry.f[0], entry.f[1], s[0], s[1]);
-    entry.BIC_Score = Single(static_cast<double>(entry.LL) - Ln(static_cast<double>(sizes)));
+    entry.LL = LancasterOf(entry.f[0], entry.f[1], s[0], s[1]);
+    entry.BIC_Score = Single(static_cast<double>(entry.LL) - LnOfSizes(sizes));
     if (entry.f[0] < expected) {
       entry.LL = 0 - entry.LL;
       entry.negative_score = true;
@@ -435,20 +486,23 @@ double FloatCorrectedIfBelowZero(bool negate, double x) { return negate ? 0 - x 
 
 float RelationshipComputation(TMutualInfoStats stat, int32_t f_xy, int32_t f_x, int32_t f_y, int32_t N,
                               Tdouble_smallint_type window) {
+  // Dice, the cheapest measure, is taken before the table dispatch of the
+  // others, whose cost would otherwise match its own.
+  if (stat == MI_Dice) return DiceOfCounts(f_xy, f_x, f_y);
   const int32_t S = int32_t{window.to_left} + int32_t{window.to_right};
   switch (stat) {
     case MI_Dice:
-      return Dice_Coefficient(f_xy, f_x, f_y);
+      return DiceOfCounts(f_xy, f_x, f_y);
     case MI_MI:
-      return SpecificMutualInformation(f_x, f_y, f_xy, N);
+      return SpecificMutualInformationOf(f_x, f_y, f_xy, N);
     case MI_MI3:
-      return MI3(f_x, f_y, f_xy, N);
+      return MI3Of(f_x, f_y, f_xy, N);
     case MI_Z:
-      return Z_Score(f_x, f_y, f_xy, N, S);
+      return Z_ScoreOf(f_x, f_y, f_xy, N, S);
     case MI_log_likelihood:
-      return Log_Likelihood_SameCorpus_Everts(f_x, f_y, f_xy, N, S);
+      return EvertsOf(f_x, f_y, f_xy, N, S);
     case MI_T_Score:
-      return T_Score(f_x, f_y, f_xy, N);
+      return T_ScoreOf(f_x, f_y, f_xy, N);
     case MI_Log_Ratio:
       return LogRatioOf(f_x, f_y, N, N);
   }
@@ -705,7 +759,8 @@ TIntegerPair XYFromSingleArrayPosPos(int32_t pos, int32_t n) {
 
 TShuffledNumbers::TShuffledNumbers(int32_t an_upper_limit) : upper_limit(an_upper_limit) {
   std::vector<uint32_t> seeds;
-  const auto ticks = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const auto ticks =
+      static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
   seeds.push_back(static_cast<uint32_t>(ticks));
   seeds.push_back(static_cast<uint32_t>(ticks >> 32));
   try {

@@ -13,9 +13,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
+#include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/Exceptions.h"
@@ -246,6 +249,82 @@ TEST(MathsRoutines, RelationshipComputationChoosesTheMeasure) {
   const float z = RelationshipComputation(MI_Z, 10, 100, 50, 10000000, wide);
   EXPECT_EQ(z, Z_Score(100, 50, 10, 10000000, 65534));
   EXPECT_THROW(RelationshipComputation(MI_MI, 0, 100, 50, 10000, window), EMathError);
+}
+
+// The outcome of a measure: its result's bits, or the fault it raised.
+struct Outcome {
+  uint32_t bits = 0;
+  std::string fault;
+  bool operator==(const Outcome&) const = default;
+};
+
+template <typename F>
+Outcome OutcomeOf(F&& f) {
+  Outcome o;
+  try {
+    const float v = f();
+    std::memcpy(&o.bits, &v, sizeof v);
+  } catch (const EMathError& e) {
+    o.fault = typeid(e).name();
+  }
+  return o;
+}
+
+// RelationshipComputation dispatches to inlined copies of the measures; each
+// must give the exported measure's result to the last bit, and the same fault.
+TEST(MathsRoutines, RelationshipComputationMatchesTheMeasuresBitForBit) {
+  std::mt19937 rng(19);
+  const int32_t edges[] = {0, 1, 2, -1, 7, 1000, 65534, 100000000, INT32_MAX, INT32_MIN};
+  // An edge value now and then, else a count below the limit.
+  const auto pick = [&](int64_t limit) {
+    if (rng() % 4 == 0) return edges[rng() % std::size(edges)];
+    return static_cast<int32_t>(rng() % static_cast<uint64_t>(limit));
+  };
+  int faults = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const int32_t N = pick(INT32_MAX);
+    const int32_t f_x = pick(int64_t{1} + std::max(N / 100, 1));
+    const int32_t f_y = pick(int64_t{1} + std::max(N / 100, 1));
+    const int32_t f_xy = pick(int64_t{1} + std::max(std::min(f_x, f_y), 1));
+    const Tdouble_smallint_type window{static_cast<int16_t>(rng() % 11), static_cast<int16_t>(rng() % 11)};
+    const int32_t S = int32_t{window.to_left} + window.to_right;
+    const auto rc = [&](TMutualInfoStats stat) {
+      return OutcomeOf([&] { return RelationshipComputation(stat, f_xy, f_x, f_y, N, window); });
+    };
+    SCOPED_TRACE(testing::Message() << f_xy << " " << f_x << " " << f_y << " " << N << " " << S);
+    EXPECT_EQ(rc(MI_Dice), OutcomeOf([&] { return Dice_Coefficient(f_xy, f_x, f_y); }));
+    EXPECT_EQ(rc(MI_MI), OutcomeOf([&] { return SpecificMutualInformation(f_x, f_y, f_xy, N); }));
+    EXPECT_EQ(rc(MI_MI3), OutcomeOf([&] { return MI3(f_x, f_y, f_xy, N); }));
+    EXPECT_EQ(rc(MI_Z), OutcomeOf([&] { return Z_Score(f_x, f_y, f_xy, N, S); }));
+    EXPECT_EQ(rc(MI_log_likelihood),
+              OutcomeOf([&] { return Log_Likelihood_SameCorpus_Everts(f_x, f_y, f_xy, N, S); }));
+    EXPECT_EQ(rc(MI_T_Score), OutcomeOf([&] { return T_Score(f_x, f_y, f_xy, N); }));
+    faults += !rc(MI_MI).fault.empty() + !rc(MI_Z).fault.empty();
+  }
+  EXPECT_GT(faults, 0);  // the edge values reach the checked path too
+}
+
+// KWStatsCalculated keeps the logarithm of the last sizes it saw: a list
+// whose sizes change from record to record must still get the BIC of its own
+// sizes, to the last bit.
+TEST(MathsRoutines, KeywordBicFollowsChangingSizes) {
+  const TIntegerPair sizes[] = {{1000, 100000}, {1000000, 100000000}, {0, 0}, {1000, 100000}, {5, 2147483000}};
+  const TIntegerPair q{10, 5};
+  for (int round = 0; round < 3; ++round) {
+    for (const TIntegerPair& s : sizes) {
+      const TKeyword_entry_rec e = KWStatsCalculated(q, s);
+      TKeyword_entry_rec copy = e;
+      FreeKeywordEntry(copy);
+      if (s[0] + int64_t{s[1]} == 0) {
+        EXPECT_EQ(e.LL, 1.0f);
+        continue;
+      }
+      const float ll = Log_Likelihood_Lancaster(q[0], q[1], s[0], s[1]);
+      const float bic = static_cast<float>(static_cast<double>(ll) - std::log(double(s[0]) + double(s[1])));
+      EXPECT_EQ(std::fabs(e.LL), ll);
+      EXPECT_EQ(e.BIC_Score, bic) << s[0] << " " << s[1];
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
