@@ -7,6 +7,7 @@
 //   counted)                                       vs a u16string_view::find loop
 //   the matcher on a rare word (about one hit per megabyte)
 //   texts without a blank for a megabyte, where a naive matcher is quadratic
+//   ("*a*b", "*a*", and "a*bc" over "abab...")
 //   the word-list variant over 1,000,000 short entries.
 // The text is made from English words drawn with their rough frequencies, in
 // sentences with commas and capitals, with CR LF paragraph ends.
@@ -219,6 +220,64 @@ void BM_Hostile_StarAStar(benchmark::State& state) {
   state.counters["hits"] = static_cast<double>(hits);
 }
 BENCHMARK(BM_Hostile_StarAStar)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// "a*bc" over "abab..." of range(0) characters without a blank: every "a" is a
+// candidate whose star fails on each later "a", takes it and looks again, up
+// to the end of the text. Beside it, the same text searched for "abc", which
+// has the same candidates: the ratio shows whether the star costs more than a
+// constant per character.
+const std::u16string& Abab(size_t units) {
+  static std::u16string text;
+  if (text.size() != units) {
+    text.clear();
+    while (text.size() < units) text += u"ab";
+  }
+  return text;
+}
+const std::vector<uint16_t>& AbabDetails(const std::u16string& text) {
+  static std::vector<uint16_t> details;
+  details.assign(text.size() + 2, 0);
+  qn::platform::CharTypes1(text.data(), text.size(), details.data());
+  return details;
+}
+
+void BM_Hostile_PendingStar(benchmark::State& state) {
+  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
+  const std::vector<uint16_t>& details = AbabDetails(text);
+  const TCopies w{
+      u"a\x1D"
+      u"bc",
+      u"A\x1D"
+      u"BC",
+      u"A\x1D"
+      u"bc"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(text, details, w, false, false, stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Hostile_PendingStar)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Arg(1000000);
+
+void BM_Hostile_PendingStarBaseline(benchmark::State& state) {
+  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
+  const std::vector<uint16_t>& details = AbabDetails(text);
+  const TCopies w{u"abc", u"ABC", u"Abc"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(text, details, w, false, false, stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Hostile_PendingStarBaseline)->Unit(benchmark::kMillisecond)->Arg(1000000);
 
 // The detail array alone, as the engine needs it: the baseline.
 void BM_CharTypes1(benchmark::State& state) {

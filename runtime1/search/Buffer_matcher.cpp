@@ -65,7 +65,12 @@ class TMatcher {
         fMemo(memo) {}
 
   // The end of the whole hit from s, or -1.
-  int32_t MatchFrom(int32_t s);
+  int32_t MatchFrom(int32_t s) {
+    const TStep st = Run(0, s, false);
+    if (st.kind == kStepEnd) return st.k;
+    if (st.kind != kStepStar) return -1;
+    return Stars(st.j, st.k, st.inMarkup);
+  }
   // The same for a search word of plain characters only (no wildcard, space
   // or tag code) while no markup lies in the way: -1 for no hit, -2 when
   // markup is met and MatchFrom must decide.
@@ -81,6 +86,17 @@ class TMatcher {
   int32_t ExtensionEnd(int32_t k) { return RunEnd(kRunExtension, k); }
 
  private:
+  // How a run of units stopped: every unit matched (k is the end), a star
+  // inside a word met at unit j (k its first character), a unit j that does
+  // not match the character at k, or the end of the text with units left.
+  enum TStepKind { kStepEnd, kStepStar, kStepMismatch, kStepFail };
+  struct TStep {
+    TStepKind kind;
+    int32_t j;
+    int32_t k;
+    bool inMarkup;
+  };
+
   char16_t Ch(int32_t k) const { return static_cast<char16_t>(fT[k]); }
   bool Equals(char16_t c, int32_t j) const {
     return c == fLo[j] || (!fCase && (c == fUp[j] || c == fTi[j]));
@@ -147,6 +163,27 @@ class TMatcher {
     return stars;
   }
 
+  TStep Run(int32_t j, int32_t k, bool inMarkup);
+  // The star at j, whose next unit equals the character at p, takes that
+  // character and goes on with the units after it.
+  TStep Follow(int32_t j, int32_t p, bool inMarkup) {
+    const char16_t u = fLo[j + 1];
+    if (u == kTagOn) inMarkup = true;
+    if (u == kTagOff) inMarkup = false;
+    return Run(j + 2, p + 1, inMarkup);
+  }
+  // Where the pending star at j looks for its next unit again after a unit
+  // failed at k: the next stop, or -1 when the candidate fails.
+  int32_t Retry(int32_t star, int32_t j, int32_t k) {
+    if (Ch(k) <= kSpace || k + 1 >= fN) return -1;
+    const int32_t p = StarStop(star, j + 1, k + 1);
+    return p < fN && Equals(Ch(p), j + 1) ? p : -1;
+  }
+  // Whether stop p lies on the remembered chain of stops of a star (whose
+  // outcome is then known), moving the chain's first stop forward up to p.
+  bool Joins(TMatcherMemo::TChain& chain, int32_t star, int32_t j, bool inMarkup, int32_t p);
+  int32_t Stars(int32_t j, int32_t k, bool inMarkup);
+
   const C* fT;
   const uint16_t* fD;
   int32_t fN;
@@ -160,29 +197,12 @@ class TMatcher {
 };
 
 template <typename C>
-int32_t TMatcher<C>::MatchFrom(int32_t s) {
-  int32_t j = 0;
-  int32_t k = s;
-  bool inMarkup = false;
-  bool pending = false;  // a star inside a word is waiting to take more
-  int32_t pendingStar = 0;
-  int32_t pendingStarIndex = 0;
-  bool pendingInMarkup = false;
-
-  // Takes unit j + 1 after the star at j as matched by the character at p.
-  auto takeStarFollower = [&](int32_t star, int32_t p) {
-    const char16_t u = fLo[star + 1];
-    if (u == kTagOn) inMarkup = true;
-    k = p + 1;
-    if (u == kTagOff) inMarkup = false;
-    j = star + 2;
-  };
-
+typename TMatcher<C>::TStep TMatcher<C>::Run(int32_t j, int32_t k, bool inMarkup) {
   while (j < fL) {
     const char16_t w = fLo[j];
     if (w == kTagOn) inMarkup = true;
     if (j > 0 && !inMarkup && k < fN && IsMarkup(fD[k])) k = RunEnd(kRunMarkup, k);
-    if (k >= fN) return -1;
+    if (k >= fN) return {kStepFail, j, k, inMarkup};
     const char16_t c = Ch(k);
     const uint16_t d = fD[k];
     const bool beforeSpace = j + 1 < fL && fLo[j + 1] == kSpace;
@@ -203,15 +223,7 @@ int32_t TMatcher<C>::MatchFrom(int32_t s) {
         if (j + 1 >= fL || fLo[j + 1] == kSpace) {
           next = IsSeparator(d) ? k : (k + 1 < fN ? RunEnd(kRunNonSeparator, k + 1) : fN);
         } else {
-          const int32_t star = StarIndex(j);
-          const int32_t p = StarStop(star, j + 1, k);
-          if (p >= fN || !Equals(Ch(p), j + 1)) return -1;
-          pending = true;
-          pendingStar = j;
-          pendingStarIndex = star;
-          pendingInMarkup = inMarkup;
-          takeStarFollower(j, p);
-          continue;
+          return {kStepStar, j, k, inMarkup};
         }
         break;
       case kOneLetter:
@@ -238,21 +250,99 @@ int32_t TMatcher<C>::MatchFrom(int32_t s) {
         if (Equals(c, j)) next = k + 1;
         break;
     }
-    if (next >= 0) {
-      if (fLo[j] == kTagOff) inMarkup = false;
-      k = next;
-      ++j;
-      continue;
-    }
-    // No match: a pending star takes the character (unless it stops stars)
-    // and looks for its next unit again after it.
-    if (!pending || c <= kSpace || k + 1 >= fN) return -1;
-    inMarkup = pendingInMarkup;
-    const int32_t p = StarStop(pendingStarIndex, pendingStar + 1, k + 1);
-    if (p >= fN || !Equals(Ch(p), pendingStar + 1)) return -1;
-    takeStarFollower(pendingStar, p);
+    if (next < 0) return {kStepMismatch, j, k, inMarkup};
+    if (fLo[j] == kTagOff) inMarkup = false;
+    k = next;
+    ++j;
   }
-  return k;
+  return {kStepEnd, j, k, inMarkup};
+}
+
+template <typename C>
+bool TMatcher<C>::Joins(TMatcherMemo::TChain& chain, int32_t star, int32_t j, bool inMarkup,
+                        int32_t p) {
+  // A chain that starts before P cannot be walked without reading before it.
+  if (chain.from == nullptr || chain.from < fD) return false;
+  int32_t at = static_cast<int32_t>(chain.from - fD);
+  const int32_t last = static_cast<int32_t>(chain.last - fD);
+  while (at < p && at < last) {
+    // Every stop before the last one failed on a unit and retried.
+    const TStep st = Follow(j, at, inMarkup);
+    const int32_t next = st.kind == kStepMismatch ? Retry(star, j, st.k) : -1;
+    if (next <= at) {
+      chain = TMatcherMemo::TChain();
+      return false;
+    }
+    at = next;
+  }
+  chain.from = fD + at;
+  return at == p;
+}
+
+// A star inside the word is met at unit j, text position k. The star takes
+// characters up to its first stop (a character equal to the unit after it);
+// from there the units after it are matched, and each failure on a character
+// above U+0020 makes the star take that character and stop again further on.
+// The stops one star meets form a chain whose outcome (a hit's end, no hit, or
+// the next star of the word met) depends only on the stop it starts from, so
+// the memo keeps, per star, one chain: its first and last stop and the final
+// outcome. A later candidate whose stop lies on that chain takes the outcome
+// at once; whether it does is found by walking the remembered chain forward,
+// which never goes back, so a long run is walked about twice in all instead of
+// once per candidate.
+template <typename C>
+int32_t TMatcher<C>::Stars(int32_t j, int32_t k, bool inMarkup) {
+  struct TNewChain {
+    int32_t star;
+    int32_t from;
+    int32_t last;
+  };
+  TNewChain learned[TMatcherMemo::kStars];
+  int learnedCount = 0;
+  int32_t outcome = -1;
+  bool fromMemo = false;
+  for (bool more = true; more;) {
+    more = false;
+    const int32_t star = StarIndex(j);
+    int32_t p = StarStop(star, j + 1, k);
+    if (p >= fN || !Equals(Ch(p), j + 1)) break;
+    TMatcherMemo::TChain* chain = star < TMatcherMemo::kStars ? &fMemo.chains[star] : nullptr;
+    const int32_t start = p;
+    for (;;) {
+      if (chain != nullptr && Joins(*chain, star, j, inMarkup, p)) {
+        chain->from = fD + start;
+        outcome = chain->end != nullptr ? static_cast<int32_t>(chain->end - fD) : -1;
+        fromMemo = true;
+        break;
+      }
+      const TStep st = Follow(j, p, inMarkup);
+      if (st.kind == kStepMismatch) {
+        const int32_t next = Retry(star, j, st.k);
+        if (next >= 0) {
+          p = next;
+          continue;
+        }
+      }
+      if (chain != nullptr) learned[learnedCount++] = {star, start, p};
+      if (st.kind == kStepEnd) {
+        outcome = st.k;
+      } else if (st.kind == kStepStar) {
+        j = st.j;
+        k = st.k;
+        inMarkup = st.inMarkup;
+        more = true;
+      }
+      break;
+    }
+    if (fromMemo) break;
+  }
+  for (int i = 0; i < learnedCount; ++i) {
+    TMatcherMemo::TChain& chain = fMemo.chains[learned[i].star];
+    chain.from = fD + learned[i].from;
+    chain.last = fD + learned[i].last;
+    chain.end = outcome >= 0 ? fD + outcome : nullptr;
+  }
+  return outcome;
 }
 
 // The running counts while the scan goes on.

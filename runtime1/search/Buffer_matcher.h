@@ -94,7 +94,8 @@ struct TMatchRequest {
 // Runs remembered between the calls of one search, so that the calls over a
 // long run of word characters (no blank for megabytes) do not scan the run again
 // for every candidate: the ends of runs found so far, by kind of run, and the
-// next stopping point of each star. A memo serves one search word over one
+// next stopping point of each star, and the outcome of each star's chain of
+// stops (see the matcher). A memo serves one search word over one
 // buffer; it notices a different buffer end or search word and starts afresh,
 // and Reset makes it forget in any case (the search-and-do engine resets it at
 // the start of every search).
@@ -105,8 +106,16 @@ struct TMatcherMemo {
   };
   static constexpr int kRunKinds = 7;
   static constexpr int kStars = 8;
+  // The stops one star inside a word meets over a candidate, from a later
+  // stop on to the last one, and what came of them: the hit's end, or null.
+  struct TChain {
+    const uint16_t* from = nullptr;
+    const uint16_t* last = nullptr;
+    const uint16_t* end = nullptr;
+  };
   TRun runs[kRunKinds];
   TRun stars[kStars];  // the first kStars stars of the search word, by order
+  TChain chains[kStars];
   const uint16_t* limit = nullptr;
   const char16_t* lower = nullptr;
   int32_t L = 0;

@@ -548,6 +548,78 @@ TEST(BufferMatcher, LongRunsWithoutBlanks) {
   EXPECT_EQ(hits, 200000);
 }
 
+TEST(BufferMatcher, PendingStarOverLongWordsAgreesWithTheReference) {
+  // "a*bc" over "abab...": every candidate's star fails on each "a" and looks
+  // again, up to the end of the word; the chains of stops are shared, not
+  // walked again per candidate. The same words then end in a hit, or are
+  // broken by blanks, and every result must be the reference's.
+  std::u16string abab;
+  for (int i = 0; i < 1500; ++i) abab += u"ab";
+  const Word w = MakeWord(
+      u"a\x1D"
+      u"bc");
+  for (const std::u16string& text :
+       {abab, abab + u"c", abab + u"c " + abab + u"c", abab.substr(0, 1000) + u" " + abab + u"x",
+        u"ab" + abab + u"bc" + abab}) {
+    for (const Options& o : {Open(false, false), Open(true, true), Open(true, false)}) {
+      const TRun run = Search(MakeDoc(text), w, o);
+      if (testing::Test::HasFailure()) return;
+      if (text.size() == abab.size()) {
+        EXPECT_TRUE(run.hits.empty());
+      }
+    }
+  }
+  // Each "a" of "ab...abc" is a hit ending at the one "c".
+  const TRun run = Search(MakeDoc(abab + u"c"), w, Open(false, false));
+  ASSERT_EQ(run.hits.size(), 1500u);
+  EXPECT_EQ(run.hits.back(), (Hit{2998, 3, 3}));
+
+  // A million characters without a blank, with the memo: immediate.
+  std::u16string million;
+  while (million.size() < 1000000) million += u"ab";
+  const Doc big = MakeDoc(million);
+  TMatcherMemo memo;
+  TSearchStatsRec stats{};
+  bool heading = false;
+  int32_t full = 0, exact = 0;
+  EXPECT_EQ(FindWantedInBuffer(Request(big, w, Open(false, false), 0), stats, heading, full,
+                               exact, &memo),
+            -1);
+}
+
+TEST(BufferMatcher, StarChainsAgreeWithTheReferenceOnRandomLongWords) {
+  // Words of two or three letters with an odd blank or comma, and search
+  // words with several stars whose chains meet, cross and hand over to the
+  // next star; one memo is kept across each search as the engine keeps it.
+  std::mt19937 random(1612);
+  const char16_t textUnits[] = {u'a', u'b', u'c', u'a', u'b', u'B', u'1', u' ', u','};
+  const char16_t wordUnits[] = {u'a', u'b', u'c', 0x1D, 0x1D, 0x1C, 0x1B, u' '};
+  auto pick = [&](const auto& units) { return units[random() % std::size(units)]; };
+  int rounds = 0, withHits = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text;
+    const size_t n = 20 + random() % 200;
+    const int alphabet = 2 + static_cast<int>(random() % 2);
+    for (size_t i = 0; i < n; ++i)
+      text += random() % 16 == 0 ? pick(textUnits) : static_cast<char16_t>(u'a' + random() % alphabet);
+    std::u16string word(1, static_cast<char16_t>(u'a' + random() % alphabet));
+    const size_t L = 2 + random() % 5;
+    while (word.size() < L) word += pick(wordUnits);
+    if (word.find(char16_t{0x1D}) == std::u16string::npos) word.insert(1, 1, char16_t{0x1D});
+    Options o;
+    o.left = random() % 2;
+    o.right = random() % 2;
+    o.skipPunctuation = random() % 2;
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const TRun run = Search(MakeDoc(text), MakeWord(word, random() % 2 == 0), o);
+    if (testing::Test::HasFailure()) break;
+    ++rounds;
+    withHits += !run.hits.empty();
+  }
+  EXPECT_EQ(rounds, 3000);
+  EXPECT_GT(withHits, 500);
+}
+
 // --- Reads stay inside the buffer ------------------------------------------------------
 
 // Three pages, the outer two inaccessible: text or details placed at either
