@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -18,11 +19,12 @@ const std::u16string kFixture8 =
 const std::u16string kFixtureLE =
     platform::DecodedUTF8(QN_SOURCE_DIR "/lemmatiser/testdata/english_lemmas_utf16le.txt");
 
-// A temporary list file, removed at the end of the test.
+// A temporary list file, removed at the end of the test. Its name carries the
+// process id, so that two runs of the suite on one machine never share it.
 class TTempFile {
  public:
   TTempFile(const std::string& name, const std::string& bytes)
-      : fPath(::testing::TempDir() + "lem_" + name) {
+      : fPath(::testing::TempDir() + "lem_" + std::to_string(::getpid()) + "_" + name) {
     FILE* f = std::fopen(fPath.c_str(), "wb");
     if (f != nullptr) {
       std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -1,6 +1,7 @@
 #include "lemmatiser/myLemmaAndMatchLists.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -167,7 +168,7 @@ TEST(ListFileReader, UpperCasesTextButNotSeeds) {
 }
 
 TEST(ListFileReader, UpperCasesWithTheLocalesCasing) {
-  const std::string path = ::testing::TempDir() + "lem_turkish.txt";
+  const std::string path = ::testing::TempDir() + "lem_turkish_" + std::to_string(::getpid()) + ".txt";
   const std::vector<uint8_t> bytes = Utf16(u"istanbul");
   FILE* f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
@@ -388,7 +389,7 @@ TEST(LemmaList, ClearForgetsEverythingOfTheLastFile) {
 }
 
 TEST(LemmaList, ReloadAndClearThroughTheBaseForgetTheHeadwords) {
-  const std::string dir = ::testing::TempDir();
+  const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "_";
   const std::string first = dir + "lemma_reload_first.txt";
   const std::string second = dir + "lemma_reload_second.txt";
   for (const auto& [path, text] : {std::pair{first, "go -> went\nbe -> was\n"}, {second, "see -> saw\n"}}) {
@@ -425,7 +426,7 @@ TEST(LemmaList, ReloadAndClearThroughTheBaseForgetTheHeadwords) {
 // A list file name that is a named pipe nobody writes, or an endless device,
 // raises the reader's open error at once instead of holding the caller.
 TEST(ListFileReader, PipesAndDevicesRaiseAtOnce) {
-  const std::string pipe = ::testing::TempDir() + "lemma_list_pipe.txt";
+  const std::string pipe = ::testing::TempDir() + "lemma_list_pipe_" + std::to_string(::getpid()) + ".txt";
   ASSERT_TRUE(test_support::MakeNamedPipe(pipe));
   for (const std::string& path : {pipe, std::string("/dev/zero")}) {
     SCOPED_TRACE(path);

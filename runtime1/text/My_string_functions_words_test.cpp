@@ -1,6 +1,7 @@
 #include "runtime1/text/My_string_functions_words.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -338,7 +339,7 @@ TEST(WordsCleaning, FirstCharOutsideQuotes) {
 }
 
 TEST(WordsMarkup, MarkupFreeTextFromAFile) {
-  const std::string path = testing::TempDir() + "markup_free.txt";
+  const std::string path = testing::TempDir() + "markup_free_" + std::to_string(::getpid()) + ".txt";
   {
     std::ofstream f(path, std::ios::binary);
     f << "\xEF\xBB\xBF<p>caf\xC3\xA9</p>\nx<long tag here>y";
