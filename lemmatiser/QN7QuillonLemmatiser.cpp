@@ -1,5 +1,7 @@
 #include "lemmatiser/QN7QuillonLemmatiser.h"
 
+#include <type_traits>
+
 #include "platform/CodePages.h"
 #include "platform/YieldHook.h"
 
@@ -70,6 +72,31 @@ namespace {
 
 constexpr QNBool16 Bool16(bool b) noexcept { return b ? QN_TRUE16 : QN_FALSE16; }
 
+// Runs body and gives its result; when it raises, gives the function's
+// "nothing" answer instead: a value, or a function called for it. No
+// exception leaves an exported function for the host.
+template <typename Body, typename Nothing>
+auto Guarded(Body&& body, Nothing&& nothing) -> decltype(body()) {
+  try {
+    return body();
+  } catch (...) {
+    if constexpr (std::is_invocable_v<Nothing>) {
+      return nothing();
+    } else {
+      return nothing;
+    }
+  }
+}
+
+// The same for a body without a result.
+template <typename Body>
+void Guarded(Body&& body) {
+  try {
+    body();
+  } catch (...) {
+  }
+}
+
 // Loads, clears and walks change or walk a list while they call out to the
 // host (its yield procedure, its callbacks). A host that calls one of them
 // again from there would change a tree under a running operation: such a
@@ -120,154 +147,152 @@ extern "C" {
 QNBool16 LoadedOne(uint8_t slot, const QNWideChar* file_name, uint8_t kind,
                    TQNAnnounceNumberAndMessageProc line_count, TQNShowSomeProgressProc progress,
                    uint32_t lcid, bool case_sensitive, bool commas_in_entries) {
-  try {
-    const TRunning running;
-    TReadFileTree* list = ListOf(slot, kind);
-    if (running.Refused() || list == nullptr || file_name == nullptr) return QN_FALSE16;
-    const std::u16string_view name(file_name);
-    const bool upper = !case_sensitive;
-    if (kind == as_lemma) {
-      auto* lemmas = static_cast<TLemmaList*>(list);
-      lemmas->Clear();
-      const bool ok = lemmas->LoadFromFile(FromC(line_count), FromC(progress), lcid, upper, name) &&
-                      lemmas->LoadedOK();
-      if (ok) lemmas->TellTotalLines(lemmas->lemma_pair_entries);
-      return Bool16(ok);
-    }
-    if (kind == as_match) list->allow_strings_with_commas = commas_in_entries;
-    return Bool16(list->LoadFromFile(FromC(line_count), FromC(progress), lcid, upper, name) &&
-                  list->LoadedOK());
-  } catch (...) {
-    return QN_FALSE16;
-  }
+  return Guarded(
+      [&]() -> QNBool16 {
+        const TRunning running;
+        TReadFileTree* list = ListOf(slot, kind);
+        if (running.Refused() || list == nullptr || file_name == nullptr) return QN_FALSE16;
+        const std::u16string_view name(file_name);
+        const bool upper = !case_sensitive;
+        if (kind == as_lemma) {
+          auto* lemmas = static_cast<TLemmaList*>(list);
+          lemmas->Clear();
+          const bool ok =
+              lemmas->LoadFromFile(FromC(line_count), FromC(progress), lcid, upper, name) &&
+              lemmas->LoadedOK();
+          if (ok) lemmas->TellTotalLines(lemmas->lemma_pair_entries);
+          return Bool16(ok);
+        }
+        if (kind == as_match) list->allow_strings_with_commas = commas_in_entries;
+        return Bool16(list->LoadFromFile(FromC(line_count), FromC(progress), lcid, upper, name) &&
+                      list->LoadedOK());
+      },
+      QN_FALSE16);
 }
 
 QNBool16 ClearOne(uint8_t slot, uint8_t kind) {
-  try {
-    const TRunning running;
-    if (running.Refused() || slot >= kLemmatiserSlots) return QN_FALSE16;
-    TReadFileTree* list = ListOf(slot, kind);
-    if (list == nullptr) return QN_TRUE16;
-    list->Clear();  // the whole list, whatever its kind
-    return QN_TRUE16;
-  } catch (...) {
-    return QN_FALSE16;
-  }
+  return Guarded(
+      [&]() -> QNBool16 {
+        const TRunning running;
+        if (running.Refused() || slot >= kLemmatiserSlots) return QN_FALSE16;
+        TReadFileTree* list = ListOf(slot, kind);
+        if (list == nullptr) return QN_TRUE16;
+        list->Clear();  // the whole list, whatever its kind
+        return QN_TRUE16;
+      },
+      QN_FALSE16);
 }
 
 void CancelOne(uint8_t slot, uint8_t kind) {
-  try {
+  Guarded([&] {
     if (TReadFileTree* list = ListOf(slot, kind)) list->cancelled = true;
-  } catch (...) {
-  }
+  });
 }
 
 const void* FoundInTheList(uint8_t slot, const void* word, bool word_in_unicode, uint8_t kind) {
-  try {
-    TReadFileTree* list = ListOf(slot, kind);
-    if (list == nullptr || word == nullptr) return nullptr;
-    const void* key = list->CopyOfPointer(word, word_in_unicode);
-    if (kind == as_lemma) return static_cast<TLemmaList*>(list)->FoundVariant(key).headwordp;
-    return static_cast<TMatchList*>(list)->Found(key);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded(
+      [&]() -> const void* {
+        TReadFileTree* list = ListOf(slot, kind);
+        if (list == nullptr || word == nullptr) return nullptr;
+        const void* key = list->CopyOfPointer(word, word_in_unicode);
+        if (kind == as_lemma) return static_cast<TLemmaList*>(list)->FoundVariant(key).headwordp;
+        return static_cast<TMatchList*>(list)->Found(key);
+      },
+      nullptr);
 }
 
 const void* GetAString(int32_t n, bool in_unicode, int32_t /*code_page*/) {
-  try {
-    const auto& lines = LemmatiserState().collector.StringList;
-    if (n < 0 || static_cast<size_t>(n) >= lines.size()) return nullptr;
-    const std::u16string_view line = std::u16string_view(lines[static_cast<size_t>(n)]);
-    if (in_unicode) return PutResultW(line);
-    return PutResultAEncoded(line);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded(
+      [&]() -> const void* {
+        const auto& lines = LemmatiserState().collector.StringList;
+        if (n < 0 || static_cast<size_t>(n) >= lines.size()) return nullptr;
+        const std::u16string_view line = std::u16string_view(lines[static_cast<size_t>(n)]);
+        if (in_unicode) return PutResultW(line);
+        return PutResultAEncoded(line);
+      },
+      nullptr);
 }
 
 const QNWideChar* LemmaVariantsOf(uint8_t slot, const QNWideChar* headword,
                                   const QNWideChar* separated_with) {
-  try {
-    TLemmaList* list = LemmaListOf(slot);
-    if (list == nullptr || headword == nullptr) return PutResultW(u"");
-    return list->LemmaVariantsOf(headword,
-                                 separated_with != nullptr ? separated_with : std::u16string_view());
-  } catch (...) {
-    return PutResultW(u"");
-  }
+  return Guarded(
+      [&]() -> const QNWideChar* {
+        TLemmaList* list = LemmaListOf(slot);
+        if (list == nullptr || headword == nullptr) return PutResultW(u"");
+        return list->LemmaVariantsOf(
+            headword, separated_with != nullptr ? separated_with : std::u16string_view());
+      },
+      [] { return PutResultW(u""); });
 }
 
 const QNWideChar* LemmaHeadWords(uint8_t slot, int32_t n) {
-  try {
-    TLemmaList* list = LemmaListOf(slot);
-    if (list == nullptr) return nullptr;
-    const THeadwordEntry* entry = list->headwords().At(n);
-    return entry != nullptr ? entry->text.c_str() : nullptr;
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded(
+      [&]() -> const QNWideChar* {
+        TLemmaList* list = LemmaListOf(slot);
+        if (list == nullptr) return nullptr;
+        const THeadwordEntry* entry = list->headwords().At(n);
+        return entry != nullptr ? entry->text.c_str() : nullptr;
+      },
+      nullptr);
 }
 
 int32_t LemmaHeadWordsCount(uint8_t slot) {
-  try {
-    TLemmaList* list = LemmaListOf(slot);
-    return list != nullptr ? list->headwords().Count() : 0;
-  } catch (...) {
-    return 0;
-  }
+  return Guarded(
+      [&] {
+        TLemmaList* list = LemmaListOf(slot);
+        return list != nullptr ? list->headwords().Count() : 0;
+      },
+      0);
 }
 
 int32_t LemmaPairEntriesAltogether(uint8_t slot) {
-  try {
-    TLemmaList* list = LemmaListOf(slot);
-    return list != nullptr ? list->lemma_pair_entries : 0;
-  } catch (...) {
-    return 0;
-  }
+  return Guarded(
+      [&] {
+        TLemmaList* list = LemmaListOf(slot);
+        return list != nullptr ? list->lemma_pair_entries : 0;
+      },
+      0);
 }
 
 int32_t MatchListWordsCount(uint8_t slot) {
-  try {
-    TReadFileTree* list = ListOf(slot, as_match);
-    return list != nullptr ? list->lines : 0;
-  } catch (...) {
-    return 0;
-  }
+  return Guarded(
+      [&] {
+        TReadFileTree* list = ListOf(slot, as_match);
+        return list != nullptr ? list->lines : 0;
+      },
+      0);
 }
 
 int32_t StopListWordsCount(uint8_t slot) {
-  try {
-    TReadFileTree* list = ListOf(slot, as_stop);
-    return list != nullptr ? list->lines : 0;
-  } catch (...) {
-    return 0;
-  }
+  return Guarded(
+      [&] {
+        TReadFileTree* list = ListOf(slot, as_stop);
+        return list != nullptr ? list->lines : 0;
+      },
+      0);
 }
 
 void TraverseLemmasDoing(uint8_t slot, TQNHandleLemmaProc proc) {
-  try {
+  Guarded([&] {
     const TRunning running;
     if (running.Refused()) return;
     if (TLemmaList* list = LemmaListOf(slot)) {
       list->ShowProc = FromC(proc);
       list->Traverse();
     }
-  } catch (...) {
-  }
+  });
 }
 
 namespace {
 void TraverseMatchKind(uint8_t slot, uint8_t kind, TQNHandleMatchProc proc) {
-  try {
+  Guarded([&] {
     const TRunning running;
     if (running.Refused()) return;
     if (auto* list = static_cast<TMatchList*>(ListOf(slot, kind))) {
       list->ShowProc = FromC(proc);
       list->Traverse();
     }
-  } catch (...) {
-  }
+  });
 }
 }  // namespace
 
@@ -284,65 +309,55 @@ void TraverseStopsDoing(uint8_t slot, TQNHandleStopProc proc) {
 }
 
 int32_t TraversedOne(uint8_t slot, int32_t max_to_show, uint8_t kind) {
-  try {
-    const TRunning running;
-    if (running.Refused() || slot >= kLemmatiserSlots) return 0;
-    TLemmatiserState& s = LemmatiserState();
-    TShowClass& collector = s.collector;
-    collector.Clear();
-    collector.max_To_Show = max_to_show;
-    switch (kind) {
-      case as_lemma:
-        s.lemmas[slot]->ShowProc = THandleLemmaProc::Bind<&TShowClass::ShowALemma>(&collector);
-        s.lemmas[slot]->Traverse();
-        break;
-      case as_match:
-      case as_stop: {
-        TMatchList* list = kind == as_match ? s.matches[slot].get() : s.stops[slot].get();
-        list->ShowProc = THandleMatchProc::Bind<&TShowClass::ShowAMatch>(&collector);
-        list->Traverse();
-        break;
-      }
-      case as_relation:
-        s.relations[slot]->ShowProc = THandleMatchProc::Bind<&TShowClass::ShowARelation>(&collector);
-        s.relations[slot]->Traverse();
-        break;
-      default:
-        return 0;
-    }
-    return static_cast<int32_t>(collector.StringList.size());
-  } catch (...) {
-    try {
-      return static_cast<int32_t>(LemmatiserState().collector.StringList.size());
-    } catch (...) {
-      return 0;
-    }
-  }
+  // What was collected before a failure is still there to be read.
+  const auto collected = [] {
+    return Guarded(
+        [] { return static_cast<int32_t>(LemmatiserState().collector.StringList.size()); }, 0);
+  };
+  return Guarded(
+      [&]() -> int32_t {
+        const TRunning running;
+        if (running.Refused() || slot >= kLemmatiserSlots) return 0;
+        TLemmatiserState& s = LemmatiserState();
+        TShowClass& collector = s.collector;
+        collector.Clear();
+        collector.max_To_Show = max_to_show;
+        switch (kind) {
+          case as_lemma:
+            s.lemmas[slot]->ShowProc = THandleLemmaProc::Bind<&TShowClass::ShowALemma>(&collector);
+            s.lemmas[slot]->Traverse();
+            break;
+          case as_match:
+          case as_stop: {
+            TMatchList* list = kind == as_match ? s.matches[slot].get() : s.stops[slot].get();
+            list->ShowProc = THandleMatchProc::Bind<&TShowClass::ShowAMatch>(&collector);
+            list->Traverse();
+            break;
+          }
+          case as_relation:
+            s.relations[slot]->ShowProc =
+                THandleMatchProc::Bind<&TShowClass::ShowARelation>(&collector);
+            s.relations[slot]->Traverse();
+            break;
+          default:
+            return 0;
+        }
+        return static_cast<int32_t>(collector.StringList.size());
+      },
+      collected);
 }
 
 const void* TallierChangeWord(uint8_t slot, const void* word, int32_t /*code_page*/,
                               QNBool16 in_unicode) {
-  try {
-    return ChangeWord(slot, word, in_unicode);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded([&] { return ChangeWord(slot, word, in_unicode); }, nullptr);
 }
 
 const void* KwickerChangeWord(const void* word, int32_t /*code_page*/, QNBool16 in_unicode) {
-  try {
-    return ChangeWord(tt_kwicker, word, in_unicode);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded([&] { return ChangeWord(tt_kwicker, word, in_unicode); }, nullptr);
 }
 
 const void* SalientorChangeWord(const void* word, int32_t /*code_page*/, QNBool16 in_unicode) {
-  try {
-    return ChangeWord(tt_salientor, word, in_unicode);
-  } catch (...) {
-    return nullptr;
-  }
+  return Guarded([&] { return ChangeWord(tt_salientor, word, in_unicode); }, nullptr);
 }
 
 void SetYieldProcedure(TQNYieldProcessProc proc) {

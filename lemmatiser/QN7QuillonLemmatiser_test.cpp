@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,32 @@ TEST(QN7QuillonLemmatiser, CancelReachesALoadThroughTheYieldProcedure) {
   EXPECT_EQ(LoadedOne(9, words.Name().c_str(), QN_KIND_STOP, {}, {}, 0x0409, true, false), QN_TRUE16);
   EXPECT_EQ(StopListWordsCount(9), 2000);
   ClearOne(9, QN_KIND_STOP);
+}
+
+// A failure inside an exported function never reaches the host: each gives
+// its "nothing" answer, and a walk its count of lines collected so far.
+TEST(QN7QuillonLemmatiser, FailuresGiveTheNothingAnswers) {
+  std::string file;
+  for (int k = 0; k < 50; ++k) file.append("w").append(std::to_string(k)).append("\r\n");
+  const TTempFile words("failing.txt", file);
+  ASSERT_EQ(LoadedOne(8, words.Name().c_str(), QN_KIND_MATCH, {}, {}, 0x0409, true, false), QN_TRUE16);
+  struct TState {
+    int yields = 0;
+  } state;
+  TQNYieldProcessProc failing{[](void* ctx) {
+                                if (++static_cast<TState*>(ctx)->yields > 3) throw std::runtime_error("host");
+                              },
+                              &state};
+  SetYieldProcedure(failing);
+  const int32_t shown = TraversedOne(8, 1000, QN_KIND_MATCH);
+  EXPECT_LT(shown, 50);
+  EXPECT_EQ(GetAString(shown, true, 0), nullptr);  // the count is that of the lines collected
+  state.yields = 0;
+  EXPECT_EQ(LoadedOne(8, words.Name().c_str(), QN_KIND_STOP, {}, {}, 0x0409, true, false), QN_FALSE16);
+  SetYieldProcedure({nullptr, nullptr});
+  EXPECT_EQ(ClearOne(8, QN_KIND_STOP), QN_TRUE16);
+  EXPECT_EQ(TraversedOne(8, 1000, QN_KIND_MATCH), 50);
+  EXPECT_EQ(ClearOne(8, QN_KIND_MATCH), QN_TRUE16);
 }
 
 TEST(QN7QuillonLemmatiser, NestedChangesFromTheHostAreRefused) {
