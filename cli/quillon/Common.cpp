@@ -243,6 +243,18 @@ void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options) 
 TTextReader::TTextReader() = default;
 TTextReader::~TTextReader() = default;
 
+// The bytes of a zip entry; the archive stays open for the texts after it,
+// which a folder's walk hands over one entry after another.
+std::string TTextReader::ExtractedEntry(const TTextRef& ref) {
+  if (!fZip || fZipPath != ref.path) {
+    fZip = std::make_unique<qn::TZipForge>();
+    fZip->SetFileName(ref.path);
+    fZipPath = ref.path;
+    fZip->OpenArchive();
+  }
+  return fZip->ExtractEntryToString(ref.zipEntry);
+}
+
 bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
   text.clear();
   try {
@@ -257,13 +269,7 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
         text = qn::DecodedTextFileBytes(file.Bytes());
       }
     } else {
-      if (!fZip || fZipPath != ref.path) {
-        fZip = std::make_unique<qn::TZipForge>();
-        fZip->SetFileName(ref.path);
-        fZipPath = ref.path;
-        fZip->OpenArchive();
-      }
-      const std::string bytes = fZip->ExtractEntryToString(ref.zipEntry);
+      const std::string bytes = ExtractedEntry(ref);
       text = qn::DecodedTextFileBytes(
           std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     }
@@ -307,13 +313,7 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
         bytes = read;
       }
     } else {
-      if (!fZip || fZipPath != ref.path) {
-        fZip = std::make_unique<qn::TZipForge>();
-        fZip->SetFileName(ref.path);
-        fZipPath = ref.path;
-        fZip->OpenArchive();
-      }
-      extracted = fZip->ExtractEntryToString(ref.zipEntry);
+      extracted = ExtractedEntry(ref);
       bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
     }
   } catch (const qn::Exception&) {

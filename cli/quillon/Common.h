@@ -88,6 +88,8 @@ class TTextReader {
   bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece);
 
  private:
+  std::string ExtractedEntry(const TTextRef& ref);
+
   std::unique_ptr<qn::TZipForge> fZip;
   std::u16string fZipPath;
 };
