@@ -141,22 +141,6 @@ inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(x, zero));
 }
 
-// What the 8-bit decoder needs to know of a block, one bit per byte (bit k
-// for byte k): bytes of 80 and above; of 80 to 9F (where single-byte code
-// pages differ from Latin-1); of 80 to BF (UTF-8 continuation bytes); CR; LF.
-struct TBlockMasks {
-  unsigned high, c1, continuation, cr, lf;
-};
-
-inline TBlockMasks MasksOf(const uint8_t* p) noexcept {
-  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-  // Bytes compare signed: 80 to 9F are the 32 lowest values, 80 to BF the 64.
-  return {mask(x), mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xA0)))),
-          mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0)))),
-          mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))), mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')))};
-}
-
 // UTF-16 blocks: 8 code units. The units of a block in the given byte order,
 // as host units (x86-64 is little-endian).
 inline __m128i LoadUnits(const uint8_t* p, bool bigEndian) noexcept {
@@ -234,17 +218,22 @@ inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
   for (size_t k = 0; k < kBlock; ++k) out[k] = p[k];
 }
 
+// What the readers need to know of a block, one bit per byte (bit k for byte
+// k): bytes of 80 and above; of 80 to 9F (where single-byte code pages differ
+// from Latin-1); of 80 to BF (UTF-8 continuation bytes); of C2 to F4 (UTF-8
+// lead bytes); CR; LF.
 struct TBlockMasks {
-  unsigned high, c1, continuation, cr, lf;
+  unsigned high, c1, continuation, lead, cr, lf;
 };
 
 inline TBlockMasks MasksOf(const uint8_t* p) noexcept {
-  TBlockMasks m{0, 0, 0, 0, 0};
+  TBlockMasks m{0, 0, 0, 0, 0, 0};
   for (size_t k = 0; k < kBlock; ++k) {
     const unsigned bit = 1u << k;
     if (p[k] >= 0x80) m.high |= bit;
     if (p[k] >= 0x80 && p[k] <= 0x9F) m.c1 |= bit;
     if (p[k] >= 0x80 && p[k] <= 0xBF) m.continuation |= bit;
+    if (p[k] >= 0xC2 && p[k] <= 0xF4) m.lead |= bit;
     if (p[k] == '\r') m.cr |= bit;
     if (p[k] == '\n') m.lf |= bit;
   }
@@ -300,9 +289,19 @@ size_t WellFormedSequenceLength(const uint8_t* s, size_t available) noexcept {
 
 // True when bytes (no zero among them) are UTF-8 text: at least one
 // well-formed multi-byte sequence, and more of them than ill-formed bytes.
-bool LooksLikeUTF8(Bytes b) noexcept {
+//
+// Decided early once the rest could not hold enough sequences to outnumber
+// the ill-formed bytes met: each takes two bytes at least, and, when starts
+// (the number of possible starts in b: a byte C2 to F4 followed by one of 80
+// to BF) is given, each begins at one of the starts not yet passed. Every
+// byte of C2 and above is visited (the walk skips only bytes below 80 and the
+// continuation bytes of a well-formed sequence), so the count stays exact;
+// 8-bit text of a Western code page has next to no such starts, and is
+// decided after its first accented letters.
+bool LooksLikeUTF8(Bytes b, size_t starts = SIZE_MAX) noexcept {
   const uint8_t* s = b.data();
   const size_t n = b.size();
+  const bool counted = starts != SIZE_MAX;
   size_t valid = 0, invalid = 0, i = 0;
   while (i < n) {
     if (n - i >= kBlock) {
@@ -314,13 +313,12 @@ bool LooksLikeUTF8(Bytes b) noexcept {
       ++i;
       continue;
     }
+    if (counted && s[i] >= 0xC2 && s[i] <= 0xF4 && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) --starts;
     const size_t length = WellFormedSequenceLength(s + i, n - i);
     if (length == 0) {
       ++invalid;
       ++i;
-      // Decided once the rest could not hold enough sequences to outnumber
-      // the ill-formed bytes (each takes two bytes at least).
-      if (invalid >= valid + (n - i) / 2) return false;
+      if (invalid >= valid + std::min(starts, (n - i) / 2)) return false;
     } else {
       ++valid;
       i += length;
@@ -452,38 +450,93 @@ void AdviseHugePages(void* data, size_t bytes) noexcept {
 struct TByteSurvey {
   size_t length = 0;     // bytes before the first zero
   size_t loneEnds = 0;   // line ends that are a lone CR or LF (one more unit each)
-  size_t continuations = 0;  // bytes 80 to BF among them (8-bit surveys only)
+  size_t starts = 0;     // possible UTF-8 sequence starts among them (byte surveys only)
 };
 
 inline bool IsContinuation(uint8_t b) noexcept { return (b & 0xC0) == 0x80; }
+inline bool IsStart(const uint8_t* s, size_t i, size_t n) noexcept {
+  return s[i] >= 0xC2 && s[i] <= 0xF4 && i + 1 < n && IsContinuation(s[i + 1]);
+}
 
-// Stops only at bytes below 0E, which are rare in text.
-TByteSurvey SurveyBytes(Bytes b) noexcept {
-  const uint8_t* s = b.data();
-  const size_t n = b.size();
+// What a survey needs to know of a block: bytes below 0E, UTF-8
+// continuation bytes (80 to BF) and lead bytes (C2 to F4).
+struct TSurveyBlock {
+  unsigned low, continuation, lead;
+};
+
+#if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  const unsigned high = mask(x);
+  const unsigned low = mask(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x0D)), x));
+  if (high == 0) return {low, 0, 0};
+  const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC1))),
+                                     _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF5))));
+  return {low, mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0)))), mask(lead)};
+}
+#else
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
+  const TBlockMasks m = MasksOf(p);
+  unsigned low = 0;
+  for (size_t k = 0; k < kBlock; ++k)
+    if (p[k] < 0x0E) low |= 1u << k;
+  return {low, m.continuation, m.lead};
+}
+#endif
+
+// A survey taken piece by piece, as the bytes arrive. It stops only at bytes
+// below 0E, which are rare in text. The starts counted are those
+// LooksLikeUTF8 takes as its bound (a start's second byte is never a zero, so
+// none is counted across the end of the text).
+struct TByteSurveyor {
   TByteSurvey survey;
-  size_t i = 0;
-  while (i < n) {
-    if (n - i >= kBlock) {
-      const size_t k = FirstLow(s + i);
-      const unsigned before = k == kBlock ? ~0u : (1u << k) - 1;
-      survey.continuations += BitCount16(MasksOf(s + i).continuation & before);
-      i += k;
-      if (k == kBlock) continue;
-    } else if (IsContinuation(s[i])) {
-      ++survey.continuations;
+  size_t at = 0;       // the next byte to look at
+  bool ended = false;  // a zero was met, or the last bytes were surveyed
+
+  // Looks at the bytes s[at, n) that can be judged now: all of them when
+  // last, else those with a byte after them (which decides a CR or a start).
+  void Advance(const uint8_t* s, size_t n, bool last) noexcept {
+    if (ended) return;
+    const size_t stop = last || n == 0 ? n : n - 1;
+    size_t i = at;
+    while (i < stop) {
+      if (stop - i >= kBlock) {
+        const TSurveyBlock m = SurveyBlockOf(s + i);
+        const size_t k = m.low == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(m.low));
+        if (m.lead != 0) {
+          const unsigned nextContinues = n - i > kBlock && IsContinuation(s[i + kBlock]) ? 1u : 0u;
+          const unsigned starts = m.lead & ((m.continuation >> 1) | (nextContinues << (kBlock - 1)));
+          const unsigned before = k == kBlock ? ~0u : (1u << k) - 1;
+          if ((starts & before) != 0) survey.starts += BitCount16(starts & before);
+        }
+        i += k;
+        if (k == kBlock) continue;
+      } else if (IsStart(s, i, n)) {
+        ++survey.starts;
+      }
+      const uint8_t c = s[i];
+      if (c == 0) {
+        ended = true;
+        break;
+      }
+      if (c == '\n') {
+        if (i == 0 || s[i - 1] != '\r') ++survey.loneEnds;
+      } else if (c == '\r') {
+        if (i + 1 == n || s[i + 1] != '\n') ++survey.loneEnds;
+      }
+      ++i;
     }
-    const uint8_t c = s[i];
-    if (c == 0) break;
-    if (c == '\n') {
-      if (i == 0 || s[i - 1] != '\r') ++survey.loneEnds;
-    } else if (c == '\r') {
-      if (i + 1 == n || s[i + 1] != '\n') ++survey.loneEnds;
-    }
-    ++i;
+    at = i;
+    if (last) ended = true;
+    if (ended) survey.length = i;
   }
-  survey.length = i;
-  return survey;
+};
+
+TByteSurvey SurveyBytes(Bytes b) noexcept {
+  TByteSurveyor surveyor;
+  surveyor.Advance(b.data(), b.size(), true);
+  return surveyor.survey;
 }
 
 // Appends the line end at s[i] (CR or LF) as CR LF; returns the bytes used.
@@ -502,31 +555,6 @@ struct TUtf8Tally {
   size_t valid = 0;
   size_t invalid = 0;
   bool LooksLikeUTF8() const noexcept { return valid > invalid; }
-};
-
-// The same evidence gathered while decoding 8-bit text: the byte at i (80 or
-// above) is weighed when LooksLikeUTF8's walk would stop there, that is
-// unless it continues a well-formed sequence already counted. Weighing stops
-// once the rest could not outnumber the ill-formed bytes: every sequence yet
-// to come holds a continuation byte (80 to BF) after i, and takes two bytes
-// at least, so continuationsAfter (those after i) and half the bytes left
-// both bound them. 8-bit text of a Western code page has few continuation
-// bytes, and is decided after its first accented letters.
-struct TEightBitTally : TUtf8Tally {
-  bool weighing = true;
-  size_t next = 0;  // the first byte that is not inside a counted sequence
-
-  void Weigh(const uint8_t* s, size_t i, size_t n, size_t continuationsAfter) noexcept {
-    if (!weighing || i < next) return;
-    const size_t length = WellFormedSequenceLength(s + i, n - i);
-    if (length == 0) {
-      ++invalid;
-      if (invalid >= valid + std::min(continuationsAfter, (n - i - 1) / 2)) weighing = false;
-    } else {
-      ++valid;
-      next = i + length;
-    }
-  }
 };
 
 // Decodes the UTF-8 sequence at s[i] (a byte of 80 or above) into out and
@@ -644,71 +672,108 @@ struct TEightBitTable {
   bool latin1Above9F = false;       // and bytes A0 to FF too (windows-1252)
 };
 
-// 8-bit text through the code page's table, weighing the evidence for UTF-8
-// on the way; continuations is the count of bytes 80 to BF in b.
+// What the 8-bit decoder needs to know of a block: its CR and LF, and the
+// bytes the table changes (80 and above, or only 80 to 9F when the table is
+// Latin-1 above them).
+struct TLineBlock {
+  unsigned cr, lf, fix;
+};
+
+#if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
+inline TLineBlock LineBlockOf(const uint8_t* p, bool latin1Above9F) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+  return {mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))), mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))),
+          latin1Above9F ? mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xA0)))) : mask(x)};
+}
+#else
+inline TLineBlock LineBlockOf(const uint8_t* p, bool latin1Above9F) noexcept {
+  const TBlockMasks m = MasksOf(p);
+  return {m.cr, m.lf, latin1Above9F ? m.c1 : m.high};
+}
+#endif
+
+// Puts right the units of a widened block whose bytes (at p) the table changes: one by one when they are few, else
+// every unit of the block through the table (which keeps bytes below 80).
+inline void PutRight(const uint8_t* p, unsigned fix, const char16_t* table, char16_t* block) noexcept {
+  uint8_t bytes[kBlock];
+  std::memcpy(bytes, p, kBlock);
+  const unsigned rest = fix & (fix - 1);
+  if ((rest & (rest - 1)) == 0) {  // one or two
+    for (; fix != 0; fix &= fix - 1) {
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(fix));
+      block[at] = table[bytes[at]];
+    }
+    return;
+  }
+  for (size_t k = 0; k < kBlock; ++k) block[k] = table[bytes[k]];
+}
+
+// 8-bit text through the code page's table, decoded in place: the n bytes
+// fill the first n bytes of the storage at out, and their text (every line
+// end as CR LF, a final line with one) is written over them, finalUnits
+// units, which the storage must hold.
 //
-// A block of bytes gives a block of units unless it holds a lone CR or LF
-// (which becomes two): so a block is widened whole, the bytes the table
-// changes are put right one by one (in windows-1252 only 80 to 9F), and the
-// walk stops only at lone line ends, never at letters.
-size_t DecodeEightBitLinesInto(Bytes b, const TEightBitTable& table, size_t continuations, char16_t* out,
-                               TEightBitTally& tally) noexcept {
-  const uint8_t* s = b.data();
-  const size_t n = b.size();
-  char16_t* const start = out;
-  size_t i = 0;
-  size_t continuationsLeft = continuations;  // at or after i
+// The walk goes backwards, from the last byte to the first. Every byte gives
+// one unit but a lone CR or LF, which gives two, so the unit of byte i lies at
+// i or beyond, that is at byte 2i or beyond: what is written never reaches a
+// byte not yet read. A block of bytes gives a block of units unless it holds
+// a lone line end: so a block is widened whole, the bytes the table changes
+// (in windows-1252 only 80 to 9F) are put right one by one, and the walk stops
+// only at lone line ends, never at letters.
+void DecodeEightBitLinesInPlace(char16_t* out, size_t n, const TEightBitTable& table, size_t finalUnits) noexcept {
+  const uint8_t* const s = reinterpret_cast<const uint8_t*>(out);
+  size_t o = finalUnits;  // units from o on are written
+  size_t i = n;           // bytes before i are still to read
+  if (s[n - 1] != '\r' && s[n - 1] != '\n') {
+    out[--o] = u'\n';
+    out[--o] = u'\r';
+  }
   constexpr unsigned kWhole = (1u << kBlock) - 1;
-  while (n - i >= kBlock) {
-    const TBlockMasks m = MasksOf(s + i);
-    // A CR is paired with an LF right after it (perhaps the next block's
-    // first byte), an LF with a CR right before it.
-    const unsigned nextLF = n - i > kBlock && s[i + kBlock] == '\n' ? 1u : 0u;
-    const unsigned prevCR = i > 0 && s[i - 1] == '\r' ? 1u : 0u;
+  // A block ending at i is written as kBlock units ending at o, over bytes
+  // from 2o - 2 kBlock on; o >= i, so while i > 2 kBlock that begins after
+  // byte i: the block's own bytes and the one after it can still be read once
+  // the units are written, and the next block may read some of them again.
+  while (i > 2 * kBlock) {
+    const uint8_t* const p = s + i - kBlock;
+    const TLineBlock m = LineBlockOf(p, table.latin1Above9F);
+    char16_t* const block = out + o - kBlock;
+    WidenBlock(p, block);
+    if (m.fix != 0) PutRight(p, m.fix, table.units, block);
+    if ((m.cr | m.lf) == 0) {
+      o -= kBlock;
+      i -= kBlock;
+      continue;
+    }
+    // A CR is paired with an LF right after it (perhaps the byte after the
+    // block), an LF with a CR right before it.
+    const unsigned nextLF = i < n && s[i] == '\n' ? 1u : 0u;
+    const unsigned prevCR = p[-1] == '\r' ? 1u : 0u;
     const unsigned lone =
         ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
-    const size_t k = lone == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(lone));
-    const unsigned taken = lone == 0 ? kWhole : (1u << k) - 1;
-    WidenBlock(s + i, out);
-    for (unsigned f = (table.latin1Above9F ? m.c1 : m.high) & taken; f != 0; f &= f - 1) {
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(f));
-      out[at] = table.units[s[i + at]];
+    if (lone == 0) {
+      o -= kBlock;
+      i -= kBlock;
+      continue;
     }
-    if (tally.weighing) {
-      for (unsigned h = m.high & taken; h != 0 && tally.weighing; h &= h - 1) {
-        const unsigned at = static_cast<unsigned>(__builtin_ctz(h));
-        const unsigned upTo = (2u << at) - 1;  // bytes 0 .. at
-        tally.Weigh(s, i + at, n, continuationsLeft - BitCount16(m.continuation & upTo));
-      }
-      continuationsLeft -= BitCount16(m.continuation & taken);  // needed only while weighing
-    }
-    out += k;
-    i += k;
-    if (lone != 0) {  // the lone CR or LF at i
-      *out++ = u'\r';
-      *out++ = u'\n';
-      ++i;
-    }
+    // The last lone line end: the bytes after it are in place, the line end
+    // goes before them, and the walk goes on from it.
+    const unsigned k = 31u - static_cast<unsigned>(__builtin_clz(lone));
+    o -= kBlock - 1 - k;
+    out[--o] = u'\n';
+    out[--o] = u'\r';
+    i -= kBlock - k;
   }
-  while (i < n) {
+  while (i > 0) {
+    --i;
     const uint8_t c = s[i];
-    if (c == '\n' && i > 0 && s[i - 1] == '\r') {
-      *out++ = u'\n';  // the second half of a CR LF whose CR ended the last block
-      ++i;
-      continue;
+    if ((c == '\r' && (i + 1 == n || s[i + 1] != '\n')) || (c == '\n' && (i == 0 || s[i - 1] != '\r'))) {
+      out[--o] = u'\n';
+      out[--o] = u'\r';
+    } else {
+      out[--o] = table.units[c];
     }
-    if (c == '\r' || c == '\n') {
-      i += PutLineEnd(s, i, n, out);
-      continue;
-    }
-    if (c >= 0x80 && tally.weighing) {
-      if (IsContinuation(c)) --continuationsLeft;
-      tally.Weigh(s, i, n, continuationsLeft);
-    }
-    *out++ = table.units[c];
-    ++i;
   }
-  return FinishLines(start, out);
 }
 
 // Sets text to size units that fill overwrites at once (returning how many
@@ -876,57 +941,144 @@ std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes h
   return text;
 }
 
-// The text of 8-bit or UTF-8 bytes with CR LF line ends, when this fast path
-// serves them (single-byte active code page, or UTF-8); false otherwise.
+// Makes text size units long, keeping its units (the bytes read into it).
+// A text that must move copies only those.
+void GrowText(std::u16string& text, size_t size) {
+  if (size > text.capacity()) {
+    text.reserve(size);
+    AdviseHugePages(text.data(), size * sizeof(char16_t));
+  }
+  text.resize(size);
+}
+
+// Gives the pages of text's storage past its units back to the system: a
+// text of letters that take three bytes in UTF-8 needs a third of the room
+// its bytes were read into, and what it does not use need not stay resident.
+// The storage stays the string's; a page touched again is given anew, zeroed.
+void ReleaseUnusedRoom(std::u16string& text) noexcept {
+  constexpr uintptr_t kPage = 4096;
+  const auto* data = reinterpret_cast<const uint8_t*>(text.data());
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(data + 2 * (text.size() + 1)) + kPage - 1) & ~(kPage - 1);
+  const uintptr_t last = reinterpret_cast<uintptr_t>(data + 2 * text.capacity()) & ~(kPage - 1);
+  if (last > first && last - first >= (uintptr_t{1} << 20)) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+  }
+}
+
+// How the fast reader takes unsigned bytes.
+enum class TByteWay { Decide, Utf8, Utf8Guessed, EightBit };
+
+// Decodes the count bytes that text's storage holds (text.size() units hold
+// them; the text's from offset on, surveyed) in place, with CR LF line ends. False when they were
+// decoded as guessed UTF-8 and the whole says otherwise: the bytes are gone
+// then, and must be read again for the other way.
+//
+// 8-bit text is decoded backwards over its bytes, with no room but its own
+// (DecodeEightBitLinesInPlace). UTF-8 gives at most one unit per byte but the
+// lone line ends, so its bytes are moved to the back of length + lone ends +
+// kBlock units and decoded forwards: the units written, at most two bytes
+// for each byte read plus the lone ends passed and one block, stay before
+// the bytes not yet read.
+bool DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const TByteSurvey& survey,
+                        TByteWay way, const TEightBitTable& table) {
+  auto* raw = reinterpret_cast<uint8_t*>(text.data());
+  const Bytes all(raw + offset, count - offset);
+  const size_t length = survey.length;
+  const uint64_t room = uint64_t(length) + survey.loneEnds + 2;
+  if (room > kMaxTextUnits) RaiseFileReadError("text file too large");
+  if (length == 0) {
+    text = std::u16string();
+    return true;
+  }
+  bool utf8 = way == TByteWay::Utf8 || way == TByteWay::Utf8Guessed;
+  if (way == TByteWay::Decide) utf8 = LooksLikeUTF8(all.first(length), survey.starts);
+  if (!utf8) {
+    const uint8_t last = raw[offset + length - 1];
+    const size_t units = length + survey.loneEnds + (last == '\r' || last == '\n' ? 0 : 2);
+    if (offset != 0) std::memmove(raw, raw + offset, length);
+    GrowText(text, units);
+    DecodeEightBitLinesInPlace(text.data(), length, table, units);
+    return true;
+  }
+  const size_t room8 = length + survey.loneEnds + kBlock;
+  GrowText(text, room8);
+  raw = reinterpret_cast<uint8_t*>(text.data());
+  uint8_t* const back = raw + 2 * room8 - length;
+  std::memmove(back, raw + offset, length);
+  TUtf8Tally tally;
+  text.resize(DecodeUtf8LinesInto(Bytes(back, length), text.data(), tally));
+  ReleaseUnusedRoom(text);
+  return way != TByteWay::Utf8Guessed || tally.LooksLikeUTF8();
+}
+
+// Reads count bytes into text's storage (which holds them) a piece at a time
+// with fill(out, offset, n), which copies the n bytes at offset to out and
+// returns how many it copied (fewer only at the end), and surveys each piece
+// from offset on while it is still in the cache. Reading stops at the first
+// zero after offset: nothing after it counts. Returns the bytes read.
+template <typename Fill>
+size_t ReadAndSurvey(std::u16string& text, size_t count, size_t offset, Fill& fill, TByteSurveyor& surveyor) {
+  constexpr size_t kPiece = size_t{256} << 10;
+  auto* raw = reinterpret_cast<uint8_t*>(text.data());
+  size_t got = 0;
+  while (got < count && !surveyor.ended) {
+    const size_t want = std::min(kPiece, count - got);
+    const size_t piece = fill(raw + got, got, want);
+    got += piece;
+    if (piece < want) break;
+    if (got > offset) surveyor.Advance(raw + offset, got - offset, false);
+  }
+  if (got > offset) surveyor.Advance(raw + offset, got - offset, true);
+  return got;
+}
+
+// The text of count bytes of 8-bit or UTF-8 text with CR LF line ends, when
+// this fast path serves them (single-byte active code page, or UTF-8); false
+// otherwise. head is their start (64 KiB, or all); fill reads the bytes as
+// ReadAndSurvey says. They are read into the text's own storage and decoded
+// there, so that a file's bytes and its text are not held side by side.
 //
 // Unsigned bytes are UTF-8 when LooksLikeUTF8 says so of all of them (up to
-// the first zero). The first 64 KiB tell which is likely, and the bytes are
-// decoded that way at once, the decoder weighing the evidence as it goes; in
-// the rare case that the rest of the file decides otherwise they are decoded
-// again the other way.
-bool FastTextOfBytes(Bytes bytes, std::u16string& text) {
-  Bytes body = bytes;
-  bool signedUtf8 = false, likelyUtf8 = false;
+// the first zero). When the head says they are likely UTF-8 they are decoded
+// so at once, the decoder weighing the evidence as it goes; in the rare case
+// that the rest decides otherwise they are read again as 8-bit text. Other
+// bytes are weighed first (quickly: LooksLikeUTF8 with the starts counted).
+template <typename Fill>
+bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text) {
+  TByteWay way = TByteWay::Utf8;
+  size_t offset = 0;
   TEightBitTable table;
-  if (HasUTF8Signature(bytes)) {
-    body = bytes.subspan(3);
-    signedUtf8 = true;
-  } else if (Utf16LayoutOf(bytes).IsUtf16()) {
-    return false;
+  if (HasUTF8Signature(head)) {
+    offset = 3;
   } else {
     if (!platform::IsSingleByteCodePage(platform::CP_ACP)) return false;
-    likelyUtf8 = LooksLikeUTF8(UpToFirstZero(bytes.first(std::min(bytes.size(), kDetectionSample))));
     // Both ways may be needed; without the table the general path serves.
     table = UsableEightBitTable();
     if (table.units == nullptr) return false;
+    const Bytes sample = head.first(std::min(head.size(), kDetectionSample));
+    way = LooksLikeUTF8(UpToFirstZero(sample)) ? TByteWay::Utf8Guessed : TByteWay::Decide;
   }
-  const TByteSurvey survey = SurveyBytes(body);
-  body = body.first(survey.length);
-  const uint64_t room = uint64_t(body.size()) + survey.loneEnds + 2;
-  if (room > kMaxTextUnits) RaiseFileReadError("text file too large");
-  const size_t units = static_cast<size_t>(room);
-  text.reserve(units);
-  AdviseHugePages(text.data(), units * sizeof(char16_t));
-
-  const auto asUtf8 = [&] {
-    TUtf8Tally tally;
-    ResizeAndFill(text, units, [&](char16_t* data) { return DecodeUtf8LinesInto(body, data, tally); });
-    return tally.LooksLikeUTF8();
-  };
-  const auto asEightBit = [&] {
-    TEightBitTally tally;
-    ResizeAndFill(text, units, [&](char16_t* data) {
-      return DecodeEightBitLinesInto(body, table, survey.continuations, data, tally);
-    });
-    return tally.LooksLikeUTF8();
-  };
-  if (signedUtf8) {
-    asUtf8();
-  } else if (likelyUtf8) {
-    if (!asUtf8()) asEightBit();
-  } else {
-    if (asEightBit()) asUtf8();
+  // Room for the lone line ends, guessed from the head, so that the text
+  // need not move once its bytes are read.
+  const TByteSurvey headSurvey = SurveyBytes(head);
+  const uint64_t guess =
+      headSurvey.loneEnds == 0 ? 0 : uint64_t(count) * headSurvey.loneEnds / std::max<size_t>(headSurvey.length, 1);
+  const size_t lone = static_cast<size_t>(std::min<uint64_t>(guess + guess / 8, count));
+  const size_t reserve = count + lone + kBlock + 2;
+  text.reserve(reserve);
+  AdviseHugePages(text.data(), reserve * sizeof(char16_t));
+  text.resize((count + 1) / 2);
+  TByteSurveyor surveyor;
+  size_t got = ReadAndSurvey(text, count, offset, fill, surveyor);
+  if (got <= offset) {
+    text = std::u16string();
+    return true;
   }
+  if (DecodeBytesInPlace(text, got, offset, surveyor.survey, way, table)) return true;
+  text.resize((count + 1) / 2);
+  surveyor = TByteSurveyor();
+  got = ReadAndSurvey(text, count, 0, fill, surveyor);
+  DecodeBytesInPlace(text, got, 0, surveyor.survey, TByteWay::EightBit, table);
   return true;
 }
 
@@ -1057,7 +1209,11 @@ std::u16string TextOfFileBytes(Bytes bytes) {
   const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
   if (utf16.IsUtf16()) return Utf16TextOfBytes(bytes, utf16);
   std::u16string text;
-  if (FastTextOfBytes(bytes, text)) return text;
+  const auto copy = [&](uint8_t* out, size_t offset, size_t count) {
+    std::memcpy(out, bytes.data() + offset, count);
+    return count;
+  };
+  if (FastTextOfSource(bytes.size(), bytes.first(std::min(bytes.size(), kDetectionSample)), copy, text)) return text;
   return LinesEndedByCRLF(DecodedTextFileBytes(bytes));
 }
 
@@ -1072,13 +1228,19 @@ std::u16string TextFileContents(std::u16string_view fileName) {
   const size_t headSize = ReadAt(file, 0, head, headBytes.size());
   const TUtf16Layout utf16 = Utf16LayoutOf(Bytes(head, headSize), static_cast<uint64_t>(size));
   if (utf16.IsUtf16()) return Utf16TextOfFile(file, static_cast<size_t>(size), Bytes(head, headSize), utf16);
+  // Other text is read into its own storage and decoded there; the bytes are
+  // read again only when the guess of the head was wrong.
+  const auto read = [&](uint8_t* out, size_t offset, size_t count) {
+    const size_t fromHead = offset < headSize ? std::min(headSize - offset, count) : 0;
+    if (fromHead != 0) std::memcpy(out, head + offset, fromHead);
+    return fromHead + (fromHead < count ? ReadAt(file, int64_t(offset + fromHead), out + fromHead, count - fromHead) : 0);
+  };
+  std::u16string text;
+  if (FastTextOfSource(static_cast<size_t>(size), Bytes(head, headSize), read, text)) return text;
   // Not zero-filled first: every byte used is read from the file.
   std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(size) + 1]);
-  AdviseHugePages(bytes.get(), static_cast<size_t>(size));
-  if (headSize != 0) std::memcpy(bytes.get(), head, headSize);
-  const size_t got =
-      headSize + (headSize < size_t(size) ? ReadAt(file, int64_t(headSize), bytes.get() + headSize, size_t(size) - headSize) : 0);
-  return TextOfFileBytes(Bytes(bytes.get(), got));
+  const size_t got = read(bytes.get(), 0, static_cast<size_t>(size));
+  return LinesEndedByCRLF(DecodedTextFileBytes(Bytes(bytes.get(), got)));
 }
 
 // ---------------------------------------------------------------------------

@@ -511,6 +511,59 @@ TEST_F(FileOfCharTest, WholeFileDecidesWhenItsStartMisleads) {
   EXPECT_EQ(TextOfFileBytes(zeroThenEightBit), std::u16string(70000, u'a') + u"é\r\n");
 }
 
+TEST_F(FileOfCharTest, FileReaderDecodingInItsOwnStorageAgreesWithTheList) {
+  // TextFileContents reads 8-bit and UTF-8 files into the text's storage and
+  // decodes them there (8-bit text backwards over its bytes, UTF-8 forwards
+  // from the back), with room for the lone line ends guessed from the head.
+  // Random files of words, accented letters in both encodings, CJK (UTF-8 of
+  // three bytes a unit), stray bytes, zeros and line ends of every kind, from
+  // a few bytes to several heads long, some whose line ends change style
+  // after the head (so that the guessed room is too small), must be read as
+  // the general reader reads their bytes.
+  const std::vector<ByteVec> pieces = {B("word"), B("\xE9t\xE9"), B("\x93q\x94"), B("\xC3\xA9"), B("\xE6\x97\xA5"),
+                                       B("\xF0\x9F\x98\x80"), B("\xD0\xB7"), B({0x80}), B({0xFF}), B("\r\n"),
+                                       B("\n"), B("\r"), B("\n\r"), B("\r\r\n"), B(" "), B({0x00}), B("\xE2\x82")};
+  std::mt19937 random(41);
+  for (uint32_t cp : {1252u, 1251u}) {
+    platform::SetActiveCodePage(cp);
+    for (int round = 0; round < 240; ++round) {
+      // Weights of the pieces for this file: mostly one kind of text.
+      std::vector<uint32_t> weight(pieces.size());
+      for (uint32_t& w : weight) w = random() % 8 == 0 ? 40 : random() % 4;
+      weight[0] += 30;
+      weight[14] += 30;
+      uint32_t total = 0;
+      for (uint32_t w : weight) total += w;
+      const auto pick = [&](uint32_t r) {
+        size_t k = 0;
+        for (r %= total; r >= weight[k]; ++k) r -= weight[k];
+        return k;
+      };
+      const size_t size = round % 4 == 0 ? random() % 300000 : random() % 2000;
+      ByteVec bytes;
+      if (round % 10 == 3) bytes = B("\xEF\xBB\xBF");
+      while (bytes.size() < size) {
+        size_t k = pick(random());
+        if (k == 15 && random() % 20 != 0) k = 0;  // zeros are rare: they end the text
+        // Past the head, some files change to lone line feeds.
+        if (round % 8 == 4 && bytes.size() > 70000 && random() % 3 == 0) k = 10;
+        bytes.insert(bytes.end(), pieces[k].begin(), pieces[k].end());
+      }
+      ASSERT_EQ(TextFileContents(Make(bytes)), ListText(bytes)) << "code page " << cp << " round " << round;
+      ASSERT_EQ(TextOfFileBytes(bytes), ListText(bytes)) << "code page " << cp << " round " << round;
+      std::remove(fPaths.back().c_str());
+    }
+  }
+  // Text that is all line ends: each lone one takes two units.
+  platform::SetActiveCodePage(1252);
+  for (const ByteVec& end : {B("\n"), B("\r"), B("\r\n")}) {
+    ByteVec bytes;
+    for (int k = 0; k < 40000; ++k) bytes.insert(bytes.end(), end.begin(), end.end());
+    bytes.push_back(0xE9);
+    EXPECT_EQ(TextFileContents(Make(bytes)), ListText(bytes));
+  }
+}
+
 TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
   TPossiblyDodgyTextStringlist list;
   EXPECT_FALSE(list.SignedUTF8);
