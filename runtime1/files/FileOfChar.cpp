@@ -124,14 +124,6 @@ inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
   return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
 }
 
-// The index of the first byte below 0E, or kBlock.
-inline size_t FirstLow(const uint8_t* p) noexcept {
-  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x0D)), x);
-  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(low));
-  return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
-}
-
 // Writes the block's bytes as kBlock code units (bytes 80 and above included:
 // the caller keeps only the units before the first of those).
 inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
@@ -207,11 +199,6 @@ inline size_t FirstNonAscii(const uint8_t* p) noexcept { return FirstFlagged(Loa
 inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
   const uint64_t w = LoadWord(p);
   return FirstFlagged((w | ((w - kOnes * 0x0E) & ~w)) & kHighBits);
-}
-
-inline size_t FirstLow(const uint8_t* p) noexcept {
-  const uint64_t w = LoadWord(p);
-  return FirstFlagged((w - kOnes * 0x0E) & ~w & kHighBits);
 }
 
 inline void WidenBlock(const uint8_t* p, char16_t* out) noexcept {
@@ -458,39 +445,46 @@ inline bool IsStart(const uint8_t* s, size_t i, size_t n) noexcept {
   return s[i] >= 0xC2 && s[i] <= 0xF4 && i + 1 < n && IsContinuation(s[i + 1]);
 }
 
-// What a survey needs to know of a block: bytes below 0E, UTF-8
-// continuation bytes (80 to BF) and lead bytes (C2 to F4).
+// What a survey needs to know of a block: its zero bytes, CR and LF, and,
+// when it counts the UTF-8 sequence starts, its continuation bytes (80 to
+// BF) and lead bytes (C2 to F4).
 struct TSurveyBlock {
-  unsigned low, continuation, lead;
+  unsigned zero, cr, lf, continuation, lead;
 };
 
 #if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
-inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p, bool starts) noexcept {
   const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-  const unsigned high = mask(x);
-  const unsigned low = mask(_mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x0D)), x));
-  if (high == 0) return {low, 0, 0};
-  const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC1))),
-                                     _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF5))));
-  return {low, mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0)))), mask(lead)};
+  TSurveyBlock m{mask(_mm_cmpeq_epi8(x, _mm_setzero_si128())), mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))),
+                 mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))), 0, 0};
+  if (starts && mask(x) != 0) {
+    // Bytes compare signed: 80 to BF are the 64 lowest values, C2 to F4 those
+    // above C1 and below F5 (bytes below 80 are above both).
+    m.continuation = mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0))));
+    m.lead = mask(_mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC1))),
+                                _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF5)))));
+  }
+  return m;
 }
 #else
-inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p, bool starts) noexcept {
   const TBlockMasks m = MasksOf(p);
-  unsigned low = 0;
+  unsigned zero = 0;
   for (size_t k = 0; k < kBlock; ++k)
-    if (p[k] < 0x0E) low |= 1u << k;
-  return {low, m.continuation, m.lead};
+    if (p[k] == 0) zero |= 1u << k;
+  return {zero, m.cr, m.lf, starts ? m.continuation : 0, starts ? m.lead : 0};
 }
 #endif
 
-// A survey taken piece by piece, as the bytes arrive. It stops only at bytes
-// below 0E, which are rare in text. The starts counted are those
-// LooksLikeUTF8 takes as its bound (a start's second byte is never a zero, so
-// none is counted across the end of the text).
+// A survey taken piece by piece, as the bytes arrive. Blocks are judged
+// whole (the lone line ends found by their masks); only a block with a zero
+// is looked at byte by byte. The starts counted, when they are wanted, are
+// those LooksLikeUTF8 takes as its bound (a start's second byte is never a
+// zero, so none is counted across the end of the text).
 struct TByteSurveyor {
   TByteSurvey survey;
+  bool countStarts = true;
   size_t at = 0;       // the next byte to look at
   bool ended = false;  // a zero was met, or the last bytes were surveyed
 
@@ -500,21 +494,28 @@ struct TByteSurveyor {
     if (ended) return;
     const size_t stop = last || n == 0 ? n : n - 1;
     size_t i = at;
-    while (i < stop) {
-      if (stop - i >= kBlock) {
-        const TSurveyBlock m = SurveyBlockOf(s + i);
-        const size_t k = m.low == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(m.low));
-        if (m.lead != 0) {
-          const unsigned nextContinues = n - i > kBlock && IsContinuation(s[i + kBlock]) ? 1u : 0u;
-          const unsigned starts = m.lead & ((m.continuation >> 1) | (nextContinues << (kBlock - 1)));
-          const unsigned before = k == kBlock ? ~0u : (1u << k) - 1;
-          if ((starts & before) != 0) survey.starts += BitCount16(starts & before);
-        }
-        i += k;
-        if (k == kBlock) continue;
-      } else if (IsStart(s, i, n)) {
-        ++survey.starts;
+    constexpr unsigned kWhole = (1u << kBlock) - 1;
+    while (stop - i >= kBlock) {
+      const TSurveyBlock m = SurveyBlockOf(s + i, countStarts);
+      if (m.zero != 0) break;
+      const bool more = n - i > kBlock;  // a byte after the block
+      if ((m.cr | m.lf) != 0) {
+        // A CR is paired with an LF right after it, an LF with a CR right
+        // before it.
+        const unsigned nextLF = more && s[i + kBlock] == '\n' ? 1u : 0u;
+        const unsigned prevCR = i > 0 && s[i - 1] == '\r' ? 1u : 0u;
+        const unsigned lone =
+            ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
+        if (lone != 0) survey.loneEnds += BitCount16(lone);
       }
+      if (m.lead != 0) {
+        const unsigned nextContinues = more && IsContinuation(s[i + kBlock]) ? 1u : 0u;
+        const unsigned starts = m.lead & ((m.continuation >> 1) | (nextContinues << (kBlock - 1)));
+        if (starts != 0) survey.starts += BitCount16(starts);
+      }
+      i += kBlock;
+    }
+    for (; i < stop; ++i) {
       const uint8_t c = s[i];
       if (c == 0) {
         ended = true;
@@ -524,8 +525,9 @@ struct TByteSurveyor {
         if (i == 0 || s[i - 1] != '\r') ++survey.loneEnds;
       } else if (c == '\r') {
         if (i + 1 == n || s[i + 1] != '\n') ++survey.loneEnds;
+      } else if (countStarts && IsStart(s, i, n)) {
+        ++survey.starts;
       }
-      ++i;
     }
     at = i;
     if (last) ended = true;
@@ -535,6 +537,7 @@ struct TByteSurveyor {
 
 TByteSurvey SurveyBytes(Bytes b) noexcept {
   TByteSurveyor surveyor;
+  surveyor.countStarts = false;
   surveyor.Advance(b.data(), b.size(), true);
   return surveyor.survey;
 }
@@ -1069,6 +1072,7 @@ bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text)
   AdviseHugePages(text.data(), reserve * sizeof(char16_t));
   text.resize((count + 1) / 2);
   TByteSurveyor surveyor;
+  surveyor.countStarts = way == TByteWay::Decide;
   size_t got = ReadAndSurvey(text, count, offset, fill, surveyor);
   if (got <= offset) {
     text = std::u16string();
@@ -1077,6 +1081,7 @@ bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text)
   if (DecodeBytesInPlace(text, got, offset, surveyor.survey, way, table)) return true;
   text.resize((count + 1) / 2);
   surveyor = TByteSurveyor();
+  surveyor.countStarts = false;
   got = ReadAndSurvey(text, count, 0, fill, surveyor);
   DecodeBytesInPlace(text, got, 0, surveyor.survey, TByteWay::EightBit, table);
   return true;
