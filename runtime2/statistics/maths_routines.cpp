@@ -270,7 +270,11 @@ float Dice_Coefficient(int32_t f_xy, int32_t f_x, int32_t f_y) { return DiceOfCo
 float Overlap_Coefficient(int32_t f_xy, int32_t f_x, int32_t f_y) { return OverlapOfCounts(f_xy, f_x, f_y); }
 
 namespace {
-inline float SpecificMutualInformationOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
+// Out of line, unlike the other measures RelationshipComputation dispatches
+// to: inlined into the dispatch, this one ran at half the speed of its own
+// exported copy (2.4 times the plain formula instead of 1.2, g++ -O2 on the
+// development machine), for no reason the code shows.
+[[gnu::noinline]] float SpecificMutualInformationOf(int32_t f_x, int32_t f_y, int32_t f_xy, int32_t N) {
   return PlainUnlessFaulty([=](auto op) {
     using Op = decltype(op);
     const double n = N;
