@@ -54,6 +54,13 @@ QN_API uint16_t CharType1(char16_t c) noexcept;
 // Classifies count code units of text into out[0..count-1].
 QN_API void CharTypes1(const char16_t* text, size_t count, uint16_t* out) noexcept;
 
+// Classifies the code units of a zero-terminated text into out, up to its
+// terminating zero or limit units, whichever comes first, and returns how many
+// it classified: the text's length and its classes in one pass over it. Reads
+// no unit at or past limit and nothing past the terminator but the rest of
+// its aligned 16 bytes (in the same page).
+size_t CharTypes1UpToZero(const char16_t* text, size_t limit, uint16_t* out) noexcept;
+
 // The 256-entry table of a single-byte code page (0 = the active code page):
 // each byte decoded with the code page, then classified. Null for multi-byte
 // code pages (932, 936, 949, 950, 65001, ...) and unsupported ones.

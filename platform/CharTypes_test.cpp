@@ -1,6 +1,10 @@
 #include "platform/CharTypes.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -113,6 +117,44 @@ TEST(CharTypes, BufferFormsMatchTheTable) {
   EXPECT_FALSE(GetStringTypeExW(0x0409, CT_CTYPE1, nullptr, 3, out));
   EXPECT_FALSE(GetStringTypeExW(0x0409, CT_CTYPE1, text.c_str(), -2, out));
   EXPECT_TRUE(GetStringTypeExW(0x0409, CT_CTYPE1, text.c_str(), 0, nullptr));
+}
+
+// The length-and-classes form, on texts that end right before an inaccessible
+// page, at every alignment: it stops at the terminator or the limit and never
+// writes past either.
+TEST(CharTypes, ClassesUpToTheTerminator) {
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  void* p = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(p, MAP_FAILED);
+  ASSERT_EQ(mprotect(static_cast<char*>(p) + page, page, PROT_NONE), 0);
+  char16_t* pageEnd = reinterpret_cast<char16_t*>(static_cast<char*>(p) + page);
+  const std::u16string source = u"Wort-\u00D1 12 \u0915\u093F, the\r\nend. ";
+  for (size_t length = 0; length <= 70; ++length) {
+    // Text and terminator as the page's last units.
+    char16_t* text = pageEnd - (length + 1);
+    for (size_t i = 0; i < length; ++i) text[i] = source[i % source.size()];
+    text[length] = 0;
+    for (const size_t limit : {length + 5, length + 1, length, length / 2}) {
+      std::vector<uint16_t> out(length + 8, 0xABCD);
+      const size_t got = CharTypes1UpToZero(text, limit, out.data());
+      ASSERT_EQ(got, std::min(length, limit)) << length << " " << limit;
+      for (size_t i = 0; i < got; ++i) ASSERT_EQ(out[i], CharType1(text[i])) << i;
+      for (size_t i = got; i < out.size(); ++i) ASSERT_EQ(out[i], 0xABCD) << i;
+    }
+  }
+  // Every alignment of a longer text inside the page.
+  for (size_t shift = 0; shift < 16; ++shift) {
+    char16_t* text = reinterpret_cast<char16_t*>(p) + shift;
+    for (size_t i = 0; i < 100; ++i) text[i] = source[i % source.size()];
+    text[100] = 0;
+    std::vector<uint16_t> out(110, 0xABCD);
+    ASSERT_EQ(CharTypes1UpToZero(text, 1000, out.data()), 100u) << shift;
+    std::vector<uint16_t> expected(100);
+    CharTypes1(text, 100, expected.data());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin())) << shift;
+    EXPECT_EQ(out[100], 0xABCD);
+  }
+  munmap(p, 2 * page);
 }
 
 struct TByteCase {

@@ -206,6 +206,23 @@ TEST(SearchAndDo, EngineBuiltDetailsOfALongBuffer) {
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), engine.BufferDetails()));
     EXPECT_EQ(engine.BufferDetailsEnd(), engine.BufferDetails() + n + 1);
   }
+  // One engine given longer and shorter texts in turn: the array grows to
+  // each longer text once, and every array is the text's classes and two zeros.
+  {
+    TSearchAndDoEngine engine(true, true, kEnglish);
+    for (const size_t n : {size_t{0}, size_t{1}, size_t{7}, size_t{100}, size_t{99}, size_t{101},
+                           size_t{70000}, size_t{300}, size_t{70001}, size_t{200003}}) {
+      std::u16string text;
+      while (text.size() < n) text += u"Qu\u00E9 12, \u0915\u093F. ";
+      text.resize(n);
+      engine.SetABuffer(text.c_str());
+      ASSERT_EQ(engine.BufferLength(), static_cast<int32_t>(n));
+      std::vector<uint16_t> expected(n + 2, 0);
+      platform::CharTypes1(text.data(), n, expected.data());
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), engine.BufferDetails())) << n;
+      EXPECT_EQ(engine.BufferDetailsEnd(), engine.BufferDetails() + n + 1);
+    }
+  }
   // A shorter buffer next reuses the storage and is classified afresh.
   TSearchAndDoEngine engine(true, true, kEnglish);
   const std::u16string big(20000, u'x'), small = u"a b";
