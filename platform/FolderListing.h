@@ -73,6 +73,102 @@ QN_API TFolderListing ListFolder(const std::string& folderSystemPath, TLinkPolic
                                  bool details,
                                  const std::vector<std::u16string>* detailPieces = nullptr);
 
+// The same for a folder already open (the descriptor stays open and its
+// position is not moved).
+QN_API TFolderListing ListFolderAt(int folderFd, TLinkPolicy links, bool details,
+                                   const std::vector<std::u16string>* detailPieces = nullptr);
+
+// ---------------------------------------------------------------------------
+// Paths of any length. A path may be longer than the kernel takes in one call
+// (PATH_MAX, 4096 bytes): deep trees have folders that no single call can
+// name. These open such paths a piece at a time, each piece relative to the
+// folder opened before; shorter paths cost one call, as usual.
+
+// Opens a folder for reading (O_DIRECTORY, close-on-exec); a link as the
+// last component is followed only with followLast. -1 and errno on failure.
+QN_API int OpenFolderPath(const std::string& path, bool followLast = true);
+
+// A path split for the *at calls (fstatat, unlinkat, openat...): Dir() is
+// AT_FDCWD and Name() the whole path when it is short; otherwise Dir() is
+// the folder part, opened, and Name() the last component. Dir() is -1 when
+// the folder part cannot be opened.
+class QN_API TPathAt {
+ public:
+  explicit TPathAt(const std::string& path);
+  ~TPathAt();
+  TPathAt(const TPathAt&) = delete;
+  TPathAt& operator=(const TPathAt&) = delete;
+
+  int Dir() const noexcept { return fDir; }
+  const char* Name() const noexcept { return fName.c_str(); }
+
+ private:
+  int fDir;
+  std::string fName;
+};
+
+// A folder and the chain of sub-folders entered below it, for walks that go
+// deeper than a path can name. Each folder is opened relative to its parent,
+// so a step costs one call whatever the depth. At most `window` descriptors
+// are held besides the starting folder's; a folder whose descriptor was given
+// up is opened again on the way back up, through the ".." of its child when
+// that is the same folder (same device and inode), else by its names from
+// the nearest folder still held. A folder that turns out to be another one
+// by then (moved or replaced meanwhile) is "lost": Fd() is -1 and nothing is
+// entered or listed there.
+class QN_API TFolderTrail {
+ public:
+  explicit TFolderTrail(size_t window = 32);
+  ~TFolderTrail();
+  TFolderTrail(const TFolderTrail&) = delete;
+  TFolderTrail& operator=(const TFolderTrail&) = delete;
+
+  // Starts at the folder path (any length; links followed). False, and an
+  // empty trail, when it cannot be opened.
+  bool Start(const std::string& path);
+  // Enters the sub-folder name of the current folder. Without followLink a
+  // link is never entered. False (and nothing changes) when it cannot be.
+  bool Enter(const std::string& name, bool followLink);
+  // Back to the parent folder; false when the trail is empty at its start
+  // folder, or when the parent is lost.
+  bool Leave();
+  // Goes to a folder path, keeping the folders it shares with the current
+  // one (links followed); starts afresh when the path does not lie below the
+  // starting folder or has "." or ".." components.
+  bool MoveTo(const std::string& path);
+  void Clear();
+
+  bool Empty() const noexcept { return fLevels.empty(); }
+  // 0 at the starting folder.
+  size_t Depth() const noexcept { return fLevels.empty() ? 0 : fLevels.size() - 1; }
+  int Fd() const noexcept { return fLevels.empty() ? -1 : fLevels.back().Fd; }
+  // The system path of the current folder (the start path + "/" + names).
+  const std::string& Path() const noexcept { return fPath; }
+  uint64_t Device() const noexcept { return fLevels.empty() ? 0 : fLevels.back().Device; }
+  uint64_t Inode() const noexcept { return fLevels.empty() ? 0 : fLevels.back().Inode; }
+  // Descriptors held now (for tests of the bound).
+  size_t HeldDescriptors() const noexcept;
+
+ private:
+  struct TLevel {
+    size_t NameStart = 0;  // where the level's name begins in fPath
+    size_t PathLength = 0;
+    int Fd = -1;
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    bool Follow = true;
+  };
+  std::string_view NameOf(size_t level) const noexcept;
+  bool Reopen(size_t level, int childFd);
+  void KeepWithinWindow();
+
+  std::vector<TLevel> fLevels;
+  std::string fPath;
+  size_t fWindow;
+  size_t fHeld = 0;    // held descriptors below the start folder
+  size_t fLowest = 1;  // no level below this one (but the start) holds a descriptor
+};
+
 // The listing order: names compared by their locale-independent upper-case
 // code units, then ordinally. Negative, 0 or positive.
 QN_API int CompareFileNames(std::u16string_view a, std::u16string_view b) noexcept;

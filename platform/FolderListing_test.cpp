@@ -1,9 +1,11 @@
 #include "platform/FolderListing.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -98,6 +100,105 @@ TEST_F(FolderListing, DetailsOnlyForTheWantedPieces) {
   EXPECT_EQ(Entry(listing, u"a.txt")->Size, 3);
   EXPECT_EQ(Entry(listing, u"b.htm")->Size, 0);
   EXPECT_EQ(Entry(listing, u"b.htm")->Attr, faArchive);
+}
+
+// ---------------------------------------------------------------------------
+// Trees deeper than a path can name.
+
+struct TIdentity {
+  uint64_t device = 0, inode = 0;
+  bool operator==(const TIdentity&) const = default;
+};
+
+TIdentity IdentityOfFd(int fd) {
+  struct stat info {};
+  EXPECT_EQ(::fstat(fd, &info), 0);
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+TEST_F(FolderListing, TrailsWalkTenThousandLevelsWithFewDescriptors) {
+  constexpr int kLevels = 10000;
+  ASSERT_TRUE(test_support::MakeDeepChain(FastFolder(), kLevels, "d", "f.txt"));
+  const test_support::TDescriptorLimit limit(64);  // one descriptor per level would fail
+  TFolderTrail trail;
+  ASSERT_TRUE(trail.Start(FastFolder().string()));
+  const TIdentity top{trail.Device(), trail.Inode()};
+  for (int i = 0; i < kLevels; ++i) ASSERT_TRUE(trail.Enter("d", false)) << i;
+  EXPECT_EQ(trail.Depth(), static_cast<size_t>(kLevels));
+  EXPECT_LE(trail.HeldDescriptors(), 33u);
+  std::string expected = FastFolder().string();
+  for (int i = 0; i < kLevels; ++i) expected += "/d";
+  ASSERT_EQ(trail.Path(), expected);
+  ASSERT_GT(expected.size(), static_cast<size_t>(PATH_MAX));
+
+  // The deepest folder by its path, in pieces, and what is in it.
+  const int byPath = OpenFolderPath(expected);
+  ASSERT_GE(byPath, 0);
+  EXPECT_EQ(IdentityOfFd(byPath), IdentityOfFd(trail.Fd()));
+  ::close(byPath);
+  EXPECT_EQ(Names(ListFolder(expected, TLinkPolicy::Follow, true)), (V{u"f.txt"}));
+  EXPECT_EQ(Names(ListFolderAt(trail.Fd(), TLinkPolicy::Follow, false)), (V{u"f.txt"}));
+  // Listing through the descriptor leaves it usable for the next listing.
+  EXPECT_EQ(Names(ListFolderAt(trail.Fd(), TLinkPolicy::Follow, false)), (V{u"f.txt"}));
+  {
+    const TPathAt at(expected + "/f.txt");
+    struct stat info {};
+    ASSERT_NE(at.Dir(), -1);
+    EXPECT_EQ(::fstatat(at.Dir(), at.Name(), &info, 0), 0);
+    EXPECT_EQ(info.st_size, 1);
+  }
+
+  // Back up, re-opening the folders given up on the way down.
+  for (int i = 0; i < kLevels; ++i) {
+    ASSERT_TRUE(trail.Leave()) << i;
+    ASSERT_LE(trail.HeldDescriptors(), 33u);
+  }
+  EXPECT_FALSE(trail.Leave());
+  EXPECT_EQ((TIdentity{trail.Device(), trail.Inode()}), top);
+  EXPECT_EQ(trail.Path(), FastFolder().string());
+
+  // Going to a path from where the trail is reuses what the two share.
+  ASSERT_TRUE(trail.MoveTo(expected));
+  EXPECT_EQ(trail.Depth(), static_cast<size_t>(kLevels));
+  ASSERT_TRUE(trail.MoveTo(FastFolder().string() + "/d/d/d"));
+  EXPECT_EQ(trail.Depth(), 3u);
+  EXPECT_EQ(Names(ListFolderAt(trail.Fd(), TLinkPolicy::Follow, false)), (V{u"d", u"f.txt"}));
+  EXPECT_FALSE(trail.MoveTo(FastFolder().string() + "/d/missing"));
+}
+
+TEST_F(FolderListing, TrailsComeBackThroughLinksAndNoticeReplacedFolders) {
+  fs::create_directories(fDir / "x/a/b");
+  fs::create_directory_symlink(fDir / "x", fDir / "l");
+  TFolderTrail trail(1);  // hold as little as possible: every step up re-opens
+  ASSERT_TRUE(trail.Start(fDir.string()));
+  EXPECT_FALSE(trail.Enter("l", false));  // a link is entered only when asked
+  ASSERT_TRUE(trail.Enter("l", true));
+  ASSERT_TRUE(trail.Enter("a", true));
+  ASSERT_TRUE(trail.Enter("b", true));
+  // The ".." of x is fDir, not the link: found again by its names.
+  ASSERT_TRUE(trail.Leave());
+  ASSERT_TRUE(trail.Leave());
+  EXPECT_EQ(trail.Path(), (fDir / "l").string());
+  EXPECT_EQ(Names(ListFolderAt(trail.Fd(), TLinkPolicy::Follow, false)), (V{u"a"}));
+  ASSERT_TRUE(trail.Leave());
+  EXPECT_EQ(trail.Depth(), 0u);
+
+  // A folder replaced while the trail was below it is not taken for it.
+  ASSERT_TRUE(trail.Enter("l", true));
+  ASSERT_TRUE(trail.Enter("a", true));
+  ASSERT_TRUE(trail.Enter("b", true));
+  fs::create_directories(fDir / "moved");
+  fs::rename(fDir / "x/a", fDir / "moved/a");
+  fs::create_directories(fDir / "x/a");  // a new folder under the old name
+  EXPECT_TRUE(trail.Leave());            // b's ".." is still the a that was entered
+  fs::rename(fDir / "moved/a/b", fDir / "b");
+  fs::rename(fDir / "x", fDir / "x_old");
+  fs::create_directories(fDir / "x");
+  EXPECT_FALSE(trail.Leave());  // neither ".." nor the names lead to the x entered
+  EXPECT_EQ(trail.Fd(), -1);
+  EXPECT_FALSE(trail.Enter("a", true));
+  EXPECT_TRUE(trail.Leave());  // the start folder is always held
+  EXPECT_EQ(trail.Path(), fDir.string());
 }
 
 TEST(FolderListingPieces, GroupedByPieceAndTakenOnce) {

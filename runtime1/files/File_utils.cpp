@@ -88,10 +88,11 @@ bool IsNetworkName(std::u16string_view s) noexcept {
   return s.size() >= 2 && IsDelim(s[0]) && IsDelim(s[1]) && s[0] == s[1];
 }
 
+// Paths of any length (a deep folder's path may be longer than one call takes).
 bool StatOf(std::u16string_view name, struct stat& info, bool follow = true) {
   if (name.empty()) return false;
-  const std::string path = Sys(name);
-  return (follow ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) == 0;
+  const platform::TPathAt at(Sys(name));
+  return at.Dir() != -1 && ::fstatat(at.Dir(), at.Name(), &info, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) noexcept {
@@ -169,45 +170,168 @@ std::u16string JoinWide(std::u16string_view folder, std::u16string_view name) {
   return out;
 }
 
-// The sub-folders below folder that a walk for deleting may enter: real
-// folders (never links), not beginning with ".". Each folder comes after all
-// of its own sub-folders (post-order) when postOrder holds, before them
-// (pre-order) otherwise. Explicit stack: depth does not matter.
-std::vector<std::u16string> FoldersToClear(std::u16string_view root, bool postOrder) {
-  std::vector<std::u16string> result;
-  struct TLevel {
-    std::u16string Path;
-    std::vector<std::u16string> Children;
-    size_t Next = 0;
-  };
-  auto childrenOf = [](const std::u16string& path) {
-    std::vector<std::u16string> children;
-    const TFolderListing listing = platform::ListFolder(Sys(path), TLinkPolicy::DoNotFollow, false);
-    for (const TFolderEntry& entry : listing.Entries) {
-      MyYieldProcess();
-      if (!entry.IsFolder() || entry.IsLink || entry.Name.front() == u'.') continue;
-      children.push_back(JoinWide(path, entry.Name));
-    }
-    return children;
-  };
-  std::vector<TLevel> stack;
-  const std::u16string start(root);
-  stack.push_back({start, childrenOf(start), 0});
-  if (!postOrder) result.push_back(start);
-  while (!stack.empty()) {
-    TLevel& level = stack.back();
-    if (level.Next < level.Children.size()) {
-      std::u16string child = level.Children[level.Next++];
-      if (!postOrder) result.push_back(child);
-      std::vector<std::u16string> below = childrenOf(child);
-      stack.push_back({std::move(child), std::move(below), 0});
-      continue;
-    }
-    if (postOrder) result.push_back(std::move(level.Path));
-    stack.pop_back();
+// A listing without names that count: only names beginning with ".".
+bool ListedEmpty(const TFolderListing& listing) {
+  for (const TFolderEntry& entry : listing.Entries) {
+    if (entry.Name.front() != u'.') return false;
   }
-  return result;
+  // A name without a UTF-16 form is still something in the folder.
+  for (const std::string& skipped : listing.SkippedNames) {
+    if (skipped.front() != '.') return false;
+  }
+  return true;
 }
+
+// The folders of a tree as a walk for deleting sees them: real folders only
+// (a link is never entered), not beginning with ".". Each folder is opened
+// relative to its parent, so the depth of the tree costs neither call stack
+// nor path look-ups, and trees deeper than a path can name are handled.
+// Folders are kept as a parent index and a name; going from one folder to
+// another re-uses the folders the two share, and checks that each folder
+// entered is still the one that was walked (same device and inode).
+class TDeletionTree {
+ public:
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  struct TNode {
+    size_t Parent = kNone;
+    size_t Depth = 0;
+    std::string Name;  // system name; the start path for the root
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+  };
+
+  // Opens the root (links in its path are resolved as usual).
+  bool Start(const std::string& rootPath) {
+    fNodes.clear();
+    fChain.clear();
+    if (!fTrail.Start(rootPath)) return false;
+    fNodes.push_back({kNone, 0, rootPath, fTrail.Device(), fTrail.Inode()});
+    fChain.push_back(0);
+    return true;
+  }
+
+  // Walks the tree below the root, depth first. At each folder (the trail
+  // open there) visit(node, its listing) is called, and done(node) after all
+  // of its sub-folders. Nodes are numbered in the order visited (pre-order).
+  template <typename Visit, typename Done>
+  void Walk(Visit&& visit, Done&& done) {
+    struct TLevel {
+      size_t Node;
+      std::vector<std::string> Children;
+      size_t Next = 0;
+    };
+    std::vector<TLevel> stack;
+    const auto open = [&](size_t node) {
+      TLevel level{node, {}, 0};
+      const TFolderListing listing = platform::ListFolderAt(fTrail.Fd(), TLinkPolicy::DoNotFollow, false);
+      for (const TFolderEntry& entry : listing.Entries) {
+        if (entry.IsFolder() && !entry.IsLink && entry.Name.front() != u'.') level.Children.push_back(entry.SystemName);
+      }
+      visit(node, listing);
+      MyYieldProcess();
+      return level;
+    };
+    GoTo(0);
+    stack.push_back(open(0));
+    while (!stack.empty()) {
+      TLevel& level = stack.back();
+      if (level.Next >= level.Children.size()) {
+        const size_t node = level.Node;
+        stack.pop_back();
+        GoTo(node);
+        done(node);
+        continue;
+      }
+      const std::string name = std::move(level.Children[level.Next++]);
+      const size_t parent = level.Node;
+      if (!GoTo(parent)) continue;
+      if (!fTrail.Enter(name, false)) {
+        // A folder that cannot be opened (no read permission) is still one
+        // of the tree's folders, without contents.
+        struct stat info {};
+        if (::fstatat(fTrail.Fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+          fNodes.push_back({parent, fNodes[parent].Depth + 1, name, static_cast<uint64_t>(info.st_dev),
+                            static_cast<uint64_t>(info.st_ino)});
+          visit(fNodes.size() - 1, TFolderListing{});
+          done(fNodes.size() - 1);
+        }
+        continue;
+      }
+      fNodes.push_back({parent, fNodes[parent].Depth + 1, name, fTrail.Device(), fTrail.Inode()});
+      fChain.push_back(fNodes.size() - 1);
+      stack.push_back(open(fNodes.size() - 1));
+    }
+  }
+
+  // A folder below node (not walked into by Walk), entered now: a sub-path.
+  size_t AddBelow(size_t node, const std::string& name) {
+    if (!GoTo(node) || !fTrail.Enter(name, false)) return kNone;
+    fNodes.push_back({node, fNodes[node].Depth + 1, name, fTrail.Device(), fTrail.Inode()});
+    fChain.push_back(fNodes.size() - 1);
+    return fNodes.size() - 1;
+  }
+
+  // Opens the trail at node; false when it (or a folder on the way) is gone
+  // or is no longer the folder that was walked.
+  bool GoTo(size_t node) {
+    if (fChain.empty()) return false;
+    // The part of the way that is new, from node up to the chain.
+    std::vector<size_t> down;
+    size_t at = node;
+    while (at != kNone && !(fNodes[at].Depth < fChain.size() && fChain[fNodes[at].Depth] == at)) {
+      down.push_back(at);
+      at = fNodes[at].Parent;
+    }
+    if (at == kNone) return false;
+    while (fChain.size() > fNodes[at].Depth + 1) {
+      fTrail.Leave();
+      fChain.pop_back();
+    }
+    for (size_t i = down.size(); i > 0; --i) {
+      const TNode& wanted = fNodes[down[i - 1]];
+      if (!fTrail.Enter(wanted.Name, false)) return false;
+      fChain.push_back(down[i - 1]);
+      if (fTrail.Device() != wanted.Device || fTrail.Inode() != wanted.Inode) return false;
+    }
+    return fTrail.Fd() >= 0;
+  }
+
+  int Fd() const noexcept { return fTrail.Fd(); }
+  const std::string& SystemPath() const noexcept { return fTrail.Path(); }
+  const TNode& Node(size_t node) const { return fNodes[node]; }
+  size_t Count() const noexcept { return fNodes.size(); }
+
+  // The full path of a node, for messages and lists.
+  std::u16string PathOf(size_t node) const {
+    std::vector<size_t> up;
+    for (size_t at = node; at != kNone; at = fNodes[at].Parent) up.push_back(at);
+    std::string path;
+    for (size_t i = up.size(); i > 0; --i) {
+      path = JoinSys(path, fNodes[up[i - 1]].Name);
+    }
+    return Wide(path);
+  }
+
+  // Removes the folder node (never the root) when it holds nothing but names
+  // beginning with "."; the removal itself refuses a folder that is not empty.
+  bool RemoveIfEmpty(size_t node) {
+    const TNode& folder = fNodes[node];
+    if (folder.Parent == kNone || !GoTo(folder.Parent)) return false;
+    const int fd = ::openat(fTrail.Fd(), folder.Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool same = ::fstat(fd, &info) == 0 && static_cast<uint64_t>(info.st_dev) == folder.Device &&
+                      static_cast<uint64_t>(info.st_ino) == folder.Inode;
+    const bool empty = same && ListedEmpty(platform::ListFolderAt(fd, TLinkPolicy::DoNotFollow, false));
+    ::close(fd);
+    return empty && ::unlinkat(fTrail.Fd(), folder.Name.c_str(), AT_REMOVEDIR) == 0;
+  }
+
+ private:
+  platform::TFolderTrail fTrail;
+  std::vector<TNode> fNodes;
+  std::vector<size_t> fChain;  // the node at each depth of the trail
+};
 
 void Warn(std::u16string_view text) {
   MyMessageBox(text, kNoWayCaption, TMessageIcon::Warning, TMessageButtons::OK);
@@ -405,15 +529,7 @@ bool ReadOnlyFolderW(std::u16string_view dir) {
 }
 
 bool FolderIsEmpty(std::u16string_view dir) {
-  const TFolderListing listing = platform::ListFolder(Sys(dir), TLinkPolicy::DoNotFollow, false);
-  for (const TFolderEntry& entry : listing.Entries) {
-    if (entry.Name.front() != u'.') return false;
-  }
-  // A name without a UTF-16 form is still something in the folder.
-  for (const std::string& skipped : listing.SkippedNames) {
-    if (skipped.front() != '.') return false;
-  }
-  return true;
+  return ListedEmpty(platform::ListFolder(Sys(dir), TLinkPolicy::DoNotFollow, false));
 }
 
 bool FolderProposedIsOriginalFolder(std::u16string_view name1, std::u16string_view name2) {
@@ -621,24 +737,49 @@ bool OKToDeleteFile(std::u16string_view name) {
   const TMessageAnswer answer = MyMessageBox(platform::Format(_QNDeleteXQ, name), _QNConfirmation,
                                              TMessageIcon::Question, TMessageButtons::OKCancel);
   if (answer != TMessageAnswer::OK) return false;
-  if (::unlink(Sys(name).c_str()) != 0) RaiseLastError(name);
+  const platform::TPathAt at(Sys(name));
+  if (at.Dir() == -1 || ::unlinkat(at.Dir(), at.Name(), 0) != 0) RaiseLastError(name);
   return true;
 }
 
 bool RemovedEmptyFolder(std::u16string_view dir) {
   struct stat info {};
   if (!StatOf(dir, info, false) || !S_ISDIR(info.st_mode) || !FolderIsEmpty(dir)) return true;
-  return ::rmdir(Sys(dir).c_str()) == 0;
+  const platform::TPathAt at(Sys(dir));
+  return at.Dir() != -1 && ::unlinkat(at.Dir(), at.Name(), AT_REMOVEDIR) == 0;
 }
 
 std::unique_ptr<platform::TStringList> RemoveAllEmptyFolders(std::u16string_view root) {
   auto list = std::make_unique<platform::TStringList>();
   struct stat info {};
   if (!StatOf(root, info, false) || !S_ISDIR(info.st_mode)) return list;
-  for (std::u16string& folder : FoldersToClear(root, false)) list->Add(std::move(folder));
-  for (int32_t i = list->Count() - 1; i >= 0; --i) {
+  TDeletionTree tree;
+  if (!tree.Start(Sys(root))) return list;
+  // The paths, built as the walk goes down and back up.
+  std::u16string path(root);
+  std::vector<size_t> lengths;
+  tree.Walk(
+      [&](size_t node, const TFolderListing&) {
+        if (node != 0) {
+          while (lengths.size() >= tree.Node(node).Depth) {
+            path.resize(lengths.back());
+            lengths.pop_back();
+          }
+          lengths.push_back(path.size());
+          path = JoinWide(path, Wide(tree.Node(node).Name));
+        }
+        list->Add(path);
+      },
+      [](size_t) {});
+  // Deepest first: a folder emptied by removing its own sub-folders goes too.
+  for (size_t node = tree.Count(); node > 1; --node) {
     MyYieldProcess();
-    if (FolderIsEmpty(list->Get(i))) ::rmdir(Sys(list->Get(i)).c_str());
+    tree.RemoveIfEmpty(node - 1);
+  }
+  tree.GoTo(0);
+  if (ListedEmpty(platform::ListFolderAt(tree.Fd(), TLinkPolicy::DoNotFollow, false))) {
+    const platform::TPathAt at(Sys(root));
+    if (at.Dir() != -1) ::unlinkat(at.Dir(), at.Name(), AT_REMOVEDIR);
   }
   return list;
 }
@@ -696,24 +837,59 @@ int32_t DeleteAllFilesOn(std::u16string_view root, std::u16string_view ext, std:
     mask = u"*." + std::u16string(what);
   }
 
-  // 3. The folders, each after its own sub-folders.
-  const std::vector<std::u16string> folders =
-      recurse ? FoldersToClear(rootPath, true) : std::vector<std::u16string>{rootPath};
-
-  // 4. The files.
+  // 3. and 4. The folders, each after its own sub-folders, and their files.
+  TDeletionTree tree;
+  if (!tree.Start(realRoot)) {
+    Warn(std::u16string(kWontDelete) + rootPath);
+    return 0;
+  }
   struct TFound {
-    std::string Path;
+    size_t Node;
     std::string Name;
   };
   std::vector<TFound> found;
-  for (const std::u16string& folder : folders) {
-    MyYieldProcess();
-    const std::string where = Sys(subPath.empty() ? folder : JoinWide(folder, subPath));
-    const TFolderListing listing = platform::ListFolder(where, TLinkPolicy::DoNotFollow, false);
+  std::vector<size_t> emptied;  // the folders that files were looked for in, each after its sub-folders
+  std::vector<std::vector<std::string>> matchesOf;  // the files of each walked folder, until it is done
+  const auto matching = [&](const TFolderListing& listing) {
+    std::vector<std::string> names;
     for (const TFolderEntry& entry : listing.Entries) {
-      if (!PlainFile(entry) || !platform::NameMatchesPiece(entry.Name, mask)) continue;
-      found.push_back({JoinSys(where, entry.SystemName), entry.SystemName});
+      if (PlainFile(entry) && platform::NameMatchesPiece(entry.Name, mask)) names.push_back(entry.SystemName);
     }
+    return names;
+  };
+  std::vector<std::string> subNames;
+  for (std::u16string_view rest = subPath; !rest.empty();) {
+    const size_t end = rest.find(kDelim);
+    subNames.push_back(Sys(rest.substr(0, end)));
+    rest.remove_prefix(end + 1);
+  }
+  const auto visit = [&](size_t node, const TFolderListing& listing) {
+    if (matchesOf.size() < tree.Count()) matchesOf.resize(tree.Count());
+    if (subNames.empty()) matchesOf[node] = matching(listing);
+  };
+  const auto done = [&](size_t node) {
+    size_t where = node;
+    std::vector<std::string> names;
+    if (subNames.empty()) {
+      names = std::move(matchesOf[node]);
+    } else {
+      // The sub-path: real folders only, never a link.
+      for (const std::string& name : subNames) {
+        if (where == TDeletionTree::kNone) break;
+        where = tree.AddBelow(where, name);
+      }
+      if (where == TDeletionTree::kNone) return;
+      names = matching(platform::ListFolderAt(tree.Fd(), TLinkPolicy::DoNotFollow, false));
+    }
+    MyYieldProcess();
+    emptied.push_back(where);
+    for (std::string& name : names) found.push_back({where, std::move(name)});
+  };
+  if (recurse) {
+    tree.Walk(visit, done);
+  } else {
+    visit(0, platform::ListFolderAt(tree.Fd(), TLinkPolicy::DoNotFollow, false));
+    done(0);
   }
   if (found.empty()) return 0;
 
@@ -727,38 +903,49 @@ int32_t DeleteAllFilesOn(std::u16string_view root, std::u16string_view ext, std:
     return 0;
   }
 
-  // 6. Delete or move.
+  // 6. Delete or move, each file relative to its folder, which must still be
+  // the folder that was walked.
   int32_t count = 0;
   const std::string targetFolder = Sys(target);
   std::set<std::pair<dev_t, ino_t>> written;  // files this call wrote into target
   for (const TFound& file : found) {
     MyYieldProcess();
+    if (!tree.GoTo(file.Node)) {
+      if (errno == 0) errno = ESTALE;
+      RaiseLastError(JoinWide(tree.PathOf(file.Node), Wide(file.Name)));
+    }
+    const int folderFd = tree.Fd();
     if (!move) {
-      if (::unlink(file.Path.c_str()) != 0) RaiseLastError(Wide(file.Path));
+      if (::unlinkat(folderFd, file.Name.c_str(), 0) != 0) {
+        RaiseLastError(JoinWide(tree.PathOf(file.Node), Wide(file.Name)));
+      }
       ++count;
       continue;
     }
     const std::string dest = JoinSys(targetFolder, file.Name);
+    const int in = ::openat(folderFd, file.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) continue;
     struct stat from {}, to {};
-    if (::lstat(file.Path.c_str(), &from) != 0) continue;
-    if (::stat(dest.c_str(), &to) == 0 && (SameFile(from, to) || written.count({to.st_dev, to.st_ino}) != 0)) {
-      // The file itself, or one this call moved there already: keep both.
-      if (keeping_log) AddToLogFile(u"not moved (target taken): " + Wide(file.Path));
-      continue;
+    bool copied = false;
+    if (::fstat(in, &from) == 0 && S_ISREG(from.st_mode)) {
+      if (::stat(dest.c_str(), &to) == 0 && (SameFile(from, to) || written.count({to.st_dev, to.st_ino}) != 0)) {
+        // The file itself, or one this call moved there already: keep both.
+        if (keeping_log) AddToLogFile(u"not moved (target taken): " + JoinWide(tree.PathOf(file.Node), Wide(file.Name)));
+      } else {
+        copied = CopyOpenFileReplacing(in, Wide(dest)) && ::stat(dest.c_str(), &to) == 0;
+      }
     }
-    if (!CopyFileReplacing(Wide(file.Path), Wide(dest))) continue;
-    if (::stat(dest.c_str(), &to) != 0) continue;
+    ::close(in);
+    if (!copied) continue;
     written.insert({to.st_dev, to.st_ino});
-    if (::unlink(file.Path.c_str()) == 0) ++count;
+    if (::unlinkat(folderFd, file.Name.c_str(), 0) == 0) ++count;
   }
 
   // 7. Folders left empty.
   if (remove_empty_folders) {
-    for (const std::u16string& folder : folders) {
+    for (const size_t folder : emptied) {
       MyYieldProcess();
-      if (subPath.empty() && folder == rootPath) continue;
-      const std::u16string emptied = subPath.empty() ? folder : JoinWide(folder, subPath);
-      if (FolderIsEmpty(emptied)) ::rmdir(Sys(emptied).c_str());
+      if (folder != 0) tree.RemoveIfEmpty(folder);
     }
   }
   return count;

@@ -17,7 +17,9 @@
 //   - inserting into a text file rewrites it only when its text decodes and
 //     re-encodes to exactly the bytes it held, and saves through a temporary
 //     file;
-//   - walks for deleting never follow a link to a folder; DeleteAllFilesOn
+//   - walks for deleting never follow a link to a folder (a sub-path's
+//     folders included) and delete each file relative to its folder, which
+//     must still be the folder that was walked; DeleteAllFilesOn
 //     refuses "/", the mount point of any file system that is not on a
 //     removable device (however the path is spelled), and sub-paths with "."
 //     or ".." components;
@@ -25,6 +27,9 @@
 //     source is deleted only once its copy is in place;
 //   - folders are removed with rmdir only, which refuses a folder that still
 //     holds anything.
+// Walks open each folder relative to its parent, so trees deeper than a path
+// can name (4,096 bytes) are handled, with a bounded number of descriptors;
+// the functions that take one path accept such long paths too.
 // Questions and warnings go through MyMessageBox; without a host the refusing
 // answer applies, so nothing is deleted.
 #pragma once

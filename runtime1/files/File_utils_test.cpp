@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/FolderListing.h"
 #include "platform/StringList.h"
 #include "platform/testing/TestFiles.h"
 #include "runtime1/files/Mykpsmall.h"
@@ -462,14 +464,118 @@ TEST_F(FileUtils, MovingIntoACollectedFolderKeepsTheFiles) {
   EXPECT_EQ(ReadBytes(fDir / "r/sub/b.txt"), "B");
 }
 
+// A deep chain's path: top + "/d" per level.
+std::u16string DeepPath(const fs::path& top, int levels) {
+  std::u16string path = Wide(top);
+  for (int i = 0; i < levels; ++i) path += u"/d";
+  return path;
+}
+
+// A descriptor of the folder at a path of any length.
+struct TOpenFolder {
+  explicit TOpenFolder(const std::u16string& path) : fd(platform::OpenFolderPath(platform::EncodedUTF8(path))) {}
+  ~TOpenFolder() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd;
+};
+
 TEST_F(FileUtils, DeepTreesAreWalkedWithoutRecursion) {
-  // Deep enough to matter; path look-ups make each level cost more than the last.
-  std::string deep = (fDir / "deep").string();
-  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
-  for (int i = 0; i < 500; ++i) ASSERT_EQ(::mkdir((deep += "/d").c_str(), 0700), 0);
-  const auto list = RemoveAllEmptyFolders(W("deep"));
-  EXPECT_EQ(list->Count(), 501);
-  EXPECT_FALSE(fs::exists(fDir / "deep"));
+  // Past the 4,096 bytes a path can have, with fewer descriptors than levels.
+  // (The list returned holds every folder's full path, so not 10,000 levels:
+  // that would be 200 MB of names.)
+  constexpr int kLevels = 3000;
+  const fs::path top = FastFolder() / "deep";
+  fs::create_directories(top);
+  ASSERT_TRUE(test_support::MakeDeepChain(top, kLevels));
+  const std::u16string deepest = DeepPath(top, kLevels);
+  ASSERT_GT(deepest.size(), static_cast<size_t>(PATH_MAX));
+  {
+    // A file half way keeps the folders above it.
+    const TOpenFolder halfway(DeepPath(top, kLevels / 2));
+    ASSERT_GE(halfway.fd, 0);
+    const int file = ::openat(halfway.fd, "keep.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+  }
+  const test_support::TDescriptorLimit limit(64);
+  const auto list = RemoveAllEmptyFolders(Wide(top));
+  ASSERT_EQ(list->Count(), kLevels + 1);
+  EXPECT_EQ((*list)[0], Wide(top));
+  EXPECT_EQ((*list)[kLevels], deepest);
+  EXPECT_EQ((*list)[kLevels / 2], DeepPath(top, kLevels / 2));
+  EXPECT_TRUE(DriveAndFolderExist(DeepPath(top, kLevels / 2)));
+  EXPECT_TRUE(DriveAndFileExist(DeepPath(top, kLevels / 2) + u"/keep.txt"));
+  EXPECT_FALSE(DriveAndFolderExist(DeepPath(top, kLevels / 2 + 1)));
+  // Single paths of that length work too.
+  EXPECT_TRUE(OKToDeleteFile(DeepPath(top, kLevels / 2) + u"/keep.txt"));
+  EXPECT_FALSE(DriveAndFileExist(DeepPath(top, kLevels / 2) + u"/keep.txt"));
+  EXPECT_TRUE(RemovedEmptyFolder(DeepPath(top, kLevels / 2)));
+  EXPECT_FALSE(DriveAndFolderExist(DeepPath(top, kLevels / 2)));
+  RemoveAllEmptyFolders(Wide(top));
+  EXPECT_FALSE(fs::exists(top));
+}
+
+TEST_F(FileUtils, DeleteAllOnTenThousandLevelsNeverFollowsALink) {
+  constexpr int kLevels = 10000;
+  const fs::path top = FastFolder() / "deep";
+  fs::create_directories(top);
+  ASSERT_TRUE(test_support::MakeDeepChain(top, kLevels, "d", "f.txt"));
+  Make("outside/f.txt", "keep me");
+  {
+    // At the bottom, a link to a folder outside the tree; half way, a file
+    // that does not match.
+    const TOpenFolder bottom(DeepPath(top, kLevels));
+    ASSERT_GE(bottom.fd, 0);
+    ASSERT_EQ(::symlinkat((fDir / "outside").c_str(), bottom.fd, "out"), 0);
+    const TOpenFolder halfway(DeepPath(top, kLevels / 2));
+    ASSERT_GE(halfway.fd, 0);
+    const int file = ::openat(halfway.fd, "keep.htm", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ::close(file);
+  }
+  const test_support::TDescriptorLimit limit(64);
+  EXPECT_EQ(DeleteAllFilesOn(Wide(top), u"txt"), kLevels);
+  ASSERT_EQ(fHost.texts.size(), 1u);
+  EXPECT_EQ(fHost.texts[0], u"File(s) already found there.\rDelete all 10000 .txt files in " + Wide(top) + u"?");
+  EXPECT_EQ(ReadBytes(fDir / "outside/f.txt"), "keep me");
+  // No folder was left empty: the link keeps the deepest one, and each keeps
+  // the one below it.
+  EXPECT_TRUE(DriveAndFileExist(DeepPath(top, kLevels / 2) + u"/keep.htm"));
+  EXPECT_FALSE(DriveAndFileExist(DeepPath(top, kLevels / 2) + u"/f.txt"));
+  EXPECT_FALSE(DriveAndFileExist(DeepPath(top, 1) + u"/f.txt"));
+  EXPECT_TRUE(DriveAndFolderExist(DeepPath(top, kLevels)));  // the link keeps it
+  struct stat info {};
+  const platform::TPathAt link(platform::EncodedUTF8(DeepPath(top, kLevels) + u"/out"));
+  EXPECT_EQ(::fstatat(link.Dir(), link.Name(), &info, AT_SYMLINK_NOFOLLOW), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
+TEST_F(FileUtils, MovingFromFoldersDeeperThanAPathCanName) {
+  constexpr int kLevels = 2500;
+  const fs::path top = FastFolder() / "deep";
+  fs::create_directories(top);
+  ASSERT_TRUE(test_support::MakeDeepChain(top, kLevels, "d", "f.txt"));
+  ASSERT_GT(DeepPath(top, kLevels).size(), static_cast<size_t>(PATH_MAX));
+  fs::create_directories(fDir / "target");
+  // Every f.txt goes to the same name: the first one (the deepest) moves,
+  // the others keep their place.
+  EXPECT_EQ(DeleteAllFilesOn(Wide(top), u"txt", W("target"), true, true, true), 1);
+  EXPECT_EQ(ReadBytes(fDir / "target/f.txt"), "x");
+  EXPECT_FALSE(DriveAndFileExist(DeepPath(top, kLevels) + u"/f.txt"));
+  EXPECT_FALSE(DriveAndFolderExist(DeepPath(top, kLevels)));  // emptied, so removed
+  EXPECT_TRUE(DriveAndFileExist(DeepPath(top, kLevels - 1) + u"/f.txt"));
+  EXPECT_TRUE(DriveAndFileExist(DeepPath(top, 1) + u"/f.txt"));
+}
+
+TEST_F(FileUtils, SubPathsNeverLeadThroughALink) {
+  Make("outside/a.txt");
+  Make("r/s/temp/b.txt");
+  fs::create_directory_symlink(fDir / "outside", fDir / "r/temp");
+  EXPECT_EQ(DeleteAllFilesOn(W("r"), u"\\temp\\*.*", u"", false, true, true), 1);
+  EXPECT_TRUE(fs::exists(fDir / "outside/a.txt"));
+  EXPECT_FALSE(fs::exists(fDir / "r/s/temp"));
+  EXPECT_TRUE(fs::is_symlink(fDir / "r/temp"));
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -300,30 +301,26 @@ bool TPeruseDir::fIsAZipfile(std::u16string_view name) const {
 
 void TPeruseDir::ProcessAllSubDirectories(std::u16string_view dir) {
   struct TChild {
-    std::u16string Path;
+    std::u16string Name;
+    std::string SystemName;
     size_t Mask;  // the folder mask that found it: its own sub-folders are searched with it
     std::pair<uint64_t, uint64_t> Identity;  // device and inode, as the listing found them
   };
   struct TLevel {
     std::vector<TChild> Children;
     size_t Next = 0;
-  };
-  std::set<std::pair<uint64_t, uint64_t>> entered;
-  const auto identity = [](const std::u16string& path, std::pair<uint64_t, uint64_t>& id) {
-    struct stat info {};
-    if (::stat(Sys(path).c_str(), &info) != 0) return false;
-    id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
-    return true;
+    size_t PathLength = 0;  // of the folder's own path
   };
   // One read of the folder, grouped by mask (one mask below the start).
-  const auto search = [this](const std::u16string& folder, size_t onlyMask, bool allMasks) {
+  const auto search = [this](int folderFd, size_t onlyMask, bool allMasks) {
     MyYieldProcess();
     std::vector<TChild> children;
-    const TFolderListing listing = platform::ListFolder(Sys(folder), TLinkPolicy::Follow, false);
-    std::vector<TFolderEntry> folders;
+    if (folderFd < 0) return children;
+    const TFolderListing listing = platform::ListFolderAt(folderFd, TLinkPolicy::Follow, false);
+    std::vector<const TFolderEntry*> folders;
     for (const TFolderEntry& entry : listing.Entries) {
       if (entry.IsFolder() && (entry.Attr & platform::faHidden) == 0 && entry.Name.front() != u'.') {
-        folders.push_back(entry);
+        folders.push_back(&entry);
       }
     }
     const size_t first = allMasks ? 0 : onlyMask;
@@ -331,35 +328,74 @@ void TPeruseDir::ProcessAllSubDirectories(std::u16string_view dir) {
     std::vector<bool> taken(folders.size(), false);
     for (size_t m = first; m < last && m < fDirmasks.size(); ++m) {
       for (size_t i = 0; i < folders.size(); ++i) {
-        if (taken[i] || !platform::NameMatchesPiece(folders[i].Name, fDirmasks[m])) continue;
+        if (taken[i] || !platform::NameMatchesPiece(folders[i]->Name, fDirmasks[m])) continue;
         taken[i] = true;
-        children.push_back({JoinWide(folder, folders[i].Name), m, {folders[i].Device, folders[i].Inode}});
+        children.push_back({folders[i]->Name, folders[i]->SystemName, m, {folders[i]->Device, folders[i]->Inode}});
       }
     }
     return children;
   };
 
-  const std::u16string start(dir);
-  std::pair<uint64_t, uint64_t> id;
-  if (identity(start, id)) entered.insert(id);
+  // Each folder is opened relative to its parent: the depth of the tree
+  // costs neither call stack nor path look-ups, and paths longer than the
+  // system takes in one call are walked as well.
+  platform::TFolderTrail trail;
+  std::u16string path(dir);
+  if (!trail.Start(Sys(path))) return;
+  std::set<std::pair<uint64_t, uint64_t>> entered{{trail.Device(), trail.Inode()}};
   std::vector<TLevel> stack;
-  stack.push_back({search(start, 0, true), 0});
+  stack.push_back({search(trail.Fd(), 0, true), 0, path.size()});
+  fWalkTrail = &trail;
   while (!stack.empty() && fProcessing_files) {
     TLevel& level = stack.back();
     if (level.Next >= level.Children.size()) {
       stack.pop_back();
+      if (stack.empty()) break;
+      trail.Leave();
+      path.resize(stack.back().PathLength);
       continue;
     }
-    TChild child = std::move(level.Children[level.Next++]);
-    if (IsExcludedFolder(child.Path)) continue;
-    if (!entered.insert(child.Identity).second) continue;
+    const TChild child = std::move(level.Children[level.Next++]);
+    const size_t parentLength = path.size();
+    path = JoinWide(path, child.Name);
+    if (IsExcludedFolder(path) || !entered.insert(child.Identity).second) {
+      path.resize(parentLength);
+      continue;
+    }
     ++fsubdir_counter;
-    if (OnFoundDir.Assigned()) OnFoundDir(child.Path);
+    // Entered before it is reported, so that HandleAllFilesIn called from
+    // OnFoundDir finds it open.
+    const bool opened = trail.Enter(child.SystemName, true);
+    fWalkPath = opened ? &path : nullptr;
+    if (OnFoundDir.Assigned()) OnFoundDir(path);
+    fWalkPath = nullptr;
     MyYieldProcess();
     if (!fProcessing_files) break;
-    std::vector<TChild> below = search(child.Path, child.Mask, false);
-    stack.push_back({std::move(below), 0});
+    if (!opened) {
+      path.resize(parentLength);
+      continue;
+    }
+    std::vector<TChild> below = search(trail.Fd(), child.Mask, false);
+    stack.push_back({std::move(below), 0, path.size()});
   }
+  fWalkTrail = nullptr;
+}
+
+int TPeruseDir::OpenFolderOf(const std::u16string& folder) {
+  // The folder the walk has just entered and reported.
+  if (fWalkTrail != nullptr && fWalkPath != nullptr && *fWalkPath == folder && fWalkTrail->Fd() >= 0) {
+    return ::openat(fWalkTrail->Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  const std::string system = Sys(folder);
+  if (system.size() < PATH_MAX) return ::open(system.empty() ? "." : system.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Too long to name in one call: from the folders of the last such call
+  // that lie on the way (walks report folders one below another).
+  if (fLongTrail == nullptr) fLongTrail = std::make_unique<platform::TFolderTrail>();
+  if (!fLongTrail->MoveTo(system) || fLongTrail->Fd() < 0) {
+    fLongTrail->Clear();
+    return -1;
+  }
+  return ::openat(fLongTrail->Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 void TPeruseDir::ZipProblem(std::u16string message) {
@@ -430,7 +466,9 @@ bool TPeruseDir::HandleAllFilesIn(std::u16string_view dir, TMySearchRecList* ASe
     }
     std::vector<std::u16string> described = pieces;
     if (!zipPiece.empty()) described.push_back(zipPiece);
-    const TFolderListing listing = platform::ListFolder(Sys(folder), TLinkPolicy::Follow, true, &described);
+    const int folderFd = OpenFolderOf(folder);
+    const TFolderListing listing = platform::ListFolderAt(folderFd, TLinkPolicy::Follow, true, &described);
+    if (folderFd >= 0) ::close(folderFd);
     if (keeping_log) {
       for (const std::string& bytes : listing.SkippedNames) {
         AddToLogFile(platform::Format(u"ignoring %s (%d)", platform::DecodedUTF8(bytes), 0));

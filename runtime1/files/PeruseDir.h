@@ -11,7 +11,9 @@
 // The walk is safe on any tree:
 //   - links to folders are followed, but each folder (device, inode) is
 //     entered once, so link loops end; the walk keeps its own stack, so depth
-//     costs no call stack;
+//     costs no call stack, and opens each folder relative to its parent, so
+//     trees deeper than a path can name (4,096 bytes) are walked too, with a
+//     bounded number of descriptors (HandleAllFilesIn takes such long paths);
 //   - a folder or file matched by two masks is reported once (the first mask
 //     takes it); each folder is read once, whatever the number of masks;
 //   - FIFOs, sockets and devices count as system files and are never
@@ -52,6 +54,7 @@ namespace qn {
 
 namespace platform {
 class TStream;
+class TFolderTrail;
 }
 
 // The order of a file list.
@@ -162,6 +165,8 @@ class QN_API TPeruseDir {
   void AddAZip(TMySearchRecList* list, const std::u16string& folder, const std::u16string& zipname);
   void ZipProblem(std::u16string message);
   void EntryFailure(int32_t index, std::u16string_view name, std::u16string_view message);
+  // A new descriptor of the folder, -1 when it cannot be opened.
+  int OpenFolderOf(const std::u16string& folder);
 
   std::u16string fFilemaskStr;
   std::u16string fZipExtension;
@@ -177,6 +182,12 @@ class QN_API TPeruseDir {
   bool fExamineZips;
   std::u16string fLastZipProblem;
   std::u16string fCurrentZip;
+  // While ProcessAllSubDirectories runs: its open folders and the path of
+  // the folder it is reporting (null between reports).
+  platform::TFolderTrail* fWalkTrail = nullptr;
+  const std::u16string* fWalkPath = nullptr;
+  // Folders of paths too long to open in one call, kept from the last one.
+  std::unique_ptr<platform::TFolderTrail> fLongTrail;
 };
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -166,16 +167,56 @@ TEST_F(PeruseDir, ClearingTheFlagInOnFoundDirStopsTheWalk) {
   EXPECT_EQ(list.Count(), 0);
 }
 
+// Collects the files of every folder as the walk reports it, keeping only
+// the count and the last path (the paths of a deep tree are long).
+struct TCollector {
+  TPeruseDir* walker = nullptr;
+  TMySearchRecList list;
+  int32_t folders = 0;
+  std::u16string last;
+  void Found(std::u16string_view dir) {
+    ++folders;
+    last.assign(dir);
+    walker->HandleAllFilesIn(dir, &list);
+  }
+};
+
 TEST_F(PeruseDir, VeryDeepTreesNeedNoCallStack) {
-  // Deep enough to matter; path look-ups make each level cost more than the last.
-  std::string deep = (fDir / "t").string();
-  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
-  for (int i = 0; i < 600; ++i) ASSERT_EQ(::mkdir((deep += "/d").c_str(), 0700), 0);
+  // Far deeper than a path can name (4,096 bytes), with fewer descriptors
+  // than levels.
+  constexpr int kLevels = 10000;
+  const fs::path top = FastFolder() / "t";
+  fs::create_directories(top);
+  ASSERT_TRUE(test_support::MakeDeepChain(top, kLevels, "d", "f.txt"));
+  std::u16string deepest = Wide(top);
+  for (int i = 0; i < kLevels; ++i) deepest += u"/d";
+  ASSERT_GT(deepest.size(), 2u * PATH_MAX);
+
+  const test_support::TDescriptorLimit limit(64);
   TPeruseDir walker(u"*.txt", u"*", u"", u"", u"", true, false, false, false, false);
-  TWatcher watcher;
-  watcher.Attach(walker);
-  walker.ProcessAllSubDirectories(W("t"));
-  EXPECT_EQ(watcher.folders.size(), 600u);
+  TCollector collector;
+  collector.walker = &walker;
+  walker.OnFoundDir = TFoundDirEvent::Bind<&TCollector::Found>(&collector);
+  walker.ProcessAllSubDirectories(Wide(top));
+  EXPECT_EQ(collector.folders, kLevels);
+  EXPECT_EQ(walker.SubDirsFound(), kLevels);
+  EXPECT_EQ(collector.last, deepest);
+  ASSERT_EQ(collector.list.Count(), kLevels);
+  EXPECT_EQ(collector.list.GetAMySearchRec(kLevels - 1).ShortName, u"f.txt");
+  EXPECT_EQ(collector.list.GetAMySearchRec(kLevels - 1).Size, 1);
+
+  // Long paths outside a walk: the deepest folder, its parent, one half way
+  // and the deepest again.
+  const std::u16string parent = deepest.substr(0, deepest.size() - 2);
+  const std::u16string halfway = deepest.substr(0, deepest.size() - kLevels);
+  for (const std::u16string* dir : std::vector<const std::u16string*>{&deepest, &parent, &halfway, &deepest}) {
+    TMySearchRecList list;
+    EXPECT_TRUE(walker.HandleAllFilesIn(*dir, &list)) << dir->size();
+    EXPECT_EQ(Names(list), (V{u"f.txt"}));
+  }
+  TMySearchRecList none;
+  EXPECT_FALSE(walker.HandleAllFilesIn(deepest + u"/missing", &none));
+  EXPECT_EQ(none.Count(), 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -22,6 +22,7 @@
 
 #include "platform/CaseMapping.h"
 #include "platform/CodePages.h"
+#include "platform/FolderListing.h"
 #include "platform/Locales.h"
 #include "platform/Streams.h"
 #include "runtime1/files/Logging_utilities.h"
@@ -49,12 +50,6 @@ int32_t gBatchFileStartNumber = 0;
 // File names are UTF-16 here and bytes (UTF-8) to the system.
 std::string SystemName(std::u16string_view name) { return platform::EncodedUTF8(name); }
 std::u16string FromSystemName(std::string_view name) { return platform::DecodedUTF8(name); }
-
-// True when a system name survives the trip through UTF-16 unchanged, so that
-// the UTF-16 form names the same file.
-bool RoundTrips(std::string_view systemName, const std::u16string& wide) {
-  return platform::EncodedUTF8(wide) == systemName;
-}
 
 bool PathExists(const std::string& path) {
   struct stat info {};
@@ -180,52 +175,6 @@ bool NotOnAFixedDisk(int64_t type) noexcept {
     default:
       return false;
   }
-}
-
-// ---- sub-folders -------------------------------------------------------------
-
-struct TFolderEntry {
-  std::string SystemPath;
-  std::u16string Path;
-};
-
-// The sub-folders of a folder in the order the file system lists them,
-// without hidden ones (a leading ".") and without names that have no UTF-16
-// form. Yields at every entry.
-std::vector<TFolderEntry> SubFoldersOf(const TFolderEntry& folder) {
-  std::vector<TFolderEntry> found;
-  DIR* dir = ::opendir(folder.SystemPath.c_str());
-  if (dir == nullptr) return found;
-  const bool endsWithDelim = !folder.SystemPath.empty() && folder.SystemPath.back() == '/';
-  while (const dirent* entry = ::readdir(dir)) {
-    MyYieldProcess();
-    const std::string_view name(entry->d_name);
-    if (name.empty() || name.front() == '.') continue;
-    std::string systemPath = folder.SystemPath;
-    if (!endsWithDelim) systemPath.push_back('/');
-    systemPath.append(name);
-    if (entry->d_type != DT_DIR) {
-      if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
-      struct stat info {};
-      if (::stat(systemPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-    }
-    const std::u16string wideName = FromSystemName(name);
-    if (!RoundTrips(name, wideName)) continue;
-    std::u16string path = folder.Path;
-    if (!endsWithDelim) path.push_back(kPathDelim);
-    path.append(wideName);
-    found.push_back({std::move(systemPath), std::move(path)});
-  }
-  ::closedir(dir);
-  return found;
-}
-
-// Identity of a folder, to walk each folder once when links lead in circles.
-bool FolderIdentity(const std::string& path, std::pair<dev_t, ino_t>& identity) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return false;
-  identity = {info.st_dev, info.st_ino};
-  return true;
 }
 
 // ---- copies ------------------------------------------------------------------
@@ -417,28 +366,55 @@ std::unique_ptr<platform::TStringList> ListOfSubFolders(std::u16string_view fold
   if (!recurse || folder.empty()) return list;
 
   // Depth first, pre-order, without recursion: each level keeps the
-  // sub-folders still to visit, in listing order.
-  struct TLevel {
-    std::vector<TFolderEntry> Entries;
-    size_t Next = 0;
+  // sub-folders still to visit, in listing order. Each folder is opened
+  // relative to its parent, so trees deeper than a path can name are walked.
+  struct TChild {
+    std::u16string Name;
+    std::string SystemName;
+    std::pair<uint64_t, uint64_t> Identity;
   };
-  std::set<std::pair<dev_t, ino_t>> walked;
-  TFolderEntry root{SystemName(folder), std::u16string(folder)};
-  std::pair<dev_t, ino_t> identity;
-  if (FolderIdentity(root.SystemPath, identity)) walked.insert(identity);
+  struct TLevel {
+    std::vector<TChild> Children;
+    size_t Next = 0;
+    size_t PathLength = 0;
+  };
+  const auto subFolders = [](int fd) {
+    std::vector<TChild> found;
+    if (fd < 0) return found;
+    const platform::TFolderListing listing = platform::ListFolderAt(fd, platform::TLinkPolicy::Follow, false);
+    for (const platform::TFolderEntry& entry : listing.Entries) {
+      MyYieldProcess();
+      if (!entry.IsFolder() || entry.SystemName.front() == '.') continue;
+      found.push_back({entry.Name, entry.SystemName, {entry.Device, entry.Inode}});
+    }
+    return found;
+  };
+  platform::TFolderTrail trail;
+  if (!trail.Start(SystemName(folder))) return list;
+  std::set<std::pair<uint64_t, uint64_t>> walked{{trail.Device(), trail.Inode()}};
+  std::u16string path(folder);
   std::vector<TLevel> levels;
-  levels.push_back({SubFoldersOf(root), 0});
+  levels.push_back({subFolders(trail.Fd()), 0, path.size()});
   while (!levels.empty()) {
     TLevel& level = levels.back();
-    if (level.Next >= level.Entries.size()) {
+    if (level.Next >= level.Children.size()) {
       levels.pop_back();
+      if (levels.empty()) break;
+      trail.Leave();
+      path.resize(levels.back().PathLength);
       continue;
     }
-    TFolderEntry entry = std::move(level.Entries[level.Next++]);
-    if (!FolderIdentity(entry.SystemPath, identity) || !walked.insert(identity).second) continue;
-    list->Add(entry.Path);
-    std::vector<TFolderEntry> below = SubFoldersOf(entry);
-    levels.push_back({std::move(below), 0});
+    const TChild child = std::move(level.Children[level.Next++]);
+    if (!walked.insert(child.Identity).second) continue;
+    if (path.empty() || path.back() != kPathDelim) path.push_back(kPathDelim);
+    path.append(child.Name);
+    list->Add(path);
+    if (!trail.Enter(child.SystemName, true)) {
+      path.resize(level.PathLength);
+      continue;
+    }
+    std::vector<TChild> below = subFolders(trail.Fd());
+    levels.push_back({std::move(below), 0, path.size()});
   }
   return list;
 }
@@ -534,30 +510,29 @@ bool OKToOverwriteWithBackup(std::u16string_view name) {
 
 bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest) {
   if (source.empty() || dest.empty()) return false;
-  const std::string from = SystemName(source);
-  const std::string to = SystemName(dest);
   // Without blocking: a named pipe is refused below, not waited on.
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int in = ::open(SystemName(source).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
+  const bool ok = CopyOpenFileReplacing(in, dest);
+  ::close(in);
+  return ok;
+}
+
+bool CopyOpenFileReplacing(int in, std::u16string_view dest) {
+  if (in < 0 || dest.empty()) return false;
+  const std::string to = SystemName(dest);
   struct stat info {};
-  if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(in);
-    return false;
-  }
+  if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) return false;
   // A copy killed part-way leaves its temporary file; the next copy to the
   // same name clears such leftovers.
   platform::RemoveAbandonedSaveTemporaries(to);
   std::string temp;
   const int out = platform::CreateSaveTemporary(to, temp);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
+  if (out < 0) return false;
   bool ok = CopyContent(in, out);
   // The copy keeps the mode bits, but never setuid or setgid.
   ok = ok && ::fchmod(out, info.st_mode & 01777) == 0;
   ok = ok && ::fsync(out) == 0;
-  ::close(in);
   if (::close(out) != 0) ok = false;
   ok = ok && ::rename(temp.c_str(), to.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());

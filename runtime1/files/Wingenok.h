@@ -156,8 +156,9 @@ QN_API bool ValidDriveW(char16_t c);
 QN_API bool FileNameHasWildCards(std::u16string_view name) noexcept;
 
 // A new list (the caller owns it) holding folder and, with recurse, every
-// folder below it that is not hidden, in pre-order: folder + "/" + name, the
-// name's letter case kept. Links to folders are followed once (a link that
+// folder below it that is not hidden, in pre-order (each folder's
+// sub-folders in name order): folder + "/" + name, the name's letter case
+// kept; trees deeper than a path can name are walked too. Links to folders are followed once (a link that
 // leads back into the walk is not walked again). Yields at every entry.
 QN_API std::unique_ptr<platform::TStringList> ListOfSubFolders(std::u16string_view folder,
                                                                bool recurse);
@@ -197,6 +198,9 @@ QN_API bool OKToOverwriteWithBackup(std::u16string_view name);
 // file is named and cleared as WriteFileSafely's (platform/Streams.h): one
 // left by a copy that was killed goes at the next copy to the same name.
 QN_API bool CopyFileReplacing(std::u16string_view source, std::u16string_view dest);
+// The same from a file the caller opened (and still owns); false unless it is
+// a regular file.
+bool CopyOpenFileReplacing(int sourceFd, std::u16string_view dest);
 // name with the extension of its name part replaced by ext (ext with its dot).
 QN_API std::u16string ChangeFileExtension(std::u16string_view name, std::u16string_view ext);
 

@@ -367,6 +367,20 @@ TEST_F(TempFolder, ListOfSubFoldersWalksVisibleFoldersInPreOrder) {
   EXPECT_EQ((*slashed)[1].find(u"//"), std::u16string::npos);
 }
 
+TEST_F(TempFolder, ListOfSubFoldersGoesDeeperThanAPathCanName) {
+  constexpr int kLevels = 3000;  // the list holds every full path: 18 MB at this depth
+  const fs::path top = FastFolder() / "deep";
+  fs::create_directories(top);
+  ASSERT_TRUE(test_support::MakeDeepChain(top, kLevels));
+  fs::create_directory_symlink(top, top / "d" / "d" / "up");  // a loop, walked once
+  const test_support::TDescriptorLimit limit(64);
+  const auto list = ListOfSubFolders(test_support::Wide(top), true);
+  ASSERT_EQ(list->Count(), kLevels + 1);
+  std::u16string deepest = test_support::Wide(top);
+  for (int i = 0; i < kLevels; ++i) deepest += u"/d";
+  EXPECT_EQ((*list)[kLevels], deepest);
+}
+
 TEST(WingenokDrives, DriveLettersNameMountPoints) {
   EXPECT_EQ(DriveRootOfLetter(u'C'), u"/");
   EXPECT_EQ(DriveRootOfLetter(u'c'), u"/");
