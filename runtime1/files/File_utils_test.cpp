@@ -182,6 +182,8 @@ TEST_F(FileUtils, ExistenceAndAttributes) {
   EXPECT_TRUE(ReadOnlyFileW(W("a.txt")));
   EXPECT_FALSE(ReadOnlyFolderW(W("a.txt")));
   EXPECT_FALSE(ReadOnlyFileW(W("?.txt")));
+  EXPECT_EQ(GetLongPathNameW(W("?.txt")), W("?.txt"));
+  EXPECT_EQ(GetLongPathNameW(W("s*b/a.txt")), W("s*b/a.txt"));
 }
 
 TEST_F(FileUtils, WriteableFolderProbeLeavesAnExistingFileAlone) {

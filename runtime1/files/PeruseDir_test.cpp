@@ -15,6 +15,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Streams.h"
 #include "platform/testing/TestFiles.h"
+#include "runtime1/files/Logging_utilities.h"
 
 namespace qn {
 namespace {
@@ -251,10 +252,24 @@ TEST_F(PeruseDir, SystemHiddenAndCompanionFiles) {
   fs::create_symlink(fDir / "t/missing.txt", fDir / "t/broken.txt");
   fs::create_symlink(fDir / "t/plain.txt", fDir / "t/via_link.txt");
   {
+    // The broken link is skipped, with its line in the log.
+    SetLogFilename(W("walk.log"));
+    keeping_log = true;
     TPeruseDir walker(u"*.txt", u"*", u"", u"", u"", true, false, false, false, false);
     TMySearchRecList list;
     EXPECT_TRUE(walker.HandleAllFilesIn(W("t"), &list));
+    keeping_log = false;
+    SetLogFilename(u"");
     EXPECT_EQ(Names(list), (V{u"plain.txt", u"via_link.txt"}));
+    // The log is UTF-16, little-endian.
+    const auto utf16 = [](std::string_view ascii) {
+      std::string bytes;
+      for (const char c : ascii) bytes.append({c, '\0'});
+      return bytes;
+    };
+    const std::string log = ReadBytes(fDir / "walk.log");
+    EXPECT_NE(log.find(utf16("ignoring broken.txt")), std::string::npos);
+    EXPECT_NE(log.find(utf16("ignoring pipe.txt")), std::string::npos);
   }
   {
     // Hidden accepted, companion files still refused while checking for them.
