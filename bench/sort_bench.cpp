@@ -5,6 +5,14 @@
 // Records are small structs reached through pointers, as in the suite's
 // lists. Keys: the first with 100 values, the second with 1000, the third
 // 32-bit random, so that the later levels really sort runs of ties.
+//
+// The other users of the shared quicksort, each on one key of the same
+// records against std::sort of the same pointers on that key:
+//   BM_PointerListSort       TPointerList::Sort (the typed lists' sorts)
+//   BM_StringListCustomSort  TStringList::CustomSort, comparing entries by index
+//   BM_TreeSortBuiltArray    a tree's in-order array re-sorted on another key
+//   BM_SortSingles           the statistics' SortAnArrayOfSingles
+//   BM_StdSortOneKey         the baseline: std::sort on the first key
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -14,7 +22,10 @@
 #include <random>
 #include <vector>
 
+#include "lemmatiser/General_Trees.h"
+#include "platform/StringList.h"
 #include "runtime1/containers/SortableLists.h"
+#include "runtime2/statistics/maths_routines.h"
 
 namespace {
 
@@ -111,6 +122,129 @@ void BM_StdSort(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+// One key with many ties (1000 values), as the single-key sorts see it.
+int32_t OneKey(const void* p) { return static_cast<const Row*>(p)->key[1]; }
+int32_t CompareOneKey(void* a, void* b) {
+  const int32_t x = OneKey(a), y = OneKey(b);
+  return (x > y) - (x < y);
+}
+
+void CheckOneKeyOrder(const char* who, void* const* items, int64_t n) {
+  for (int64_t i = 1; i < n; ++i)
+    if (OneKey(items[i]) < OneKey(items[i - 1])) {
+      std::fprintf(stderr, "%s: wrong order at %lld\n", who, static_cast<long long>(i));
+      std::abort();
+    }
+}
+
+void BM_StdSortOneKey(benchmark::State& state) {
+  const Data& data = TheData(state.range(0));
+  std::vector<void*> items;
+  for (auto _ : state) {
+    items = data.shuffled;
+    std::sort(items.begin(), items.end(), [](void* a, void* b) { return OneKey(a) < OneKey(b); });
+    benchmark::DoNotOptimize(items.data());
+  }
+  CheckOneKeyOrder("std::sort", items.data(), state.range(0));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+class TLoadableList : public qn::TPointerList {
+ public:
+  void Load(const std::vector<void*>& items) {
+    if (Count() != static_cast<int32_t>(items.size())) {
+      Clear();
+      Reserve(static_cast<int32_t>(items.size()));
+      for (void* p : items) Add(p);
+    } else {
+      std::copy(items.begin(), items.end(), List());
+    }
+  }
+};
+
+void BM_PointerListSort(benchmark::State& state) {
+  const Data& data = TheData(state.range(0));
+  TLoadableList list;
+  for (auto _ : state) {
+    list.Load(data.shuffled);
+    list.Sort(CompareOneKey);
+    benchmark::DoNotOptimize(list.List());
+  }
+  CheckOneKeyOrder("TPointerList::Sort", list.List(), list.Count());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_StringListCustomSort(benchmark::State& state) {
+  const Data& data = TheData(state.range(0));
+  qn::platform::TStringList list;
+  std::vector<void*> sorted;
+  for (auto _ : state) {
+    state.PauseTiming();
+    list.Clear();
+    for (void* p : data.shuffled) list.AddObject(std::u16string(), static_cast<qn::platform::TObject*>(p));
+    state.ResumeTiming();
+    list.CustomSort([](qn::platform::TStringList& l, int32_t i, int32_t j) {
+      return static_cast<int>(CompareOneKey(l.GetObject(i), l.GetObject(j)));
+    });
+    benchmark::DoNotOptimize(&list);
+  }
+  for (int32_t i = 0; i < list.Count(); ++i) sorted.push_back(list.GetObject(i));
+  CheckOneKeyOrder("TStringList::CustomSort", sorted.data(), list.Count());
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The tree holds the records in the order of their random third key; each
+// iteration takes its in-order array and sorts it on the one key.
+class TRowTree : public qn::TGeneral_Tree {
+ public:
+  TRowTree() : qn::TGeneral_Tree(qn::TCompare2FunctOfObject::Bind<&TRowTree::ByThirdKey>(this)) {}
+  int32_t ByThirdKey(void* a, void* b) {
+    const int32_t x = static_cast<Row*>(a)->key[2], y = static_cast<Row*>(b)->key[2];
+    return (x > y) - (x < y);
+  }
+  int32_t ByOneKey(void* a, void* b) { return CompareOneKey(a, b); }
+};
+
+void BM_TreeSortBuiltArray(benchmark::State& state) {
+  const Data& data = TheData(state.range(0));
+  TRowTree tree;
+  for (void* p : data.shuffled) {
+    qn::anything item{p, nullptr, nullptr};
+    tree.Add_One(item);
+  }
+  const auto byOneKey = qn::TCompare2FunctOfObject::Bind<&TRowTree::ByOneKey>(&tree);
+  for (auto _ : state) {
+    state.PauseTiming();
+    tree.BuildPtrArray({}, {});
+    state.ResumeTiming();
+    tree.SortBuiltArray(byOneKey);
+    benchmark::DoNotOptimize(tree.BuiltArray().data());
+  }
+  CheckOneKeyOrder("TGeneral_Tree::SortBuiltArray", tree.BuiltArray().data(),
+                   static_cast<int64_t>(tree.BuiltArray().size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tree.BuiltArray().size()));
+}
+
+void BM_SortSingles(benchmark::State& state) {
+  const Data& data = TheData(state.range(0));
+  std::vector<float> start;
+  for (void* p : data.shuffled) start.push_back(static_cast<float>(OneKey(p)) / 7.0f);
+  std::vector<float> values;
+  for (auto _ : state) {
+    values = start;
+    qn::SortAnArrayOfSingles(values, false);
+    benchmark::DoNotOptimize(values.data());
+  }
+  if (!std::is_sorted(values.begin(), values.end())) std::abort();
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_StdSortOneKey)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointerListSort)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StringListCustomSort)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TreeSortBuiltArray)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortSingles)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Args: record count, direction mask (7: all ascending; 5: ascending,
 // descending, ascending).

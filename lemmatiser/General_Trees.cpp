@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/Exceptions.h"
+#include "platform/QuickSort.h"
 #include "platform/YieldHook.h"
 
 namespace qn {
@@ -333,32 +334,24 @@ void TGeneral_Tree::SortBuiltArray(TCompare2FunctOfObject NewCompare) {
   SortBuiltArray();
 }
 
-// Hoare's partition around the middle element, as the lists have always been
-// sorted (not stable). The smaller part is sorted by recursion and the larger
-// one by the loop, so the depth stays logarithmic; the scans are bounded so
-// that an inconsistent comparison cannot run them off the array.
+// The system's quicksort (not stable). The pivot is captured by value and
+// compared as the first argument on the right scan, and the scans stop at the
+// range's ends, as the lists have always been sorted.
 void TGeneral_Tree::QuickSort(TTreeArrayOfPointer& a, int64_t lo, int64_t hi) {
-  while (lo < hi) {
-    void* const pivot = a[static_cast<size_t>((lo + hi) / 2)];
-    int64_t i = lo;
-    int64_t j = hi;
-    do {
-      while (i < hi && fCompareFunct(a[static_cast<size_t>(i)], pivot) < 0) ++i;
-      while (j > lo && fCompareFunct(pivot, a[static_cast<size_t>(j)]) < 0) --j;
-      if (i <= j) {
-        std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]);
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - lo < hi - i) {
-      if (lo < j) QuickSort(a, lo, j);
-      lo = i;
-    } else {
-      if (i < hi) QuickSort(a, i, hi);
-      hi = j;
+  struct TSorter {
+    TTreeArrayOfPointer& a;
+    TCompare2FunctOfObject& compare;
+    void* pivot = nullptr;
+    bool BeginPartition(int64_t, int64_t, int64_t middle) {
+      pivot = a[static_cast<size_t>(middle)];
+      return true;
     }
-  }
+    bool ItemBeforePivot(int64_t i) { return compare(a[static_cast<size_t>(i)], pivot) < 0; }
+    bool PivotBeforeItem(int64_t j) { return compare(pivot, a[static_cast<size_t>(j)]) < 0; }
+    void Exchange(int64_t i, int64_t j) { std::swap(a[static_cast<size_t>(i)], a[static_cast<size_t>(j)]); }
+  };
+  TSorter sorter{a, fCompareFunct};
+  platform::BoundedQuickSort<platform::TQuickSortScans::kStopAtEnds>(lo, hi, sorter);
 }
 
 void TGeneral_Tree::TraverseArray(const TTreeArrayOfPointer& arr) {

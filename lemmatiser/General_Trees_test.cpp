@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -300,6 +301,63 @@ TEST(General_Trees, BuildPtrArrayLeavesOutSeedsAndFilteredNodes) {
   EXPECT_EQ(built, (std::vector<intptr_t>{10, 8, 6}));
   // The new ordering stays the tree's: a search now descends the other way.
   EXPECT_EQ(t.CompareFunction(), kDescending);
+}
+
+// The order the built array has always been sorted into, equal items and
+// comparisons that are no order included: the right scan asks
+// compare(pivot, item), and the scans stop at the range's ends.
+TEST(General_Trees, SortBuiltArrayKeepsItsOrderForTiesAndForInconsistentComparisons) {
+  struct TJudge {
+    bool noisy = false;
+    std::mt19937 noise{7};
+    int32_t Compare(void* a, void* b) {
+      if (noisy) return static_cast<int32_t>(noise() % 3) - 1;
+      // Scrambled keys with many ties.
+      const intptr_t x = Key(a) * 7919 % 23, y = Key(b) * 7919 % 23;
+      return (x > y) - (x < y);
+    }
+  };
+  std::mt19937 rng(11);
+  for (int round = 0; round < 60; ++round) {
+    TRecordingTree t;
+    const int n = 2 + static_cast<int>(rng() % 400);
+    std::vector<intptr_t> keys = Range(1, n);
+    std::shuffle(keys.begin(), keys.end(), rng);
+    for (intptr_t k : keys) t.Add(k);
+    ASSERT_EQ(t.BuildPtrArray({}, {}), n);
+    std::vector<void*> expected(t.BuiltArray().begin(), t.BuiltArray().end());
+
+    TJudge literal{round % 2 == 1, std::mt19937(static_cast<uint32_t>(round))};
+    std::function<void(int64_t, int64_t)> quickSort = [&](int64_t lo, int64_t hi) {
+      while (lo < hi) {
+        void* const pivot = expected[static_cast<size_t>((lo + hi) / 2)];
+        int64_t i = lo;
+        int64_t j = hi;
+        do {
+          while (i < hi && literal.Compare(expected[static_cast<size_t>(i)], pivot) < 0) ++i;
+          while (j > lo && literal.Compare(pivot, expected[static_cast<size_t>(j)]) < 0) --j;
+          if (i <= j) {
+            std::swap(expected[static_cast<size_t>(i)], expected[static_cast<size_t>(j)]);
+            ++i;
+            --j;
+          }
+        } while (i <= j);
+        if (j - lo < hi - i) {
+          if (lo < j) quickSort(lo, j);
+          lo = i;
+        } else {
+          if (i < hi) quickSort(i, hi);
+          hi = j;
+        }
+      }
+    };
+    quickSort(0, n - 1);
+
+    TJudge judge{round % 2 == 1, std::mt19937(static_cast<uint32_t>(round))};
+    auto compare = [&judge](void* a, void* b) { return judge.Compare(a, b); };
+    t.SortBuiltArray(TCompare2FunctOfObject::FromCallable(compare));
+    ASSERT_EQ(t.BuiltArray(), expected) << "round " << round;
+  }
 }
 
 TEST(General_Trees, TraverseArraySkipsNullsButCountsThem) {

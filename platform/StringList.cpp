@@ -8,6 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Format.h"
 #include "platform/Locales.h"
+#include "platform/QuickSort.h"
 #include "platform/Streams.h"
 #include "platform/TextDetection.h"
 
@@ -398,40 +399,31 @@ void TStringList::CustomSort(const std::function<int(int32_t, int32_t)>& compare
   if (Count() > 1) QuickSort(0, Count() - 1, compare);
 }
 
-// The comparison sees entries by index, so the sort must move entries in the
-// list itself: a quicksort that partitions around the entry in the middle of
-// the range (followed as it is exchanged), recursing into the smaller part and
-// looping over the larger, so that the call depth stays logarithmic.
+// The comparison sees entries by index, so the sort moves entries in the list
+// itself and follows the pivot entry by its index as it is exchanged.
 void TStringList::QuickSort(int32_t lo, int32_t hi,
                             const std::function<int(int32_t, int32_t)>& compare) {
-  while (lo < hi) {
-    int32_t i = lo;
-    int32_t j = hi;
-    int32_t pivot = lo + (hi - lo) / 2;
-    do {
-      while (i < hi && compare(i, pivot) < 0) ++i;
-      while (j > lo && compare(j, pivot) > 0) --j;
-      if (i <= j) {
-        if (i != j) {
-          std::swap(fItems[static_cast<size_t>(i)], fItems[static_cast<size_t>(j)]);
-          if (pivot == i) {
-            pivot = j;
-          } else if (pivot == j) {
-            pivot = i;
-          }
-        }
-        ++i;
-        --j;
-      }
-    } while (i <= j);
-    if (j - lo < hi - i) {
-      if (lo < j) QuickSort(lo, j, compare);
-      lo = i;
-    } else {
-      if (i < hi) QuickSort(i, hi, compare);
-      hi = j;
+  struct TSorter {
+    std::vector<TItem>& items;
+    const std::function<int(int32_t, int32_t)>& compare;
+    int32_t pivot = 0;
+    bool BeginPartition(int32_t, int32_t, int32_t middle) {
+      pivot = middle;
+      return true;
     }
-  }
+    bool ItemBeforePivot(int32_t i) { return compare(i, pivot) < 0; }
+    bool PivotBeforeItem(int32_t j) { return compare(j, pivot) > 0; }
+    void Exchange(int32_t i, int32_t j) {
+      std::swap(items[static_cast<size_t>(i)], items[static_cast<size_t>(j)]);
+      if (pivot == i) {
+        pivot = j;
+      } else if (pivot == j) {
+        pivot = i;
+      }
+    }
+  };
+  TSorter sorter{fItems, compare};
+  BoundedQuickSort<TQuickSortScans::kStopAtEnds>(lo, hi, sorter);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -330,6 +332,67 @@ TEST(StringList, CustomSortHandlesManyEqualAndOrderedKeys) {
     for (int i = 1; i < n; ++i) {
       ASSERT_LE(IntFromObject(list.GetObject(i - 1)), IntFromObject(list.GetObject(i)));
     }
+  }
+}
+
+// The order CustomSort has always left, equal entries and comparisons that
+// are no order included: the pivot entry is followed by its index as it moves,
+// and the scans stop at the range's ends.
+TEST(StringList, CustomSortKeepsItsOrderForTiesAndForInconsistentComparisons) {
+  std::mt19937 rng(21);
+  for (int round = 0; round < 80; ++round) {
+    const int n = 2 + static_cast<int>(rng() % 300);
+    std::vector<std::u16string> expected;
+    TStringList list;
+    for (int i = 0; i < n; ++i) {
+      // Many equal first letters; the rest tells the entries apart.
+      std::u16string s(1, static_cast<char16_t>(u'a' + rng() % 6));
+      for (char c : std::to_string(i)) s += static_cast<char16_t>(c);
+      expected.push_back(s);
+      list.Add(s);
+    }
+    const bool noisy = round % 2 == 1;
+    std::mt19937 literalNoise(static_cast<uint32_t>(round)), listNoise(static_cast<uint32_t>(round));
+    auto byFirstLetter = [noisy](std::mt19937& noise, const std::u16string& a, const std::u16string& b) {
+      if (noisy) return static_cast<int>(noise() % 3) - 1;
+      return (a[0] > b[0]) - (a[0] < b[0]);
+    };
+    std::function<void(int32_t, int32_t)> quickSort = [&](int32_t lo, int32_t hi) {
+      while (lo < hi) {
+        int32_t i = lo;
+        int32_t j = hi;
+        int32_t pivot = lo + (hi - lo) / 2;
+        auto compare = [&](int32_t k) {
+          return byFirstLetter(literalNoise, expected[static_cast<size_t>(k)], expected[static_cast<size_t>(pivot)]);
+        };
+        do {
+          while (i < hi && compare(i) < 0) ++i;
+          while (j > lo && compare(j) > 0) --j;
+          if (i <= j) {
+            if (i != j) {
+              std::swap(expected[static_cast<size_t>(i)], expected[static_cast<size_t>(j)]);
+              if (pivot == i) {
+                pivot = j;
+              } else if (pivot == j) {
+                pivot = i;
+              }
+            }
+            ++i;
+            --j;
+          }
+        } while (i <= j);
+        if (j - lo < hi - i) {
+          if (lo < j) quickSort(lo, j);
+          lo = i;
+        } else {
+          if (i < hi) quickSort(i, hi);
+          hi = j;
+        }
+      }
+    };
+    quickSort(0, n - 1);
+    list.CustomSort([&](int32_t i, int32_t j) { return byFirstLetter(listNoise, list[i], list[j]); });
+    ASSERT_EQ(Entries(list), expected) << "round " << round;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Exceptions.h"
+#include "platform/QuickSort.h"
 
 namespace qn {
 
@@ -82,7 +83,7 @@ void TPointerList::Clear() {
 }
 
 void TPointerList::Sort(TListSortCompare compare) {
-  if (Count() > 1 && compare != nullptr) PointerQuickSort(fList.data(), 0, Count() - 1, compare);
+  if (Count() > 1 && compare != nullptr) platform::ArrayQuickSort(fList.data(), 0, Count() - 1, compare);
 }
 
 void TPointerList::Notify(void*, TListNotification) {}

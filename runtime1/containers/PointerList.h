@@ -7,11 +7,9 @@
 // Notify (called with lnDeleted for every item that leaves the list through
 // Delete or Clear) or in its own Clear.
 //
-// The quicksort is the classic one with the middle item as pivot; the order it
-// leaves equal items in is part of what the lists' callers see, so it is kept
-// exactly. It recurses into the smaller part and loops on the larger one, which
-// gives the same order as recursing into the left part while bounding the
-// call depth by log2(Count) on any input.
+// The sort is the system's quicksort (platform/QuickSort.h) over the slots:
+// the classic one with the middle item as pivot, whose order of equal items
+// the lists' callers see, with a call depth bounded by log2(Count).
 #pragma once
 
 #include <cstddef>
@@ -79,49 +77,5 @@ class QN_API TPointerList : public platform::TObject {
 
   std::vector<void*> fList;
 };
-
-// The pointer list's quicksort over items[L..R] with compare(item, pivot
-// item), for an array of any copyable values (the number-array sorts use it
-// as well). The pivot is the value found in the middle slot when a partition
-// starts. A comparison that is not a consistent order cannot make it read
-// outside L..R or loop for ever; it only leaves an unspecified order.
-template <typename T, typename Compare>
-void ArrayQuickSort(T* items, ptrdiff_t L, ptrdiff_t R, Compare&& compare) {
-  while (L < R) {
-    ptrdiff_t I = L;
-    ptrdiff_t J = R;
-    const T pivot = items[L + (R - L) / 2];
-    do {
-      while (I <= R && compare(items[I], pivot) < 0) ++I;
-      while (J >= L && compare(items[J], pivot) > 0) --J;
-      if (I <= J) {
-        T t = items[I];
-        items[I] = items[J];
-        items[J] = t;
-        ++I;
-        --J;
-      }
-    } while (I <= J);
-    // A consistent comparison always exchanges at least once (the pivot item
-    // stops both scans); an inconsistent one may not, so force progress.
-    if (I == L) ++I;
-    if (J == R) --J;
-    // Left part L..J, right part I..R: independent ranges, so the order in
-    // which they are sorted does not change the result.
-    if (J - L < R - I) {
-      if (L < J) ArrayQuickSort(items, L, J, compare);
-      L = I;
-    } else {
-      if (I < R) ArrayQuickSort(items, I, R, compare);
-      R = J;
-    }
-  }
-}
-
-// The pointer list's quicksort over items[L..R] with compare(item, pivot item).
-template <typename Compare>
-void PointerQuickSort(void** items, int32_t L, int32_t R, Compare&& compare) {
-  ArrayQuickSort(items, L, R, compare);
-}
 
 }  // namespace qn

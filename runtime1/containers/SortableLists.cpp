@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/QuickSort.h"
 #include "platform/YieldHook.h"
 
 namespace qn {
@@ -41,64 +42,41 @@ int32_t T3SortYieldingList::AscendingSwapped(int32_t comparison) const noexcept 
 
 void T3SortYieldingList::SetBase(void*, int32_t) {}
 
+// The system's quicksort, comparing with the pivot key captured by SetBase in
+// the direction of the level being sorted; the scans run past the range's
+// ends. It yields before each partition step.
 void T3SortYieldingList::QuickSort(TCompareFunctOfObject Compare, int32_t L, int32_t R) {
-  while (L < R) {
-    MyYieldProcess();
-    // Nothing may change the items during a yield; if something shrank the
-    // list all the same, stop rather than read past its end.
-    if (R >= Count()) return;
-    void** items = List();
-    int32_t I = L;
-    int32_t J = R;
-    base_itemnum = L + (R - L) / 2;
-    SetBase(items[base_itemnum], current_sort_rec.current_sort_var);
-    do {
-      const Tsort_num level = std::min(current_sort_rec.current_sort_doing, sort_third_sort);
-      if (fAscending[level]) {
-        while (I <= R) {
-          comparison_itemnum = I;
-          if (Compare(items[I]) >= 0) break;
-          ++I;
-        }
-        while (J >= L) {
-          comparison_itemnum = J;
-          if (Compare(items[J]) <= 0) break;
-          --J;
-        }
-      } else {
-        while (I <= R) {
-          comparison_itemnum = I;
-          if (Compare(items[I]) <= 0) break;
-          ++I;
-        }
-        while (J >= L) {
-          comparison_itemnum = J;
-          if (Compare(items[J]) >= 0) break;
-          --J;
-        }
-      }
-      if (I <= J) {
-        std::swap(items[I], items[J]);
-        ++I;
-        --J;
-      }
-    } while (I <= J);
-    // With a consistent comparison the pivot's own item stops both scans, so
-    // there is always an exchange and both parts are smaller than L..R. An
-    // inconsistent comparison may skip it; force progress then.
-    if (I == L) ++I;
-    if (J == R) --J;
-    // L..J and I..R are disjoint, so sorting the smaller one first (by
-    // recursion) and the larger one next (by looping) gives the same order as
-    // left-first recursion with a bounded call depth.
-    if (J - L < R - I) {
-      if (L < J) QuickSort(Compare, L, J);
-      L = I;
-    } else {
-      if (I < R) QuickSort(Compare, I, R);
-      R = J;
+  struct TSorter {
+    T3SortYieldingList& list;
+    TCompareFunctOfObject compare;
+    void** items = nullptr;
+    bool ascending = false;
+    bool BeginPartition(int32_t, int32_t R, int32_t middle) {
+      MyYieldProcess();
+      // Nothing may change the items during a yield; if something shrank the
+      // list all the same, stop rather than read past its end.
+      if (R >= list.Count()) return false;
+      items = list.List();
+      list.base_itemnum = middle;
+      list.SetBase(items[middle], list.current_sort_rec.current_sort_var);
+      ascending = list.fAscending[std::min(list.current_sort_rec.current_sort_doing, sort_third_sort)];
+      return true;
     }
-  }
+    // Ascending: items below the pivot key come first; descending: above it.
+    bool ItemBeforePivot(int32_t i) {
+      list.comparison_itemnum = i;
+      const int32_t c = compare(items[i]);
+      return ascending ? c < 0 : c > 0;
+    }
+    bool PivotBeforeItem(int32_t j) {
+      list.comparison_itemnum = j;
+      const int32_t c = compare(items[j]);
+      return ascending ? c > 0 : c < 0;
+    }
+    void Exchange(int32_t i, int32_t j) { std::swap(items[i], items[j]); }
+  };
+  TSorter sorter{*this, Compare};
+  platform::BoundedQuickSort<platform::TQuickSortScans::kRunPastEnds>(L, R, sorter);
 }
 
 void T3SortYieldingList::DoAPrivateSort(TCompareFunctOfObject Compare, int32_t sortvar,

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Exceptions.h"
+#include "platform/QuickSort.h"
 #include "platform/Streams.h"
 #include "platform/YieldHook.h"
 
@@ -166,7 +167,7 @@ TUsefulBaseListSorts::~TUsefulBaseListSorts() = default;
 void TUsefulBaseListSorts::Sort(TUsefulListSortCompare Compare) {
   if (Compare == nullptr) return;
   if (Count() > 1) {
-    PointerQuickSort(List(), 0, Count() - 1, [Compare](void* a, void* b) {
+    platform::ArrayQuickSort(List(), 0, Count() - 1, [Compare](void* a, void* b) {
       return Compare(static_cast<const TUsefulBaseListObject*>(a),
                      static_cast<const TUsefulBaseListObject*>(b));
     });

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Exceptions.h"
+#include "platform/QuickSort.h"
 #include "platform/Streams.h"
 #include "platform/YieldHook.h"
 #include "runtime1/containers/Useful_Classes.h"
@@ -95,7 +96,7 @@ int32_t AppendNew(TUsefulBaseList& list, A&&... args) {
 // quicksort) and marks it sorted.
 template <typename Compare>
 void SortSlots(TUsefulBaseListSorts& list, Compare compare) {
-  if (list.Count() > 1) PointerQuickSort(list.List(), 0, list.Count() - 1, compare);
+  if (list.Count() > 1) platform::ArrayQuickSort(list.List(), 0, list.Count() - 1, compare);
   list.sorted = true;
 }
 
@@ -291,7 +292,7 @@ void TIntegerAnd3CardinalsList::SetAFreq(int32_t index, int32_t f) noexcept {
 
 void TIntegerAnd3CardinalsList::SortAscendingDefault() {
   if (Count() > 1) {
-    PointerQuickSort(List(), 0, Count() - 1, [](void* a, void* b) {
+    platform::ArrayQuickSort(List(), 0, Count() - 1, [](void* a, void* b) {
       return SortIntegerAnd3CardinalsFreq(static_cast<const TUsefulBaseListObject*>(a),
                                           static_cast<const TUsefulBaseListObject*>(b));
     });

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "platform/Exceptions.h"
+#include "platform/QuickSort.h"
 #include "platform/YieldHook.h"
-#include "runtime1/containers/PointerList.h"
 
 namespace qn {
 namespace {
@@ -251,9 +251,9 @@ void SortValues(std::span<T> values, bool descending) {
   if (values.size() < 2) return;
   const ptrdiff_t last = static_cast<ptrdiff_t>(values.size()) - 1;
   if (descending) {
-    ArrayQuickSort(values.data(), 0, last, [](T a, T b) { return (b < a) ? -1 : (a < b) ? 1 : 0; });
+    platform::ArrayQuickSort(values.data(), 0, last, [](T a, T b) { return (b < a) ? -1 : (a < b) ? 1 : 0; });
   } else {
-    ArrayQuickSort(values.data(), 0, last, [](T a, T b) { return (a < b) ? -1 : (b < a) ? 1 : 0; });
+    platform::ArrayQuickSort(values.data(), 0, last, [](T a, T b) { return (a < b) ? -1 : (b < a) ? 1 : 0; });
   }
 }
 
