@@ -743,13 +743,9 @@ void DecodeEightBitLinesInPlace(char16_t* out, size_t n, const TEightBitTable& t
     char16_t* const block = out + o - kBlock;
     WidenBlock(p, block);
     if (m.fix != 0) PutRight(p, m.fix, table.units, block);
-    if ((m.cr | m.lf) == 0) {
-      o -= kBlock;
-      i -= kBlock;
-      continue;
-    }
     // A CR is paired with an LF right after it (perhaps the byte after the
-    // block), an LF with a CR right before it.
+    // block), an LF with a CR right before it. (Judged for every block: in
+    // text of CR LF lines the test below is then all but always false.)
     const unsigned nextLF = i < n && s[i] == '\n' ? 1u : 0u;
     const unsigned prevCR = p[-1] == '\r' ? 1u : 0u;
     const unsigned lone =
