@@ -453,12 +453,13 @@ struct TSurveyBlock {
 };
 
 #if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
-inline TSurveyBlock SurveyBlockOf(const uint8_t* p, bool starts) noexcept {
+template <bool kStarts>
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
   const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
   TSurveyBlock m{mask(_mm_cmpeq_epi8(x, _mm_setzero_si128())), mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))),
                  mask(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n'))), 0, 0};
-  if (starts && mask(x) != 0) {
+  if constexpr (kStarts) {
     // Bytes compare signed: 80 to BF are the 64 lowest values, C2 to F4 those
     // above C1 and below F5 (bytes below 80 are above both).
     m.continuation = mask(_mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC0))));
@@ -468,12 +469,13 @@ inline TSurveyBlock SurveyBlockOf(const uint8_t* p, bool starts) noexcept {
   return m;
 }
 #else
-inline TSurveyBlock SurveyBlockOf(const uint8_t* p, bool starts) noexcept {
+template <bool kStarts>
+inline TSurveyBlock SurveyBlockOf(const uint8_t* p) noexcept {
   const TBlockMasks m = MasksOf(p);
   unsigned zero = 0;
   for (size_t k = 0; k < kBlock; ++k)
     if (p[k] == 0) zero |= 1u << k;
-  return {zero, m.cr, m.lf, starts ? m.continuation : 0, starts ? m.lead : 0};
+  return {zero, m.cr, m.lf, kStarts ? m.continuation : 0, kStarts ? m.lead : 0};
 }
 #endif
 
@@ -491,26 +493,35 @@ struct TByteSurveyor {
   // Looks at the bytes s[at, n) that can be judged now: all of them when
   // last, else those with a byte after them (which decides a CR or a start).
   void Advance(const uint8_t* s, size_t n, bool last) noexcept {
+    if (countStarts) {
+      AdvanceCounting<true>(s, n, last);
+    } else {
+      AdvanceCounting<false>(s, n, last);
+    }
+  }
+
+ private:
+  // Branches only where text rarely goes: a zero, a start.
+  template <bool kStarts>
+  void AdvanceCounting(const uint8_t* s, size_t n, bool last) noexcept {
     if (ended) return;
     const size_t stop = last || n == 0 ? n : n - 1;
     size_t i = at;
     constexpr unsigned kWhole = (1u << kBlock) - 1;
     while (stop - i >= kBlock) {
-      const TSurveyBlock m = SurveyBlockOf(s + i, countStarts);
+      const TSurveyBlock m = SurveyBlockOf<kStarts>(s + i);
       if (m.zero != 0) break;
-      const bool more = n - i > kBlock;  // a byte after the block
-      if ((m.cr | m.lf) != 0) {
-        // A CR is paired with an LF right after it, an LF with a CR right
-        // before it.
-        const unsigned nextLF = more && s[i + kBlock] == '\n' ? 1u : 0u;
-        const unsigned prevCR = i > 0 && s[i - 1] == '\r' ? 1u : 0u;
-        const unsigned lone =
-            ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
-        if (lone != 0) survey.loneEnds += BitCount16(lone);
-      }
-      if (m.lead != 0) {
-        const unsigned nextContinues = more && IsContinuation(s[i + kBlock]) ? 1u : 0u;
-        const unsigned starts = m.lead & ((m.continuation >> 1) | (nextContinues << (kBlock - 1)));
+      // The byte after the block (a zero when there is none).
+      const uint8_t next = n - i > kBlock ? s[i + kBlock] : 0;
+      // A CR is paired with an LF right after it, an LF with a CR right
+      // before it.
+      const unsigned nextLF = next == '\n' ? 1u : 0u;
+      const unsigned prevCR = i > 0 && s[i - 1] == '\r' ? 1u : 0u;
+      const unsigned lone =
+          ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
+      survey.loneEnds += BitCount16(lone);
+      if constexpr (kStarts) {
+        const unsigned starts = m.lead & ((m.continuation >> 1) | (IsContinuation(next) ? 1u << (kBlock - 1) : 0u));
         if (starts != 0) survey.starts += BitCount16(starts);
       }
       i += kBlock;
@@ -525,7 +536,7 @@ struct TByteSurveyor {
         if (i == 0 || s[i - 1] != '\r') ++survey.loneEnds;
       } else if (c == '\r') {
         if (i + 1 == n || s[i + 1] != '\n') ++survey.loneEnds;
-      } else if (countStarts && IsStart(s, i, n)) {
+      } else if (kStarts && IsStart(s, i, n)) {
         ++survey.starts;
       }
     }
