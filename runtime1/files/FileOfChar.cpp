@@ -710,17 +710,13 @@ inline TLineBlock LineBlockOf(const uint8_t* p, bool latin1Above9F) noexcept {
 // Puts right the units of a widened block whose bytes (at p) the table changes: one by one when they are few, else
 // every unit of the block through the table (which keeps bytes below 80).
 inline void PutRight(const uint8_t* p, unsigned fix, const char16_t* table, char16_t* block) noexcept {
-  uint8_t bytes[kBlock];
-  std::memcpy(bytes, p, kBlock);
   const unsigned rest = fix & (fix - 1);
   if ((rest & (rest - 1)) == 0) {  // one or two
-    for (; fix != 0; fix &= fix - 1) {
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(fix));
-      block[at] = table[bytes[at]];
-    }
+    block[__builtin_ctz(fix)] = table[p[__builtin_ctz(fix)]];
+    if (rest != 0) block[__builtin_ctz(rest)] = table[p[__builtin_ctz(rest)]];
     return;
   }
-  for (size_t k = 0; k < kBlock; ++k) block[k] = table[bytes[k]];
+  for (size_t k = 0; k < kBlock; ++k) block[k] = table[p[k]];
 }
 
 // 8-bit text through the code page's table, decoded in place: the n bytes
@@ -1001,7 +997,8 @@ bool DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const
     return true;
   }
   bool utf8 = way == TByteWay::Utf8 || way == TByteWay::Utf8Guessed;
-  if (way == TByteWay::Decide) utf8 = LooksLikeUTF8(all.first(length), survey.starts);
+  // Without a possible start there is no well-formed sequence: 8-bit text.
+  if (way == TByteWay::Decide) utf8 = survey.starts != 0 && LooksLikeUTF8(all.first(length), survey.starts);
   if (!utf8) {
     const uint8_t last = raw[offset + length - 1];
     const size_t units = length + survey.loneEnds + (last == '\r' || last == '\n' ? 0 : 2);
