@@ -265,6 +265,42 @@ BENCHMARK(BM_Hostile_PendingStar)
     ->Arg(40000)
     ->Arg(1000000);
 
+// "a*a*a*a*a*a*a*a*a*a*bc" over "abab...": ten stars, the first nine each
+// taking one "b", the tenth failing on every later "a" up to the end of the
+// text. Every star has its chain remembered, however many the word has.
+void BM_Hostile_PendingTenStars(benchmark::State& state) {
+  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
+  const std::vector<uint16_t>& details = AbabDetails(text);
+  std::u16string lo = u"a", up = u"A";
+  for (int i = 0; i < 9; ++i) {
+    lo += u"\x1D"
+          u"a";
+    up += u"\x1D"
+          u"A";
+  }
+  std::u16string ti = lo;
+  ti[0] = u'A';
+  const TCopies w{lo + u"\x1D"
+                       u"bc",
+                  up + u"\x1D"
+                       u"BC",
+                  ti + u"\x1D"
+                       u"bc"};
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(text, details, w, false, false, stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_Hostile_PendingTenStars)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Arg(160000)
+    ->Arg(1000000);
+
 void BM_Hostile_PendingStarBaseline(benchmark::State& state) {
   const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
   const std::vector<uint16_t>& details = AbabDetails(text);

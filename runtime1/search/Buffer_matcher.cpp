@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -132,11 +133,11 @@ class TMatcher {
       const char16_t c = Ch(q);
       return c > kSpace && !Equals(c, j);
     };
-    if (star >= TMatcherMemo::kStars) {
+    if (static_cast<size_t>(star) >= fMemo.stars.size()) {  // not a word the memo was sized for
       while (k < fN && holds(k)) ++k;
       return k;
     }
-    return Remembered(fMemo.stars[star], k, holds);
+    return Remembered(fMemo.stars[static_cast<size_t>(star)], k, holds);
   }
   template <typename Holds>
   int32_t Remembered(TMatcherMemo::TRun& run, int32_t k, Holds holds) {
@@ -292,13 +293,10 @@ bool TMatcher<C>::Joins(TMatcherMemo::TChain& chain, int32_t star, int32_t j, bo
 // once per candidate.
 template <typename C>
 int32_t TMatcher<C>::Stars(int32_t j, int32_t k, bool inMarkup) {
-  struct TNewChain {
-    int32_t star;
-    int32_t from;
-    int32_t last;
-  };
-  TNewChain learned[TMatcherMemo::kStars];
-  int learnedCount = 0;
+  // Each star is met at most once per candidate, so one entry per star of the
+  // word is room enough.
+  TMatcherMemo::TLearned* learned = fMemo.learned.data();
+  size_t learnedCount = 0;
   int32_t outcome = -1;
   bool fromMemo = false;
   for (bool more = true; more;) {
@@ -306,7 +304,10 @@ int32_t TMatcher<C>::Stars(int32_t j, int32_t k, bool inMarkup) {
     const int32_t star = StarIndex(j);
     int32_t p = StarStop(star, j + 1, k);
     if (p >= fN || !Equals(Ch(p), j + 1)) break;
-    TMatcherMemo::TChain* chain = star < TMatcherMemo::kStars ? &fMemo.chains[star] : nullptr;
+    TMatcherMemo::TChain* chain = static_cast<size_t>(star) < fMemo.chains.size() &&
+                                          learnedCount < fMemo.learned.size()
+                                      ? &fMemo.chains[static_cast<size_t>(star)]
+                                      : nullptr;
     const int32_t start = p;
     for (;;) {
       if (chain != nullptr && Joins(*chain, star, j, inMarkup, p)) {
@@ -336,8 +337,8 @@ int32_t TMatcher<C>::Stars(int32_t j, int32_t k, bool inMarkup) {
     }
     if (fromMemo) break;
   }
-  for (int i = 0; i < learnedCount; ++i) {
-    TMatcherMemo::TChain& chain = fMemo.chains[learned[i].star];
+  for (size_t i = 0; i < learnedCount; ++i) {
+    TMatcherMemo::TChain& chain = fMemo.chains[static_cast<size_t>(learned[i].star)];
     chain.from = fD + learned[i].from;
     chain.last = fD + learned[i].last;
     chain.end = outcome >= 0 ? fD + outcome : nullptr;
@@ -570,6 +571,25 @@ int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& in
 
 }  // namespace
 
+void TMatcherMemo::Reset() noexcept {
+  for (TRun& run : runs) run = TRun();
+  std::fill(stars.begin(), stars.end(), TRun());
+  std::fill(chains.begin(), chains.end(), TChain());
+  limit = nullptr;
+  lower = nullptr;
+  L = 0;
+  caseSensitive = false;
+  skipPunctuation = false;
+}
+
+void TMatcherMemo::Prepare(size_t starCount) {
+  Reset();
+  // assign reuses the storage when it is large enough.
+  stars.assign(starCount, TRun());
+  chains.assign(starCount, TChain());
+  learned.assign(starCount, TLearned());
+}
+
 int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool& inHeading,
                            int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo* memo) {
   if (r.L <= 0 || r.n <= 0 || r.text == nullptr || r.details == nullptr || r.lower == nullptr ||
@@ -582,11 +602,35 @@ int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool&
     if (covered <= 0) return -1;
     if (covered < n) n = static_cast<int32_t>(covered);
   }
-  TMatcherMemo local;
-  TMatcherMemo& m = memo != nullptr ? *memo : local;
+  // Without the caller's memo, one per thread serves the call, forgotten at its
+  // start: its storage stays, so calls allocate nothing once it has grown to
+  // the word with the most stars. A call from a section-end procedure during
+  // another call has a memo of its own.
+  thread_local TMatcherMemo threadMemo;
+  thread_local bool threadMemoBusy = false;
+  std::optional<TMatcherMemo> nested;
+  struct TRelease {
+    bool* busy = nullptr;
+    ~TRelease() {
+      if (busy != nullptr) *busy = false;
+    }
+  } release;
+  if (memo == nullptr) {
+    if (!threadMemoBusy) {
+      memo = &threadMemo;
+      threadMemoBusy = true;
+      release.busy = &threadMemoBusy;
+    } else {
+      memo = &nested.emplace();
+    }
+    memo->Reset();
+  }
+  TMatcherMemo& m = *memo;
   if (m.limit != r.details + n || m.lower != r.lower || m.L != r.L ||
       m.caseSensitive != r.caseSensitive || m.skipPunctuation != r.skipPunctuation) {
-    m.Reset();
+    size_t starCount = 0;
+    for (int32_t j = 0; j < r.L; ++j) starCount += r.lower[j] == kStar;
+    m.Prepare(starCount);
     m.limit = r.details + n;
     m.lower = r.lower;
     m.L = r.L;

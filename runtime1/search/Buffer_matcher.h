@@ -62,7 +62,9 @@
 // allocated.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/Export.h"
 #include "runtime1/search/Search_types.h"
@@ -95,17 +97,19 @@ struct TMatchRequest {
 // long run of word characters (no blank for megabytes) do not scan the run again
 // for every candidate: the ends of runs found so far, by kind of run, and the
 // next stopping point of each star, and the outcome of each star's chain of
-// stops (see the matcher). A memo serves one search word over one
-// buffer; it notices a different buffer end or search word and starts afresh,
-// and Reset makes it forget in any case (the search-and-do engine resets it at
-// the start of every search).
+// stops (see the matcher), for every star of the search word. A memo serves
+// one search word over one buffer; it notices a different buffer end or
+// search word and starts afresh, and Reset makes it forget in any case (the
+// search-and-do engine resets it at the start of every search). Its storage is
+// sized once per search word, by the word's number of stars, and kept: a memo
+// reused for other words allocates only for a word with more stars than any
+// before.
 struct TMatcherMemo {
   struct TRun {
     const uint16_t* from = nullptr;  // the run of one kind holds on [from, end)
     const uint16_t* end = nullptr;
   };
   static constexpr int kRunKinds = 7;
-  static constexpr int kStars = 8;
   // The stops one star inside a word meets over a candidate, from a later
   // stop on to the last one, and what came of them: the hit's end, or null.
   struct TChain {
@@ -113,16 +117,27 @@ struct TMatcherMemo {
     const uint16_t* last = nullptr;
     const uint16_t* end = nullptr;
   };
+  // A chain met over one candidate, kept until the candidate's outcome is
+  // known (character indexes from the call's first character).
+  struct TLearned {
+    int32_t star = 0;
+    int32_t from = 0;
+    int32_t last = 0;
+  };
   TRun runs[kRunKinds];
-  TRun stars[kStars];  // the first kStars stars of the search word, by order
-  TChain chains[kStars];
+  std::vector<TRun> stars;  // one per star of the search word, by order
+  std::vector<TChain> chains;
+  std::vector<TLearned> learned;  // scratch of one call, one per star
   const uint16_t* limit = nullptr;
   const char16_t* lower = nullptr;
   int32_t L = 0;
   bool caseSensitive = false;
   bool skipPunctuation = false;
 
-  void Reset() noexcept { *this = TMatcherMemo(); }
+  // Forgets everything, keeping the storage.
+  void Reset() noexcept;
+  // Forgets everything and makes room for a search word of starCount stars.
+  void Prepare(size_t starCount);
 };
 
 // Finds the next hit from r.text on. Returns its character index from r.text

@@ -587,6 +587,82 @@ TEST(BufferMatcher, PendingStarOverLongWordsAgreesWithTheReference) {
             -1);
 }
 
+TEST(BufferMatcher, WordsOfManyStarsAgreeWithTheReference) {
+  // "a*a*...*a*bc" over "abab...": the stars before the last each take one
+  // "b"; the last one fails on every later "a" up to the end of the word. Ten
+  // and twelve stars, so that stars past any small fixed number are met.
+  auto manyStars = [](int stars) {
+    std::u16string w = u"a";
+    for (int i = 1; i < stars; ++i)
+      w += u"\x1D"
+           u"a";
+    return w + u"\x1D"
+               u"bc";
+  };
+  std::u16string abab;
+  for (int i = 0; i < 600; ++i) abab += u"ab";
+  for (const int stars : {10, 12}) {
+    const Word w = MakeWord(manyStars(stars));
+    for (const std::u16string& text :
+         {abab, abab + u"c", abab + u"c " + abab + u"c", abab.substr(0, 500) + u" " + abab + u"x",
+          u"ab" + abab + u"bc" + abab, abab.substr(0, 30) + u"c" + abab.substr(0, 30) + u"c"}) {
+      for (const Options& o : {Open(false, false), Open(true, true), Open(true, false)}) {
+        const TRun run = Search(MakeDoc(text), w, o);
+        if (testing::Test::HasFailure()) return;
+      }
+    }
+    // Every "a" with at least as many "a" after it as the word has before its
+    // "bc" is a hit ending at the one "c".
+    const TRun run = Search(MakeDoc(abab + u"c"), w, Open(false, false));
+    ASSERT_EQ(run.hits.size(), static_cast<size_t>(600 - (stars - 1)));
+    EXPECT_EQ(run.hits.back().exact, 1200 + 1 - run.hits.back().at);
+  }
+
+  // Random words of nine to fourteen stars over short words of two or three
+  // letters, one memo kept across each search.
+  std::mt19937 random(2026);
+  const char16_t textUnits[] = {u'a', u'b', u'c', u'b', u' ', u','};
+  const char16_t afterStar[] = {u'a', u'b', u'c', u'a', u'b', 0x1C, 0x1B, u' '};
+  int withHits = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::u16string text;
+    const size_t n = 40 + random() % 300;
+    const int alphabet = 2 + static_cast<int>(random() % 2);
+    for (size_t i = 0; i < n; ++i) {
+      text += random() % 24 == 0 ? textUnits[random() % std::size(textUnits)]
+                                 : static_cast<char16_t>(u'a' + random() % alphabet);
+    }
+    std::u16string word(1, static_cast<char16_t>(u'a' + random() % alphabet));
+    const int stars = 9 + static_cast<int>(random() % 6);
+    for (int i = 0; i < stars; ++i) {
+      word += char16_t{0x1D};
+      word += afterStar[random() % (i + 1 < stars ? 5 : std::size(afterStar))];
+    }
+    Options o;
+    o.left = random() % 2;
+    o.right = random() % 2;
+    o.skipPunctuation = random() % 2;
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const TRun run = Search(MakeDoc(text), MakeWord(word, random() % 2 == 0), o);
+    if (testing::Test::HasFailure()) break;
+    withHits += !run.hits.empty();
+  }
+  EXPECT_GT(withHits, 40);
+
+  // Two hundred thousand characters without a blank: without a memo for the
+  // last star every "a" would walk to the end.
+  std::u16string longRun;
+  while (longRun.size() < 200000) longRun += u"ab";
+  const Doc big = MakeDoc(longRun);
+  TMatcherMemo memo;
+  TSearchStatsRec stats{};
+  bool heading = false;
+  int32_t full = 0, exact = 0;
+  EXPECT_EQ(FindWantedInBuffer(Request(big, MakeWord(manyStars(12)), Open(false, false), 0), stats,
+                               heading, full, exact, &memo),
+            -1);
+}
+
 TEST(BufferMatcher, StarChainsAgreeWithTheReferenceOnRandomLongWords) {
   // Words of two or three letters with an odd blank or comma, and search
   // words with several stars whose chains meet, cross and hand over to the
