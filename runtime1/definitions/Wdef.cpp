@@ -443,17 +443,8 @@ fixed_character_format_rec32 fixed_character_format_rec32::FromBytes(std::span<c
 
 void fixed_lang_details_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   std::fill(out.begin(), out.end(), uint8_t{0});
-  platform::PutLE(&out[0], allow_middles_at_right);
-  platform::PutLE(&out[1], allow_middles_at_left);
+  PutLanguageRecordHead(out.data(), *this);
   out[2] = 1;  // is_32_version: the mark of this layout
-  platform::PutLE(&out[4], lcid);
-  old_win_font.ToBytes(out.subspan<8, old_fixed_character_format_rec::kStoredSize>());
-  out[43] = preference;
-  platform::PutLE(&out[44], custom_language);
-  platform::PutLE(&out[45], hyphen_breaks_word);
-  platform::PutLE(&out[46], win_codepage);
-  platform::PutLE(&out[48], dos_codepage);
-  PutWideUnits(&out[50], allowable_middle_letters);
   PutBytes(&out[72], spare_ANSI_lowers);
   PutBytes(&out[201], spare_ANSI_uppers);
   new_win_font.ToBytes(out.subspan<330, fixed_character_format_rec32::kStoredSize>());
@@ -469,17 +460,7 @@ void fixed_lang_details_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) cons
 
 fixed_lang_details_rec32 fixed_lang_details_rec32::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   fixed_lang_details_rec32 rec;
-  rec.allow_middles_at_right = platform::GetLE<bool>(&in[0]);
-  rec.allow_middles_at_left = platform::GetLE<bool>(&in[1]);
-  rec.is_32_version = platform::GetLE<bool>(&in[2]);
-  rec.lcid = platform::GetLE<uint32_t>(&in[4]);
-  rec.old_win_font = old_fixed_character_format_rec::FromBytes(in.subspan<8, old_fixed_character_format_rec::kStoredSize>());
-  rec.preference = static_cast<Tlang_preference_type>(in[43]);
-  rec.custom_language = platform::GetLE<bool>(&in[44]);
-  rec.hyphen_breaks_word = platform::GetLE<bool>(&in[45]);
-  rec.win_codepage = platform::GetLE<uint16_t>(&in[46]);
-  rec.dos_codepage = platform::GetLE<uint16_t>(&in[48]);
-  GetWideUnits(&in[50], rec.allowable_middle_letters);
+  GetLanguageRecordHead(in.data(), rec);
   GetBytes(&in[72], rec.spare_ANSI_lowers);
   GetBytes(&in[201], rec.spare_ANSI_uppers);
   rec.new_win_font = fixed_character_format_rec32::FromBytes(in.subspan<330, fixed_character_format_rec32::kStoredSize>());

@@ -90,17 +90,7 @@ static_assert(600 + TShortString<31>::kStoredSize == fixed_lang_details_rec_old:
 
 void fixed_lang_details_rec32old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   std::fill(out.begin(), out.end(), uint8_t{0});
-  PutLE(&out[0], allow_middles_at_right);
-  PutLE(&out[1], allow_middles_at_left);
-  PutLE(&out[2], is_32_version);
-  PutLE(&out[4], lcid);
-  old_win_font.ToBytes(out.subspan<8, old_fixed_character_format_rec::kStoredSize>());
-  out[43] = preference;
-  PutLE(&out[44], custom_language);
-  PutLE(&out[45], hyphen_breaks_word);
-  PutLE(&out[46], win_codepage);
-  PutLE(&out[48], dos_codepage);
-  PutWideUnits(&out[50], allowable_middle_letters);
+  PutLanguageRecordHead(out.data(), *this);
   PutBytes(&out[72], ANSI_lowers);
   PutBytes(&out[201], ANSI_uppers);
   PutBytes(&out[330], spare);
@@ -109,17 +99,7 @@ void fixed_lang_details_rec32old::ToBytes(std::span<uint8_t, kStoredSize> out) c
 
 fixed_lang_details_rec32old fixed_lang_details_rec32old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   fixed_lang_details_rec32old rec;
-  rec.allow_middles_at_right = GetLE<bool>(&in[0]);
-  rec.allow_middles_at_left = GetLE<bool>(&in[1]);
-  rec.is_32_version = GetLE<bool>(&in[2]);
-  rec.lcid = GetLE<uint32_t>(&in[4]);
-  rec.old_win_font = old_fixed_character_format_rec::FromBytes(in.subspan<8, old_fixed_character_format_rec::kStoredSize>());
-  rec.preference = static_cast<Tlang_preference_type>(in[43]);
-  rec.custom_language = GetLE<bool>(&in[44]);
-  rec.hyphen_breaks_word = GetLE<bool>(&in[45]);
-  rec.win_codepage = GetLE<uint16_t>(&in[46]);
-  rec.dos_codepage = GetLE<uint16_t>(&in[48]);
-  GetWideUnits(&in[50], rec.allowable_middle_letters);
+  GetLanguageRecordHead(in.data(), rec);
   GetBytes(&in[72], rec.ANSI_lowers);
   GetBytes(&in[201], rec.ANSI_uppers);
   GetBytes(&in[330], rec.spare);
@@ -137,14 +117,7 @@ void textsett_rec_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexce
   language_info.ToBytes(out.subspan<0, fixed_lang_details_rec_old::kStoredSize>());
   out[632] = tag_treatment;
   PutLE(&out[633], must_use_Unicode);
-  out[634] = spare_bool;
-  PutLE(&out[635], using_SGML);
-  PutLE(&out[636], clear_default_markup);
-  PutLE(&out[637], numbers_included);
-  PutBytes(&out[638], ignore_tags);
-  for (size_t i = 0; i < standard_markers.size(); ++i) {
-    standard_markers[i].ToBytes(At<text_segment_rec::kStoredSize>(&out[662 + i * text_segment_rec::kStoredSize]));
-  }
+  PutMarkupSettings(&out[634], *this);
   PutBytes(&out[2294], spare);
 }
 
@@ -153,15 +126,7 @@ textsett_rec_old textsett_rec_old::FromBytes(std::span<const uint8_t, kStoredSiz
   rec.language_info = fixed_lang_details_rec_old::FromBytes(in.subspan<0, fixed_lang_details_rec_old::kStoredSize>());
   rec.tag_treatment = static_cast<TTallierTagTreatment>(in[632]);
   rec.must_use_Unicode = GetLE<bool>(&in[633]);
-  rec.spare_bool = in[634];
-  rec.using_SGML = GetLE<bool>(&in[635]);
-  rec.clear_default_markup = GetLE<bool>(&in[636]);
-  rec.numbers_included = GetLE<bool>(&in[637]);
-  GetBytes(&in[638], rec.ignore_tags);
-  for (size_t i = 0; i < rec.standard_markers.size(); ++i) {
-    rec.standard_markers[i] =
-        text_segment_rec::FromBytes(At<text_segment_rec::kStoredSize>(&in[662 + i * text_segment_rec::kStoredSize]));
-  }
+  GetMarkupSettings(&in[634], rec);
   GetBytes(&in[2294], rec.spare);
   return rec;
 }
@@ -193,13 +158,7 @@ static_assert(TConcSettingsRec_old::kShowPercentsAt - 1296 == 1730 - 1704);
 
 void TMutual_info_settings_old::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   std::fill(out.begin(), out.end(), uint8_t{0});
-  out[0] = spare_stop;
-  out[1] = stop_at;
-  PutLE(&out[2], omit_left_right_matches);
-  PutLE(&out[3], omit_numbers);
-  PutLE(&out[4], show_pairs_twice);
-  PutLE(&out[5], recompute_total_tokens);
-  PutLE(&out[6], two_way);
+  PutAssociationSettingsHead(out.data(), *this);
   PutBytes(&out[7], spare_a);
   PutLE(&out[12], span);
   PutLE(&out[16], min_freq);
@@ -210,13 +169,7 @@ void TMutual_info_settings_old::ToBytes(std::span<uint8_t, kStoredSize> out) con
 
 TMutual_info_settings_old TMutual_info_settings_old::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   TMutual_info_settings_old rec;
-  rec.spare_stop = in[0];
-  rec.stop_at = static_cast<Tcollocates_stop_at_type>(in[1]);
-  rec.omit_left_right_matches = GetLE<bool>(&in[2]);
-  rec.omit_numbers = GetLE<bool>(&in[3]);
-  rec.show_pairs_twice = GetLE<bool>(&in[4]);
-  rec.recompute_total_tokens = GetLE<bool>(&in[5]);
-  rec.two_way = GetLE<bool>(&in[6]);
+  GetAssociationSettingsHead(in.data(), rec);
   GetBytes(&in[7], rec.spare_a);
   rec.span = GetLE<int32_t>(&in[12]);
   rec.min_freq = GetLE<int32_t>(&in[16]);
@@ -229,11 +182,7 @@ TMutual_info_settings_old TMutual_info_settings_old::FromBytes(std::span<const u
 static_assert(28 + 4 == TMutual_info_settings_old::kStoredSize);
 
 void TMutualInfo_recOld::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
-  PutLE(&out[0], n_files);
-  PutLE(&out[4], f1);
-  PutLE(&out[8], f2);
-  PutLE(&out[12], joint);
-  PutLE(&out[16], commonest_gap_size);
+  PutAssociationPairCounts(out.data(), *this);
   PutFloats(&out[20], spare_scores);
   PutFloats(&out[32], scores);
   PutLE(&out[56], w1);
@@ -244,11 +193,7 @@ void TMutualInfo_recOld::ToBytes(std::span<uint8_t, kStoredSize> out) const noex
 
 TMutualInfo_recOld TMutualInfo_recOld::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   TMutualInfo_recOld rec;
-  rec.n_files = GetLE<int32_t>(&in[0]);
-  rec.f1 = GetLE<int32_t>(&in[4]);
-  rec.f2 = GetLE<int32_t>(&in[8]);
-  rec.joint = GetLE<int32_t>(&in[12]);
-  rec.commonest_gap_size = GetLE<int32_t>(&in[16]);
+  GetAssociationPairCounts(in.data(), rec);
   GetFloats(&in[20], rec.spare_scores);
   GetFloats(&in[32], rec.scores);
   rec.w1 = GetLE<uint32_t>(&in[56]);
@@ -318,19 +263,13 @@ namespace {
 template <typename Rec>
 void PutSalientorHead(uint8_t* out, const Rec& rec, float threshold) noexcept {
   rec.settings_language.ToBytes(At<fixed_lang_details_rec_old::kStoredSize>(out));
-  PutLE(&out[632], threshold);
-  PutLE(&out[636], rec.min_freq);
-  PutLE(&out[640], rec.max_wanted);
-  PutInts(&out[644], rec.source_text_running_words);
+  PutKeyWordNumbers(&out[632], rec, threshold);
 }
 
 template <typename Rec>
 float GetSalientorHead(const uint8_t* in, Rec& rec) noexcept {
   rec.settings_language = fixed_lang_details_rec_old::FromBytes(At<fixed_lang_details_rec_old::kStoredSize>(in));
-  rec.min_freq = GetLE<int16_t>(&in[636]);
-  rec.max_wanted = GetLE<int32_t>(&in[640]);
-  GetInts(&in[644], rec.source_text_running_words);
-  return GetLE<float>(&in[632]);
+  return GetKeyWordNumbers(&in[632], rec);
 }
 
 // The flags and numbers that versions 4 and 5 share from offset 1164; byte

@@ -40,16 +40,7 @@ void textsett_rec32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept
   PutLE(&out[1041], must_use_Unicode);
   PutLE(&out[1042], RequirePrecomposedCharacters);
   PutLE(&out[1043], handle_International_System_of_Units_numbers);
-  out[1044] = spare_bool;
-  PutLE(&out[1045], using_SGML);
-  PutLE(&out[1046], clear_default_markup);
-  PutLE(&out[1047], numbers_included);
-  PutBytes(&out[1048], ignore_tags);
-  for (size_t i = 0; i < standard_markers.size(); ++i) {
-    standard_markers[i].ToBytes(
-        std::span<uint8_t, text_segment_rec::kStoredSize>(&out[1072 + i * text_segment_rec::kStoredSize],
-                                                          text_segment_rec::kStoredSize));
-  }
+  PutMarkupSettings(&out[1044], *this);
   PutLE(&out[2704], max_texts);
   out[2708] = tag_treatment_displaying;
   PutBytes(&out[2712], spare);
@@ -62,15 +53,7 @@ textsett_rec32 textsett_rec32::FromBytes(std::span<const uint8_t, kStoredSize> i
   rec.must_use_Unicode = GetLE<bool>(&in[1041]);
   rec.RequirePrecomposedCharacters = GetLE<bool>(&in[1042]);
   rec.handle_International_System_of_Units_numbers = GetLE<bool>(&in[1043]);
-  rec.spare_bool = in[1044];
-  rec.using_SGML = GetLE<bool>(&in[1045]);
-  rec.clear_default_markup = GetLE<bool>(&in[1046]);
-  rec.numbers_included = GetLE<bool>(&in[1047]);
-  GetBytes(&in[1048], rec.ignore_tags);
-  for (size_t i = 0; i < rec.standard_markers.size(); ++i) {
-    rec.standard_markers[i] = text_segment_rec::FromBytes(std::span<const uint8_t, text_segment_rec::kStoredSize>(
-        &in[1072 + i * text_segment_rec::kStoredSize], text_segment_rec::kStoredSize));
-  }
+  GetMarkupSettings(&in[1044], rec);
   rec.max_texts = GetLE<int32_t>(&in[2704]);
   rec.tag_treatment_displaying = static_cast<TTallierTagTreatment>(in[2708]);
   GetBytes(&in[2712], rec.spare);
@@ -143,13 +126,8 @@ static_assert(1776 + 16 == 1792 && 1792 + 788 == TConcSettingsRec32::kStoredSize
 // ---------------------------------------------------------------------------
 
 void TMutual_info_settings32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
-  out[0] = std::max(spare_stop, kLayoutMark);
-  out[1] = stop_at;
-  PutLE(&out[2], omit_left_right_matches);
-  PutLE(&out[3], omit_numbers);
-  PutLE(&out[4], show_pairs_twice);
-  PutLE(&out[5], recompute_total_tokens);
-  PutLE(&out[6], two_way);
+  PutAssociationSettingsHead(out.data(), *this);
+  out[0] = std::max(spare_stop, kLayoutMark);  // the mark of this layout
   out[7] = MIStopListOption;
   PutLE(&out[8], use_OR_for_minima);
   PutBytes(&out[9], spare_a);
@@ -164,13 +142,7 @@ void TMutual_info_settings32::ToBytes(std::span<uint8_t, kStoredSize> out) const
 
 TMutual_info_settings32 TMutual_info_settings32::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   TMutual_info_settings32 rec;
-  rec.spare_stop = in[0];
-  rec.stop_at = static_cast<Tcollocates_stop_at_type>(in[1]);
-  rec.omit_left_right_matches = GetLE<bool>(&in[2]);
-  rec.omit_numbers = GetLE<bool>(&in[3]);
-  rec.show_pairs_twice = GetLE<bool>(&in[4]);
-  rec.recompute_total_tokens = GetLE<bool>(&in[5]);
-  rec.two_way = GetLE<bool>(&in[6]);
+  GetAssociationSettingsHead(in.data(), rec);
   rec.MIStopListOption = in[7];
   rec.use_OR_for_minima = GetLE<bool>(&in[8]);
   GetBytes(&in[9], rec.spare_a);
@@ -188,11 +160,7 @@ static_assert(9 + 7 == 16 && 28 + 4 * kMutualInfoStatsCount == 56 && 56 + 40 == 
 static_assert(100 + 80 == TMutual_info_settings32::kStoredSize);
 
 void TMutualInfo_recFeb2016::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
-  PutLE(&out[0], n_files);
-  PutLE(&out[4], f1);
-  PutLE(&out[8], f2);
-  PutLE(&out[12], joint);
-  PutLE(&out[16], commonest_gap_size);
+  PutAssociationPairCounts(out.data(), *this);
   PutFloats(&out[20], scores);
   PutBytes(&out[48], spare);
   PutLE(&out[84], w1);
@@ -202,11 +170,7 @@ void TMutualInfo_recFeb2016::ToBytes(std::span<uint8_t, kStoredSize> out) const 
 
 TMutualInfo_recFeb2016 TMutualInfo_recFeb2016::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   TMutualInfo_recFeb2016 rec;
-  rec.n_files = GetLE<int32_t>(&in[0]);
-  rec.f1 = GetLE<int32_t>(&in[4]);
-  rec.f2 = GetLE<int32_t>(&in[8]);
-  rec.joint = GetLE<int32_t>(&in[12]);
-  rec.commonest_gap_size = GetLE<int32_t>(&in[16]);
+  GetAssociationPairCounts(in.data(), rec);
   GetFloats(&in[20], rec.scores);
   GetBytes(&in[48], rec.spare);
   rec.w1 = GetLE<uint32_t>(&in[84]);
@@ -299,10 +263,7 @@ static_assert(TOne_text_stats_rec::kStatsBlockSize + 32 == TOne_text_stats_rec::
 void QN_salientor_settings_type32::ToBytes(std::span<uint8_t, kStoredSize> out) const noexcept {
   std::fill(out.begin(), out.end(), uint8_t{0});
   settings_language.ToBytes(out.subspan<0, fixed_lang_details_rec32::kStoredSize>());
-  PutLE(&out[1040], min_LL_P_value);
-  PutLE(&out[1044], min_freq);
-  PutLE(&out[1048], max_wanted);
-  PutInts(&out[1052], source_text_running_words);
+  PutKeyWordNumbers(&out[1040], *this, min_LL_P_value);
   PutInts(&out[1060], links_max_min);
   PutBytes(&out[1084], source_wordlists);
   PutLE(&out[1530], plot_keyness_uses_BIC_score);
@@ -329,10 +290,7 @@ void QN_salientor_settings_type32::ToBytes(std::span<uint8_t, kStoredSize> out) 
 QN_salientor_settings_type32 QN_salientor_settings_type32::FromBytes(std::span<const uint8_t, kStoredSize> in) noexcept {
   QN_salientor_settings_type32 rec;
   rec.settings_language = fixed_lang_details_rec32::FromBytes(in.subspan<0, fixed_lang_details_rec32::kStoredSize>());
-  rec.min_LL_P_value = GetLE<float>(&in[1040]);
-  rec.min_freq = GetLE<int16_t>(&in[1044]);
-  rec.max_wanted = GetLE<int32_t>(&in[1048]);
-  GetInts(&in[1052], rec.source_text_running_words);
+  rec.min_LL_P_value = GetKeyWordNumbers(&in[1040], rec);
   GetInts(&in[1060], rec.links_max_min);
   GetBytes(&in[1084], rec.source_wordlists);
   rec.plot_keyness_uses_BIC_score = GetLE<bool>(&in[1530]);
