@@ -93,12 +93,16 @@ const std::u16string& English() {
   return text;
 }
 
+// The detail array of a text as the engine builds it, with the two spare
+// entries the matcher may look at past the end.
+std::vector<uint16_t> DetailsOf(const std::u16string& text) {
+  std::vector<uint16_t> details(text.size() + 2, 0);
+  qn::platform::CharTypes1(text.data(), text.size(), details.data());
+  return details;
+}
+
 const std::vector<uint16_t>& EnglishDetails() {
-  static const std::vector<uint16_t> details = [] {
-    std::vector<uint16_t> d(English().size() + 2, 0);
-    qn::platform::CharTypes1(English().data(), English().size(), d.data());
-    return d;
-  }();
+  static const std::vector<uint16_t> details = DetailsOf(English());
   return details;
 }
 
@@ -136,6 +140,19 @@ size_t MatchAll(const std::u16string& text, const std::vector<uint16_t>& details
   return hits;
 }
 
+// The matcher over the whole of a text for one search word, as many times as
+// the benchmark asks; the last walk's hits become a counter.
+void MatchAllTimed(benchmark::State& state, const std::u16string& text,
+                   const std::vector<uint16_t>& details, const TCopies& w, bool bounded) {
+  size_t hits = 0;
+  for (auto _ : state) {
+    qn::TSearchStatsRec stats{};
+    hits = MatchAll(text, details, w, bounded, bounded, stats);
+    benchmark::DoNotOptimize(stats);
+  }
+  state.counters["hits"] = static_cast<double>(hits);
+}
+
 void BM_FindLoop_The(benchmark::State& state) {
   const std::u16string_view text = English();
   size_t hits = 0;
@@ -152,27 +169,13 @@ void BM_FindLoop_The(benchmark::State& state) {
 BENCHMARK(BM_FindLoop_The)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 void BM_Matcher_The(benchmark::State& state) {
-  const TCopies the{u"the", u"THE", u"The"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(English(), EnglishDetails(), the, true, true, stats);
-    benchmark::DoNotOptimize(stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
+  MatchAllTimed(state, English(), EnglishDetails(), {u"the", u"THE", u"The"}, true);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * English().size() * 2));
 }
 BENCHMARK(BM_Matcher_The)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 void BM_Matcher_RareWord(benchmark::State& state) {
-  const TCopies rare{u"quillwort", u"QUILLWORT", u"Quillwort"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(English(), EnglishDetails(), rare, true, true, stats);
-    benchmark::DoNotOptimize(stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
+  MatchAllTimed(state, English(), EnglishDetails(), {u"quillwort", u"QUILLWORT", u"Quillwort"}, true);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * English().size() * 2));
 }
 BENCHMARK(BM_Matcher_RareWord)->Unit(benchmark::kMillisecond)->MinTime(2);
@@ -183,11 +186,7 @@ const std::u16string& RunOfA() {
   return text;
 }
 const std::vector<uint16_t>& RunOfADetails() {
-  static const std::vector<uint16_t> details = [] {
-    std::vector<uint16_t> d(RunOfA().size() + 2, 0);
-    qn::platform::CharTypes1(RunOfA().data(), RunOfA().size(), d.data());
-    return d;
-  }();
+  static const std::vector<uint16_t> details = DetailsOf(RunOfA());
   return details;
 }
 
@@ -200,24 +199,13 @@ void BM_Hostile_StarAStarB(benchmark::State& state) {
       u"B",
       u"A\x1D"
       u"b"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(RunOfA(), RunOfADetails(), w, false, false, stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
+  MatchAllTimed(state, RunOfA(), RunOfADetails(), w, false);
 }
 BENCHMARK(BM_Hostile_StarAStarB)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 // "*a*": a million hits, each extended to the end of the run.
 void BM_Hostile_StarAStar(benchmark::State& state) {
-  const TCopies w{u"a", u"A", u"A"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(RunOfA(), RunOfADetails(), w, false, false, stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
+  MatchAllTimed(state, RunOfA(), RunOfADetails(), {u"a", u"A", u"A"}, false);
 }
 BENCHMARK(BM_Hostile_StarAStar)->Unit(benchmark::kMillisecond)->MinTime(2);
 
@@ -234,30 +222,20 @@ const std::u16string& Abab(size_t units) {
   }
   return text;
 }
-const std::vector<uint16_t>& AbabDetails(const std::u16string& text) {
-  static std::vector<uint16_t> details;
-  details.assign(text.size() + 2, 0);
-  qn::platform::CharTypes1(text.data(), text.size(), details.data());
-  return details;
+// The matcher over "abab..." of range(0) characters for w.
+void MatchAllAbab(benchmark::State& state, const TCopies& w) {
+  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
+  MatchAllTimed(state, text, DetailsOf(text), w, false);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
 void BM_Hostile_PendingStar(benchmark::State& state) {
-  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
-  const std::vector<uint16_t>& details = AbabDetails(text);
-  const TCopies w{
-      u"a\x1D"
-      u"bc",
-      u"A\x1D"
-      u"BC",
-      u"A\x1D"
-      u"bc"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(text, details, w, false, false, stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+  MatchAllAbab(state, {u"a\x1D"
+                       u"bc",
+                       u"A\x1D"
+                       u"BC",
+                       u"A\x1D"
+                       u"bc"});
 }
 BENCHMARK(BM_Hostile_PendingStar)
     ->Unit(benchmark::kMillisecond)
@@ -302,16 +280,7 @@ BENCHMARK(BM_Hostile_PendingTenStars)
     ->Arg(1000000);
 
 void BM_Hostile_PendingStarBaseline(benchmark::State& state) {
-  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
-  const std::vector<uint16_t>& details = AbabDetails(text);
-  const TCopies w{u"abc", u"ABC", u"Abc"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(text, details, w, false, false, stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+  MatchAllAbab(state, {u"abc", u"ABC", u"Abc"});
 }
 BENCHMARK(BM_Hostile_PendingStarBaseline)->Unit(benchmark::kMillisecond)->Arg(1000000);
 
