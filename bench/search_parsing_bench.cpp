@@ -15,6 +15,7 @@
 
 #include "platform/CaseMapping.h"
 #include "runtime1/search/Search_parsing.h"
+#include "runtime1/search/testing/SplitByRestarting.h"
 
 namespace {
 
@@ -86,19 +87,7 @@ BENCHMARK(BM_SplitRequest)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecon
 void BM_SplitByRestarting(benchmark::State& state) {
   const std::u16string request = Request(state.range(0));
   for (auto _ : state) {
-    std::u16string s = request;
-    std::vector<std::u16string> out;
-    size_t i = 2;
-    while (i < s.size()) {
-      if (s[i - 1] == u'/' && s[i - 2] != u'"' && s[i] != u'"') {
-        out.push_back(s.substr(0, i - 1));
-        s.erase(0, i);
-        i = 2;
-      } else {
-        ++i;
-      }
-    }
-    if (!s.empty()) out.push_back(s);
+    std::vector<std::u16string> out = qn::test_support::SplitByRestarting(request);
     benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(request.size() * 2));

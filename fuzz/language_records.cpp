@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "fuzz/driver/FuzzText.h"
 #include "runtime1/definitions/JulianDateRoutines.h"
 #include "runtime1/definitions/Language_utils.h"
 #include "runtime1/definitions/My_lang_rec_holder.h"
@@ -94,8 +95,7 @@ void FuzzStoredDate(const uint8_t* data) {
 }
 
 void FuzzTypedDate(const uint8_t* data, size_t size) {
-  std::u16string text(size / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  const std::u16string text = fuzz_support::Utf16Units(data, size);
   const double julian = UserStrDateAndTimeParsed(text);
   Check(IsValidTrueDate(JulianDateToYearMonthDayRemovingConst(julian)));
   const size_t half = text.size() / 2;

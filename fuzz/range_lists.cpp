@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/driver/FuzzText.h"
 #include "runtime1/text/My_string_functions_numbers.h"
 
 namespace {
@@ -25,11 +26,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string text;
-  text.reserve(size / 2);
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  const std::u16string text = qn::fuzz_support::Utf16Units(data, size);
 
   qn::TArrayOfIntegers numbers;
   const bool ok = qn::ExpandRangeList(text, numbers);

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "fuzz/driver/FuzzText.h"
 #include "platform/Streams.h"
 #include "runtime1/definitions/Wdef.h"
 
@@ -61,10 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(IsValidListType(lt));
   }
   // The same bytes as UTF-16 text: an extension, a batch comment.
-  std::u16string text(size / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-  }
+  const std::u16string text = fuzz_support::Utf16Units(data, size);
   Check(IsValidListType(ListTypeFromFileExt(text)));
   Check(IsValidToolType(ToolTypeFromFileExt(text)));
   list_type lt = lt_sorting;

@@ -15,29 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/driver/FuzzText.h"
 #include "runtime1/containers/Useful_Classes_search.h"
 #include "runtime1/search/Search_parsing.h"
+#include "runtime1/search/testing/SplitByRestarting.h"
 
 namespace {
 
+using qn::test_support::SplitByRestarting;
+
 void Check(bool condition) {
   if (!condition) std::abort();
-}
-
-std::vector<std::u16string> SplitByRestarting(std::u16string s) {
-  std::vector<std::u16string> out;
-  size_t i = 2;
-  while (i < s.size()) {
-    if (s[i - 1] == u'/' && s[i - 2] != u'"' && s[i] != u'"') {
-      out.push_back(s.substr(0, i - 1));
-      s.erase(0, i);
-      i = 2;
-    } else {
-      ++i;
-    }
-  }
-  if (!s.empty()) out.push_back(s);
-  return out;
 }
 
 bool HoldsPlaceholder(std::u16string_view s) {
@@ -63,11 +51,7 @@ bool HoldsSyntax(std::u16string_view s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
-  std::u16string request;
-  request.reserve(size / 2);
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    request.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  std::u16string request = qn::fuzz_support::Utf16Units(data, size);
 
   std::u16string consumed = request;
   const auto list = qn::SplitSWList(consumed, true);

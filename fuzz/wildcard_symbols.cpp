@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/driver/FuzzText.h"
 #include "runtime1/text/User_input_wildcard_parsing.h"
 #include "runtime1/text/Widemasks.h"
 
@@ -30,11 +31,7 @@ bool HoldsPlaceholder(const std::u16string& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string text;
-  text.reserve(size / 2);
-  for (size_t i = 0; i + 1 < size; i += 2) {
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  const std::u16string text = qn::fuzz_support::Utf16Units(data, size);
 
   std::u16string work = text;
   qn::Parse_Retain(work, qn::kQuotedSymbolsPrivateBase);

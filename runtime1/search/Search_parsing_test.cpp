@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "runtime1/search/testing/SplitByRestarting.h"
+
 namespace qn {
 namespace {
+
+using test_support::SplitByRestarting;
 
 constexpr TMySearchFlags kBoth{myLeftBounded, myRightBounded};
 
@@ -255,24 +259,6 @@ TEST(DoMainParse_Translates, ReportsAnyString) {
   s = u"x}}}";
   EXPECT_TRUE(DoMainParse_Translates(s));
   EXPECT_EQ(s, u"x\u0015}}");
-}
-
-// The splitting rule as a plain transcription: delete what was split off and
-// start again at the second character.
-std::vector<std::u16string> SplitByRestarting(std::u16string s) {
-  std::vector<std::u16string> out;
-  size_t i = 2;  // 1-based
-  while (i < s.size()) {
-    if (s[i - 1] == u'/' && s[i - 2] != u'"' && s[i] != u'"') {
-      out.push_back(s.substr(0, i - 1));
-      s.erase(0, i);
-      i = 2;
-    } else {
-      ++i;
-    }
-  }
-  if (!s.empty()) out.push_back(s);
-  return out;
 }
 
 TEST(SplitSWList, Alternatives) {
