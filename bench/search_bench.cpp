@@ -222,6 +222,7 @@ const std::u16string& Abab(size_t units) {
   }
   return text;
 }
+
 // The matcher over "abab..." of range(0) characters for w.
 void MatchAllAbab(benchmark::State& state, const TCopies& w) {
   const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
@@ -247,8 +248,6 @@ BENCHMARK(BM_Hostile_PendingStar)
 // taking one "b", the tenth failing on every later "a" up to the end of the
 // text. Every star has its chain remembered, however many the word has.
 void BM_Hostile_PendingTenStars(benchmark::State& state) {
-  const std::u16string& text = Abab(static_cast<size_t>(state.range(0)));
-  const std::vector<uint16_t>& details = AbabDetails(text);
   std::u16string lo = u"a", up = u"A";
   for (int i = 0; i < 9; ++i) {
     lo += u"\x1D"
@@ -258,19 +257,12 @@ void BM_Hostile_PendingTenStars(benchmark::State& state) {
   }
   std::u16string ti = lo;
   ti[0] = u'A';
-  const TCopies w{lo + u"\x1D"
-                       u"bc",
-                  up + u"\x1D"
-                       u"BC",
-                  ti + u"\x1D"
-                       u"bc"};
-  size_t hits = 0;
-  for (auto _ : state) {
-    qn::TSearchStatsRec stats{};
-    hits = MatchAll(text, details, w, false, false, stats);
-  }
-  state.counters["hits"] = static_cast<double>(hits);
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+  MatchAllAbab(state, {lo + u"\x1D"
+                            u"bc",
+                       up + u"\x1D"
+                            u"BC",
+                       ti + u"\x1D"
+                            u"bc"});
 }
 BENCHMARK(BM_Hostile_PendingTenStars)
     ->Unit(benchmark::kMillisecond)
