@@ -1,15 +1,24 @@
 // Walking a corpus tree and the file utilities, against plain baselines on the
 // same tree in the same run (warm cache after the first pass).
 //
-// The tree: 100,000 files in 1,000 leaf folders (1,011 folders in all), 80,000
-// "*.txt" and 20,000 "*.htm", made once under the temporary folder and
-// removed at exit.
+// The trees: 100,000 files in 1,000 leaf folders (1,011 folders in all), and
+// 100,000 files in 10,000 leaf folders (10,101 folders in all), 80% "*.txt"
+// and 20% "*.htm", each made once under the temporary folder and removed at
+// exit.
 //
-//   peruse_dir_bench --benchmark_filter='Walk'      walker / find -printf,
+//   peruse_dir_bench --benchmark_filter='Walk_'     walker / find -printf,
 //                                                   walker / recursive_directory_iterator
+//   peruse_dir_bench --benchmark_filter='Walk10k'   the same on the 10,000-folder tree
 //   peruse_dir_bench --benchmark_filter='Find'      100,000 Finds in 100,000 records
 //   peruse_dir_bench --benchmark_filter='Sort'      SortListOfFiles(by date) / stat + std::sort
 //   peruse_dir_bench --benchmark_filter='CheckSum'  CheckSumOfAFile / read() of the same file
+//   peruse_dir_bench --benchmark_filter='Delete_'   DeleteAllFilesOn(T, "txt") answered OK /
+//                                                   find T -name '*.txt' -delete (the 80,000
+//                                                   "*.txt" of the 1,000-folder tree, put back
+//                                                   as links between iterations, untimed)
+//   peruse_dir_bench --benchmark_filter='DeleteTree' DeleteAllFilesOn(T, "\\*.*") / find T
+//                                                   -mindepth 1 -delete (a whole tree of 20,000
+//                                                   files in 2,000 folders, in /dev/shm)
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -17,6 +26,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,27 +38,25 @@
 #include "platform/CodePages.h"
 #include "platform/StringList.h"
 #include "runtime1/files/File_utils.h"
+#include "runtime1/files/Mykpsmall.h"
 #include "runtime1/files/PeruseDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTop = 10;
-constexpr int kLeavesPerTop = 100;
-constexpr int kFilesPerLeaf = 100;  // 80 .txt, 20 .htm
-
 class TTree {
  public:
-  TTree() {
-    fRoot = fs::temp_directory_path() / ("qn_walk_bench_" + std::to_string(::getpid()));
+  TTree(const std::string& tag, int tops, int leavesPerTop, int filesPerLeaf) {
+    fRoot = fs::temp_directory_path() / ("qn_walk_bench_" + tag + "_" + std::to_string(::getpid()));
     fs::remove_all(fRoot);
-    for (int t = 0; t < kTop; ++t) {
-      for (int l = 0; l < kLeavesPerTop; ++l) {
+    for (int t = 0; t < tops; ++t) {
+      for (int l = 0; l < leavesPerTop; ++l) {
         const fs::path leaf = fRoot / ("top" + std::to_string(t)) / ("leaf" + std::to_string(l));
         fs::create_directories(leaf);
-        for (int f = 0; f < kFilesPerLeaf; ++f) {
-          const std::string name = "text" + std::to_string(f) + (f < 80 ? ".txt" : ".htm");
+        for (int f = 0; f < filesPerLeaf; ++f) {
+          const bool txt = f < filesPerLeaf * 4 / 5;
+          const std::string name = "text" + std::to_string(f) + (txt ? ".txt" : ".htm");
           const fs::path path = leaf / name;
           const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
           if (fd >= 0) {
@@ -56,6 +65,7 @@ class TTree {
             ::close(fd);
           }
           fPaths.push_back(path.string());
+          if (txt) fTexts.push_back(path.string());
         }
       }
     }
@@ -66,14 +76,23 @@ class TTree {
   }
   const fs::path& Root() const { return fRoot; }
   const std::vector<std::string>& Paths() const { return fPaths; }
+  const std::vector<std::string>& Texts() const { return fTexts; }
 
  private:
   fs::path fRoot;
   std::vector<std::string> fPaths;
+  std::vector<std::string> fTexts;
 };
 
+// 100,000 files in 1,000 leaf folders.
 TTree& Tree() {
-  static TTree tree;
+  static TTree tree("1k", 10, 100, 100);
+  return tree;
+}
+
+// 100,000 files in 10,000 leaf folders.
+TTree& WideTree() {
+  static TTree tree("10k", 100, 100, 10);
   return tree;
 }
 
@@ -136,18 +155,24 @@ void BM_Walk_RecursiveDirectoryIterator(benchmark::State& state) {
 }
 BENCHMARK(BM_Walk_RecursiveDirectoryIterator)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Baseline: find printing size, date and path of every "*.txt".
-void BM_Walk_FindPrintf(benchmark::State& state) {
-  const std::string command = "find '" + Tree().Root().string() + "' -name '*.txt' -printf '%s %T@ %p\\n'";
+// Runs a shell command per iteration, counting its output lines; the
+// command's own CPU time goes to the "child_cpu_ms" counter (the benchmark's
+// CPU column counts only this process).
+void RunCommand(benchmark::State& state, const std::string& command, bool untimedSetUp = false,
+                void (*setUp)() = nullptr) {
   int64_t lines = 0;
-  // find's own time: the benchmark's CPU column counts only this process.
   struct rusage before {};
   ::getrusage(RUSAGE_CHILDREN, &before);
   for (auto _ : state) {
+    if (untimedSetUp && setUp != nullptr) {
+      state.PauseTiming();
+      setUp();
+      state.ResumeTiming();
+    }
     lines = 0;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
-      state.SkipWithError("find cannot be started");
+      state.SkipWithError("the command cannot be started");
       return;
     }
     char buffer[1 << 16];
@@ -161,10 +186,29 @@ void BM_Walk_FindPrintf(benchmark::State& state) {
   ::getrusage(RUSAGE_CHILDREN, &after);
   const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
   const double childMs = ms(after.ru_utime) - ms(before.ru_utime) + ms(after.ru_stime) - ms(before.ru_stime);
-  state.counters["find_cpu_ms"] = childMs / static_cast<double>(state.iterations());
-  state.counters["files"] = static_cast<double>(lines);
+  state.counters["child_cpu_ms"] = childMs / static_cast<double>(state.iterations());
+  state.counters["lines"] = static_cast<double>(lines);
 }
+
+std::string FindPrintf(const TTree& tree) {
+  return "find '" + tree.Root().string() + "' -name '*.txt' -printf '%s %T@ %p\\n'";
+}
+
+// Baseline: find printing size, date and path of every "*.txt".
+void BM_Walk_FindPrintf(benchmark::State& state) { RunCommand(state, FindPrintf(Tree())); }
 BENCHMARK(BM_Walk_FindPrintf)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same two on 100,000 files in 10,000 folders.
+void BM_Walk10k_Walker_OneMask(benchmark::State& state) {
+  const std::u16string root = qn::platform::DecodedUTF8(WideTree().Root().string());
+  int64_t files = 0;
+  for (auto _ : state) files = WalkWithFolderfuls(root, u"*.txt");
+  state.counters["files"] = static_cast<double>(files);
+}
+BENCHMARK(BM_Walk10k_Walker_OneMask)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Walk10k_FindPrintf(benchmark::State& state) { RunCommand(state, FindPrintf(WideTree())); }
+BENCHMARK(BM_Walk10k_FindPrintf)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 100,000 Finds in a list of 100,000 records sorted by the key.
 void FindAll(benchmark::State& state, qn::TMySearchRecSort sort) {
@@ -250,5 +294,108 @@ void BM_CheckSum_ReadOnly(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * (int64_t{256} << 20));
 }
 BENCHMARK(BM_CheckSum_ReadOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Deleting: the 80,000 "*.txt" of the 1,000-folder tree, put back before
+// each iteration (untimed) as hard links to one file, so that only the walk
+// and the unlinks are timed. Folders keep their "*.htm", so none is removed.
+const std::string& LinkSource() {
+  static const std::string path = [] {
+    const std::string name = (Tree().Root() / "source.dat").string();
+    std::ofstream(name, std::ios::binary) << "text";
+    return name;
+  }();
+  return path;
+}
+
+void PutTextsBack() {
+  for (const std::string& path : Tree().Texts()) {
+    if (::link(LinkSource().c_str(), path.c_str()) != 0 && errno != EEXIST) std::abort();
+  }
+}
+
+struct TAnswerOK {
+  qn::TMessageAnswer Show(const qn::TMessageRequest&) { return qn::TMessageAnswer::OK; }
+};
+
+void BM_Delete_DeleteAllFilesOn(benchmark::State& state) {
+  const std::u16string root = qn::platform::DecodedUTF8(Tree().Root().string());
+  TAnswerOK host;
+  qn::AMessageBoxProc = qn::TMessageBoxProc::Bind<&TAnswerOK::Show>(&host);
+  int32_t deleted = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PutTextsBack();
+    state.ResumeTiming();
+    deleted = qn::DeleteAllFilesOn(root, u"txt");
+  }
+  qn::AMessageBoxProc.Clear();
+  PutTextsBack();
+  state.counters["deleted"] = static_cast<double>(deleted);
+}
+BENCHMARK(BM_Delete_DeleteAllFilesOn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Baseline: find deleting the same files.
+void BM_Delete_FindDelete(benchmark::State& state) {
+  RunCommand(state, "find '" + Tree().Root().string() + "' -name '*.txt' -delete", true, &PutTextsBack);
+  PutTextsBack();
+}
+BENCHMARK(BM_Delete_FindDelete)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Deleting a whole tree: every file of 20,000 in 2,000 leaf folders, then the
+// folders left empty. Made again before each iteration (untimed), in memory
+// (/dev/shm) where there is one: on some disks removing a folder costs
+// milliseconds, which would hide both sides' own work.
+fs::path ScratchRoot() {
+  std::error_code error;
+  const fs::path shm("/dev/shm");
+  if (fs::is_directory(shm, error) && ::access(shm.c_str(), W_OK | X_OK) == 0) return shm;
+  return fs::temp_directory_path();
+}
+
+const fs::path& WholeTreeRoot() {
+  static const fs::path root = ScratchRoot() / ("qn_walk_bench_whole_" + std::to_string(::getpid()));
+  return root;
+}
+
+void MakeWholeTree() {
+  for (int t = 0; t < 20; ++t) {
+    for (int l = 0; l < 100; ++l) {
+      const fs::path leaf = WholeTreeRoot() / ("top" + std::to_string(t)) / ("leaf" + std::to_string(l));
+      fs::create_directories(leaf);
+      for (int f = 0; f < 10; ++f) {
+        const int fd = ::open((leaf / ("text" + std::to_string(f) + ".txt")).c_str(), O_CREAT | O_WRONLY, 0644);
+        if (fd >= 0) ::close(fd);
+      }
+    }
+  }
+}
+
+void BM_DeleteTree_DeleteAllFilesOn(benchmark::State& state) {
+  const std::u16string root = qn::platform::DecodedUTF8(WholeTreeRoot().string());
+  TAnswerOK host;
+  qn::AMessageBoxProc = qn::TMessageBoxProc::Bind<&TAnswerOK::Show>(&host);
+  int32_t deleted = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    MakeWholeTree();
+    state.ResumeTiming();
+    deleted = qn::DeleteAllFilesOn(root, u"\\*.*");
+  }
+  qn::AMessageBoxProc.Clear();
+  state.counters["deleted"] = static_cast<double>(deleted);
+  state.counters["folders_left"] = static_cast<double>(std::distance(fs::directory_iterator(WholeTreeRoot()),
+                                                                      fs::directory_iterator()));
+  std::error_code ignored;
+  fs::remove_all(WholeTreeRoot(), ignored);
+}
+BENCHMARK(BM_DeleteTree_DeleteAllFilesOn)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Baseline: find deleting everything below the root, depth first.
+void BM_DeleteTree_FindDelete(benchmark::State& state) {
+  RunCommand(state, "find '" + WholeTreeRoot().string() + "' -mindepth 1 -delete", true, &MakeWholeTree);
+  std::error_code ignored;
+  fs::remove_all(WholeTreeRoot(), ignored);
+}
+BENCHMARK(BM_DeleteTree_FindDelete)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace

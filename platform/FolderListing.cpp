@@ -180,6 +180,11 @@ TFolderListing ListFolderAt(int folderFd, TLinkPolicy links, bool details,
   return ListOwnedFolder(own, links, details, detailPieces);
 }
 
+TFolderListing ListFolderTaking(int ownedFolderFd, TLinkPolicy links, bool details,
+                                const std::vector<std::u16string>* detailPieces) {
+  return ListOwnedFolder(ownedFolderFd, links, details, detailPieces);
+}
+
 // ---------------------------------------------------------------------------
 // Paths of any length.
 

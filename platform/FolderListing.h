@@ -77,6 +77,10 @@ QN_API TFolderListing ListFolder(const std::string& folderSystemPath, TLinkPolic
 // position is not moved).
 QN_API TFolderListing ListFolderAt(int folderFd, TLinkPolicy links, bool details,
                                    const std::vector<std::u16string>* detailPieces = nullptr);
+// The same for a descriptor of a folder that the listing takes over and
+// closes (one call fewer than ListFolderAt; -1 gives an unopened listing).
+QN_API TFolderListing ListFolderTaking(int ownedFolderFd, TLinkPolicy links, bool details,
+                                       const std::vector<std::u16string>* detailPieces = nullptr);
 
 // ---------------------------------------------------------------------------
 // Paths of any length. A path may be longer than the kernel takes in one call

@@ -466,9 +466,8 @@ bool TPeruseDir::HandleAllFilesIn(std::u16string_view dir, TMySearchRecList* ASe
     }
     std::vector<std::u16string> described = pieces;
     if (!zipPiece.empty()) described.push_back(zipPiece);
-    const int folderFd = OpenFolderOf(folder);
-    const TFolderListing listing = platform::ListFolderAt(folderFd, TLinkPolicy::Follow, true, &described);
-    if (folderFd >= 0) ::close(folderFd);
+    const TFolderListing listing =
+        platform::ListFolderTaking(OpenFolderOf(folder), TLinkPolicy::Follow, true, &described);
     if (keeping_log) {
       for (const std::string& bytes : listing.SkippedNames) {
         AddToLogFile(platform::Format(u"ignoring %s (%d)", platform::DecodedUTF8(bytes), 0));
