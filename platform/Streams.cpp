@@ -571,74 +571,102 @@ void RemoveAbandonedSaveTemporaries(const std::string& path) noexcept {
   }
 }
 
-void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes) {
-  const std::string given(fileNameUtf8);
-  auto createError = [&](int code) {
-    throw EFCreateError("Cannot create file \"" + given + "\". " + SystemErrorText(code), code);
-  };
-  if (given.empty() || given.find('\0') != std::string::npos) createError(ENOENT);
-  std::string target = given;
-  if (!FollowLinksToSave(target)) createError(errno);
+TSafeFileWriter::TSafeFileWriter(std::string_view fileNameUtf8) : fGiven(fileNameUtf8) {
+  if (fGiven.empty() || fGiven.find('\0') != std::string::npos) CreateError(ENOENT);
+  fTarget = fGiven;
+  if (!FollowLinksToSave(fTarget)) CreateError(errno);
 
   // Keep the owner, group and permissions of the file being replaced.
   struct stat old;
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode)) createError(EISDIR);
+  fExists = ::stat(fTarget.c_str(), &old) == 0;
+  if (fExists && S_ISDIR(old.st_mode)) CreateError(EISDIR);
+  if (fExists) {
+    fOldMode = old.st_mode;
+    fOldOwner = old.st_uid;
+    fOldGroup = old.st_gid;
+  }
 
-  RemoveAbandonedSaveTemporaries(target);
+  RemoveAbandonedSaveTemporaries(fTarget);
   std::string temporary;
-  const int handle = CreateSaveTemporary(target, temporary);
-  if (handle < 0) createError(errno);
+  fHandle = CreateSaveTemporary(fTarget, temporary);
+  if (fHandle < 0) CreateError(errno);
+  fTemporary = std::move(temporary);
+}
 
-  auto abandon = [&](int code, bool writing) {
-    ::close(handle);
-    ::unlink(temporary.c_str());
-    if (writing) {
-      throw EWriteError("Cannot write file \"" + given + "\". " + SystemErrorText(code));
-    }
-    createError(code);
-  };
+TSafeFileWriter::TSafeFileWriter(std::u16string_view fileName)
+    : TSafeFileWriter(std::string_view(FileNameToUtf8(fileName))) {}
 
+TSafeFileWriter::~TSafeFileWriter() { Abandon(); }
+
+void TSafeFileWriter::CreateError(int code) const {
+  throw EFCreateError("Cannot create file \"" + fGiven + "\". " + SystemErrorText(code), code);
+}
+
+void TSafeFileWriter::Fail(int code, bool writing) {
+  Abandon();
+  if (writing) throw EWriteError("Cannot write file \"" + fGiven + "\". " + SystemErrorText(code));
+  CreateError(code);
+}
+
+void TSafeFileWriter::Abandon() noexcept {
+  if (fHandle >= 0) {
+    ::close(fHandle);
+    fHandle = -1;
+  }
+  if (!fTemporary.empty()) {
+    ::unlink(fTemporary.c_str());
+    fTemporary.clear();
+  }
+}
+
+void TSafeFileWriter::Write(const void* data, size_t count) {
+  if (fHandle < 0) throw EWriteError("Cannot write file \"" + fGiven + "\". " + SystemErrorText(EBADF));
+  const auto* bytes = static_cast<const uint8_t*>(data);
   size_t done = 0;
-  while (done < bytes.size()) {
-    const size_t n = std::min(bytes.size() - done, static_cast<size_t>(kMaxIoChunk));
-    const ssize_t put = ::write(handle, bytes.data() + done, n);
+  while (done < count) {
+    const size_t n = std::min(count - done, static_cast<size_t>(kMaxIoChunk));
+    const ssize_t put = ::write(fHandle, bytes + done, n);
     if (put < 0) {
       if (errno == EINTR) continue;
-      abandon(errno, true);
+      Fail(errno, true);
     }
-    if (put == 0) abandon(ENOSPC, true);
+    if (put == 0) Fail(ENOSPC, true);
     done += static_cast<size_t>(put);
   }
+}
+
+void TSafeFileWriter::Commit() {
+  if (fHandle < 0) throw EWriteError("Cannot write file \"" + fGiven + "\". " + SystemErrorText(EBADF));
   // A new file gets the ordinary permissions (0666 less the umask, which the
   // system applies to the mode given to open); a replaced file keeps its own,
   // and its owner and group where this process may give them (the owner
   // first: changing it clears the set-user and set-group bits).
-  if (exists) {
+  if (fExists) {
     struct stat made;
-    if (::fstat(handle, &made) == 0 && (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-        ::fchown(handle, old.st_uid, old.st_gid) != 0) {
-      (void)::fchown(handle, static_cast<uid_t>(-1), old.st_gid);
+    if (::fstat(fHandle, &made) == 0 && (made.st_uid != fOldOwner || made.st_gid != fOldGroup) &&
+        ::fchown(fHandle, fOldOwner, fOldGroup) != 0) {
+      (void)::fchown(fHandle, static_cast<uid_t>(-1), fOldGroup);
     }
-    ::fchmod(handle, old.st_mode & 07777);
+    ::fchmod(fHandle, fOldMode & 07777);
   } else {
-    ::fchmod(handle, 0666 & ~CurrentUmask());
+    ::fchmod(fHandle, 0666 & ~CurrentUmask());
   }
-  if (::fsync(handle) != 0) abandon(errno, true);
+  if (::fsync(fHandle) != 0) Fail(errno, true);
   // Closed before the rename: the lock that marks a live writer must not
   // reach the saved file, where it would refuse readers that ask for a share
   // mode.
-  if (::close(handle) != 0) {
-    const int code = errno;
-    ::unlink(temporary.c_str());
-    throw EWriteError("Cannot write file \"" + given + "\". " + SystemErrorText(code));
-  }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int code = errno;
-    ::unlink(temporary.c_str());
-    createError(code);
-  }
-  FlushFolder(target);
+  const int handle = fHandle;
+  fHandle = -1;
+  if (::close(handle) != 0) Fail(errno, true);
+  if (::rename(fTemporary.c_str(), fTarget.c_str()) != 0) Fail(errno, false);
+  fTemporary.clear();
+  FlushFolder(fTarget);
+}
+
+void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes) {
+  TSafeFileWriter file(fileNameUtf8);
+  file.Write(bytes);
+  file.Commit();
 }
 
 void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_t> bytes) {

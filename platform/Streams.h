@@ -239,6 +239,47 @@ class QN_API TFileStream : public THandleStream {
 QN_API void WriteFileSafely(std::string_view fileNameUtf8, std::span<const uint8_t> bytes);
 QN_API void WriteFileSafely(std::u16string_view fileName, std::span<const uint8_t> bytes);
 
+// WriteFileSafely for bytes that come in pieces: a file written a piece at a
+// time and put in place only by Commit, so its writer never holds the whole
+// contents. The temporary file is made by the constructor (raising
+// EFCreateError as WriteFileSafely does); Write appends to it (EWriteError);
+// Commit flushes it to the disk, gives it the old file's permissions and
+// owner and renames it over the name (EWriteError or EFCreateError, the
+// temporary file removed). Abandon, or the destructor of a writer not
+// committed, removes the temporary file and leaves any old file as it was.
+// TemporaryName is the file's name while it is being written (empty once
+// committed or abandoned), for a handler that must remove it when the
+// process is interrupted: such a handler may call unlink on it and nothing
+// else of the writer.
+class QN_API TSafeFileWriter {
+ public:
+  explicit TSafeFileWriter(std::string_view fileNameUtf8);
+  explicit TSafeFileWriter(std::u16string_view fileName);
+  ~TSafeFileWriter();
+  TSafeFileWriter(const TSafeFileWriter&) = delete;
+  TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
+
+  void Write(const void* data, size_t count);
+  void Write(std::span<const uint8_t> bytes) { Write(bytes.data(), bytes.size()); }
+  void Commit();
+  void Abandon() noexcept;
+
+  const std::string& FileName() const noexcept { return fGiven; }
+  const std::string& TemporaryName() const noexcept { return fTemporary; }
+  bool Open() const noexcept { return fHandle >= 0; }
+
+ private:
+  [[noreturn]] void CreateError(int code) const;
+  [[noreturn]] void Fail(int code, bool writing);
+
+  std::string fGiven;      // the name as given
+  std::string fTarget;     // the file replaced (links followed)
+  std::string fTemporary;  // the temporary file, while it exists
+  int fHandle = -1;
+  bool fExists = false;    // a file was there to be replaced
+  uint32_t fOldMode = 0, fOldOwner = 0, fOldGroup = 0;
+};
+
 // The pieces of WriteFileSafely for writers that fill the temporary file
 // themselves. CreateSaveTemporary creates the locked, empty temporary file
 // for a save replacing path (mode 0600, opened for reading and writing) and

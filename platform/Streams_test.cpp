@@ -382,6 +382,53 @@ TEST_F(StreamFiles, WriteFileSafelyReplacesAndKeepsPermissions) {
   EXPECT_THROW(WriteFileSafely(std::string_view(folder), second), EFCreateError);
 }
 
+// The streaming form: the old file stays as it was until Commit, whatever was
+// written meanwhile; an abandoned writer leaves no temporary file.
+TEST_F(StreamFiles, SafeFileWriterPutsTheFileInPlaceOnlyOnCommit) {
+  const std::string folder = TempFolder() + "/streamed";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/table.tsv";
+  WriteFileSafely(std::string_view(path), std::vector<uint8_t>{'o', 'l', 'd'});
+  ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+  {
+    TSafeFileWriter writer{std::string_view(path)};
+    ASSERT_TRUE(writer.Open());
+    const std::string temporary = writer.TemporaryName();
+    EXPECT_EQ(temporary.rfind(folder + "/.table.tsv." + std::to_string(::getpid()) + ".", 0), 0u) << temporary;
+    writer.Write("first ", 6);
+    writer.Write(std::vector<uint8_t>(100000, 'x'));
+    EXPECT_EQ(FileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(FileBytes(temporary).size(), 100006u);
+    // Not committed: the destructor removes the temporary file.
+  }
+  EXPECT_EQ(FileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(FilesIn(folder), 1u);
+
+  TSafeFileWriter abandoned{std::string_view(path)};
+  abandoned.Write("gone", 4);
+  abandoned.Abandon();
+  EXPECT_FALSE(abandoned.Open());
+  EXPECT_TRUE(abandoned.TemporaryName().empty());
+  EXPECT_THROW(abandoned.Write("more", 4), EWriteError);
+  EXPECT_THROW(abandoned.Commit(), EWriteError);
+  EXPECT_EQ(FilesIn(folder), 1u);
+
+  TSafeFileWriter writer{std::string_view(path)};
+  writer.Write("new ", 4);
+  writer.Write("contents", 8);
+  writer.Commit();
+  EXPECT_TRUE(writer.TemporaryName().empty());
+  writer.Abandon();  // after Commit: nothing to remove, the file stays
+  EXPECT_EQ(FileBytes(path), (std::vector<uint8_t>{'n', 'e', 'w', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't', 's'}));
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0604u);
+  EXPECT_EQ(FilesIn(folder), 1u);
+
+  EXPECT_THROW(TSafeFileWriter{std::string_view(folder)}, EFCreateError);
+  EXPECT_THROW(TSafeFileWriter{std::string_view(folder + "/no/such/file")}, EFCreateError);
+}
+
 // A child process that runs out of room (file size limit) while it writes the
 // new contents: with the default signal action it dies in the middle of the
 // write, as in a crash; with the signal ignored the write fails and raises.

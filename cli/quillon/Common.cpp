@@ -1,6 +1,7 @@
 #include "cli/quillon/Common.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +30,38 @@ namespace quillon {
 namespace {
 
 bool gInputFailed = false;
+
+// The temporary file of the output while it is written, for the handler of
+// SIGINT and SIGTERM, which removes it and then ends the process as the
+// signal would have.
+char gTemporary[8192];
+volatile sig_atomic_t gTemporarySet = 0;
+
+void RemoveTemporaryAndEnd(int signal) {
+  if (gTemporarySet != 0) ::unlink(gTemporary);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void KeepTemporaryName(const std::string& name) {
+  gTemporarySet = 0;
+  if (name.empty() || name.size() >= sizeof gTemporary) return;
+  std::memcpy(gTemporary, name.c_str(), name.size() + 1);
+  static bool handled = false;
+  if (!handled) {
+    handled = true;
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction action {};
+      action.sa_handler = RemoveTemporaryAndEnd;
+      sigemptyset(&action.sa_mask);
+      struct sigaction old {};
+      // A signal the caller chose to ignore (nohup) stays ignored.
+      if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+      ::sigaction(s, &action, nullptr);
+    }
+  }
+  gTemporarySet = 1;
+}
 
 double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -416,6 +449,14 @@ void WordKey(std::u16string_view word, std::string& key) {
   qn::platform::CollationKey(0, qn::platform::NORM_IGNORECASE, word, key);
 }
 
+std::string Counted(int64_t n, std::string_view noun) {
+  std::string s = std::to_string(n);
+  s += ' ';
+  s += noun;
+  if (n != 1) s += 's';
+  return s;
+}
+
 std::vector<std::string> SplitComma(std::string_view text) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -431,8 +472,53 @@ std::vector<std::string> SplitComma(std::string_view text) {
 
 // ---------------------------------------------------------------------------
 
+TOutput::TOutput(const std::string& file) : fFile(file) {
+  if (file.empty()) return;
+  try {
+    fWriter = std::make_unique<qn::platform::TSafeFileWriter>(std::string_view(file));
+  } catch (const qn::Exception& error) {
+    throw TFatal{kExitCannot, file + ": " + error.what()};
+  }
+  KeepTemporaryName(fWriter->TemporaryName());
+}
+
+TOutput::~TOutput() {
+  if (fWriter) {
+    gTemporarySet = 0;
+    fWriter->Abandon();
+  }
+}
+
+void TOutput::Write(std::string_view bytes) {
+  if (!fWriter) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+      throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
+    }
+    return;
+  }
+  try {
+    fWriter->Write(bytes.data(), bytes.size());
+  } catch (const qn::Exception& error) {
+    gTemporarySet = 0;
+    throw TFatal{kExitCannot, fFile + ": " + error.what()};
+  }
+}
+
+void TOutput::Commit() {
+  if (!fWriter) {
+    if (std::fflush(stdout) != 0) throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
+    return;
+  }
+  gTemporarySet = 0;
+  try {
+    fWriter->Commit();
+  } catch (const qn::Exception& error) {
+    throw TFatal{kExitCannot, fFile + ": " + error.what()};
+  }
+}
+
 TTableWriter::TTableWriter(const TOutputOptions& options, std::vector<std::string> columns)
-    : fOptions(options), fColumns(std::move(columns)) {
+    : fOptions(options), fColumns(std::move(columns)), fOut(options.output) {
   if (options.format == "csv") {
     fFormat = 1;
   } else if (options.format == "json") {
@@ -554,10 +640,8 @@ void TTableWriter::EndRow() {
 }
 
 void TTableWriter::FlushIfLarge() {
-  if (!fOptions.output.empty() || fBuffer.size() < (1u << 20)) return;
-  if (std::fwrite(fBuffer.data(), 1, fBuffer.size(), stdout) != fBuffer.size()) {
-    throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
-  }
+  if (fBuffer.size() < (1u << 20)) return;
+  fOut.Write(fBuffer);
   fBuffer.clear();
 }
 
@@ -565,30 +649,15 @@ void TTableWriter::Finish() {
   if (fFinished) return;
   fFinished = true;
   if (fFormat == 2) Raw(fFirstRow ? "]\n" : "\n]\n");
-  if (fOptions.output.empty()) {
-    if (std::fwrite(fBuffer.data(), 1, fBuffer.size(), stdout) != fBuffer.size() || std::fflush(stdout) != 0) {
-      throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
-    }
-  } else {
-    WriteWhole(fOptions, fBuffer);
-  }
+  fOut.Write(fBuffer);
   fBuffer.clear();
+  fOut.Commit();
 }
 
 void WriteWhole(const TOutputOptions& options, const std::string& bytes) {
-  if (options.output.empty()) {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
-      throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
-    }
-    return;
-  }
-  try {
-    qn::platform::WriteFileSafely(std::string_view(options.output),
-                                  std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                                           bytes.size()));
-  } catch (const qn::Exception& error) {
-    throw TFatal{kExitCannot, options.output + ": " + error.what()};
-  }
+  TOutput out(options.output);
+  out.Write(bytes);
+  out.Commit();
 }
 
 }  // namespace quillon

@@ -14,7 +14,10 @@
 
 namespace qn {
 class TZipForge;
+namespace platform {
+class TSafeFileWriter;
 }
+}  // namespace qn
 
 namespace quillon {
 
@@ -124,6 +127,21 @@ std::u16string Lowered(std::u16string_view text);
 // The collation key of a word under the word list's comparison.
 void WordKey(std::u16string_view word, std::string& key);
 
+// Where results go: standard output, or with --output a file written safely
+// as it goes (a temporary file beside it, renamed over it by Commit; an
+// interrupted run removes the temporary file and leaves no file).
+class TOutput {
+ public:
+  explicit TOutput(const std::string& file);
+  ~TOutput();
+  void Write(std::string_view bytes);  // raises TFatal
+  void Commit();                       // raises TFatal
+
+ private:
+  std::string fFile;
+  std::unique_ptr<qn::platform::TSafeFileWriter> fWriter;
+};
+
 // Writes a table of rows in the chosen format.
 class TTableWriter {
  public:
@@ -138,7 +156,7 @@ class TTableWriter {
   void Num(double value, int decimals, bool scientific = false);
   void Empty();
   void EndRow();
-  // Writes everything out (atomically for --output); raises TFatal.
+  // Writes the rest out (and puts the --output file in place); raises TFatal.
   void Finish();
 
  private:
@@ -148,6 +166,7 @@ class TTableWriter {
 
   TOutputOptions fOptions;
   std::vector<std::string> fColumns;
+  TOutput fOut;
   std::string fBuffer;
   size_t fField = 0;
   bool fFirstRow = true;
@@ -158,6 +177,9 @@ class TTableWriter {
 // Raw text written to the output (partial-results files): atomically with
 // --output, else to standard output.
 void WriteWhole(const TOutputOptions& options, const std::string& bytes);
+
+// "1 text", "3 texts": a count with its noun, plural but for one.
+std::string Counted(int64_t n, std::string_view noun);
 
 // Splits "a,b,c".
 std::vector<std::string> SplitComma(std::string_view text);

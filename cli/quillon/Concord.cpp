@@ -443,6 +443,7 @@ constexpr size_t kCountPieceBytes = size_t{1} << 20;
 
 struct TConcordResult {
   std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
+  std::vector<uint8_t> read;     // 1 for a text that was read
   std::vector<THit> hits;        // kept hits (all, the first max, or the sample)
 };
 
@@ -450,6 +451,7 @@ std::string SerialisedConcord(const TConcordResult& r) {
   std::string out;
   PutInt(out, static_cast<int64_t>(r.perText.size()));
   for (int64_t c : r.perText) PutInt(out, c);
+  for (uint8_t c : r.read) PutInt(out, c);
   PutInt(out, static_cast<int64_t>(r.hits.size()));
   for (const THit& h : r.hits) {
     PutInt(out, h.text);
@@ -473,6 +475,7 @@ void MergeConcord(std::string_view bytes, TConcordResult& into) {
   const int64_t texts = r.Int();
   if (texts < 0 || static_cast<size_t>(texts) != into.perText.size()) throw TFatal{kExitCannot, "worker results differ"};
   for (int64_t& c : into.perText) c += r.Int();
+  for (uint8_t& c : into.read) c = static_cast<uint8_t>(c | (r.Int() != 0 ? 1 : 0));
   const int64_t hits = r.Int();
   if (hits < 0 || static_cast<uint64_t>(hits) > bytes.size()) throw TFatal{kExitCannot, "worker results cut short"};
   for (int64_t i = 0; i < hits; ++i) {
@@ -547,6 +550,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   const auto work = [&](int w, int n) {
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
+    result.read.assign(texts.size(), 0);
     TTextSearch search(options, items);
     TTextReader reader;
     TProgress progress(output.quiet || w > 0, texts);
@@ -566,6 +570,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         });
         if (read) {
           result.perText[i] = count;
+          result.read[i] = 1;
           found += count;
         }
       } else if (reader.Read(ref, text)) {
@@ -588,6 +593,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         };
         const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : keep);
         result.perText[i] = count;
+        result.read[i] = 1;
         found += count;
       }
       for (int k = 0; k < n; ++k) progress.Done(ref);
@@ -598,6 +604,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
 
   TConcordResult all;
   all.perText.assign(texts.size(), 0);
+  all.read.assign(texts.size(), 0);
   if (input.jobs <= 1) {
     all = work(0, 1);
   } else {
@@ -613,11 +620,12 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   }
   // Numbers in the whole concordance: hits of the texts before, plus the place.
   std::vector<int64_t> before(texts.size() + 1, 0);
-  int64_t textsWithHits = 0;
+  int64_t textsWithHits = 0, textsRead = 0;
   std::unordered_map<int64_t, size_t> indexOfNumber;
   for (size_t i = 0; i < texts.size(); ++i) {
     before[i + 1] = before[i] + all.perText[i];
     if (all.perText[i] > 0) ++textsWithHits;
+    textsRead += all.read[i];
     indexOfNumber[texts[i].number] = i;
   }
   int64_t total = before[texts.size()];
@@ -629,12 +637,14 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   for (THit& h : all.hits) h.n = before[indexOfNumber[h.text]] + h.inText + 1;
   std::sort(all.hits.begin(), all.hits.end(), [](const THit& a, const THit& b) { return a.n < b.n; });
   if (options.max > 0 && all.hits.size() > static_cast<size_t>(options.max)) all.hits.resize(static_cast<size_t>(options.max));
-  if (options.max > 0) {
-    // Texts counted past the stop do not count.
-    textsWithHits = 0;
+  if (stopped) {
+    // Texts past the stop do not count (workers may have read further than
+    // one process would have).
+    textsWithHits = textsRead = 0;
     int64_t seen = 0;
     for (size_t i = 0; i < texts.size() && seen < total; ++i) {
       if (all.perText[i] > 0) ++textsWithHits;
+      textsRead += all.read[i];
       seen += all.perText[i];
     }
   }
@@ -652,7 +662,8 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     for (const THit& h : all.hits) writeHit(*stream, h, h.file);
     stream->Finish();
   }
-  std::string summary = "quillon: concord: " + std::to_string(total) + " hits in " + std::to_string(textsWithHits) + " texts";
+  std::string summary = "quillon: concord: " + Counted(total, "hit") + " in " + Counted(textsWithHits, "text") + "; " +
+                        Counted(textsRead, "text") + " read";
   if (stopped) summary += "; stopped at " + std::to_string(options.max);
   if (options.sample > 0 && !options.count) {
     summary += "; showing " + std::to_string(all.hits.size()) + " (sample, seed " + std::to_string(options.seed) + ")";
@@ -671,7 +682,7 @@ struct TCollocate {
 };
 
 struct TCollocateResult {
-  int64_t hits = 0, tokens = 0, texts = 0;
+  int64_t hits = 0, tokens = 0, texts = 0, textsWithHits = 0;
   std::unordered_map<std::string, TCollocate> words;  // by collation key
 };
 
@@ -692,6 +703,7 @@ std::string SerialisedCollocates(const TCollocateResult& r) {
   PutInt(out, r.hits);
   PutInt(out, r.tokens);
   PutInt(out, r.texts);
+  PutInt(out, r.textsWithHits);
   PutInt(out, static_cast<int64_t>(r.words.size()));
   for (const auto& [key, c] : r.words) {
     PutStr(out, key);
@@ -709,6 +721,7 @@ void MergeCollocates(std::string_view bytes, TCollocateResult& into) {
   into.hits += r.Int();
   into.tokens += r.Int();
   into.texts += r.Int();
+  into.textsWithHits += r.Int();
   const int64_t n = r.Int();
   if (n < 0 || static_cast<uint64_t>(n) > bytes.size()) throw TFatal{kExitCannot, "worker results cut short"};
   for (int64_t i = 0; i < n; ++i) {
@@ -748,7 +761,7 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
           WordKey(list->Get(k), key);
           AddCollocate(result, key, Utf8(list->Get(k)), ref.number, 0, 0, f);
         }
-        result.hits += search.Search(text, 0, [&](int64_t, const qn::TSearchFound_Rec& rec) {
+        const int64_t hits = search.Search(text, 0, [&](int64_t, const qn::TSearchFound_Rec& rec) {
           search.SpanWords(rec, left, right);
           for (const TWordSpan& s : left) {
             WordKey(search.WordAt(s), key);
@@ -759,6 +772,8 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
             AddCollocate(result, key, Utf8(search.WordAt(s)), ref.number, 0, 1, 0);
           }
         });
+        result.hits += hits;
+        if (hits > 0) ++result.textsWithHits;
       }
       for (int k = 0; k < n; ++k) progress.Done(ref);
     }
@@ -831,9 +846,9 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
     out.EndRow();
   }
   out.Finish();
-  std::fprintf(stderr, "quillon: collocates: %lld hits in %lld texts, %lld tokens, %zu collocates\n",
-               static_cast<long long>(all.hits), static_cast<long long>(all.texts),
-               static_cast<long long>(all.tokens), rows.size());
+  std::fprintf(stderr, "quillon: collocates: %s in %s; %s read, %s, %s\n", Counted(all.hits, "hit").c_str(),
+               Counted(all.textsWithHits, "text").c_str(), Counted(all.texts, "text").c_str(),
+               Counted(all.tokens, "token").c_str(), Counted(static_cast<int64_t>(rows.size()), "collocate").c_str());
   return AnyInputFailed() ? kExitSomeInputsFailed : kExitOk;
 }
 

@@ -290,9 +290,10 @@ void WriteList(const TCountOptions& options, TCountTable& table, const TOutputOp
     out.EndRow();
   }
   out.Finish();
-  std::fprintf(stderr, "quillon: %s: %lld texts, %lld %s, %zu types\n", options.kind.c_str(),
-               static_cast<long long>(table.textCount[0]), static_cast<long long>(table.tokens[0]),
-               options.kind == "ngrams" ? "n-grams" : "tokens", table.entries.size());
+  std::fprintf(stderr, "quillon: %s: %s read, %s, %s\n", options.kind.c_str(),
+               Counted(table.textCount[0], "text").c_str(),
+               Counted(table.tokens[0], options.kind == "ngrams" ? "n-gram" : "token").c_str(),
+               Counted(static_cast<int64_t>(table.entries.size()), "type").c_str());
 }
 
 struct TKeyRow {
@@ -346,9 +347,10 @@ void WriteKeywords(const TCountOptions& options, TCountTable& table, const TOutp
     out.EndRow();
   }
   out.Finish();
-  std::fprintf(stderr, "quillon: keywords: study %lld texts, %lld tokens; reference %lld texts, %lld tokens; %zu key words\n",
-               static_cast<long long>(table.textCount[0]), static_cast<long long>(table.tokens[0]),
-               static_cast<long long>(table.textCount[1]), static_cast<long long>(table.tokens[1]), rows.size());
+  std::fprintf(stderr, "quillon: keywords: study %s read, %s; reference %s read, %s; %s\n",
+               Counted(table.textCount[0], "text").c_str(), Counted(table.tokens[0], "token").c_str(),
+               Counted(table.textCount[1], "text").c_str(), Counted(table.tokens[1], "token").c_str(),
+               Counted(static_cast<int64_t>(rows.size()), "key word").c_str());
 }
 
 void WriteResult(const TCountOptions& options, TCountTable& table, const TOutputOptions& output) {

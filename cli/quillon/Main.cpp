@@ -18,7 +18,7 @@ namespace {
 
 using quillon::TFatal;
 
-void AddInputOptions(CLI::App* app, quillon::TInputOptions& in, bool withJobs = true) {
+void AddInputOptions(CLI::App* app, quillon::TInputOptions& in) {
   app->add_option("--mask", in.mask, "file masks for folders and archives, separated by ';'")->default_val("*.txt");
   app->add_flag("--no-recurse", in.noRecurse, "only the files of each folder named, not its sub-folders");
   app->add_flag("--hidden", in.hidden, "also take hidden files and folders");
@@ -26,7 +26,7 @@ void AddInputOptions(CLI::App* app, quillon::TInputOptions& in, bool withJobs = 
   app->add_flag("--no-zips", in.noZips, "do not open zip archives");
   app->add_option("--code-page", in.codePage, "code page of 8-bit texts (Windows number)")->default_val(1252);
   app->add_option("--shard", in.shard, "take share I of N of the texts (I/N)");
-  if (withJobs) app->add_option("--jobs", in.jobs, "worker processes")->default_val(1);
+  app->add_option("--jobs", in.jobs, "worker processes")->default_val(1);
 }
 
 void AddOutputOptions(CLI::App* app, quillon::TOutputOptions& out) {
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
   CLI::App* det = app.add_subcommand("detect", "the encoding each text will be read in, and why");
   det->footer("Example: quillon detect --mask '*' corpus/");
   det->add_option("PATH", paths, "texts, folders, zip archives")->required();
-  AddInputOptions(det, input, false);
+  AddInputOptions(det, input);
   AddOutputOptions(det, output);
 
   CLI::App* merge = app.add_subcommand("merge", "add up partial results of wordlist, ngrams or keywords");

@@ -3,11 +3,14 @@
 #include <unicode/ucsdet.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <iostream>
 #include <span>
 #include <string>
 
 #include "cli/quillon/Commands.h"
+#include "cli/quillon/Workers.h"
 #include "platform/CaseMapping.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
@@ -87,42 +90,100 @@ TDetection Detect(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
+namespace {
+
+// One text's row of the report, as a worker hands it back: the text's index
+// and the fields, each length-prefixed (checked on reading).
+void PutField(std::string& out, std::string_view field) {
+  out += std::to_string(field.size());
+  out += ':';
+  out += field;
+}
+
+std::string_view TakeField(std::string_view& rest) {
+  const size_t colon = rest.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > 12) throw TFatal{kExitCannot, "worker results cut short"};
+  size_t n = 0;
+  for (const char c : rest.substr(0, colon)) {
+    if (c < '0' || c > '9') throw TFatal{kExitCannot, "worker results cut short"};
+    n = n * 10 + static_cast<size_t>(c - '0');
+  }
+  rest.remove_prefix(colon + 1);
+  if (n > rest.size()) throw TFatal{kExitCannot, "worker results cut short"};
+  const std::string_view field = rest.substr(0, n);
+  rest.remove_prefix(n);
+  return field;
+}
+
+}  // namespace
+
 int RunDetect(const std::vector<std::string>& paths, TInputOptions& input, const TOutputOptions& output) {
   ApplyInputOptions(input);
   std::vector<TTextRef> texts;
   ListTexts(paths, input, 0, texts);
   NumberAndShard(texts, input);
   TTableWriter out(output, {"file", "encoding", "reason", "code_page", "detected", "confidence"});
-  std::unique_ptr<qn::TZipForge> zip;
-  std::u16string zipPath;
-  for (const TTextRef& ref : texts) {
-    std::vector<uint8_t> bytes;
-    try {
-      if (ref.zipEntry < 0) {
-        bytes = qn::platform::ReadWholeFile(ref.path);
-      } else {
-        if (!zip || zipPath != ref.path) {
-          zip = std::make_unique<qn::TZipForge>();
-          zip->SetFileName(ref.path);
-          zipPath = ref.path;
-          zip->OpenArchive();
+  // Worker w reports the texts w, w + n, ...: per text its index, encoding,
+  // reason, detected set and confidence ("" when there is none); a text that
+  // could not be read gives no row.
+  const auto work = [&](int w, int n) {
+    std::string rows;
+    std::unique_ptr<qn::TZipForge> zip;
+    std::u16string zipPath;
+    for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
+      const TTextRef& ref = texts[i];
+      std::vector<uint8_t> bytes;
+      try {
+        if (ref.zipEntry < 0) {
+          bytes = qn::platform::ReadWholeFile(ref.path);
+        } else {
+          if (!zip || zipPath != ref.path) {
+            zip = std::make_unique<qn::TZipForge>();
+            zip->SetFileName(ref.path);
+            zipPath = ref.path;
+            zip->OpenArchive();
+          }
+          const std::string entry = zip->ExtractEntryToString(ref.zipEntry);
+          bytes.assign(entry.begin(), entry.end());
         }
-        const std::string entry = zip->ExtractEntryToString(ref.zipEntry);
-        bytes.assign(entry.begin(), entry.end());
+      } catch (const qn::Exception& error) {
+        if (ref.zipEntry >= 0) zip.reset();
+        ReportProblem(ref.display, error.what());
+        continue;
       }
-    } catch (const qn::Exception& error) {
-      if (ref.zipEntry >= 0) zip.reset();
-      ReportProblem(ref.display, error.what());
-      continue;
+      const TDetection d = Detect(bytes);
+      PutField(rows, std::to_string(i));
+      PutField(rows, d.encoding);
+      PutField(rows, d.reason);
+      PutField(rows, d.detected);
+      PutField(rows, d.confidence >= 0 ? std::to_string(d.confidence) : std::string());
     }
-    const TDetection d = Detect(bytes);
-    out.Str(ref.display);
-    out.Str(d.encoding);
-    out.Str(d.reason);
-    if (d.encoding == "8-bit") {
+    return rows;
+  };
+  const std::vector<std::string> parts = RunInWorkers(input.jobs, work);
+  // Back in the order of the texts.
+  std::vector<std::vector<std::string>> rows(texts.size());
+  for (const std::string& part : parts) {
+    std::string_view rest(part);
+    while (!rest.empty()) {
+      const std::string index(TakeField(rest));
+      std::vector<std::string> fields;
+      for (int f = 0; f < 4; ++f) fields.emplace_back(TakeField(rest));
+      const size_t i = static_cast<size_t>(std::strtoull(index.c_str(), nullptr, 10));
+      if (i >= rows.size() || !rows[i].empty()) throw TFatal{kExitCannot, "worker results differ"};
+      rows[i] = std::move(fields);
+    }
+  }
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::vector<std::string>& row = rows[i];
+    if (row.empty()) continue;
+    out.Str(texts[i].display);
+    out.Str(row[0]);
+    out.Str(row[1]);
+    if (row[0] == "8-bit") {
       out.Int(qn::platform::ActiveCodePage());
-      out.Str(d.detected);
-      if (d.confidence >= 0) out.Int(d.confidence);
+      out.Str(row[2]);
+      if (!row[3].empty()) out.Int(std::strtoll(row[3].c_str(), nullptr, 10));
       else out.Empty();
     } else {
       out.Empty();

@@ -122,7 +122,7 @@ TEST_F(Quillon, WordListCountsWordsPerCentAndTexts) {
   EXPECT_EQ(rows[3], (std::vector<std::string>{"and", "2", "10.0000", "2"}));
   EXPECT_EQ(RowOf(run.out, "dogs"), (std::vector<std::string>{"dogs", "1", "5.0000", "1"}));
   EXPECT_EQ(rows.size(), 1u + 11u);  // 11 types
-  EXPECT_NE(run.err.find("3 texts, 20 tokens, 11 types"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quillon: wordlist: 3 texts read, 20 tokens, 11 types\n"), std::string::npos) << run.err;
 
   const TRun top = RunQuillon(fDir, {"wordlist", "--top", "2", "--min-freq", "3", "--format", "csv", "c"});
   EXPECT_EQ(top.out, "word,frequency,percent,texts\r\nthe,5,25.0000,2\r\ncat,3,15.0000,2\r\n");
@@ -181,7 +181,7 @@ TEST_F(Quillon, ConcordanceLinesWithPositionsAndContext) {
   EXPECT_EQ(rows[3],
             (std::vector<std::string>{"c/a.txt", "3", "11", "3", "2", "dog sat. A", "cat", "ran."}));
   EXPECT_EQ(rows[4], (std::vector<std::string>{"c/sub/b.txt", "4", "2", "1", "1", "the", "Cat", "and the dog"}));
-  EXPECT_NE(run.err.find("4 hits in 3 texts"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quillon: concord: 4 hits in 3 texts; 3 texts read\n"), std::string::npos) << run.err;
 
   // A text that starts with white space: words are still numbered from 1.
   WriteBytes(fDir / "lead.txt", "\n  cat and cat\n");
@@ -223,6 +223,20 @@ TEST_F(Quillon, ConcordanceSortMaxAndSample) {
   EXPECT_EQ(Rows(max.out).size(), 3u);
   EXPECT_NE(max.err.find("stopped at 2"), std::string::npos) << max.err;
   EXPECT_EQ(RunQuillon(fDir, {"concord", "--max", "3", "--count", "x", "s"}).out, "search\thits\ttexts\nx\t3\t1\n");
+  // Summary lines: hits in the texts that hold them, of the texts read; texts
+  // past the stop are not counted, whether one process or several read them.
+  WriteBytes(fDir / "s" / "0.txt", "no such word here\n");
+  const TRun one = RunQuillon(fDir, {"concord", "--max", "2", "x", "s"});
+  EXPECT_NE(one.err.find("quillon: concord: 2 hits in 1 text; 2 texts read; stopped at 2\n"), std::string::npos)
+      << one.err;
+  WriteBytes(fDir / "s" / "5.txt", "x\n");
+  const TRun all = RunQuillon(fDir, {"concord", "x", "s"});
+  EXPECT_NE(all.err.find("quillon: concord: 5 hits in 2 texts; 3 texts read\n"), std::string::npos) << all.err;
+  const TRun firstOnly = RunQuillon(fDir, {"concord", "--max", "4", "--jobs", "3", "x", "s"});
+  EXPECT_NE(firstOnly.err.find("quillon: concord: 4 hits in 1 text; 2 texts read; stopped at 4\n"), std::string::npos)
+      << firstOnly.err;
+  fs::remove(fDir / "s" / "0.txt");
+  fs::remove(fDir / "s" / "5.txt");
 
   std::string big;
   for (int i = 0; i < 200; ++i) big += "x word" + std::to_string(i) + ". ";
@@ -233,7 +247,7 @@ TEST_F(Quillon, ConcordanceSortMaxAndSample) {
   EXPECT_EQ(a.out, b.out);
   EXPECT_NE(a.out, c.out);
   EXPECT_EQ(Rows(a.out).size(), 6u);
-  EXPECT_NE(a.err.find("204 hits in 2 texts; showing 5 (sample, seed 7)"), std::string::npos) << a.err;
+  EXPECT_NE(a.err.find("204 hits in 2 texts; 2 texts read; showing 5 (sample, seed 7)"), std::string::npos) << a.err;
 }
 
 TEST_F(Quillon, KeywordsAgainstTheFormulas) {
@@ -292,6 +306,10 @@ TEST_F(Quillon, CollocatesCountTheSpan) {
   // Dice = 2·f_xy / (f_x + f_y) for "and": 2·2 / (3 + 2).
   EXPECT_EQ(RowOf(run.out, "and")[10], "0.800");
   EXPECT_EQ(RunQuillon(fDir, {"collocates", "--span", "L9", "wine", "k"}).status, 2);
+  WriteBytes(fDir / "k" / "u.txt", "water\n");
+  const TRun two = RunQuillon(fDir, {"collocates", "--span", "L1,R1", "--min-freq", "1", "wine", "k"});
+  EXPECT_NE(two.err.find("quillon: collocates: 3 hits in 1 text; 2 texts read, 10 tokens, 3 collocates\n"),
+            std::string::npos) << two.err;
 }
 
 TEST_F(Quillon, LemmatiseAndDetect) {
@@ -350,15 +368,18 @@ TEST_F(Quillon, JobsAndShardsGiveTheOneProcessResult) {
       {"concord", "--count", "the cat", "many"},
       {"collocates", "cat", "many"},
       {"keywords", "--study", "many/deeper", "--reference", "many", "--max-p", "1", "--negative"},
+      {"detect", "many", "missing.txt"},
   };
   for (const auto& command : commands) {
     const TRun one = RunQuillon(fDir, command);
-    ASSERT_EQ(one.status, 0) << one.err;
+    const int status = command[0] == "detect" ? 1 : 0;  // missing.txt
+    ASSERT_EQ(one.status, status) << one.err;
     std::vector<std::string> jobs = command;
     jobs.insert(jobs.begin() + 1, {"--jobs", "4"});
     const TRun four = RunQuillon(fDir, jobs);
-    EXPECT_EQ(four.status, 0) << four.err;
+    EXPECT_EQ(four.status, status) << four.err;
     EXPECT_EQ(one.out, four.out) << command[0];
+    EXPECT_EQ(one.err, four.err) << command[0];  // the summary line too
     EXPECT_GT(one.out.size(), 30u) << command[0];
   }
   for (const auto& command : {commands[0], commands[1], commands[6]}) {
@@ -457,7 +478,7 @@ TEST_F(Quillon, InputsThatCannotBeReadAreReportedAndTheRestProcessed) {
   EXPECT_NE(run.err.find("quillon: missing.txt: No such file or directory"), std::string::npos) << run.err;
   // The readable texts are all counted: 20 words of the corpus and d/ok.txt.
   EXPECT_EQ(RowOf(run.out, "cat")[1], "4");
-  EXPECT_NE(run.err.find("4 texts, 21 tokens"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("4 texts read, 21 tokens"), std::string::npos) << run.err;
   // With workers too.
   const TRun jobs = RunQuillon(fDir, {"wordlist", "--jobs", "3", "c", "pipe", "d"});
   EXPECT_EQ(jobs.status, 1);
@@ -501,6 +522,8 @@ TEST_F(Quillon, UsageErrorsAndTheOutputFile) {
   EXPECT_NE(nowhere.err.find("no/such/folder/out.tsv"), std::string::npos);
 }
 
+// The table streams into a temporary file beside the output file; an
+// interrupted run removes it and leaves an older output file as it was.
 TEST_F(Quillon, InterruptedRunLeavesNoOutputFile) {
   fs::create_directories(fDir / "big");
   std::string text;
@@ -510,24 +533,42 @@ TEST_F(Quillon, InterruptedRunLeavesNoOutputFile) {
     text += ' ';
   }
   for (int i = 0; i < 12; ++i) WriteBytes(fDir / "big" / NumberedName('b', i), text);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::chdir(fDir.c_str());
-    ::execl(QN_QUILLON_BIN, QN_QUILLON_BIN, "concord", "-q", "-o", "out.tsv", "the", "big", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  ::kill(pid, SIGINT);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) {
-    EXPECT_FALSE(fs::exists(fDir / "out.tsv"));
-    for (const auto& entry : fs::directory_iterator(fDir)) {
-      EXPECT_EQ(entry.path().filename().string().find("out.tsv."), std::string::npos) << entry.path();
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(fDir / "out");
+    fs::create_directories(fDir / "out");
+    WriteBytes(fDir / "out" / "old.tsv", "older table\n");
+    for (const char* name : {"new.tsv", "old.tsv"}) {
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::chdir(fDir.c_str());
+        const std::string target = std::string("out/") + name;
+        ::execl(QN_QUILLON_BIN, QN_QUILLON_BIN, "concord", "-q", "-o", target.c_str(), "the", "big",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+      }
+      // Until the table has begun to stream into its temporary file.
+      bool streaming = false;
+      for (int wait = 0; wait < 400 && !streaming; ++wait) {
+        for (const auto& entry : fs::directory_iterator(fDir / "out")) {
+          streaming = streaming || (entry.path().filename().string().find(std::string(name) + ".") != std::string::npos &&
+                                    fs::file_size(entry.path()) > 0);
+        }
+        if (!streaming) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      ::kill(pid, signal);
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      if (!streaming || !WIFSIGNALED(status)) {
+        GTEST_SKIP() << "the run ended before it could be interrupted";
+      }
+      EXPECT_EQ(WTERMSIG(status), signal);
+      std::vector<std::string> left;
+      for (const auto& entry : fs::directory_iterator(fDir / "out")) left.push_back(entry.path().filename().string());
+      EXPECT_EQ(left, std::vector<std::string>{"old.tsv"});
+      EXPECT_EQ(ReadBytes(fDir / "out" / "old.tsv"), "older table\n");
     }
-  } else {
-    GTEST_SKIP() << "the run ended before it could be interrupted";
   }
 }
 

@@ -131,7 +131,7 @@ class WordlistTest(unittest.TestCase):
         _, out, err = run(["wordlist", "--quiet", "data/sample"])
         rows = tsv(out)
         tokens = sum(self.c.counts.values())
-        self.assertIn("quillon: wordlist: 10 texts, %d tokens, %d types" % (tokens, len(self.c.counts)), err)
+        self.assertIn("quillon: wordlist: 10 texts read, %d tokens, %d types" % (tokens, len(self.c.counts)), err)
         self.assertEqual(len(rows), len(self.c.counts))
         got = {r["word"]: r for r in rows}
         for word in ["the", "and", "lord", "god", "jesus", "leviathan", "génesis", "žalmy", "ιωνάς", "רות"]:
@@ -307,7 +307,7 @@ class ConcordTest(unittest.TestCase):
         self.assertEqual(first["hit"], "beginning")
         self.assertEqual(first["right"], "God created the")
         self.assertEqual([r["n"] for r in rows], [str(i) for i in range(1, len(rows) + 1)])
-        self.assertIn("quillon: concord: %d hits in 1 texts" % len(rows), err)
+        self.assertIn("quillon: concord: %d hits in 1 text; 1 text read" % len(rows), err)
 
     def test_sorted_concordance(self):
         _, out, _ = run(["concord", "--quiet", "--sort", "R1,R2", "--context", "4", "lord", "data/sample/ot"])
