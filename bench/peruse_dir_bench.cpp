@@ -298,18 +298,26 @@ BENCHMARK(BM_CheckSum_ReadOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Deleting: the 80,000 "*.txt" of the 1,000-folder tree, put back before
 // each iteration (untimed) as hard links to one file, so that only the walk
 // and the unlinks are timed. Folders keep their "*.htm", so none is removed.
-const std::string& LinkSource() {
-  static const std::string path = [] {
-    const std::string name = (Tree().Root() / "source.dat").string();
-    std::ofstream(name, std::ios::binary) << "text";
-    return name;
+// Several sources: a file system may allow fewer links to one file (65,000
+// on ext4) than there are texts.
+constexpr size_t kLinkSources = 8;
+
+const std::string& LinkSource(size_t i) {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> names;
+    for (size_t n = 0; n < kLinkSources; ++n) {
+      names.push_back((Tree().Root() / ("source" + std::to_string(n) + ".dat")).string());
+      std::ofstream(names.back(), std::ios::binary) << "text";
+    }
+    return names;
   }();
-  return path;
+  return paths[i % kLinkSources];
 }
 
 void PutTextsBack() {
-  for (const std::string& path : Tree().Texts()) {
-    if (::link(LinkSource().c_str(), path.c_str()) != 0 && errno != EEXIST) std::abort();
+  const std::vector<std::string>& texts = Tree().Texts();
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (::link(LinkSource(i).c_str(), texts[i].c_str()) != 0 && errno != EEXIST) std::abort();
   }
 }
 
