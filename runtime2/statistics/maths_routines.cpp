@@ -1,8 +1,10 @@
 #include "runtime2/statistics/maths_routines.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
@@ -256,6 +258,58 @@ void SortValues(std::span<T> values, bool descending) {
     platform::ArrayQuickSort(values.data(), 0, last, [](T a, T b) { return (a < b) ? -1 : (b < a) ? 1 : 0; });
   }
 }
+
+// Key-word records are sorted by a 32-bit key per record that orders as an
+// unsigned integer in the direction asked for; the key sits in the high half
+// of a 64-bit word whose low half is the record's position, so that sorting
+// the words orders the records by key and equal keys by position.
+constexpr uint32_t kNotANumberKey = 0xFFFFFFFEu;
+constexpr uint32_t kNoRecordKey = 0xFFFFFFFFu;
+
+// The key of a single: its bits with the sign bit flipped for a positive
+// value and every bit flipped for a negative one order as unsigned integers
+// as the values do; descending takes the complement. Either way no number's
+// key exceeds 0xFF800000 (an infinity), so the two keys above it put
+// not-a-number values, then missing records, last.
+inline uint32_t SortKeyOfSingle(float value, bool descending) {
+  if (std::isnan(value)) return kNotANumberKey;
+  const uint32_t bits = std::bit_cast<uint32_t>(value + 0.0f);  // −0 becomes +0
+  const uint32_t ascending = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+  return descending ? ~ascending : ascending;
+}
+
+inline uint32_t SortKeyOfKeyword(const TKeyword_entry_rec* entry, bool descending) {
+  return entry == nullptr ? kNoRecordKey : SortKeyOfSingle(entry->LL, descending);
+}
+
+// Sorts n keyed positions by their high halves with three stable counting
+// passes of 11, 11 and 10 bits (a pass whose digit is the same everywhere is
+// skipped); the result is in keys or in scratch, as the returned pointer says.
+uint64_t* CountingSortByHighHalf(uint64_t* keys, uint64_t* scratch, size_t n) {
+  constexpr int kShifts[3] = {32, 43, 54};
+  constexpr size_t kBuckets = 2048;
+  std::vector<uint32_t> counts(3 * kBuckets);
+  for (size_t i = 0; i < n; ++i) {
+    const uint64_t k = keys[i];
+    ++counts[(k >> 32) & (kBuckets - 1)];
+    ++counts[kBuckets + ((k >> 43) & (kBuckets - 1))];
+    ++counts[2 * kBuckets + (k >> 54)];
+  }
+  for (int pass = 0; pass < 3; ++pass) {
+    uint32_t* start = counts.data() + pass * kBuckets;
+    const int shift = kShifts[pass];
+    if (start[(keys[0] >> shift) & (kBuckets - 1)] == n) continue;
+    uint32_t sum = 0;
+    for (size_t b = 0; b < kBuckets; ++b) sum += std::exchange(start[b], sum);
+    for (size_t i = 0; i < n; ++i) scratch[start[(keys[i] >> shift) & (kBuckets - 1)]++] = keys[i];
+    std::swap(keys, scratch);
+  }
+  return keys;
+}
+
+// Below this many records a comparison sort of the keyed positions is
+// quicker than the counting passes, whose tables cost the same at any size.
+constexpr size_t kCountingSortFrom = 256;
 
 constexpr double kLnSqrtPiTo8Places = 0.57236494;
 
@@ -673,6 +727,33 @@ void SortAnArrayOfIntegers(std::span<int32_t> values, bool descending) { SortVal
 void SortAnArrayOfSingles(std::span<float> values, bool descending) { SortValues(values, descending); }
 void SortAnArrayOfExtendeds(std::span<long double> values, bool descending) {
   SortValues(values, descending);
+}
+
+void SortAnArrayOfKeywords(std::span<TKeyword_entry_rec*> entries, bool descending) {
+  const size_t n = entries.size();
+  if (n < 2) return;
+  if (n > UINT32_MAX) {
+    // Positions no longer fit beside the keys.
+    std::stable_sort(entries.begin(), entries.end(), [descending](const auto* a, const auto* b) {
+      return SortKeyOfKeyword(a, descending) < SortKeyOfKeyword(b, descending);
+    });
+    return;
+  }
+  std::unique_ptr<uint64_t[]> buffer(new uint64_t[2 * n]);
+  uint64_t* keys = buffer.get();
+  for (size_t i = 0; i < n; ++i) keys[i] = uint64_t{SortKeyOfKeyword(entries[i], descending)} << 32 | i;
+  uint64_t* scratch = keys + n;
+  if (n < kCountingSortFrom) {
+    std::sort(keys, keys + n);  // the positions make every key distinct
+  } else {
+    uint64_t* sorted = CountingSortByHighHalf(keys, scratch, n);
+    if (sorted != keys) std::swap(keys, scratch);
+  }
+  // The pointers in their new order go to the free half first, since each
+  // one is read from where it stood before.
+  static_assert(sizeof(uintptr_t) <= sizeof(uint64_t));
+  for (size_t i = 0; i < n; ++i) scratch[i] = reinterpret_cast<uintptr_t>(entries[static_cast<uint32_t>(keys[i])]);
+  for (size_t i = 0; i < n; ++i) entries[i] = reinterpret_cast<TKeyword_entry_rec*>(static_cast<uintptr_t>(scratch[i]));
 }
 
 void SwapAround(TIntegerPair& pair) { std::swap(pair[0], pair[1]); }

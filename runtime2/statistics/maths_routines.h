@@ -211,6 +211,16 @@ QN_API void SortAnArrayOfIntegers(std::span<int32_t> values, bool descending);
 QN_API void SortAnArrayOfSingles(std::span<float> values, bool descending);
 QN_API void SortAnArrayOfExtendeds(std::span<long double> values, bool descending);
 
+// Sorts pointers to key-word records by their LL, ascending or descending
+// (the largest first). Stable: records of equal LL keep the order they came
+// in (0 and −0 are equal), so a list already ordered by something else keeps
+// that order within each LL. Records whose LL is not a number, then null
+// pointers, come last in either direction, each in the order they came in.
+// Each LL is read once into a key array beside its position, and the keys are
+// sorted by counting; the records themselves never move. Fewer than two
+// pointers are left as they are.
+QN_API void SortAnArrayOfKeywords(std::span<TKeyword_entry_rec*> entries, bool descending);
+
 QN_API void SwapAround(TIntegerPair& pair);
 
 // Entry i is 1 shifted left by i.

@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -529,6 +531,86 @@ TEST(MathsRoutines, SortsCompareValues) {
   EXPECT_EQ(odd.size(), 5u);
 }
 
+// The key-word sort gives the order of a stable sort by LL, whatever the
+// size (below and above the point where it starts counting) and the spread
+// of the values.
+TEST(MathsRoutines, KeywordSortIsAStableSortByLL) {
+  std::mt19937 random(19);
+  const auto check = [](std::vector<TKeyword_entry_rec>& records, bool descending) {
+    std::vector<TKeyword_entry_rec*> sorted;
+    for (auto& r : records) sorted.push_back(&r);
+    std::vector<TKeyword_entry_rec*> expected = sorted;
+    std::stable_sort(expected.begin(), expected.end(), [descending](const auto* a, const auto* b) {
+      return descending ? a->LL > b->LL : a->LL < b->LL;
+    });
+    SortAnArrayOfKeywords(sorted, descending);
+    return sorted == expected;
+  };
+  const std::vector<std::function<float()>> spreads = {
+      // Any value of either sign, over the whole range of exponents.
+      [&] { return std::bit_cast<float>(static_cast<uint32_t>(random()) & 0xFF7FFFFFu); },
+      // Key-word scores: mostly small, of either sign.
+      [&] { return std::uniform_real_distribution<float>(-500.0f, 5000.0f)(random); },
+      // A handful of values (ties everywhere), zeros of both signs among them.
+      [&] {
+        constexpr float kFew[] = {-2.5f, -0.0f, 0.0f, 1.0f, 1e30f, -1e-40f, 73.306f};
+        return kFew[random() % 7];
+      },
+      // Values that share their high bits and differ only low down.
+      [&] { return 1000.0f + static_cast<float>(random() % 64) / 1024.0f; },
+  };
+  for (size_t size : {0, 1, 2, 3, 17, 255, 256, 257, 5000, 43473}) {
+    for (const auto& spread : spreads) {
+      std::vector<TKeyword_entry_rec> records(size);
+      for (auto& r : records) r.LL = spread();
+      for (bool descending : {false, true}) ASSERT_TRUE(check(records, descending)) << size << " " << descending;
+    }
+  }
+  // Infinities are the ends of the order, and all-equal input stays as it came.
+  std::vector<TKeyword_entry_rec> records(600);
+  for (size_t i = 0; i < records.size(); ++i) {
+    records[i].LL = (i % 3 == 0) ? INFINITY : (i % 3 == 1) ? -INFINITY : -1.0f;
+  }
+  EXPECT_TRUE(check(records, false));
+  EXPECT_TRUE(check(records, true));
+  for (auto& r : records) r.LL = 4.0f;
+  EXPECT_TRUE(check(records, true));
+}
+
+TEST(MathsRoutines, KeywordSortPutsMissingValuesLast) {
+  for (size_t size : {6, 1000}) {
+    std::vector<TKeyword_entry_rec> records(size);
+    std::vector<TKeyword_entry_rec*> pointers;
+    for (size_t i = 0; i < size; ++i) {
+      records[i].LL = static_cast<float>(i % 5) - 2.0f;
+      if (i % 3 == 1) records[i].LL = (i % 2) ? NAN : -NAN;
+      pointers.push_back(i % 4 == 2 ? nullptr : &records[i]);
+    }
+    for (bool descending : {false, true}) {
+      std::vector<TKeyword_entry_rec*> sorted = pointers;
+      SortAnArrayOfKeywords(sorted, descending);
+      // Numbers in order, then not-a-number records and then null pointers,
+      // each group in the order it came in.
+      std::vector<TKeyword_entry_rec*> numbers, notNumbers;
+      size_t nulls = 0;
+      for (TKeyword_entry_rec* p : pointers) {
+        if (p == nullptr) {
+          ++nulls;
+        } else {
+          (std::isnan(p->LL) ? notNumbers : numbers).push_back(p);
+        }
+      }
+      std::stable_sort(numbers.begin(), numbers.end(), [descending](const auto* a, const auto* b) {
+        return descending ? a->LL > b->LL : a->LL < b->LL;
+      });
+      std::vector<TKeyword_entry_rec*> expected = numbers;
+      expected.insert(expected.end(), notNumbers.begin(), notNumbers.end());
+      expected.insert(expected.end(), nulls, nullptr);
+      EXPECT_EQ(sorted, expected) << size << " " << descending;
+    }
+  }
+}
+
 TEST(MathsRoutines, SwapAndBitMasks) {
   TIntegerPair pair{3, -9};
   SwapAround(pair);
@@ -705,6 +787,7 @@ TEST(MathsRoutines, RuntimePackageExportsTheMeasures) {
   for (const char* name : {"_ZN2qn23RelationshipComputationENS_16TMutualInfoStatsEiiiiNS_21Tdouble_smallint_typeE",
                            "_ZN2qn9Log_GammaEd", "_ZN2qn15MergedTextStatsERKNS_14text_stats_recES2_",
                            "_ZN2qn20SortAnArrayOfSinglesESt4spanIfLm18446744073709551615EEb",
+                           "_ZN2qn21SortAnArrayOfKeywordsESt4spanIPNS_18TKeyword_entry_recELm18446744073709551615EEb",
                            "_ZN2qn16TShuffledNumbersC1Ei", "_ZNK2qn16TShuffledNumbers10GetANumberEi"}) {
     EXPECT_NE(dlsym(pack, name), nullptr) << name;
   }
