@@ -33,6 +33,7 @@ struct TConcordOptions {
   int64_t max = 0;
   int64_t sample = 0;
   uint64_t seed = 1;
+  std::string horizon = "L5,R5";  // where context words are looked for
   // collocates
   bool collocates = false;
   std::string span = "L5,R5";

@@ -149,11 +149,71 @@ struct TWordSpan {
   size_t start, end;
 };
 
+// "Lx,Ry": x words to the left, y to the right, each 0 to 25, not both 0.
+void ParseLeftRight(const std::string& option, const std::string& text, int32_t& left, int32_t& right) {
+  const std::vector<std::string> parts = SplitComma(text);
+  bool ok = parts.size() == 2 && parts[0].size() >= 2 && parts[1].size() >= 2 &&
+            (parts[0][0] == 'L' || parts[0][0] == 'l') && (parts[1][0] == 'R' || parts[1][0] == 'r') &&
+            parts[0].size() <= 3 && parts[1].size() <= 3;
+  for (size_t i = 0; ok && i < 2; ++i) {
+    for (size_t k = 1; k < parts[i].size(); ++k) ok = ok && parts[i][k] >= '0' && parts[i][k] <= '9';
+  }
+  if (ok) {
+    left = std::stoi(parts[0].substr(1));
+    right = std::stoi(parts[1].substr(1));
+  }
+  if (!ok || left > 25 || right > 25 || left + right == 0) {
+    throw TFatal{kExitUsage, option + " " + text + ": expected Lx,Ry with 0 to 25 words on each side"};
+  }
+}
+
+// Where a search word was found in a text: [start, end) in code units.
+struct TPlace {
+  int32_t start, end;
+  bool avoid;  // found by a word to avoid ("~word")
+};
+
+// The places of one list of words in a text, in text order, with the
+// greatest end so far (to tell quickly whether any place overlaps a range).
+struct TPlaces {
+  std::vector<TPlace> places;
+  std::vector<int32_t> maxEnd;
+
+  void Sort() {
+    std::sort(places.begin(), places.end(),
+              [](const TPlace& a, const TPlace& b) { return a.start != b.start ? a.start < b.start : a.end < b.end; });
+    maxEnd.resize(places.size());
+    int32_t m = INT32_MIN;
+    for (size_t i = 0; i < places.size(); ++i) maxEnd[i] = m = std::max(m, places[i].end);
+  }
+  // Whether a place overlaps [start, end).
+  bool Overlaps(int32_t start, int32_t end) const {
+    const auto before = std::lower_bound(places.begin(), places.end(), end,
+                                         [](const TPlace& p, int32_t e) { return p.start < e; });
+    const size_t n = static_cast<size_t>(before - places.begin());
+    return n > 0 && maxEnd[n - 1] > start;
+  }
+};
+
 class TTextSearch {
  public:
-  TTextSearch(const TConcordOptions& options, qn::TSearchWordItems& items) : fOptions(options), fItems(items) {
+  // Words to avoid ("~word") among the items are not sought: a hit where one
+  // of them is found is dropped. With context words, a hit counts only where
+  // one of them is found within the horizon (when any is not to avoid) and
+  // none of those to avoid.
+  TTextSearch(const TConcordOptions& options, qn::TSearchWordItems& items, qn::TContextWordItems* context)
+      : fOptions(options), fItems(items), fContext(context) {
     fSortKeys = ParseSortKeys(options.sort);
-    if (options.collocates) ParseSpan();
+    if (options.collocates) ParseLeftRight("--span", fOptions.span, spanLeft, spanRight);
+    ParseLeftRight("--horizon", fOptions.horizon, fHorizonLeft, fHorizonRight);
+    for (int32_t i = 0; i < fItems.Count(); ++i) {
+      if (fItems.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) fHasAvoid = true;
+      else ++fSought;
+    }
+    if (fSought == 0) throw TFatal{kExitUsage, "SEARCH: \"" + options.search + "\" holds only words to avoid"};
+    for (int32_t k = 0; fContext != nullptr && k < fContext->Count(); ++k) {
+      if (!fContext->GetPtr(k)->flags.Contains(qn::mySW_To_Avoid)) fContextNeeded = true;
+    }
   }
 
   int32_t spanLeft = 5, spanRight = 5;
@@ -171,19 +231,43 @@ class TTextSearch {
     fFound.clear();
     fUnitsBuilt = false;
     fOnHit = &onHit;
-    fDirect = fItems.Count() == 1;
+    fDirect = fSought == 1;
     fHitsInText = 0;
     qn::TSearchAndDoEngine engine(true, true, qn::platform::UserDefaultLCID());
     engine.PrepareFirst(text.c_str(), static_cast<int32_t>(std::min<size_t>(text.size() * 2, INT32_MAX)), 0,
                         qn::TSearchFoundEvent::Bind<&TTextSearch::Found>(this), qn::TWordCountEvent());
     fDetails = engine.BufferDetails();
+    // First where the words to avoid are.
+    const auto collect = [&](qn::TSearch_word_format_rec* item, TPlaces& into) {
+      fCollecting = &into;
+      fCollectingAvoid = item->flags.Contains(qn::mySW_To_Avoid);
+      item->n_to_find = 0;
+      item->hits_found = 0;
+      engine.ClearChunkTextStats();
+      engine.SearchAndDo(item);
+      fCollecting = nullptr;
+    };
+    fAvoid.places.clear();
+    for (int32_t i = 0; fHasAvoid && i < fItems.Count(); ++i) {
+      if (fItems.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) collect(fItems.GetPtr(i), fAvoid);
+    }
+    fAvoid.Sort();
+    // Then the context words.
+    fContextPlaces.places.clear();
+    for (int32_t k = 0; fContext != nullptr && k < fContext->Count(); ++k) collect(fContext->GetPtr(k), fContextPlaces);
+    fContextPlaces.Sort();
+    const bool anyContext = std::any_of(fContextPlaces.places.begin(), fContextPlaces.places.end(),
+                                        [](const TPlace& p) { return !p.avoid; });
     for (int32_t i = 0; i < fItems.Count(); ++i) {
       qn::TSearch_word_format_rec* item = fItems.GetPtr(i);
+      if (item->flags.Contains(qn::mySW_To_Avoid)) continue;
+      if (fContextNeeded && !anyContext) break;  // no context word in this text: no hit
       item->n_to_find = limit > 0 ? static_cast<int32_t>(std::min<int64_t>(limit, INT32_MAX)) : 0;
       item->hits_found = 0;
       engine.ClearChunkTextStats();
       engine.SearchAndDo(item);
     }
+
     if (!fDirect) {
       // A place found by two alternatives counts once.
       std::sort(fFound.begin(), fFound.end(), [](const qn::TSearchFound_Rec& a, const qn::TSearchFound_Rec& b) {
@@ -268,6 +352,16 @@ class TTextSearch {
 
  private:
   bool Found(qn::platform::TObject*, const qn::TSearchFound_Rec& rec) {
+    const int32_t start = rec.hit_pos_in_characters;
+    const int32_t end = start + std::max(rec.hit_characters, 1);
+    if (fCollecting != nullptr) {
+      fCollecting->places.push_back({start, end, fCollectingAvoid});
+      return true;
+    }
+    // A hit where a word to avoid is found, or without its context: not
+    // counted, so the engine's stop counts only the hits that are.
+    if (!fAvoid.places.empty() && fAvoid.Overlaps(start, end)) return false;
+    if (fContext != nullptr && !InContext(start, end)) return false;
     if (fDirect) {
       if (*fOnHit) (*fOnHit)(fHitsInText, rec);
       ++fHitsInText;
@@ -277,6 +371,32 @@ class TTextSearch {
     return true;
   }
   bool IsWord(size_t i) const { return (fDetails[i] & kWordClasses) != 0; }
+
+  // Whether the hit [start, end) has one of its context words within the
+  // horizon (when it wants any) and none of its context words to avoid. A
+  // context word must lie wholly within the horizon and outside the hit.
+  bool InContext(int32_t start, int32_t end) {
+    fLeft.clear();
+    fRight.clear();
+    WordsLeft(static_cast<size_t>(start), fHorizonLeft, fLeft);
+    WordsRight(static_cast<size_t>(end), fHorizonRight, fRight);
+    const auto from = static_cast<int32_t>(
+        fHorizonLeft == 0 ? static_cast<size_t>(start)
+                          : (fLeft.size() == static_cast<size_t>(fHorizonLeft) ? fLeft.back().start : 0));
+    const auto to = static_cast<int32_t>(
+        fHorizonRight == 0 ? static_cast<size_t>(end)
+                           : (fRight.size() == static_cast<size_t>(fHorizonRight) ? fRight.back().end : fText->size()));
+    const auto& places = fContextPlaces.places;
+    auto p = std::lower_bound(places.begin(), places.end(), from,
+                              [](const TPlace& q, int32_t f) { return q.start < f; });
+    bool wanted = false;
+    for (; p != places.end() && p->start < to; ++p) {
+      if (p->end > to || (p->start < end && p->end > start)) continue;
+      if (p->avoid) return false;
+      wanted = true;
+    }
+    return wanted || !fContextNeeded;
+  }
 
   // Where the text's sentences and paragraphs end. A paragraph ends at a line
   // break after text (a run of line breaks ends one paragraph); a sentence
@@ -387,23 +507,6 @@ class TTextSearch {
       out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  void ParseSpan() {
-    const std::vector<std::string> parts = SplitComma(fOptions.span);
-    bool ok = parts.size() == 2 && parts[0].size() >= 2 && parts[1].size() >= 2 &&
-              (parts[0][0] == 'L' || parts[0][0] == 'l') && (parts[1][0] == 'R' || parts[1][0] == 'r');
-    if (ok) {
-      try {
-        spanLeft = std::stoi(parts[0].substr(1));
-        spanRight = std::stoi(parts[1].substr(1));
-      } catch (const std::exception&) {
-        ok = false;
-      }
-    }
-    if (!ok || spanLeft < 0 || spanRight < 0 || spanLeft > 25 || spanRight > 25 || spanLeft + spanRight == 0) {
-      throw TFatal{kExitUsage, "--span " + fOptions.span + ": expected Lx,Ry with 0 to 25 words on each side"};
-    }
-  }
-
   const TConcordOptions& fOptions;
   qn::TSearchWordItems& fItems;
   std::vector<TSortKey> fSortKeys;
@@ -414,11 +517,25 @@ class TTextSearch {
   std::vector<TWordSpan> fLeft, fRight;
   bool fDirect = true;
   int64_t fHitsInText = 0;
+  int32_t fSought = 0;        // search words that are not words to avoid
+  bool fHasAvoid = false;
+  TPlaces fAvoid;             // where the words to avoid are, in the text searched
+  qn::TContextWordItems* fContext;  // context words, or null
+  bool fContextNeeded = false;       // some context word is not to avoid
+  int32_t fHorizonLeft = 5, fHorizonRight = 5;
+  TPlaces fContextPlaces;            // where the context words are
+  TPlaces* fCollecting = nullptr;  // places being gathered, or null for hits
+  bool fCollectingAvoid = false;
   bool fUnitsBuilt = false;
   std::vector<size_t> fSentenceEnds, fParagraphEnds;
 };
 
-void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items) {
+// The search words of SEARCH in items; the context words after its first
+// " context:=" in context (null when there are none). The context words are
+// a request of their own, so that they apply to every alternative and may
+// have alternatives too ("bank/shore context:=river/~money").
+void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items,
+                  std::unique_ptr<qn::TContextWordItems>& context) {
   std::string search = options.search;
   // The parser wants single spaces.
   std::string collapsed;
@@ -429,6 +546,23 @@ void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items) {
   while (!collapsed.empty() && collapsed.back() == ' ') collapsed.pop_back();
   while (!collapsed.empty() && collapsed.front() == ' ') collapsed.erase(0, 1);
   if (collapsed.empty()) throw TFatal{kExitUsage, "SEARCH: empty search word"};
+  constexpr std::string_view kContext = " context:=";
+  if (collapsed.rfind(kContext.substr(1), 0) == 0) throw TFatal{kExitUsage, "SEARCH: empty search word"};
+  const size_t at = collapsed.find(kContext);
+  if (at != std::string::npos) {
+    std::string words = collapsed.substr(at + kContext.size());
+    while (!words.empty() && words.front() == ' ') words.erase(0, 1);
+    collapsed.resize(at);
+    context = std::make_unique<qn::TContextWordItems>(items.ignore_tags, items.TheLCID(), true);
+    if (!words.empty()) context->AddedSearchWords(Utf16(words));
+    if (context->Count() == 0) throw TFatal{kExitUsage, "SEARCH: \"" + search + "\" gives no context word"};
+    for (int32_t i = 0; i < context->Count(); ++i) {
+      if (context->GetPtr(i)->search_text.empty()) {
+        throw TFatal{kExitUsage, "SEARCH: \"" + search + "\" holds an empty context word"};
+      }
+    }
+    if (collapsed.empty()) throw TFatal{kExitUsage, "SEARCH: empty search word"};
+  }
   items.AddedSearchWords(Utf16(collapsed));
   if (items.Count() == 0) throw TFatal{kExitUsage, "SEARCH: \"" + search + "\" gives no search word"};
   for (int32_t i = 0; i < items.Count(); ++i) {
@@ -516,7 +650,7 @@ struct TSampler {
 };
 
 int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
-                   std::vector<TTextRef>& texts, qn::TSearchWordItems& items) {
+                   std::vector<TTextRef>& texts, qn::TSearchWordItems& items, qn::TContextWordItems* context) {
   if (options.max < 0 || options.sample < 0 || options.context < 0 || options.context > 100) {
     throw TFatal{kExitUsage, "--max, --sample: expected a positive number; --context: 0 to 100"};
   }
@@ -542,7 +676,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   // A search word without spaces, any-word stars or line-break symbols never
   // matches across a line break, so its hits can be counted in pieces of the
   // text cut after line breaks: the memory of a piece serves the whole text.
-  bool countInPieces = options.count;
+  bool countInPieces = options.count && context == nullptr;
   for (int32_t i = 0; i < items.Count(); ++i) {
     const std::u16string& work = items.GetPtr(i)->search_text;
     if (work.find_first_of(u" \u0010\u0013\u001A") != std::u16string::npos) countInPieces = false;
@@ -551,7 +685,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
     result.read.assign(texts.size(), 0);
-    TTextSearch search(options, items);
+    TTextSearch search(options, items, context);
     TTextReader reader;
     TProgress progress(output.quiet || w > 0, texts);
     TSampler sampler{static_cast<size_t>(options.sample), {}};
@@ -733,17 +867,17 @@ void MergeCollocates(std::string_view bytes, TCollocateResult& into) {
 }
 
 int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
-                  std::vector<TTextRef>& texts, qn::TSearchWordItems& items) {
+                  std::vector<TTextRef>& texts, qn::TSearchWordItems& items, qn::TContextWordItems* context) {
   static const std::vector<std::string> kSorts{"mi", "mi3", "t", "z", "dice", "ll"};
   const auto sortIt = std::find(kSorts.begin(), kSorts.end(), options.statSort);
   if (sortIt == kSorts.end()) throw TFatal{kExitUsage, "--sort " + options.statSort + ": expected mi, mi3, t, z, dice or ll"};
   if (options.minFreq < 1) throw TFatal{kExitUsage, "--min-freq: expected at least 1"};
-  TTextSearch probe(options, items);  // checks --span
+  TTextSearch probe(options, items, context);  // checks --span
   const int32_t spanLeft = probe.spanLeft, spanRight = probe.spanRight;
 
   const auto work = [&](int w, int n) {
     TCollocateResult result;
-    TTextSearch search(options, items);
+    TTextSearch search(options, items, context);
     TTextReader reader;
     TProgress progress(output.quiet || w > 0, texts);
     std::u16string text;
@@ -859,17 +993,19 @@ int RunConcord(TConcordOptions& options, TInputOptions& input, const TOutputOpti
   ParseSortKeys(options.collocates ? std::string() : options.sort);
   qn::TIgnore_tag_type noTags{};
   qn::TSearchWordItems items(noTags, qn::platform::UserDefaultLCID(), true);
-  PrepareItems(options, items);
-  std::vector<TTextRef> texts;
-  ListTexts(options.paths, input, 0, texts);
-  NumberAndShard(texts, input);
+  std::unique_ptr<qn::TContextWordItems> context;
+  PrepareItems(options, items, context);
   if (options.collocates) {
     const std::string sort = options.sort;
     options.sort.clear();
     options.statSort = sort.empty() ? "ll" : sort;
-    return RunCollocates(options, input, output, texts, items);
   }
-  return RunConcordance(options, input, output, texts, items);
+  TTextSearch probe(options, items, context.get());  // checks the options it takes
+  std::vector<TTextRef> texts;
+  ListTexts(options.paths, input, 0, texts);
+  NumberAndShard(texts, input);
+  if (options.collocates) return RunCollocates(options, input, output, texts, items, context.get());
+  return RunConcordance(options, input, output, texts, items, context.get());
 }
 
 }  // namespace quillon

@@ -110,8 +110,11 @@ int main(int argc, char** argv) {
 
   CLI::App* conc = app.add_subcommand("concord", "every hit of a search word in its context (KWIC)");
   conc->footer(
-      "SEARCH: wildcards * and ?, phrases, alternatives a/b, ==Word== for case.\n"
-      "Example: quillon concord --sort R1,R2,L1 --context 6 'love*' corpus/");
+      "SEARCH: wildcards * and ?, phrases, alternatives a/b, ==Word== for case, ~word for a word to avoid\n"
+      "(bank*/~bankrupt*), 'word context:=WORDS' for a word with one of WORDS within the horizon\n"
+      "(WORDS in the same syntax, ~word for one that must not be there).\n"
+      "Example: quillon concord --sort R1,R2,L1 --context 6 'love*' corpus/\n"
+      "Example: quillon concord --horizon L3,R3 'bank context:=river/~money' corpus/");
   conc->add_option("SEARCH", concord.search, "the search word")->required();
   conc->add_option("PATH", concord.paths, "texts, folders, zip archives")->required();
   conc->add_option("--context", concord.context, "words of context on each side")->default_val(8);
@@ -120,6 +123,7 @@ int main(int argc, char** argv) {
   conc->add_option("--max", concord.max, "stop after N hits");
   conc->add_option("--sample", concord.sample, "a reproducible random sample of N hits");
   conc->add_option("--seed", concord.seed, "seed of the sample")->default_val(1);
+  conc->add_option("--horizon", concord.horizon, "where context words are looked for, e.g. L5,R5")->default_val("L5,R5");
   AddInputOptions(conc, input);
   AddOutputOptions(conc, output);
 
@@ -145,6 +149,8 @@ int main(int argc, char** argv) {
   coll->add_option("--min-freq", collConcord.minFreq, "least joint frequency")->default_val(2);
   coll->add_option("--sort", collConcord.sort, "mi, mi3, t, z, dice or ll")->default_val("ll");
   coll->add_option("--top", collConcord.top, "only the first N rows");
+  coll->add_option("--horizon", collConcord.horizon, "where context words of SEARCH are looked for, e.g. L5,R5")
+      ->default_val("L5,R5");
   AddInputOptions(coll, input);
   AddOutputOptions(coll, output);
 

@@ -250,6 +250,71 @@ TEST_F(Quillon, ConcordanceSortMaxAndSample) {
   EXPECT_NE(a.err.find("204 hits in 2 texts; 2 texts read; showing 5 (sample, seed 7)"), std::string::npos) << a.err;
 }
 
+// Words to avoid and context words, on a text whose words are numbered by
+// hand:
+//   the(1) river(2) bank(3) was(4) muddy(5). the(6) money(7) bank(8) was(9)
+//   closed(10). a(11) bank(12) of(13) the(14) river(15) and(16) money(17).
+//   bankrupt(18) banks(19) and(20) a(21) banker(22).
+TEST_F(Quillon, WordsToAvoidAndContextWords) {
+  fs::create_directories(fDir / "w");
+  WriteBytes(fDir / "w" / "t.txt",
+             "the river bank was muddy. the money bank was closed. a bank of the river and money.\n"
+             "bankrupt banks and a banker.\n");
+  // The word numbers of the hits, in order.
+  const auto words = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "concord");
+    args.push_back("w");
+    const TRun run = RunQuillon(fDir, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> found;
+    const auto rows = Rows(run.out);
+    for (size_t i = 1; i < rows.size(); ++i) found.push_back(rows[i][2]);
+    return found;
+  };
+  using W = std::vector<std::string>;
+  // bank* finds 3, 8, 12, 18, 19, 22; bankrupt* is avoided.
+  EXPECT_EQ(words({"bank*/~bankrupt*"}), (W{"3", "8", "12", "19", "22"}));
+  EXPECT_EQ(words({"~bankrupt*/bank*"}), (W{"3", "8", "12", "19", "22"}));
+  // Avoided places are no hits: --max and --count do not count them.
+  EXPECT_EQ(words({"--max", "4", "bank*/~bankrupt*"}), (W{"3", "8", "12", "19"}));
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "bank*/~bankrupt*", "w"}).out, "search\thits\ttexts\nbank*/~bankrupt*\t5\t1\n");
+  // river within five words: bank 3 (river is 2), bank 12 (river is 15, the
+  // third word to the right); bank 8 has none within five.
+  EXPECT_EQ(words({"bank context:=river"}), (W{"3", "12"}));
+  EXPECT_EQ(words({"--horizon", "L2,R2", "bank context:=river"}), (W{"3"}));
+  EXPECT_EQ(words({"--horizon", "L0,R3", "bank context:=river"}), (W{"12"}));
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "bank context:=river", "w"}).out,
+            "search\thits\ttexts\nbank context:=river\t2\t1\n");
+  // river near and money not near: within three words bank 3 (money is the
+  // fourth word to its right) and bank 12 (money, 17, is the fifth).
+  EXPECT_EQ(words({"--horizon", "L3,R3", "bank context:=river/~money"}), (W{"3", "12"}));
+  EXPECT_EQ(words({"bank context:=river/~money"}), W{});
+  // Only words to avoid in the context: every hit without them near.
+  EXPECT_EQ(words({"--horizon", "L1,R1", "bank context:=~money"}), (W{"3", "12"}));
+  // The hit itself is no context of its own.
+  EXPECT_EQ(words({"--horizon", "L1,R1", "bank context:=bank"}), W{});
+  EXPECT_EQ(words({"bank context:=bank"}), (W{"3", "8", "12"}));
+  // The context belongs to every alternative; context words may be phrases.
+  EXPECT_EQ(words({"--horizon", "L1,R1", "bank/banks context:=and"}), (W{"19"}));
+  // the river (1-2, 14-15) within five words of bank 3, 12 and bankrupt 18;
+  // bankrupt is to avoid, but a hit is no context of its own.
+  EXPECT_EQ(words({"bank* context:=the river/~bankrupt"}), (W{"3", "12", "18"}));
+  // Nothing to look for, or no context word after the marker.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"concord", "~bank", "w"}, {"concord", "bank context:=", "w"},
+        {"concord", "context:=bank", "w"}, {"concord", "--horizon", "L0,R0", "bank context:=river", "w"}}) {
+    const TRun bad = RunQuillon(fDir, args);
+    EXPECT_EQ(bad.status, 2) << args[1] << bad.err;
+    EXPECT_TRUE(bad.out.empty()) << args[1];
+  }
+  // Collocates of the hits that remain: bank 3 and 12 within L1,R1.
+  const TRun coll = RunQuillon(fDir, {"collocates", "--span", "L1,R1", "--min-freq", "1", "bank context:=river", "w"});
+  EXPECT_EQ(RowOf(coll.out, "river")[1], "1");  // beside bank 3
+  EXPECT_EQ(RowOf(coll.out, "of")[1], "1");     // beside bank 12
+  EXPECT_TRUE(RowOf(coll.out, "money").empty());
+  EXPECT_NE(coll.err.find("2 hits in 1 text"), std::string::npos) << coll.err;
+}
+
 TEST_F(Quillon, KeywordsAgainstTheFormulas) {
   fs::create_directories(fDir / "study");
   fs::create_directories(fDir / "ref");
