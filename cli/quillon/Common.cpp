@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "runtime1/files/FileOfChar.h"
 #include "runtime1/files/PeruseDir.h"
 #include "runtime1/files/Zip_utils.h"
+#include "runtime1/text/Bare_assemb.h"
 #include "runtime1/text/Widemasks.h"
 
 namespace quillon {
@@ -325,8 +327,15 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
     return false;
   }
   // A NUL ends a text for the readers; the engine wants it terminated too.
-  const size_t nul = text.find(u'\0');
-  if (nul != std::u16string::npos) text.resize(nul);
+  for (size_t from = 0; from < text.size();) {
+    const size_t length = std::min<size_t>(text.size() - from, INT32_MAX);
+    const char16_t* nul = qn::FastStrScanW(text.data() + from, u'\0', static_cast<int32_t>(length));
+    if (nul != nullptr) {
+      text.resize(static_cast<size_t>(nul - text.data()));
+      break;
+    }
+    from += length;
+  }
   return true;
 }
 
@@ -605,8 +614,8 @@ void TTableWriter::Str(std::u16string_view text) { Str(Utf8(text)); }
 void TTableWriter::Int(int64_t value) {
   BeginField();
   char digits[24];
-  const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
-  fBuffer.append(digits, static_cast<size_t>(n));
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  fBuffer.append(digits, static_cast<size_t>(end - digits));
 }
 
 void TTableWriter::Num(double value, int decimals, bool scientific) {

@@ -4,6 +4,9 @@
 // stopped by the engine's own count or sampled reproducibly; collocates are
 // the words around the hits, scored by the library's association measures.
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -229,7 +232,7 @@ class TTextSearch {
   int64_t Search(const std::u16string& text, int64_t limit, const TOnHit& onHit) {
     fText = &text;
     fFound.clear();
-    fUnitsBuilt = false;
+    fUnits = TUnits{};
     fOnHit = &onHit;
     fDirect = fSought == 1;
     fHitsInText = 0;
@@ -298,11 +301,9 @@ class TTextSearch {
     // else, so the first word of a text is counted only after white space.
     hit.word = rec.count_stats.number[qn::word_stats] +
                ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
-    if (!fUnitsBuilt) BuildUnits();
-    hit.sentence = static_cast<int32_t>(
-        std::lower_bound(fSentenceEnds.begin(), fSentenceEnds.end(), start) - fSentenceEnds.begin() + 1);
-    hit.paragraph = static_cast<int32_t>(
-        std::lower_bound(fParagraphEnds.begin(), fParagraphEnds.end(), start) - fParagraphEnds.begin() + 1);
+    CountUnitsUpTo(start);
+    hit.sentence = fUnits.sentences + 1;
+    hit.paragraph = fUnits.paragraphs + 1;
     std::vector<TWordSpan>& left = fLeft;
     std::vector<TWordSpan>& right = fRight;
     left.clear();
@@ -398,44 +399,84 @@ class TTextSearch {
     return wanted || !fContextNeeded;
   }
 
-  // Where the text's sentences and paragraphs end. A paragraph ends at a line
+  // The sentences and paragraphs that end before a place, counted from the
+  // start of the text as far as the hits go (they come in text order), so a
+  // text is gone through only up to its last hit. A paragraph ends at a line
   // break after text (a run of line breaks ends one paragraph); a sentence
   // ends where the library's EndOfSentence says, and also at the end of a
   // paragraph whose last sentence had no terminator.
-  void BuildUnits() {
-    fUnitsBuilt = true;
-    fSentenceEnds.clear();
-    fParagraphEnds.clear();
-    const std::u16string& t = *fText;
-    const auto n = static_cast<int32_t>(t.size());
-    std::vector<size_t> terminators;
-    for (int32_t from = 1; from <= n;) {
-      const int32_t p = qn::EndOfSentence(from, t);
-      if (p < 1) break;
-      terminators.push_back(static_cast<size_t>(p - 1));
-      from = p + 1;
-    }
-    size_t next = 0;
+  struct TUnits {
+    size_t at = 0;                           // units before here are counted
+    int32_t sentences = 0, paragraphs = 0;   // ends before `at`
     bool paragraphOpen = false, sentenceOpen = false;
-    for (size_t i = 0; i < t.size(); ++i) {
-      const char16_t c = t[i];
-      if (next < terminators.size() && terminators[next] == i) {
-        ++next;
-        fSentenceEnds.push_back(i);
-        sentenceOpen = false;
-        paragraphOpen = true;
-      } else if (c == u'\n' || c == u'\r' || c == 0x2029) {
-        if (paragraphOpen) {
-          fParagraphEnds.push_back(i);
-          if (sentenceOpen) fSentenceEnds.push_back(i);
-        }
-        paragraphOpen = sentenceOpen = false;
-      } else if (IsWord(i)) {
-        paragraphOpen = sentenceOpen = true;
-      } else if (c > 0x20) {
-        paragraphOpen = true;
-      }
+    int32_t terminatorFrom = 1;              // where EndOfSentence looks next (1-based)
+    size_t terminator = 0;                   // the next sentence end it gave (0-based)
+    bool terminatorKnown = false;
+  };
+
+  static bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2029; }
+
+  // The first line break in [i, end), or end.
+  static size_t NextLineBreak(const char16_t* t, size_t i, size_t end) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16(u'\n'), cr = _mm_set1_epi16(u'\r'), ps = _mm_set1_epi16(0x2029);
+    while (end - i >= 8) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+      const __m128i hit =
+          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, cr)), _mm_cmpeq_epi16(x, ps));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+      if (mask != 0) return i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
+      i += 8;
     }
+#endif
+    while (i < end && !IsLineBreak(t[i])) ++i;
+    return i;
+  }
+
+  void CountUnitsUpTo(size_t to) {
+    const std::u16string& t = *fText;
+    TUnits& u = fUnits;
+    if (to < u.at) u = TUnits{};  // not in text order after all: count again
+    to = std::min(to, t.size());
+    size_t i = u.at;
+    while (i < to) {
+      if (!u.terminatorKnown) {
+        const int32_t p = u.terminatorFrom <= static_cast<int32_t>(std::min<size_t>(t.size(), INT32_MAX))
+                              ? qn::EndOfSentence(u.terminatorFrom, t)
+                              : -1;
+        u.terminator = p >= 1 ? static_cast<size_t>(p - 1) : SIZE_MAX;
+        u.terminatorKnown = true;
+      }
+      if (u.paragraphOpen && u.sentenceOpen) {
+        // Nothing changes before the next sentence end or line break.
+        const size_t stop = NextLineBreak(t.data(), i, std::min(to, u.terminator));
+        if (stop >= to) {
+          i = to;
+          break;
+        }
+        i = stop;
+      }
+      const char16_t c = t[i];
+      if (i == u.terminator) {
+        ++u.sentences;
+        u.sentenceOpen = false;
+        u.paragraphOpen = true;
+        u.terminatorFrom = static_cast<int32_t>(std::min<size_t>(i + 2, INT32_MAX));
+        u.terminatorKnown = false;
+      } else if (IsLineBreak(c)) {
+        if (u.paragraphOpen) {
+          ++u.paragraphs;
+          if (u.sentenceOpen) ++u.sentences;
+        }
+        u.paragraphOpen = u.sentenceOpen = false;
+      } else if (IsWord(i)) {
+        u.paragraphOpen = u.sentenceOpen = true;
+      } else if (c > 0x20) {
+        u.paragraphOpen = true;
+      }
+      ++i;
+    }
+    u.at = i;
   }
   void WordsLeft(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
     size_t i = from;
@@ -468,23 +509,25 @@ class TTextSearch {
   // White space and line breaks made single spaces, trimmed.
   // The text as UTF-8 in out, every run of white space made one space, trimmed.
   static void Clean(std::u16string_view s, std::string& out) {
-    out.clear();
-    out.reserve(s.size() * 3);
+    out.resize(s.size() * 3);  // at most three bytes a unit (four for a pair)
+    char* const begin = out.data();
+    char* o = begin;
     bool space = false;
     const size_t n = s.size();
     for (size_t i = 0; i < n; ++i) {
       uint32_t c = s[i];
-      const bool blank = c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029;
-      if (blank) {
-        space = !out.empty();
+      if (c > 0x20 && c < 0x80) {
+        if (space) *o++ = ' ';
+        space = false;
+        *o++ = static_cast<char>(c);
         continue;
       }
-      if (space) out.push_back(' ');
+      if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
+        space = o != begin;
+        continue;
+      }
+      if (space) *o++ = ' ';
       space = false;
-      if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-        continue;
-      }
       if (c >= 0xD800 && c <= 0xDFFF) {
         // A pair makes one code point; a lone surrogate becomes U+FFFD.
         if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
@@ -495,18 +538,20 @@ class TTextSearch {
         }
       }
       if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        *o++ = static_cast<char>(0xC0 | (c >> 6));
       } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        *o++ = static_cast<char>(0xE0 | (c >> 12));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        *o++ = static_cast<char>(0xF0 | (c >> 18));
+        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
       }
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    out.resize(static_cast<size_t>(o - begin));
   }
+
   const TConcordOptions& fOptions;
   qn::TSearchWordItems& fItems;
   std::vector<TSortKey> fSortKeys;
@@ -526,8 +571,7 @@ class TTextSearch {
   TPlaces fContextPlaces;            // where the context words are
   TPlaces* fCollecting = nullptr;  // places being gathered, or null for hits
   bool fCollectingAvoid = false;
-  bool fUnitsBuilt = false;
-  std::vector<size_t> fSentenceEnds, fParagraphEnds;
+  TUnits fUnits;
 };
 
 // The search words of SEARCH in items; the context words after its first

@@ -2,6 +2,10 @@
 
 #include <unicode/uchar.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -75,18 +79,55 @@ bool IsPotentialSentenceTerminator(char16_t c) noexcept {
   return c >= other_sent_terminators[0] && IsOtherSentTerminator(c);
 }
 
+namespace {
+
+// Whether c may end a sentence: "!", "." or "?", or a unit from U+0589 on,
+// where the terminators of the other scripts lie (IsPotentialSentenceTerminator
+// decides).
+inline bool MayEndSentence(char16_t c) noexcept { return c == u'.' || c == u'!' || c == u'?' || c >= 0x0589; }
+
+// The first unit in [p, end) that may end a sentence, or end. Texts hold few
+// of them, so the scan looks at eight units at a time where it can.
+const char16_t* NextPossibleTerminator(const char16_t* p, const char16_t* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i dot = _mm_set1_epi16(u'.');
+  const __m128i bang = _mm_set1_epi16(u'!');
+  const __m128i query = _mm_set1_epi16(u'?');
+  const __m128i belowOthers = _mm_set1_epi16(0x0588);
+  const __m128i zero = _mm_setzero_si128();
+  while (end - p >= 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i basic =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, dot), _mm_cmpeq_epi16(x, bang)), _mm_cmpeq_epi16(x, query));
+    // Lanes up to U+0588: their saturated difference from U+0588 is zero.
+    const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(x, belowOthers), zero);
+    const unsigned mask =
+        static_cast<unsigned>(_mm_movemask_epi8(basic)) | (static_cast<unsigned>(_mm_movemask_epi8(low)) ^ 0xFFFFu);
+    if (mask != 0) return p + (__builtin_ctz(mask) >> 1);
+    p += 8;
+  }
+#endif
+  while (p < end && !MayEndSentence(*p)) ++p;
+  return p;
+}
+
+}  // namespace
+
 int32_t EndOfSentence(int32_t from, View s) noexcept {
   const int32_t n = Len(s);
   if (from > n) return -1;
-  bool metLetter = false;
-  for (int32_t p = std::max(from, 1); p <= n; ++p) {
-    const char16_t c = At(s, p);
-    metLetter = metLetter || IsLetterOrDigitUnit(c);
-    if (!metLetter) continue;
-    if (p == n) return p;
-    if (IsPotentialSentenceTerminator(c) && !IsLetterOrDigitUnit(At(s, p + 1))) return p;
+  // Up to the first letter or digit; nothing ends before it.
+  int32_t p = std::max(from, 1);
+  while (p <= n && !IsLetterOrDigitUnit(At(s, p))) ++p;
+  if (p > n) return -1;
+  // Then the first terminator not followed by a letter or digit, or the end.
+  const char16_t* const base = s.data();  // position q (1-based) is base[q - 1]
+  const char16_t* const last = base + (n - 1);
+  for (const char16_t* q = base + (p - 1);; ++q) {
+    q = NextPossibleTerminator(q, last);
+    if (q >= last) return n;
+    if (IsPotentialSentenceTerminator(*q) && !IsLetterOrDigitUnit(q[1])) return static_cast<int32_t>(q - base) + 1;
   }
-  return -1;
 }
 
 int32_t FirstLetterOrDigitPosAfterSentenceEnd(View s, int32_t from) noexcept {

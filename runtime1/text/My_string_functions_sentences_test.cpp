@@ -41,6 +41,24 @@ TEST(SentenceEnds, TerminatorsAndEnds) {
       {3, u"ab", -1},       {-5, u"Hi. x", 3}, {1, u"", -1},     {2, u"a. b", 4}, {1, u"A, b; c", 7},
   };
   for (const Case& c : cases) EXPECT_EQ(EndOfSentence(c.from, c.s), c.end) << std::string(c.s.begin(), c.s.end());
+
+  // Long stretches (scanned eight units at a time) with the end in every
+  // place relative to those eight, and units on both sides of U+0589.
+  for (size_t at = 0; at < 40; ++at) {
+    S text(40, u'a');
+    text[at] = u'.';
+    if (at + 1 < text.size()) text[at + 1] = u' ';
+    // A full stop first ends nothing (no letter before it): the text ends it.
+    EXPECT_EQ(EndOfSentence(1, text), at == 0 ? 40 : static_cast<int32_t>(at + 1)) << at;
+  }
+  S mixed = u"абֈ Ա։ more";  // U+0588 is no terminator, U+0589 (Armenian full stop) is
+  EXPECT_EQ(EndOfSentence(1, mixed), 6);
+  S cjk = u"一丁丂七丄丅丆万丈。 三";
+  EXPECT_EQ(EndOfSentence(1, cjk), 10);  // the ideographic full stop, among units that may end a sentence
+  S none = u"word ";
+  for (int i = 0; i < 30; ++i) none += u"and, more; ";
+  EXPECT_EQ(EndOfSentence(1, none), static_cast<int32_t>(none.size()));
+  EXPECT_EQ(EndOfSentence(1, S(37, u' ')), -1);
 }
 
 TEST(SentenceEnds, StartsOfSentences) {
