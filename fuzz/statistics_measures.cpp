@@ -7,7 +7,8 @@
 // the key-word record) never raise; p values lie in [0, 1], entropies and
 // sequence coefficients in their ranges; the sequence measures agree with the quadratic stepping
 // on short sequences; the flat pair-array slots lead back to their pairs and
-// the pair walk agrees with the stepping; sorts sort.
+// the pair walk agrees with the stepping; sorts sort, the key-word sort
+// stably, with not-a-number values and null pointers last.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -207,5 +208,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::sort(expected.begin(), expected.end());
   }
   Check(sorted == expected);
+
+  // Key-word records whose LLs are the high halves of floats made of the
+  // rest of the input (any sign and exponent, infinities, not-a-number
+  // values, many ties), three times over so that the counting passes run
+  // too, and a null pointer now and then.
+  std::vector<qn::TKeyword_entry_rec> records;
+  for (int copy = 0; copy < 3; ++copy) {
+    for (size_t i = 0; i + 1 < counts.size(); i += 2) {
+      const uint32_t high = static_cast<uint32_t>(static_cast<uint8_t>(counts[i])) << 24 |
+                            static_cast<uint32_t>(static_cast<uint8_t>(counts[i + 1])) << 16;
+      records.emplace_back();
+      std::memcpy(&records.back().LL, &high, sizeof high);
+    }
+  }
+  std::vector<qn::TKeyword_entry_rec*> keywords;
+  for (size_t i = 0; i < records.size(); ++i) keywords.push_back(i % 37 == 5 ? nullptr : &records[i]);
+  const bool descending = (split & 2) != 0;
+  const auto present = static_cast<size_t>(std::count_if(keywords.begin(), keywords.end(), [](const auto* r) { return r != nullptr; }));
+  qn::SortAnArrayOfKeywords(keywords, descending);
+  // Each group in turn: numbers in order (ties by position), not-a-number
+  // values by position, then null pointers.
+  const auto group = [](const qn::TKeyword_entry_rec* r) { return r == nullptr ? 2 : std::isnan(r->LL) ? 1 : 0; };
+  std::vector<bool> seen(records.size());
+  for (size_t i = 0; i < keywords.size(); ++i) {
+    if (keywords[i] != nullptr) {
+      const size_t at = static_cast<size_t>(keywords[i] - records.data());
+      Check(at < records.size() && !seen[at]);
+      seen[at] = true;
+    }
+    if (i == 0) continue;
+    const qn::TKeyword_entry_rec* a = keywords[i - 1];
+    const qn::TKeyword_entry_rec* b = keywords[i];
+    Check(group(a) <= group(b));
+    if (group(a) != group(b) || b == nullptr) continue;
+    if (group(a) == 0 && a->LL != b->LL) {
+      Check(descending ? a->LL > b->LL : a->LL < b->LL);
+    } else {
+      Check(a < b);
+    }
+  }
+  Check(static_cast<size_t>(std::count(seen.begin(), seen.end(), true)) == present);
   return 0;
 }
