@@ -74,5 +74,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::remove(name.c_str());
     }
   }
+
+  // The UTF-8 reader's vector form, reading a piece at a time (a character
+  // or a CR cut at the end of a piece), gives the plain decoder's text and
+  // evidence over the whole.
+  if (size <= 4096) {
+    qn::file_detail::LimitUtf8DecoderLevel(0);
+    size_t valid = 0, invalid = 0;
+    const std::u16string plain = qn::file_detail::Utf8LinesInPieces(bytes, size + 1, &valid, &invalid);
+    qn::file_detail::LimitUtf8DecoderLevel(2);
+    for (size_t piece : {size_t{3}, size_t{37}}) {
+      size_t v = 0, iv = 0;
+      Check(qn::file_detail::Utf8LinesInPieces(bytes, piece, &v, &iv) == plain && v == valid && iv == invalid);
+    }
+  }
   return 0;
 }

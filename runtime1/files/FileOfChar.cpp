@@ -8,9 +8,13 @@
 
 #if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS)
 #include <emmintrin.h>
+#if defined(__GNUC__) || defined(__clang__)
+#include <immintrin.h>
+#endif
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -18,6 +22,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
+#include "platform/Memory.h"
 #include "platform/Streams.h"
 #include "platform/TextDetection.h"
 #include "platform/YieldHook.h"
@@ -415,18 +420,6 @@ std::vector<uint8_t> UTF16FileImage(std::u16string_view text) {
   return bytes;
 }
 
-
-// Asks the kernel to back a large fresh buffer with huge pages: a corpus file
-// of 100 MB otherwise costs some 75,000 page faults between its bytes and its
-// text, more time than decoding it. Only advice; failure changes nothing.
-void AdviseHugePages(void* data, size_t bytes) noexcept {
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  if (bytes < 2 * kHuge) return;
-  const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const uintptr_t last = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
 // ---------------------------------------------------------------------------
 // The fused reader of TextFileContents: 8-bit and UTF-8 bytes decoded straight
 // into the final text with its CR LF line ends, one allocation for a whole
@@ -653,31 +646,150 @@ inline bool WidenPlainBlock(const uint8_t* s, size_t n, size_t& i, char16_t*& ou
   return k == kBlock;
 }
 
-// UTF-8, weighing the evidence for it on the way.
-size_t DecodeUtf8LinesInto(Bytes b, char16_t* out, TUtf8Tally& tally) noexcept {
-  const uint8_t* s = b.data();
-  const size_t n = b.size();
-  char16_t* const start = out;
-  size_t i = 0;
-  while (i < n) {
+// One character or line end at s[i], a byte being looked at alone: returns
+// the bytes used. An LF right after a CR is written alone: the vector
+// decoder wrote that CR alone, having seen this LF after it (the plain
+// decoder never stops between the two).
+inline size_t PutUtf8Item(const uint8_t* s, size_t i, size_t n, char16_t*& out, TUtf8Tally& tally) noexcept {
+  const uint8_t c = s[i];
+  if (c >= 0x80) return PutUtf8Sequence(s, i, n, out, tally);
+  if (c == '\r' || c == '\n') {
+    if (c == '\n' && i > 0 && s[i - 1] == '\r') {
+      *out++ = u'\n';
+      return 1;
+    }
+    return PutLineEnd(s, i, n, out);
+  }
+  *out++ = c;
+  return 1;
+}
+
+// The UTF-8 decoders below write the characters and line ends that begin at
+// s[i] up to stop (those that begin before it, using bytes up to n, which
+// must hold every byte such a character needs) into out as UTF-16, every
+// line end as CR LF, and weigh the evidence for UTF-8 on the way. They
+// return where they stopped (stop, or a little past it). No zero is among
+// the bytes. out needs room for a unit per byte, another per lone line end,
+// and kBlock units more.
+
+// The plain decoder: runs of plain bytes a block at a time, the rest one by
+// one.
+size_t DecodeUtf8Plain(const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out,
+                       TUtf8Tally& tally) noexcept {
+  while (i < stop) {
     if (WidenPlainBlock(s, n, i, out)) continue;
-    uint8_t c = s[i];
-    if (c < 0x80) {
-      if (c == '\r' || c == '\n') {
-        i += PutLineEnd(s, i, n, out);
-      } else {
-        *out++ = c;
-        ++i;
-      }
+    if (i >= stop) break;  // the plain run went past it
+    if (s[i] < 0x80) {
+      i += PutUtf8Item(s, i, n, out, tally);
       continue;
     }
     // Words of other scripts are runs of sequences: decode the run before
     // looking at blocks again.
     do {
       i += PutUtf8Sequence(s, i, n, out, tally);
-    } while (i < n && (c = s[i]) >= 0x80);
+    } while (i < stop && s[i] >= 0x80);
   }
-  return FinishLines(start, out);
+  return i;
+}
+
+#if defined(__SSE2__) && !defined(QN_PORTABLE_BLOCKS) && (defined(__GNUC__) || defined(__clang__))
+#define QN_UTF8_VECTOR 1
+
+// For each 8-bit mask of lanes to keep, the byte shuffle that moves those
+// 16-bit lanes to the front, in order (the other bytes zero).
+struct TCompactUnits {
+  alignas(16) uint8_t rows[256][16];
+};
+constexpr TCompactUnits MakeCompactUnits() noexcept {
+  TCompactUnits t{};
+  for (unsigned keep = 0; keep < 256; ++keep) {
+    unsigned at = 0;
+    for (unsigned lane = 0; lane < 8; ++lane) {
+      if ((keep >> lane & 1) == 0) continue;
+      t.rows[keep][2 * at] = static_cast<uint8_t>(2 * lane);
+      t.rows[keep][2 * at + 1] = static_cast<uint8_t>(2 * lane + 1);
+      ++at;
+    }
+    for (; at < 8; ++at) t.rows[keep][2 * at] = t.rows[keep][2 * at + 1] = 0x80;
+  }
+  return t;
+}
+constexpr TCompactUnits kCompactUnits = MakeCompactUnits();
+
+namespace ssse3 {
+#define QN_UTF8_TARGET __attribute__((target("ssse3,popcnt")))
+#define QN_UTF8_AVX2 0
+#include "runtime1/files/FileOfChar_utf8.inc"
+#undef QN_UTF8_AVX2
+#undef QN_UTF8_TARGET
+}  // namespace ssse3
+
+namespace avx2 {
+#define QN_UTF8_TARGET __attribute__((target("avx2,popcnt")))
+#define QN_UTF8_AVX2 1
+#include "runtime1/files/FileOfChar_utf8.inc"
+#undef QN_UTF8_AVX2
+#undef QN_UTF8_TARGET
+}  // namespace avx2
+
+using TUtf8Windows = size_t (*)(const uint8_t*, size_t, size_t, size_t, char16_t*&, size_t&) noexcept;
+constexpr TUtf8Windows kUtf8Levels[] = {nullptr, &ssse3::Utf8Windows, &avx2::Utf8Windows};
+
+// The widest level this processor has: 2 AVX2, 1 SSSE3 (with POPCNT), 0
+// neither.
+int BestUtf8Level() noexcept {
+  __builtin_cpu_init();  // may run before the constructors that would do it
+  if (__builtin_cpu_supports("avx2")) return 2;
+  if (__builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt")) return 1;
+  return 0;
+}
+#else
+#define QN_UTF8_VECTOR 0
+int BestUtf8Level() noexcept { return 0; }
+#endif
+
+int ProcessorUtf8Level() noexcept {
+  static const int best = BestUtf8Level();
+  return best;
+}
+
+// The level of the UTF-8 decoder in use: chosen once, capped by tests.
+std::atomic<int> g_utf8Level{-1};
+
+int Utf8Level() noexcept {
+  int level = g_utf8Level.load(std::memory_order_relaxed);
+  if (level < 0) [[unlikely]] {
+    int none = -1;
+    level = ProcessorUtf8Level();
+    if (!g_utf8Level.compare_exchange_strong(none, level, std::memory_order_relaxed)) level = none;
+  }
+  return level;
+}
+
+// The decoder of the level in use. Where the vector decoder does not take a
+// window, the window is decoded a character at a time.
+size_t DecodeUtf8Lines(const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out,
+                       TUtf8Tally& tally) noexcept {
+#if QN_UTF8_VECTOR
+  const int level = Utf8Level();
+  if (level > 0) {
+    const TUtf8Windows windows = kUtf8Levels[level];
+    while (i < stop) {
+      i = windows(s, i, stop, n, out, tally.valid);
+      if (i >= stop) break;
+      // A line end (a lone one stops the windows) is written alone, other
+      // bytes a few at a time.
+      if (s[i] == '\r' || s[i] == '\n') {
+        i += PutUtf8Item(s, i, n, out, tally);
+        continue;
+      }
+      const size_t end = std::min(i + 16, stop);
+      while (i < end) i += PutUtf8Item(s, i, n, out, tally);
+    }
+    return i;
+  }
+#endif
+  return DecodeUtf8Plain(s, i, stop, n, out, tally);
 }
 
 // The table of an 8-bit code page as the decoder uses it.
@@ -898,7 +1010,7 @@ std::u16string Utf16TextOfBytes(Bytes bytes, const TUtf16Layout& layout) {
   if (survey.length == 0) return text;
   const size_t units = static_cast<size_t>(room);
   text.reserve(units);
-  AdviseHugePages(text.data(), units * sizeof(char16_t));
+  platform::AdviseHugePages(text.data(), units * sizeof(char16_t));
   ResizeAndFill(text, units,
                 [&](char16_t* data) { return DecodeUtf16LinesInto(body.data(), survey.length, big, data); });
   return text;
@@ -918,7 +1030,7 @@ std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes h
   const size_t units = (size - mark) / 2;
   std::u16string text;
   text.reserve(units + 2);
-  AdviseHugePages(text.data(), (units + 2) * sizeof(char16_t));
+  platform::AdviseHugePages(text.data(), (units + 2) * sizeof(char16_t));
   text.resize(units);
   auto* raw = reinterpret_cast<uint8_t*>(text.data());
   const size_t wanted = 2 * units;
@@ -935,7 +1047,7 @@ std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes h
     std::u16string lines;
     const size_t room = length + survey.loneEnds + 2;
     lines.reserve(room);
-    AdviseHugePages(lines.data(), room * sizeof(char16_t));
+    platform::AdviseHugePages(lines.data(), room * sizeof(char16_t));
     ResizeAndFill(lines, room,
                   [&](char16_t* data) { return DecodeUtf16LinesInto(raw, length, kHostBigEndian, data); });
     return lines;
@@ -952,7 +1064,7 @@ std::u16string Utf16TextOfFile(platform::TFileStream& file, size_t size, Bytes h
 void GrowText(std::u16string& text, size_t size) {
   if (size > text.capacity()) {
     text.reserve(size);
-    AdviseHugePages(text.data(), size * sizeof(char16_t));
+    platform::AdviseHugePages(text.data(), size * sizeof(char16_t));
   }
   text.resize(size);
 }
@@ -975,9 +1087,8 @@ void ReleaseUnusedRoom(std::u16string& text) noexcept {
 enum class TByteWay { Decide, Utf8, Utf8Guessed, EightBit };
 
 // Decodes the count bytes that text's storage holds (text.size() units hold
-// them; the text's from offset on, surveyed) in place, with CR LF line ends. False when they were
-// decoded as guessed UTF-8 and the whole says otherwise: the bytes are gone
-// then, and must be read again for the other way.
+// them; the text's from offset on, surveyed) in place, with CR LF line ends:
+// as 8-bit text, or (way Decide) as UTF-8 when the whole looks like it.
 //
 // 8-bit text is decoded backwards over its bytes, with no room but its own
 // (DecodeEightBitLinesInPlace). UTF-8 gives at most one unit per byte but the
@@ -985,7 +1096,7 @@ enum class TByteWay { Decide, Utf8, Utf8Guessed, EightBit };
 // kBlock units and decoded forwards: the units written, at most two bytes
 // for each byte read plus the lone ends passed and one block, stay before
 // the bytes not yet read.
-bool DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const TByteSurvey& survey,
+void DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const TByteSurvey& survey,
                         TByteWay way, const TEightBitTable& table) {
   auto* raw = reinterpret_cast<uint8_t*>(text.data());
   const Bytes all(raw + offset, count - offset);
@@ -994,18 +1105,17 @@ bool DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const
   if (room > kMaxTextUnits) RaiseFileReadError("text file too large");
   if (length == 0) {
     text = std::u16string();
-    return true;
+    return;
   }
-  bool utf8 = way == TByteWay::Utf8 || way == TByteWay::Utf8Guessed;
   // Without a possible start there is no well-formed sequence: 8-bit text.
-  if (way == TByteWay::Decide) utf8 = survey.starts != 0 && LooksLikeUTF8(all.first(length), survey.starts);
+  const bool utf8 = way == TByteWay::Decide && survey.starts != 0 && LooksLikeUTF8(all.first(length), survey.starts);
   if (!utf8) {
     const uint8_t last = raw[offset + length - 1];
     const size_t units = length + survey.loneEnds + (last == '\r' || last == '\n' ? 0 : 2);
     if (offset != 0) std::memmove(raw, raw + offset, length);
     GrowText(text, units);
     DecodeEightBitLinesInPlace(text.data(), length, table, units);
-    return true;
+    return;
   }
   const size_t room8 = length + survey.loneEnds + kBlock;
   GrowText(text, room8);
@@ -1013,9 +1123,10 @@ bool DecodeBytesInPlace(std::u16string& text, size_t count, size_t offset, const
   uint8_t* const back = raw + 2 * room8 - length;
   std::memmove(back, raw + offset, length);
   TUtf8Tally tally;
-  text.resize(DecodeUtf8LinesInto(Bytes(back, length), text.data(), tally));
+  char16_t* out = text.data();
+  DecodeUtf8Lines(back, 0, length, length, out, tally);
+  text.resize(FinishLines(text.data(), out));
   ReleaseUnusedRoom(text);
-  return way != TByteWay::Utf8Guessed || tally.LooksLikeUTF8();
 }
 
 // Reads count bytes into text's storage (which holds them) a piece at a time
@@ -1030,6 +1141,13 @@ size_t ReadAndSurvey(std::u16string& text, size_t count, size_t offset, Fill& fi
   size_t got = 0;
   while (got < count && !surveyor.ended) {
     const size_t want = std::min(kPiece, count - got);
+    // The storage grows a piece ahead of the bytes (zero-filled by resize
+    // while it is in the cache, just before they are read over it), not
+    // all at once.
+    if (2 * text.size() < got + want) {
+      text.resize((got + want + 1) / 2);
+      raw = reinterpret_cast<uint8_t*>(text.data());
+    }
     const size_t piece = fill(raw + got, got, want);
     got += piece;
     if (piece < want) break;
@@ -1037,6 +1155,61 @@ size_t ReadAndSurvey(std::u16string& text, size_t count, size_t offset, Fill& fi
   }
   if (got > offset) surveyor.Advance(raw + offset, got - offset, true);
   return got;
+}
+
+// The pieces the UTF-8 reader reads at a time: they stay in the cache
+// between their reading and their decoding.
+constexpr size_t kUtf8Piece = size_t{64} << 10;
+
+// Reads count bytes from offset on with fill (as ReadAndSurvey), piece bytes
+// at a time into a small buffer, and decodes them as UTF-8 onto the end of
+// text, up to the first zero, every line end as CR LF and the final line
+// ended too. The text grows just ahead of the decoder, so its storage is written
+// once (the reserve made by the caller saves moves).
+template <typename Fill>
+void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u16string& text, TUtf8Tally& tally) {
+  // buffer[0] holds the last byte decoded (zero at first), the bytes not yet
+  // decoded follow it: at most 4, the start of a character or a CR whose
+  // next byte is not read yet.
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[piece + 8]);
+  buffer[0] = 0;
+  size_t have = 1;
+  size_t units = text.size();
+  size_t at = offset;
+  for (;;) {
+    const size_t want = std::min(piece, count - at);
+    const size_t got = want == 0 ? 0 : fill(buffer.get() + have, at, want);
+    at += got;
+    bool last = got < want || at >= count;
+    size_t n = have + got;
+    if (const void* z = got == 0 ? nullptr : std::memchr(buffer.get() + have, 0, got)) {
+      n = static_cast<size_t>(static_cast<const uint8_t*>(z) - buffer.get());
+      last = true;
+    }
+    // Room for two units a byte (a lone line end), a final CR LF and the
+    // vector decoder's whole stores.
+    const size_t room = units + 2 * (n - 1) + kBlock + 2;
+    if (room > text.size()) {
+      if (room > text.capacity()) {
+        text.reserve(std::max(room, text.capacity() + text.capacity() / 2));
+        platform::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+      }
+      text.resize(room);
+    }
+    char16_t* out = text.data() + units;
+    // Characters that begin 4 bytes or more before the end of what is read
+    // have every byte they need.
+    const size_t stop = last ? n : std::max<size_t>(n, 5) - 4;
+    const size_t i = DecodeUtf8Lines(buffer.get(), 1, stop, n, out, tally);
+    if (last) {
+      units = FinishLines(text.data(), out);
+      break;
+    }
+    units = static_cast<size_t>(out - text.data());
+    std::memmove(buffer.get(), buffer.get() + i - 1, n - i + 1);
+    have = n - i + 1;
+  }
+  text.resize(units);
 }
 
 // The text of count bytes of 8-bit or UTF-8 text with CR LF line ends, when
@@ -1072,21 +1245,36 @@ bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text)
       headSurvey.loneEnds == 0 ? 0 : uint64_t(count) * headSurvey.loneEnds / std::max<size_t>(headSurvey.length, 1);
   const size_t lone = static_cast<size_t>(std::min<uint64_t>(guess + guess / 8, count));
   const size_t reserve = count + lone + kBlock + 2;
-  text.reserve(reserve);
-  AdviseHugePages(text.data(), reserve * sizeof(char16_t));
-  text.resize((count + 1) / 2);
-  TByteSurveyor surveyor;
-  surveyor.countStarts = way == TByteWay::Decide;
-  size_t got = ReadAndSurvey(text, count, offset, fill, surveyor);
-  if (got <= offset) {
-    text = std::u16string();
+  if (way != TByteWay::Decide) {
+    // UTF-8 is read a piece at a time and decoded straight into its text:
+    // room for the last piece's worst case too, so that a guess that holds
+    // never moves the text.
+    text.reserve(reserve + 2 * std::min(count, kUtf8Piece) + 8);
+    platform::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+    TUtf8Tally tally;
+    ReadUtf8Lines(count, offset, fill, kUtf8Piece, text, tally);
+    if (way != TByteWay::Utf8Guessed || tally.LooksLikeUTF8()) {
+      if (text.empty()) text = std::u16string();
+      return true;
+    }
+    text.clear();
+  } else {
+    text.reserve(reserve);
+    platform::AdviseHugePages(text.data(), reserve * sizeof(char16_t));
+    TByteSurveyor surveyor;
+    const size_t got = ReadAndSurvey(text, count, offset, fill, surveyor);
+    if (got <= offset) {
+      text = std::u16string();
+      return true;
+    }
+    // Decided on the whole: never read again.
+    DecodeBytesInPlace(text, got, offset, surveyor.survey, way, table);
     return true;
   }
-  if (DecodeBytesInPlace(text, got, offset, surveyor.survey, way, table)) return true;
-  text.resize((count + 1) / 2);
-  surveyor = TByteSurveyor();
+  // Guessed UTF-8 that the whole says is not: 8-bit text after all.
+  TByteSurveyor surveyor;
   surveyor.countStarts = false;
-  got = ReadAndSurvey(text, count, 0, fill, surveyor);
+  const size_t got = ReadAndSurvey(text, count, 0, fill, surveyor);
   DecodeBytesInPlace(text, got, 0, surveyor.survey, TByteWay::EightBit, table);
   return true;
 }
@@ -1250,6 +1438,25 @@ std::u16string TextFileContents(std::u16string_view fileName) {
   std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(size) + 1]);
   const size_t got = read(bytes.get(), 0, static_cast<size_t>(size));
   return LinesEndedByCRLF(DecodedTextFileBytes(Bytes(bytes.get(), got)));
+}
+
+std::u16string file_detail::Utf8LinesInPieces(Bytes bytes, size_t piece, size_t* valid, size_t* invalid) {
+  const auto copy = [&](uint8_t* out, size_t offset, size_t count) {
+    std::memcpy(out, bytes.data() + offset, count);
+    return count;
+  };
+  std::u16string text;
+  TUtf8Tally tally;
+  ReadUtf8Lines(bytes.size(), 0, copy, std::max<size_t>(piece, 1), text, tally);
+  if (valid != nullptr) *valid = tally.valid;
+  if (invalid != nullptr) *invalid = tally.invalid;
+  return text;
+}
+
+int file_detail::LimitUtf8DecoderLevel(int level) noexcept {
+  const int chosen = std::clamp(level, 0, ProcessorUtf8Level());
+  g_utf8Level.store(chosen, std::memory_order_relaxed);
+  return chosen;
 }
 
 // ---------------------------------------------------------------------------

@@ -158,4 +158,16 @@ class QN_API TPossiblyDodgyTextStringlist : public platform::TStringList {
   void SetLines(std::u16string_view text);
 };
 
+namespace file_detail {
+// The UTF-8 reader of TextFileContents over bytes (up to their first zero),
+// read piece bytes at a time: their text, every line end as CR LF and a final
+// line with one, and the evidence weighed for UTF-8 (well-formed multi-byte
+// sequences, bytes of ill-formed ones).
+std::u16string Utf8LinesInPieces(std::span<const uint8_t> bytes, size_t piece, size_t* valid, size_t* invalid);
+// The UTF-8 decoder has vector forms, used when the processor has them. Tests
+// cap the level (0: plain, 1: SSSE3, 2: AVX2) to run every form on one
+// machine. Returns the level in use from now on.
+int LimitUtf8DecoderLevel(int level) noexcept;
+}  // namespace file_detail
+
 }  // namespace qn

@@ -564,6 +564,84 @@ TEST_F(FileOfCharTest, FileReaderDecodingInItsOwnStorageAgreesWithTheList) {
   }
 }
 
+// UTF-8 bytes as ICU decodes them (a U+FFFD for each maximal ill-formed
+// part), up to the first zero, every line end made CR LF and the last line
+// ended: what the readers must give for UTF-8.
+std::u16string Utf8Reference(const ByteVec& bytes) {
+  std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  view = view.substr(0, view.find('\0'));
+  const std::u16string text = platform::Decoded(platform::CP_UTF8, view);
+  std::u16string lines;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != u'\r' && text[i] != u'\n') {
+      lines += text[i];
+      continue;
+    }
+    lines += u"\r\n";
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+  }
+  if (!lines.empty() && lines.back() != u'\n') lines += u"\r\n";
+  return lines;
+}
+
+TEST_F(FileOfCharTest, Utf8DecoderFormsAgreeAtEveryLengthAndSplit) {
+  // The vector forms of the UTF-8 decoder take windows of ASCII and two- and
+  // three-byte sequences whole and leave everything else to the plain one;
+  // the reader decodes a piece at a time and carries a cut character or a
+  // CR to the next piece. Random texts of every length (runs of ASCII so
+  // that windows are taken, and cut at every point into pieces) with
+  // well-formed sequences at window edges, the E0 and ED limits, four-byte
+  // sequences, truncated and stray bytes, and line ends of every kind:
+  // every form, at every piece size, gives ICU's text and the same
+  // evidence as the plain decoder over the whole.
+  const std::vector<ByteVec> pieces = {
+      B("abcdefghijklmnopqrstuvwxyz0123"), B("word "), B("\xC3\xA9"), B("\xD0\xB7"), B("\xDF\xBF"), B("\xC2\x80"),
+      B("\xE6\x97\xA5"), B("\xE0\xA4\x85"), B("\xE0\xA0\x80"), B("\xED\x9F\xBF"), B("\xEF\xBF\xBD"),
+      B("\xE0\x9F\xBF"), B("\xED\xA0\x80"), B("\xF0\x9F\x98\x80"), B("\xF4\x90\x80\x80"), B("\xE2\x82"),
+      B("\xC3"), B({0x80}), B({0xBF}), B({0xC0, 0xAF}), B({0xC1}), B({0xF5}), B({0xFF}), B("\r\n"), B("\n"),
+      B("\r"), B("\n\r"), B({0x01}), B({0x00})};
+  std::mt19937 random(97);
+  const int best = file_detail::LimitUtf8DecoderLevel(2);
+  if (best < 2) std::printf("note: this processor runs the UTF-8 decoder forms up to level %d only\n", best);
+  for (int round = 0; round < 400; ++round) {
+    // Each text leans to a few of the pieces.
+    std::vector<uint32_t> weight(pieces.size());
+    for (uint32_t& w : weight) w = random() % 3 == 0 ? random() % 12 : 0;
+    weight[0] += 6;
+    weight[1] += 6;
+    weight.back() = random() % 6 == 0 ? 1 : 0;  // a zero ends the text
+    uint32_t total = 0;
+    for (uint32_t w : weight) total += w;
+    const size_t length = round < 100 ? static_cast<size_t>(round) : 100 + random() % 300;
+    ByteVec bytes;
+    while (bytes.size() < length) {
+      uint32_t r = random() % total;
+      size_t k = 0;
+      while (r >= weight[k]) r -= weight[k++];
+      // A run of ASCII of random length puts the next piece anywhere in a
+      // window.
+      const ByteVec& piece = pieces[k];
+      bytes.insert(bytes.end(), piece.begin(), k == 0 ? piece.begin() + 1 + random() % piece.size() : piece.end());
+    }
+    bytes.resize(length);
+    const std::u16string expected = Utf8Reference(bytes);
+    file_detail::LimitUtf8DecoderLevel(0);
+    size_t valid = 0, invalid = 0;
+    ASSERT_EQ(file_detail::Utf8LinesInPieces(bytes, length + 1, &valid, &invalid), expected) << "round " << round;
+    for (int level = 0; level <= best; ++level) {
+      file_detail::LimitUtf8DecoderLevel(level);
+      for (size_t piece = 1; piece <= length + 1; ++piece) {
+        size_t v = 0, iv = 0;
+        ASSERT_EQ(file_detail::Utf8LinesInPieces(bytes, piece, &v, &iv), expected)
+            << "round " << round << " level " << level << " piece " << piece;
+        ASSERT_EQ(v, valid) << "round " << round << " level " << level << " piece " << piece;
+        ASSERT_EQ(iv, invalid) << "round " << round << " level " << level << " piece " << piece;
+      }
+    }
+  }
+  file_detail::LimitUtf8DecoderLevel(2);
+}
+
 TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
   TPossiblyDodgyTextStringlist list;
   EXPECT_FALSE(list.SignedUTF8);
