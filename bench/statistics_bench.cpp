@@ -5,13 +5,15 @@
 //   - log-likelihood and MI over 1,000,000 2x2 tables;
 //   - a key-word list of 43,473 types: every KWStatsCalculated and the sort
 //     by log-likelihood (SortAnArrayOfKeywords), against the same formulas in
-//     a plain loop sorted with std::sort or std::stable_sort; the sort alone;
+//     a plain loop sorted with std::sort or std::stable_sort, on memory the
+//     heap kept from the last list or on fresh memory; the sort alone;
 //   - p values: 43,473 Norberto calls against bare erfc;
 //   - SortAnArrayOfSingles of 1,000,000 values against std::sort;
 //   - every pair of 2,000 items recovered from its flat-array slot;
 //   - sequence Dice and overlap on two sequences of 100,000 ids.
 // Report ratios of the measured times, not the times alone.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -245,12 +247,28 @@ void PlainSortByLL(std::vector<Record*>& pointers, TPlainSort how) {
   }
 }
 
+// Between two lists, the memory of the last one: kept by the heap for the
+// next (fresh:0, a tool that makes list after list), or given back to the
+// system with the records' array (fresh:1), so that each list lands on
+// memory the process has not touched, as a tool's first list does, and pays
+// its page faults.
+template <typename Record>
+void ReleaseBetweenLists(std::vector<Record>& entries, bool fresh) {
+  entries.clear();
+  if (fresh) {
+    entries = std::vector<Record>();
+    malloc_trim(0);
+  }
+  entries.reserve(static_cast<size_t>(kKeywordTypes));
+}
+
 void BM_KeywordList(benchmark::State& state) {
+  const bool fresh = state.range(0) != 0;
   const auto& frequencies = KeywordFrequencies();
   std::vector<qn::TKeyword_entry_rec> entries;
   std::vector<qn::TKeyword_entry_rec*> pointers, expected;
   bool checked = false;
-  entries.reserve(frequencies.size());
+  ReleaseBetweenLists(entries, fresh);
   for (auto _ : state) {
     for (const qn::TIntegerPair& q : frequencies) entries.push_back(qn::KWStatsCalculated(q, kKeywordSizes));
     PointTo(entries, pointers);
@@ -264,12 +282,12 @@ void BM_KeywordList(benchmark::State& state) {
       checked = true;
     }
     for (auto& e : entries) qn::FreeKeywordEntry(e);
-    entries.clear();
+    ReleaseBetweenLists(entries, fresh);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kKeywordTypes);
 }
-BENCHMARK(BM_KeywordList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeywordList)->ArgName("fresh")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The same record without its list, filled by the bare formulas: Lancaster's
 // LL, the BIC and the log ratio.
@@ -281,10 +299,11 @@ struct PlainKeyword {
 
 void BM_KeywordListBaseline(benchmark::State& state) {
   const auto how = static_cast<TPlainSort>(state.range(0));
+  const bool fresh = state.range(1) != 0;
   const auto& frequencies = KeywordFrequencies();
   std::vector<PlainKeyword> entries;
   std::vector<PlainKeyword*> pointers;
-  entries.reserve(frequencies.size());
+  ReleaseBetweenLists(entries, fresh);
   const double s0 = kKeywordSizes[0], s1 = kKeywordSizes[1];
   for (auto _ : state) {
     for (const qn::TIntegerPair& q : frequencies) {
@@ -309,12 +328,17 @@ void BM_KeywordListBaseline(benchmark::State& state) {
     PlainSortByLL(pointers, how);
     benchmark::DoNotOptimize(pointers.data());
     state.PauseTiming();
-    entries.clear();
+    ReleaseBetweenLists(entries, fresh);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kKeywordTypes);
 }
-BENCHMARK(BM_KeywordListBaseline)->ArgName("sort")->Arg(kStdSort)->Arg(kStdStableSort)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeywordListBaseline)
+    ->ArgNames({"sort", "fresh"})
+    ->Args({kStdSort, 0})
+    ->Args({kStdStableSort, 0})
+    ->Args({kStdSort, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // The sort alone: the pointers to the 43,473 records of the list, in record
 // order, sorted by descending LL (the copy of the pointers is timed in both).
