@@ -8,6 +8,8 @@
 #   bash bench/quillon_speed.sh                  # RUNS=5, work folder /tmp/quillon_speed
 #   RUNS=3 WORK=/var/tmp/qs bash bench/quillon_speed.sh
 #   QUILLON=path/to/quillon bash bench/quillon_speed.sh
+#   SECTIONS=concord RUNS=3 bash bench/quillon_speed.sh   # only some sections
+#                                     (concord, wordlist, keywords; all by default)
 #
 # It is run by hand (minutes, not seconds), never by the test command.
 set -euo pipefail
@@ -21,6 +23,8 @@ COPIES=${COPIES:-25}      # copies of the Bible (about 4.1 MB each)
 STUDY_WORDS=${STUDY_WORDS:-1000000}
 FREQUENT=${FREQUENT:-the}
 RARE=${RARE:-leviathan}
+SECTIONS=${SECTIONS:-concord,wordlist,keywords}
+section() { [[ ",$SECTIONS," == *",$1,"* ]]; }
 
 # --- tools -----------------------------------------------------------------
 need=()
@@ -122,6 +126,7 @@ u16=("$WORK"/utf16/*.txt)
 st=("$WORK"/study/*.txt)
 header() { printf '%-58s %10s %14s %11s\n' "command" "median" "throughput" "peak mem"; }
 
+if section concord; then
 echo "== concordance: counts and full KWIC output of «$FREQUENT» (frequent) and «$RARE» (rare)"
 header
 for word in "$FREQUENT" "$RARE"; do
@@ -155,6 +160,9 @@ for word in "$FREQUENT" "$RARE"; do
 done
 echo
 
+fi
+
+if section wordlist; then
 echo "== word lists"
 header
 group_add "quillon wordlist (utf8)" "$utf8_mb" "$WORK/q_wordlist_utf8.out" "$RUNS" "$q" wordlist --quiet "${u8[@]}"
@@ -182,6 +190,9 @@ for enc in utf8 utf16; do
 done
 echo
 
+fi
+
+if section keywords; then
 echo "== key words of the study corpus against the 100 MB reference"
 header
 study_mb=$(du -sm --apparent-size "$WORK/study" | cut -f1)
@@ -194,6 +205,8 @@ group_add "quillon keywords --study STUDY --reference REF (utf8)" "$((study_mb +
 group_run
 echo "  key words listed: $(( $(wc -l < "$WORK/q_keywords.out") - 1 ))"
 echo
+
+fi
 
 /usr/bin/python3 - "$results" "$FREQUENT" "$RARE" <<'PY'
 import sys

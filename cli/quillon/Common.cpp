@@ -24,6 +24,7 @@
 #include "runtime1/files/FileOfChar.h"
 #include "runtime1/files/PeruseDir.h"
 #include "runtime1/files/Zip_utils.h"
+#include "runtime1/search/Raw_text_prefilter.h"
 #include "runtime1/text/Bare_assemb.h"
 #include "runtime1/text/Widemasks.h"
 
@@ -211,6 +212,21 @@ struct TMappedFile {
   bool ok = false;
 };
 
+// Whether bytes hold a zero byte, or in UTF-16 a zero unit (at an even
+// offset from their start).
+bool HasZeroUnit(std::span<const uint8_t> bytes, bool wide) {
+  if (bytes.empty() || std::memchr(bytes.data(), 0, bytes.size()) == nullptr) return false;
+  if (!wide) return true;
+  char16_t block[1024];  // copied, as the bytes need not be aligned for units
+  for (size_t from = 0; from + 1 < bytes.size();) {
+    const size_t take = std::min<size_t>((bytes.size() - from) / 2, 1024);
+    std::memcpy(block, bytes.data() + from, take * 2);
+    if (qn::FastStrScanW(block, u'\0', static_cast<int32_t>(take)) != nullptr) return true;
+    from += take * 2;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ReportProblem(std::string_view what, std::string_view reason) {
@@ -290,8 +306,17 @@ std::string TTextReader::ExtractedEntry(const TTextRef& ref) {
   return fZip->ExtractEntryToString(ref.zipEntry);
 }
 
-bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
+bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRawTextPrefilter* filter) {
   text.clear();
+  // Decoded unless the filter rules the bytes out (a text too large for the
+  // readers is always handed to them, which say so).
+  const auto decoded = [filter](std::span<const uint8_t> bytes) {
+    if (filter != nullptr && bytes.size() <= 0x7FFFFFFF &&
+        !filter->MayHoldAHit(bytes, qn::TextFileBytesEncoding(bytes))) {
+      return std::u16string();
+    }
+    return qn::DecodedTextFileBytes(bytes);
+  };
   try {
     if (ref.zipEntry < 0) {
       // Mapped rather than copied: the readers decode straight from the page
@@ -299,14 +324,13 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
       TMappedFile file(Utf8(ref.path));
       if (!file.ok) {
         const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
-        text = qn::DecodedTextFileBytes(bytes);
+        text = decoded(bytes);
       } else {
-        text = qn::DecodedTextFileBytes(file.Bytes());
+        text = decoded(file.Bytes());
       }
     } else {
       const std::string bytes = ExtractedEntry(ref);
-      text = qn::DecodedTextFileBytes(
-          std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+      text = decoded(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     }
   } catch (const qn::Exception& error) {
     if (ref.zipEntry >= 0) {
@@ -340,7 +364,8 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text) {
 }
 
 bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
-                             const std::function<void(const std::u16string&)>& piece) {
+                             const std::function<void(const std::u16string&)>& piece,
+                             const qn::TRawTextPrefilter* filter) {
   std::vector<uint8_t> read;
   std::string extracted;
   std::unique_ptr<TMappedFile> mapped;
@@ -384,7 +409,14 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
       end += wide ? 2 : 1;
     }
     end = std::min(end, bytes.size());
-    text = qn::platform::DecodeTextBytesAs(bytes.subspan(start, end - start), encoding);
+    const std::span<const uint8_t> part = bytes.subspan(start, end - start);
+    if (filter != nullptr && !filter->MayHoldAHit(part, encoding)) {
+      // Not decoded; but a zero unit in it still ends the text.
+      if (HasZeroUnit(part, wide)) break;
+      start = end;
+      continue;
+    }
+    text = qn::platform::DecodeTextBytesAs(part, encoding);
     const size_t nul = text.find(u'\0');
     if (nul != std::u16string::npos) {
       text.resize(nul);

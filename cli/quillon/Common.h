@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace qn {
+class TRawTextPrefilter;
 class TZipForge;
 namespace platform {
 class TSafeFileWriter;
@@ -84,11 +85,15 @@ class TTextReader {
  public:
   TTextReader();
   ~TTextReader();
-  bool Read(const TTextRef& ref, std::u16string& text);
+  // With a filter, a text whose bytes cannot hold a hit of its words is not
+  // decoded: it is read as an empty text.
+  bool Read(const TTextRef& ref, std::u16string& text, const qn::TRawTextPrefilter* filter = nullptr);
   // The same text in pieces of about pieceBytes bytes, each cut after a line
   // break (so no word is cut), decoded as the readers decide for the whole
-  // text; `piece` is called for each. Peak memory is then one piece.
-  bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece);
+  // text; `piece` is called for each. Peak memory is then one piece. With a
+  // filter, a piece whose bytes cannot hold a hit is passed over undecoded.
+  bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
+                  const qn::TRawTextPrefilter* filter = nullptr);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);

@@ -23,6 +23,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
 #include "runtime1/containers/SortableLists.h"
+#include "runtime1/search/Raw_text_prefilter.h"
 #include "runtime1/search/Search_engines.h"
 #include "runtime1/text/Bare_assemb3.h"
 #include "runtime1/search/Search_items.h"
@@ -236,7 +237,9 @@ class TTextSearch {
     fOnHit = &onHit;
     fDirect = fSought == 1;
     fHitsInText = 0;
-    qn::TSearchAndDoEngine engine(true, true, qn::platform::UserDefaultLCID());
+    // One engine for every text: its detail array's storage is kept.
+    if (!fEngine) fEngine = std::make_unique<qn::TSearchAndDoEngine>(true, true, qn::platform::UserDefaultLCID());
+    qn::TSearchAndDoEngine& engine = *fEngine;
     engine.PrepareFirst(text.c_str(), static_cast<int32_t>(std::min<size_t>(text.size() * 2, INT32_MAX)), 0,
                         qn::TSearchFoundEvent::Bind<&TTextSearch::Found>(this), qn::TWordCountEvent());
     fDetails = engine.BufferDetails();
@@ -572,6 +575,7 @@ class TTextSearch {
   TPlaces* fCollecting = nullptr;  // places being gathered, or null for hits
   bool fCollectingAvoid = false;
   TUnits fUnits;
+  std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
 };
 
 // The search words of SEARCH in items; the context words after its first
@@ -617,7 +621,8 @@ void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items,
 // ---------------------------------------------------------------------------
 // concord
 
-constexpr size_t kCountPieceBytes = size_t{1} << 20;
+// Small enough that a rare word's pieces are few of the text's.
+constexpr size_t kCountPieceBytes = size_t{1} << 18;
 
 struct TConcordResult {
   std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
@@ -725,6 +730,14 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     const std::u16string& work = items.GetPtr(i)->search_text;
     if (work.find_first_of(u" \u0010\u0013\u001A") != std::u16string::npos) countInPieces = false;
   }
+  // Texts, and pieces of texts counted, whose bytes cannot hold a hit of any
+  // word sought are not decoded (words to avoid and context words only ever
+  // take hits away).
+  qn::TRawTextPrefilter filter;
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    if (!items.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) filter.Add(*items.GetPtr(i));
+  }
+  const qn::TRawTextPrefilter* const prefilter = filter.AlwaysMayHold() ? nullptr : &filter;
   const auto work = [&](int w, int n) {
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
@@ -745,13 +758,13 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         const bool read = reader.ReadPieces(ref, PieceBytes(kCountPieceBytes), [&](const std::u16string& piece) {
           if (options.max > 0 && found + count >= options.max) return;
           count += search.Search(piece, options.max > 0 ? options.max - found - count : 0, TTextSearch::TOnHit());
-        });
+        }, prefilter);
         if (read) {
           result.perText[i] = count;
           result.read[i] = 1;
           found += count;
         }
-      } else if (reader.Read(ref, text)) {
+      } else if (reader.Read(ref, text, prefilter)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
         const TTextSearch::TOnHit keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
           h.text = ref.number;

@@ -500,6 +500,60 @@ TEST_F(Quillon, LongTextsReadInPiecesCountAsWholeTexts) {
   EXPECT_EQ(Rows(RunQuillon(fDir, {"concord", "été/café", "long"}).out).size(), 10001u);
 }
 
+TEST_F(Quillon, TextsWithoutTheWordGiveTheSameConcordance) {
+  // 200 lines of three words, "Abednego answered", 200 more, "ABEDNEGO.":
+  // hits at words 601 and 1203, in paragraphs (and sentences) 201 and 402,
+  // in UTF-8, 8-bit, and UTF-16 of both byte orders. A text whose only hit
+  // comes after a zero byte holds none, whether read whole or in pieces.
+  fs::create_directories(fDir / "r");
+  const auto text = [](const std::string& line) {
+    std::string t;
+    for (int i = 0; i < 200; ++i) t += line;
+    t += "Abednego answered\n";
+    for (int i = 0; i < 200; ++i) t += line;
+    return t + "ABEDNEGO.\n";
+  };
+  const auto utf16 = [](const std::string& ascii, bool big) {
+    std::string out = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : ascii) {
+      out.push_back(big ? '\0' : c);
+      out.push_back(big ? c : '\0');
+    }
+    return out;
+  };
+  WriteBytes(fDir / "r" / "u8.txt", text("the king sa\xC3\xAF" "d\n"));
+  WriteBytes(fDir / "r" / "w8.txt", text("the king sa\xEF" "d\n"));
+  WriteBytes(fDir / "r" / "le.txt", utf16(text("the king said\n"), false));
+  WriteBytes(fDir / "r" / "be.txt", utf16(text("the king said\n"), true));
+  std::string nul;
+  for (int i = 0; i < 200; ++i) nul += "the king said\n";
+  nul += std::string(1, '\0') + nul + "abednego\n";
+  WriteBytes(fDir / "r" / "nul.txt", nul);
+  WriteBytes(fDir / "r" / "nul16.txt", utf16(nul, false));
+  const std::string counted = "search\thits\ttexts\nabednego\t8\t4\n";
+  const TRun whole = RunQuillon(fDir, {"concord", "--count", "abednego", "r"});
+  EXPECT_EQ(whole.out, counted);
+  EXPECT_NE(whole.err.find("6 texts read"), std::string::npos) << whole.err;
+  const TRun kwic = RunQuillon(fDir, {"concord", "abednego", "r"});
+  ASSERT_EQ(kwic.status, 0) << kwic.err;
+  const auto rows = Rows(kwic.out);
+  ASSERT_EQ(rows.size(), 9u);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    const bool first = i % 2 == 1;
+    EXPECT_EQ(rows[i][2], first ? "601" : "1203") << kwic.out;
+    EXPECT_EQ(rows[i][3], first ? "201" : "402");
+    EXPECT_EQ(rows[i][4], first ? "201" : "402");
+    EXPECT_EQ(rows[i][6], first ? "Abednego" : "ABEDNEGO");
+  }
+  ASSERT_EQ(::setenv("QUILLON_PIECE_BYTES", "64", 1), 0);
+  const TRun pieces = RunQuillon(fDir, {"concord", "--count", "abednego", "r"});
+  ::unsetenv("QUILLON_PIECE_BYTES");
+  EXPECT_EQ(pieces.out, counted);
+  // Words the test cannot rule out give the same counts.
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "abed*/^bednego", "r"}).out,
+            "search\thits\ttexts\nabed*/^bednego\t8\t4\n");
+}
+
 TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
   const std::string good = "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n1\t1\t0\tdog\nend\n";
   WriteBytes(fDir / "good.qnp", good);

@@ -520,6 +520,12 @@ int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& in
     const __m128i marker = _mm_set1_epi16(static_cast<int16_t>(kDetailMarker));
     const __m128i white = _mm_set1_epi16(kDetailWhiteSpace);
     const __m128i zero = _mm_setzero_si128();
+    // A literal second unit rules out the places where the next character is
+    // none of its copies (unless markup, which a hit passes over, is there).
+    const __m128i vlo1 = _mm_set1_epi16(static_cast<int16_t>(lo1));
+    const __m128i vup1 = _mm_set1_epi16(static_cast<int16_t>(up1));
+    const __m128i vti1 = _mm_set1_epi16(static_cast<int16_t>(ti1));
+    const __m128i markup = _mm_set1_epi16(static_cast<int16_t>(kDetailInMarkup));
     for (; k + 8 < n; k += 8) {
       const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
       const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1));
@@ -538,8 +544,15 @@ int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& in
                        _mm_cmpeq_epi16(_mm_and_si128(next, marker), marker));
       // One bit per character: word starts, possible first characters.
       const __m128i c = LoadEight(t + k);
-      const __m128i firsts = _mm_or_si128(
+      __m128i firsts = _mm_or_si128(
           _mm_or_si128(_mm_cmpeq_epi16(c, vlo), _mm_cmpeq_epi16(c, vup)), _mm_cmpeq_epi16(c, vti));
+      if (secondLiteral) {
+        const __m128i c1 = LoadEight(t + k + 1);
+        const __m128i seconds = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(c1, vlo1), _mm_cmpeq_epi16(c1, vup1)),
+            _mm_or_si128(_mm_cmpeq_epi16(c1, vti1), _mm_cmpeq_epi16(_mm_and_si128(next, markup), markup)));
+        firsts = _mm_and_si128(firsts, seconds);
+      }
       const int bits =
           _mm_movemask_epi8(_mm_packs_epi16(_mm_andnot_si128(isWhite, nextNotWhite), firsts));
       uint32_t starts = static_cast<uint32_t>(bits) & 0xFF;

@@ -1,0 +1,185 @@
+// The raw-bytes test: the longest run of plain units of each search word,
+// sought with its first and last positions sixteen bytes (eight units) at a
+// time, every candidate then checked whole.
+#include "runtime1/search/Raw_text_prefilter.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/CodePages.h"
+
+namespace qn {
+
+namespace {
+
+// The work form's codes (wildcards, space, tag codes) are no plain units.
+bool Plain(char16_t u) { return u < 0x0018 || u > 0x0020; }
+
+bool Among(const std::array<char16_t, 3>& units, char16_t c) {
+  return c == units[0] || c == units[1] || c == units[2];
+}
+
+bool RunAtBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p) {
+  for (size_t j = 0; j < run.units.size(); ++j) {
+    if (!Among(run.units[j], p[j])) return false;
+  }
+  return true;
+}
+
+bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) {
+  const size_t m = run.units.size();
+  if (m == 0 || n < m) return false;
+  const size_t last = n - m;  // the last place a run may start
+  size_t i = 0;
+#if defined(__SSE2__)
+  const auto& f = run.units.front();
+  const auto& b = run.units.back();
+  const __m128i f0 = _mm_set1_epi8(static_cast<char>(f[0])), f1 = _mm_set1_epi8(static_cast<char>(f[1])),
+                f2 = _mm_set1_epi8(static_cast<char>(f[2]));
+  const __m128i b0 = _mm_set1_epi8(static_cast<char>(b[0])), b1 = _mm_set1_epi8(static_cast<char>(b[1])),
+                b2 = _mm_set1_epi8(static_cast<char>(b[2]));
+  for (; i + 16 <= last + 1; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
+    const __m128i atFirst =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, f0), _mm_cmpeq_epi8(x, f1)), _mm_cmpeq_epi8(x, f2));
+    const __m128i atLast =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(y, b0), _mm_cmpeq_epi8(y, b1)), _mm_cmpeq_epi8(y, b2));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
+    while (mask != 0) {
+      if (RunAtBytes(run, p + i + static_cast<unsigned>(__builtin_ctz(mask)))) return true;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i) {
+    if (RunAtBytes(run, p + i)) return true;
+  }
+  return false;
+}
+
+char16_t UnitAt(const uint8_t* p, bool bigEndian) {
+  return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
+}
+
+bool RunAtUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, bool bigEndian) {
+  for (size_t j = 0; j < run.units.size(); ++j) {
+    if (!Among(run.units[j], UnitAt(p + 2 * j, bigEndian))) return false;
+  }
+  return true;
+}
+
+// n units at p, in the byte order given.
+bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, bool bigEndian) {
+  const size_t m = run.units.size();
+  if (m == 0 || n < m) return false;
+  const size_t last = n - m;
+  size_t i = 0;
+#if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  // Lanes hold the units as loaded; a big-endian file's units are compared
+  // with their bytes swapped.
+  const auto lane = [bigEndian](char16_t u) {
+    return _mm_set1_epi16(static_cast<int16_t>(bigEndian ? static_cast<char16_t>((u >> 8) | (u << 8)) : u));
+  };
+  const auto& f = run.units.front();
+  const auto& b = run.units.back();
+  const __m128i f0 = lane(f[0]), f1 = lane(f[1]), f2 = lane(f[2]);
+  const __m128i b0 = lane(b[0]), b1 = lane(b[1]), b2 = lane(b[2]);
+  for (; i + 8 <= last + 1; i += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + m - 1)));
+    const __m128i atFirst =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, f0), _mm_cmpeq_epi16(x, f1)), _mm_cmpeq_epi16(x, f2));
+    const __m128i atLast =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(y, b0), _mm_cmpeq_epi16(y, b1)), _mm_cmpeq_epi16(y, b2));
+    // Two mask bits per unit: the even ones.
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast))) & 0x5555u;
+    while (mask != 0) {
+      const size_t at = i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
+      if (RunAtUnits(run, p + 2 * at, bigEndian)) return true;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i) {
+    if (RunAtUnits(run, p + 2 * i, bigEndian)) return true;
+  }
+  return false;
+}
+
+// Whether a single-byte code page decodes every byte below 0x80 to itself
+// and no other byte to a unit below 0x80.
+bool AsciiTransparent(uint32_t codePage) {
+  const char16_t* table = platform::DecodeTableOfCodePage(platform::ResolvedCodePage(codePage));
+  if (table == nullptr) return false;
+  for (unsigned byte = 1; byte < 256; ++byte) {
+    if ((byte < 0x80) != (table[byte] < 0x80) || (byte < 0x80 && table[byte] != byte)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TRawTextPrefilter::Add(const TSearch_word_format_rec& item) {
+  const size_t L = item.search_text.size();
+  const bool caseSensitive = item.flags.Contains(myCaseIsSensitive);
+  const std::u16string& lower = caseSensitive ? item.copies[unchanged_copy] : item.copies[lower_copy];
+  const std::u16string& upper = caseSensitive ? item.copies[unchanged_copy] : item.copies[upper_copy];
+  const std::u16string& title = caseSensitive ? item.copies[unchanged_copy] : item.copies[title_copy];
+  bool usable = L > 0 && !item.copies_converted && lower.size() >= L && upper.size() >= L && title.size() >= L;
+  // Markup in the search word lets a unit be passed over unmatched.
+  for (size_t j = 0; usable && j < L; ++j) {
+    for (const char16_t u : {lower[j], upper[j], title[j]}) usable = usable && u != 0x0018 && u != 0x0019;
+  }
+  TRun wide, bytes, run, asciiRun;
+  for (size_t j = 0; usable && j <= L; ++j) {
+    const std::array<char16_t, 3> units =
+        j < L ? std::array<char16_t, 3>{lower[j], upper[j], title[j]} : std::array<char16_t, 3>{0x20, 0x20, 0x20};
+    const bool plain = std::all_of(units.begin(), units.end(), Plain);
+    const bool ascii = plain && std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; });
+    if (plain) {
+      run.units.push_back(units);
+    } else {
+      if (run.units.size() > wide.units.size()) wide = run;
+      run.units.clear();
+    }
+    if (ascii) {
+      asciiRun.units.push_back(units);
+    } else {
+      if (asciiRun.units.size() > bytes.units.size()) bytes = asciiRun;
+      asciiRun.units.clear();
+    }
+  }
+  if (wide.units.empty()) {
+    fAlways = true;
+  } else {
+    fWide.push_back(std::move(wide));
+  }
+  if (bytes.units.empty()) {
+    fAlwaysInBytes = true;
+  } else {
+    fBytes.push_back(std::move(bytes));
+  }
+}
+
+bool TRawTextPrefilter::MayHoldAHit(std::span<const uint8_t> bytes, platform::TTextEncoding encoding) const {
+  if (encoding == platform::kEncodingUTF16LE || encoding == platform::kEncodingUTF16BE) {
+    if (fAlways) return true;
+    const bool bigEndian = encoding == platform::kEncodingUTF16BE;
+    return std::any_of(fWide.begin(), fWide.end(), [&](const TRun& run) {
+      return RunInUnits(run, bytes.data(), bytes.size() / 2, bigEndian);
+    });
+  }
+  if (fAlways || fAlwaysInBytes) return true;
+  if (encoding != platform::kEncodingUTF8) {
+    const uint32_t codePage = encoding == platform::kEncodingDefault ? platform::CP_ACP : encoding;
+    if (!AsciiTransparent(codePage)) return true;
+  }
+  return std::any_of(fBytes.begin(), fBytes.end(),
+                     [&](const TRun& run) { return RunInBytes(run, bytes.data(), bytes.size()); });
+}
+
+}  // namespace qn
