@@ -191,6 +191,15 @@ void ReadAsText(benchmark::State& state, TFileKind kind) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size_t(Files().sizes[kind])));
 }
 
+// The UTF-8 file read with the plain decoder alone: the baseline of the
+// vector forms, which ReadAsText uses when the processor has them.
+void ReadAsTextPlainDecoder(benchmark::State& state, TFileKind kind) {
+  qn::file_detail::LimitUtf8DecoderLevel(0);
+  ReadAsText(state, kind);
+  qn::file_detail::LimitUtf8DecoderLevel(2);
+}
+BENCHMARK_CAPTURE(ReadAsTextPlainDecoder, kUtf8, kUtf8)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // The general reader's way, kept here for the comparison: the decoded text,
 // then a second string with its line ends made CR LF.
 std::u16string LinesEndedByCRLF(std::u16string_view text) {

@@ -756,7 +756,7 @@ int ProcessorUtf8Level() noexcept {
 // The level of the UTF-8 decoder in use: chosen once, capped by tests.
 std::atomic<int> g_utf8Level{-1};
 
-int Utf8Level() noexcept {
+[[maybe_unused]] int Utf8Level() noexcept {
   int level = g_utf8Level.load(std::memory_order_relaxed);
   if (level < 0) [[unlikely]] {
     int none = -1;
