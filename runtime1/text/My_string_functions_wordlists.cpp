@@ -4,11 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <memory>
 #include <numeric>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -136,105 +137,229 @@ inline uint64_t HashIds(const uint32_t* ids, size_t n) noexcept {
 constexpr uint32_t kCompareFlags = platform::NORM_IGNORECASE;
 constexpr uint32_t kListLocale = 0;  // a word list compares in the user's default locale
 
+// Spellings of up to kShortUnits units are held in the table's own slots and
+// compared as two 64-bit numbers; longer ones through a pointer to a copy.
+constexpr size_t kShortUnits = 8;
+
+// Masks that keep the first n units of a spelling's two 64-bit halves.
+constexpr uint64_t LowMask(size_t n) noexcept { return n >= 4 ? ~uint64_t{0} : (uint64_t{1} << (16 * n)) - 1; }
+constexpr uint64_t HighMask(size_t n) noexcept { return n <= 4 ? 0 : LowMask(n - 4); }
+constexpr std::array<uint64_t, kShortUnits + 1> kLowMasks = {LowMask(0), LowMask(1), LowMask(2), LowMask(3), LowMask(4),
+                                                             LowMask(5), LowMask(6), LowMask(7), LowMask(8)};
+constexpr std::array<uint64_t, kShortUnits + 1> kHighMasks = {HighMask(0), HighMask(1), HighMask(2),
+                                                              HighMask(3), HighMask(4), HighMask(5),
+                                                              HighMask(6), HighMask(7), HighMask(8)};
+
+inline uint64_t HashShort(uint64_t lo, uint64_t hi, size_t n) noexcept {
+  return Mix((lo * 0x9E3779B97F4A7C15ULL) ^ (hi * 0xC2B2AE3D27D4EB4FULL) ^ n);
+}
+
+inline uint64_t HashBytes(std::string_view s) noexcept {
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ (s.size() * 0xFF51AFD7ED558CCDULL);
+  size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    uint64_t v;
+    std::memcpy(&v, s.data() + i, 8);
+    h = (h ^ v) * 0xC4CEB9FE1A85EC53ULL;
+    h ^= h >> 29;
+  }
+  uint64_t v = 0;
+  for (size_t k = 0; i + k < s.size(); ++k) v |= uint64_t{static_cast<uint8_t>(s[i + k])} << (8 * k);
+  return Mix((h ^ v) * 0xC4CEB9FE1A85EC53ULL);
+}
+
+// Word types of one text. Every distinct spelling has a slot in an
+// open-addressing table that starts with a few slots and doubles as it fills,
+// so that the tally of one sentence costs a few small allocations and that of
+// a book stays in cache for its frequent words. A slot counts the spelling's
+// occurrences; the first time a spelling is met, its collation key decides
+// its type, and Total sums the spellings' counts into freq per type.
 class TWordTally {
  public:
-  TWordTally() { fSlots.assign(1024, 0); }
+  // textUnits: the length of the text to be counted, which bounds the units
+  // of its spellings; it sizes the first block of spellings.
+  explicit TWordTally(size_t textUnits)
+      : fTextUnits(textUnits), fBlockSize(std::clamp<size_t>(textUnits, 64, kLargestBlock)) {}
 
-  // The type of the spelling w, added (with its type) when new. A new
-  // spelling is copied into the tally's own blocks, side by side with the
-  // others, so that looking words up compares against a few hot blocks
-  // instead of places scattered over the text.
-  uint32_t TypeOf(View w) {
-    const uint64_t h = HashUnits(w.data(), w.size());
-    size_t i = h & (fSlots.size() - 1);
-    const auto h32 = static_cast<uint32_t>(h >> 32);
-    while (const uint64_t s = fSlots[i]) {
-      const uint32_t id = static_cast<uint32_t>(s) - 1;
-      if (static_cast<uint32_t>(s >> 32) == h32 && SameUnits(fSpellings[id], w)) return fSpellingType[id];
-      i = (i + 1) & (fSlots.size() - 1);
-    }
-    const auto id = static_cast<uint32_t>(fSpellings.size());
-    const uint32_t type = TypeOfNewSpelling(w, id);
-    fSpellings.push_back(Keep(w));
-    fSpellingType.push_back(type);
-    fSlots[i] = Slot(h32, id);
-    if (fSpellings.size() * 2 > fSlots.size()) Grow();
-    return type;
+  // Counts one occurrence of the spelling of n units at p, of which
+  // `readable` units (at least n) may be read.
+  [[gnu::always_inline]] void Count(const char16_t* p, size_t n, size_t readable) {
+    TSlot& s = SlotOf(p, n, readable);
+    s.count += s.count != UINT32_MAX;
   }
+
+  // The type of the spelling w, added (with its type) when new; counts nothing.
+  uint32_t TypeOf(View w) { return SlotOf(w.data(), w.size(), w.size()).type; }
 
   // The type of w, or -1 when neither w nor any spelling equal to it under the
   // list's comparison was counted. Adds nothing.
   int64_t Find(View w) const {
-    const uint64_t h = HashUnits(w.data(), w.size());
-    size_t i = h & (fSlots.size() - 1);
-    const auto h32 = static_cast<uint32_t>(h >> 32);
-    while (const uint64_t s = fSlots[i]) {
-      const uint32_t id = static_cast<uint32_t>(s) - 1;
-      if (static_cast<uint32_t>(s >> 32) == h32 && SameUnits(fSpellings[id], w)) return fSpellingType[id];
-      i = (i + 1) & (fSlots.size() - 1);
+    if (w.empty()) return -1;
+    if (!fSlots.empty()) {
+      const TProbe probe = Probe(w.data(), w.size(), w.size());
+      for (size_t i = probe.h & fMask; fSlots[i].length != 0; i = (i + 1) & fMask) {
+        if (Matches(fSlots[i], probe, w.data())) return fSlots[i].type;
+      }
     }
     std::string key;
     platform::CollationKey(kListLocale, kCompareFlags, w, key);
-    const auto it = fTypeOfKey.find(key);
-    return it == fTypeOfKey.end() ? -1 : static_cast<int64_t>(it->second);
+    return TypeOfKey(key);
+  }
+
+  // Sums the spellings' counts into freq (saturating at INT32_MAX); once,
+  // after the counting.
+  void Total() {
+    freq.assign(fTypes.size(), 0);
+    for (const TSlot& s : fSlots) {
+      if (s.length != 0) {
+        freq[s.type] = static_cast<int32_t>(std::min<int64_t>(int64_t{freq[s.type]} + s.count, INT32_MAX));
+      }
+    }
   }
 
   // A copy of w that lives as long as the tally.
-  View Own(View w) {
-    fOwned.emplace_back(w);
-    return fOwned.back();
+  View Own(View w) { return Keep(w); }
+
+  size_t TypeCount() const noexcept { return fTypes.size(); }
+  View Spelling(uint32_t type) const noexcept { return fTypes[type].spelling; }
+  std::string_view Key(uint32_t type) const noexcept {
+    const size_t start = type == 0 ? 0 : fTypes[type - 1].keyEnd;
+    return std::string_view(fKeys).substr(start, fTypes[type].keyEnd - start);
   }
 
-  size_t TypeCount() const noexcept { return fTypeFirst.size(); }
-  View Spelling(uint32_t type) const noexcept { return fSpellings[fTypeFirst[type]]; }
-  const std::string& Key(uint32_t type) const noexcept { return *fTypeKey[type]; }
-
-  std::vector<int32_t> freq;  // per type
+  std::vector<int32_t> freq;  // per type, after Total
 
  private:
-  uint32_t TypeOfNewSpelling(View w, uint32_t spellingId) {
-    platform::CollationKey(kListLocale, kCompareFlags, w, fKey);
-    auto [it, added] = fTypeOfKey.try_emplace(fKey, static_cast<uint32_t>(fTypeFirst.size()));
-    if (added) {
-      fTypeFirst.push_back(spellingId);
-      fTypeKey.push_back(&it->first);
-      freq.push_back(0);
+  struct TSlot {
+    uint64_t lo = 0;  // short spelling: units 0-3, zero-padded; long: address of its copy
+    uint64_t hi = 0;  // short spelling: units 4-7, zero-padded; long: 0
+    uint32_t h32 = 0;  // upper half of the hash (long spellings)
+    uint32_t length = 0;  // units; 0 = empty slot
+    uint32_t type = 0;
+    uint32_t count = 0;
+  };
+  static_assert(sizeof(TSlot) == 32);
+
+  struct TProbe {
+    uint64_t lo, hi, h;
+    size_t n;
+  };
+
+  [[gnu::always_inline]] static TProbe Probe(const char16_t* p, size_t n, size_t readable) noexcept {
+    TProbe probe{0, 0, 0, n};
+    if (n <= kShortUnits) {
+      if (readable >= kShortUnits) {
+        std::memcpy(&probe.lo, p, 8);
+        std::memcpy(&probe.hi, p + 4, 8);
+      } else {
+        char16_t units[kShortUnits] = {};
+        for (size_t k = 0; k < n; ++k) units[k] = p[k];
+        std::memcpy(&probe.lo, units, 8);
+        std::memcpy(&probe.hi, units + 4, 8);
+      }
+      probe.lo &= kLowMasks[n];
+      probe.hi &= kHighMasks[n];
+      probe.h = HashShort(probe.lo, probe.hi, n);
+    } else {
+      probe.h = HashUnits(p, n);
     }
-    return it->second;
+    return probe;
   }
 
-  // A slot holds the upper half of the spelling's hash beside its id + 1, so
-  // that most mismatches are told apart without a second load; 0 is empty.
-  static uint64_t Slot(uint32_t h32, uint32_t id) noexcept { return (uint64_t{h32} << 32) | (id + 1); }
+  static bool Matches(const TSlot& s, const TProbe& probe, const char16_t* p) noexcept {
+    if (s.length != probe.n) return false;
+    if (probe.n <= kShortUnits) return s.lo == probe.lo && s.hi == probe.hi;
+    return s.h32 == static_cast<uint32_t>(probe.h >> 32) &&
+           SameUnits(View(reinterpret_cast<const char16_t*>(static_cast<uintptr_t>(s.lo)), probe.n), View(p, probe.n));
+  }
 
-  void Grow() {
-    std::vector<uint64_t> slots(fSlots.size() * 2, 0);
-    const size_t mask = slots.size() - 1;
-    for (uint32_t id = 0; id < fSpellings.size(); ++id) {
-      const uint64_t h = HashUnits(fSpellings[id].data(), fSpellings[id].size());
+  // The slot of the spelling, made when new. Finding is inlined into the
+  // walks; making a slot is not.
+  TSlot& SlotOf(const char16_t* p, size_t n, size_t readable) {
+    if (fSlots.empty()) [[unlikely]] Start();
+    const TProbe probe = Probe(p, n, readable);
+    size_t i = probe.h & fMask;
+    for (; fSlots[i].length != 0; i = (i + 1) & fMask) {
+      if (Matches(fSlots[i], probe, p)) return fSlots[i];
+    }
+    return NewSlot(p, probe, i);
+  }
+
+  [[gnu::noinline]] TSlot& NewSlot(const char16_t* p, const TProbe& probe, size_t i) {
+    const size_t n = probe.n;
+    if (n > UINT32_MAX) throw Exception(u"word too long");
+    if ((fUsed + 1) * 2 > fSlots.size()) {
+      Resize(fSlots.size() * 2);
+      for (i = probe.h & fMask; fSlots[i].length != 0; i = (i + 1) & fMask) {
+      }
+    }
+    ++fUsed;
+    const View kept = Keep(View(p, n));
+    TSlot& s = fSlots[i];
+    s.length = static_cast<uint32_t>(n);
+    s.h32 = static_cast<uint32_t>(probe.h >> 32);
+    s.lo = n > kShortUnits ? reinterpret_cast<uintptr_t>(kept.data()) : probe.lo;
+    s.hi = probe.hi;
+    s.type = TypeOfNewSpelling(kept);
+    s.count = 0;
+    return s;
+  }
+
+  void Resize(size_t size) {
+    std::vector<TSlot> slots(size);
+    const size_t mask = size - 1;
+    for (const TSlot& s : fSlots) {
+      if (s.length == 0) continue;
+      const uint64_t h = s.length <= kShortUnits
+                             ? HashShort(s.lo, s.hi, s.length)
+                             : HashUnits(reinterpret_cast<const char16_t*>(static_cast<uintptr_t>(s.lo)), s.length);
       size_t i = h & mask;
-      while (slots[i]) i = (i + 1) & mask;
-      slots[i] = Slot(static_cast<uint32_t>(h >> 32), id);
+      while (slots[i].length != 0) i = (i + 1) & mask;
+      slots[i] = s;
     }
     fSlots.swap(slots);
+    fMask = mask;
   }
 
-  std::vector<uint64_t> fSlots;  // Slot(hash, id), 0 = empty
-  std::vector<View> fSpellings;
-  std::vector<uint32_t> fSpellingType;
-  std::unordered_map<std::string, uint32_t> fTypeOfKey;
-  std::vector<uint32_t> fTypeFirst;            // per type: its first spelling
-  std::vector<const std::string*> fTypeKey;    // per type: its collation key (owned by the map)
-  std::deque<std::u16string> fOwned;
-  std::string fKey;
-  // Blocks holding the spellings.
-  std::vector<std::unique_ptr<char16_t[]>> fBlocks;
-  char16_t* fBlockNext = nullptr;
-  size_t fBlockLeft = 0;
+  uint32_t TypeOfNewSpelling(View kept) {
+    platform::CollationKey(kListLocale, kCompareFlags, kept, fKey);
+    const size_t mask = fKeySlots.size() - 1;
+    size_t i = HashBytes(fKey) & mask;
+    for (; fKeySlots[i] != 0; i = (i + 1) & mask) {
+      if (Key(fKeySlots[i] - 1) == fKey) return fKeySlots[i] - 1;
+    }
+    const auto type = static_cast<uint32_t>(fTypes.size());
+    fKeys += fKey;
+    fTypes.push_back({kept, fKeys.size()});
+    fKeySlots[i] = type + 1;
+    if (fTypes.size() * 2 > fKeySlots.size()) {
+      std::vector<uint32_t> slots(fKeySlots.size() * 2, 0);
+      const size_t m = slots.size() - 1;
+      for (uint32_t t = 0; t < fTypes.size(); ++t) {
+        size_t k = HashBytes(Key(t)) & m;
+        while (slots[k] != 0) k = (k + 1) & m;
+        slots[k] = t + 1;
+      }
+      fKeySlots.swap(slots);
+    }
+    return type;
+  }
 
+  int64_t TypeOfKey(std::string_view key) const {
+    if (fKeySlots.empty()) return -1;
+    const size_t mask = fKeySlots.size() - 1;
+    for (size_t i = HashBytes(key) & mask; fKeySlots[i] != 0; i = (i + 1) & mask) {
+      if (Key(fKeySlots[i] - 1) == key) return fKeySlots[i] - 1;
+    }
+    return -1;
+  }
+
+  // A copy of w in the tally's blocks, which start at most as long as the
+  // text and double.
   View Keep(View w) {
     if (fBlockLeft < w.size()) {
-      const size_t capacity = std::max<size_t>(w.size(), 1 << 15);
+      const size_t capacity = std::max(w.size(), fBlockSize);
+      fBlockSize = std::min<size_t>(fBlockSize * 2, kLargestBlock);
       fBlocks.emplace_back(new char16_t[capacity]);
       fBlockNext = fBlocks.back().get();
       fBlockLeft = capacity;
@@ -245,32 +370,86 @@ class TWordTally {
     fBlockLeft -= w.size();
     return kept;
   }
+
+  // The tables' first sizes, from the length of the text: a text of n units
+  // has at most n / 2 + 1 words, most texts far fewer types; a few doublings
+  // later a book's tables are as large as they need to be.
+  void Start() {
+    const size_t types = std::clamp<size_t>(fTextUnits / 8, 8, 512);
+    const size_t slots = std::bit_ceil(types * 2);
+    Resize(slots);
+    fKeySlots.assign(slots, 0);
+    fTypes.reserve(types);
+    fKeys.reserve(types * 8);
+    fKey.reserve(64);
+  }
+
+  static constexpr size_t kLargestBlock = size_t{1} << 15;
+
+  size_t fTextUnits;
+  std::vector<TSlot> fSlots;  // empty until the first word
+  size_t fMask = 0;
+  size_t fUsed = 0;
+  std::vector<uint32_t> fKeySlots;  // type + 1 by the hash of its key; 0 = empty
+  struct TType {
+    View spelling;  // its first spelling
+    size_t keyEnd;  // where its collation key ends in fKeys
+  };
+  std::vector<TType> fTypes;
+  std::string fKeys;  // every type's collation key, one after another
+  std::string fKey;
+  std::vector<std::unique_ptr<char16_t[]>> fBlocks;
+  char16_t* fBlockNext = nullptr;
+  size_t fBlockLeft = 0;
+  size_t fBlockSize;  // units of the next block
 };
 
-// Calls visit(word) for every maximal run of word units, yielding as it goes.
+// Calls visit(start, length) for every maximal run of word units, yielding as
+// it goes. The units' classes are gathered 64 at a time into a mask without a
+// branch, and the words are read off the mask's edges, so that the walk takes
+// one unpredictable branch per word instead of one per unit.
 template <typename Visit>
 void WalkWords(View text, Visit&& visit) {
-  const auto& classes = UnitClasses();
+  const uint8_t* classes = UnitClasses().data();
+  const char16_t* p = text.data();
   const size_t n = text.size();
   size_t nextYield = kYieldEvery;
-  size_t i = 0;
-  while (i < n) {
-    while (i < n && !(classes[text[i]] & kWordUnit)) ++i;
-    const size_t start = i;
-    while (i < n && (classes[text[i]] & kWordUnit)) ++i;
-    if (i > start) visit(text.substr(start, i - start));
-    if (i >= nextYield) {
+  size_t start = 0;
+  bool inWord = false;
+  uint64_t carry = 0;  // 1 when the unit before the block is a word unit
+  for (size_t base = 0; base < n; base += 64) {
+    const size_t m = std::min<size_t>(64, n - base);
+    uint64_t bits = 0;
+    for (size_t k = 0; k < m; ++k) bits |= static_cast<uint64_t>(classes[p[base + k]] & kWordUnit) << k;
+    uint64_t edges = bits ^ ((bits << 1) | carry);
+    if (m < 64) edges &= (uint64_t{1} << m) - 1;
+    while (edges != 0) {
+      const auto k = static_cast<size_t>(std::countr_zero(edges));
+      edges &= edges - 1;
+      if (!inWord) {
+        start = base + k;
+      } else {
+        visit(start, base + k - start);
+      }
+      inWord = !inWord;
+    }
+    carry = bits >> 63;
+    if (base + m >= nextYield) {
       MyYieldProcess();
-      nextYield = i + kYieldEvery;
+      nextYield = base + m + kYieldEvery;
     }
   }
+  if (inWord) visit(start, n - start);
 }
 
 void TallyWords(View text, int32_t minLength, TWordTally& tally) {
   const size_t least = static_cast<size_t>(std::max(minLength, 0));
-  WalkWords(text, [&](View w) {
-    if (w.size() >= least) ++tally.freq[tally.TypeOf(w)];
+  const char16_t* p = text.data();
+  const size_t n = text.size();
+  WalkWords(text, [&](size_t start, size_t length) {
+    if (length >= least) tally.Count(p + start, length, n - start);
   });
+  tally.Total();
 }
 
 // The types in the order of a word list: alphabetical (by collation key) or by
@@ -314,21 +493,23 @@ TStringListWithFreqPointers* ListOfTally(const TWordTally& tally, bool sortByFre
 // Word lists.
 
 TStringListWithFreqPointers* SimpleTallierOfTxt(View text, int32_t minLength, bool sortByFrequency) {
-  TWordTally tally;
+  TWordTally tally(text.size());
   TallyWords(text, minLength, tally);
   return ListOfTally(tally, sortByFrequency);
 }
 
 TStringListWithFreqPointers* SimpleTallierOfTxt(View text, TAcceptWordFunct accept, bool sortByFrequency) {
-  TWordTally tally;
+  TWordTally tally(text.size());
   std::u16string word;
-  WalkWords(text, [&](View w) {
+  const char16_t* p = text.data();
+  WalkWords(text, [&](size_t start, size_t length) {
     if (accept.Assigned()) {
-      word.assign(w);
+      word.assign(p + start, length);
       if (!accept(word)) return;
     }
-    ++tally.freq[tally.TypeOf(w)];
+    tally.Count(p + start, length, text.size() - start);
   });
+  tally.Total();
   return ListOfTally(tally, sortByFrequency);
 }
 
@@ -341,7 +522,16 @@ namespace {
 // first occurrence for display.
 class TNGramTally {
  public:
-  explicit TNGramTally(size_t n) : fN(n) { fSlots.assign(1024, 0); }
+  // textUnits sizes the first tables, as for the word tally.
+  TNGramTally(size_t n, size_t textUnits) : fN(n) {
+    const size_t entries = std::clamp<size_t>(textUnits / 8, 8, 512);
+    fSlots.assign(std::bit_ceil(entries * 2), 0);
+    const size_t words = std::min(entries * std::min<size_t>(n, 8), textUnits / 2 + 1);  // n may be any size
+    fTypes.reserve(words);
+    fSpellings.reserve(words);
+    fHash.reserve(entries);
+    fFreq.reserve(entries);
+  }
 
   // Counts the window (n word types, n spellings); true when it is new.
   bool Count(const uint32_t* types, const View* spellings) {
@@ -448,13 +638,14 @@ TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t 
   const size_t N = static_cast<size_t>(n);
   const auto& classes = UnitClasses();
   const size_t len = text.size();
-  TWordTally words;
-  TNGramTally grams(N);
+  TWordTally words(text.size());
+  TNGramTally grams(N, len);
   TTagSkipper tags(text, maxTagLength);
   std::vector<uint32_t> windowTypes;
   std::vector<View> windowSpellings;
-  windowTypes.reserve(N);
-  windowSpellings.reserve(N);
+  // A window never holds more words than the text has (n may be any size).
+  windowTypes.reserve(std::min(N, len / 2 + 1));
+  windowSpellings.reserve(std::min(N, len / 2 + 1));
   std::u16string scratch;
   int32_t lastPercent = -1;
   size_t nextYield = kYieldEvery;
@@ -547,7 +738,7 @@ TFreqDifference BagOfWordsSimilar(View text1, View text2, int32_t maxDifference,
                                   int32_t minLength) {
   TFreqDifference result;
   const std::u16string upper1 = platform::UpperCased(text1), upper2 = platform::UpperCased(text2);
-  TWordTally tally1, tally2;
+  TWordTally tally1(upper1.size()), tally2(upper2.size());
   TallyWords(upper1, minLength, tally1);
   TallyWords(upper2, minLength, tally2);
   const bool firstIsLonger = tally1.TypeCount() > tally2.TypeCount();
@@ -578,7 +769,7 @@ TTypeAndTokenDifferences TypeAndTokenDifferences2Strings(View text1, View text2,
   if (lengthDifference / (length1 + length2) * 200.0 > maxLengthPercent) return result;
 
   if (list1 == nullptr) list1 = SimpleTallierOfTxt(text1, 1, false);
-  TWordTally tally2;
+  TWordTally tally2(text2.size());
   TallyWords(text2, 1, tally2);
   std::vector<bool> shared(tally2.TypeCount(), false);
   int64_t tokenTotal = 0, tokenDifference = 0, sharedTypes = 0;

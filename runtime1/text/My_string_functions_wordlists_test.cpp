@@ -110,6 +110,53 @@ TEST(WordLists, HashCountingMatchesSortedInsertionOnRandomTexts) {
   }
 }
 
+// Thousands of types of 1 to 20 units, in pairs that differ in one unit, so that spellings held in the table
+// itself and longer ones held apart both occur, case variants of each, and a
+// table that grows many times; the text is also cut at every unit of its last
+// words, so that words ending at the very end of the view (with nothing
+// readable after them) count as the same words.
+TEST(WordLists, ManyTypesOfEveryLengthAndTextsCutAnywhere) {
+  std::mt19937 rng(7);
+  std::vector<S> vocabulary;
+  for (size_t i = 0; i < 1500; ++i) {
+    S w;
+    const size_t length = 1 + i % 20;
+    for (size_t k = 0; k < length; ++k) w += static_cast<char16_t>(u'a' + rng() % 25);
+    if (i % 7 == 0) w += u'\u00E9';
+    vocabulary.push_back(w);
+    w[(i / 20) % w.size()] = u'z';  // a word that differs from it in one unit, at every place in turn
+    vocabulary.push_back(w);
+  }
+  std::vector<S> words;
+  S text;
+  for (size_t i = 0; i < 12000; ++i) {
+    S w = vocabulary[rng() % vocabulary.size()];
+    if (rng() % 4 == 0) w[0] = static_cast<char16_t>(w[0] - 32);  // a case variant of the same word
+    words.push_back(w);
+    text += w;
+    text += i % 13 == 0 ? u".\r\n" : u" ";
+  }
+  for (bool byFrequency : {false, true}) {
+    EXPECT_EQ(Take(SimpleTallierOfTxt(text, 1, byFrequency)), EntriesOf(*ReferenceList(words, byFrequency)));
+  }
+  // The same text followed by letters that lie beyond the view.
+  const S tail = u" supercalifragilistic Ab";
+  std::vector<S> withTail = words;
+  withTail.push_back(u"supercalifragilistic");
+  const S longer = text + tail + u"cdefghijklmnop";
+  for (size_t cut = 0; cut <= 2; ++cut) {
+    const std::u16string_view view = std::u16string_view(longer).substr(0, text.size() + tail.size() - cut);
+    std::vector<S> expected = withTail;
+    expected.push_back(S(u"Ab").substr(0, 2 - cut));
+    if (expected.back().empty()) expected.pop_back();
+    EXPECT_EQ(Take(SimpleTallierOfTxt(view, 1, false)), EntriesOf(*ReferenceList(expected, false))) << "cut " << cut;
+  }
+  const std::u16string_view cutInLongWord = std::u16string_view(longer).substr(0, text.size() + 12);
+  std::vector<S> expected = words;
+  expected.push_back(u"supercalifr");
+  EXPECT_EQ(Take(SimpleTallierOfTxt(cutInLongWord, 1, true)), EntriesOf(*ReferenceList(expected, true)));
+}
+
 TEST(WordLists, MinimumLengthAndAcceptedWords) {
   const TRandomText t = RandomText(11, 2000);
   std::vector<S> longOnes;
@@ -153,6 +200,7 @@ TEST(NGrams, WindowsWordsAndPunctuation) {
   EXPECT_EQ(Take(SimpleNGramListOfTxt(u"\u2167 \u00BD 3", 3, 50, none, false)), (Entries{{u"\u2167 \u00BD 3", 1}}));
   EXPECT_TRUE(Take(SimpleNGramListOfTxt(u"a b c", 0, 50, none, false)).empty());
   EXPECT_TRUE(Take(SimpleNGramListOfTxt(u"a b", 3, 50, none, false)).empty());
+  EXPECT_TRUE(Take(SimpleNGramListOfTxt(u"a b c", INT32_MAX, 50, none, false)).empty());  // sizes nothing by n
   EXPECT_EQ(Take(SimpleNGramListOfTxt(u"a b a B a", 1, 50, none, true)), (Entries{{u"a", 3}, {u"b", 2}}));
 }
 
