@@ -79,8 +79,10 @@ echo
 # --- timing ----------------------------------------------------------------
 # Commands are timed in groups: every command of a group runs once unmeasured
 # (warm-up), then the group's commands take turns, so that a change of load on
-# the machine falls on all of them alike. Each run's wall time and peak memory
-# (maximum resident set) come from /usr/bin/time; the table shows medians.
+# the machine falls on all of them alike. Each run's wall time, peak memory
+# (maximum resident set) and CPU time (user and system) come from
+# /usr/bin/time; the table shows medians. On a busy machine the wall times
+# wait for a processor, and the CPU times show the work alone.
 #
 #   group_add LABEL MB OUTFILE RUNS COMMAND...   standard output to OUTFILE
 #   group_run                                    runs and reports the group
@@ -101,7 +103,7 @@ group_run() {
   for r in $(seq 1 "$max"); do
     for i in "${!G_CMD[@]}"; do
       [ "$r" -le "${G_RUNS[$i]}" ] || continue
-      /usr/bin/time -f "%e %M" -a -o "$WORK/.times_$i" \
+      /usr/bin/time -f "%e %M %U %S" -a -o "$WORK/.times_$i" \
         bash -c "exec ${G_CMD[$i]} > '${G_OUT[$i]}' 2>/dev/null" || true
     done
   done
@@ -112,9 +114,10 @@ label, mb, path, results = sys.argv[1], float(sys.argv[2]), sys.argv[3], sys.arg
 rows = [l.split() for l in open(path) if l.strip() and l.split()[0][0].isdigit()]
 secs = statistics.median(float(r[0]) for r in rows)
 rss = statistics.median(int(r[1]) for r in rows) / 1024
+cpu = statistics.median(float(r[2]) + float(r[3]) for r in rows)
 rate = mb / secs if secs > 0 else float("inf")
-print("%-58s %8.2f s %9.1f MB/s %8.0f MB   (%d runs)" % (label, secs, rate, rss, len(rows)))
-open(results, "a").write("%s\t%.3f\t%.1f\t%.0f\n" % (label, secs, rate, rss))
+print("%-58s %8.2f s %9.1f MB/s %8.0f MB %8.2f s   (%d runs)" % (label, secs, rate, rss, cpu, len(rows)))
+open(results, "a").write("%s\t%.3f\t%.1f\t%.0f\t%.3f\n" % (label, secs, rate, rss, cpu))
 PY
   done
   G_LABEL=(); G_MB=(); G_OUT=(); G_RUNS=(); G_CMD=()
@@ -124,7 +127,7 @@ q=$QUILLON
 u8=("$WORK"/utf8/*.txt)
 u16=("$WORK"/utf16/*.txt)
 st=("$WORK"/study/*.txt)
-header() { printf '%-58s %10s %14s %11s\n' "command" "median" "throughput" "peak mem"; }
+header() { printf '%-58s %10s %14s %11s %10s\n' "command" "median" "throughput" "peak mem" "CPU time"; }
 
 if section concord; then
 echo "== concordance: counts and full KWIC output of «$FREQUENT» (frequent) and «$RARE» (rare)"
@@ -212,8 +215,9 @@ fi
 import sys
 results, frequent, rare = sys.argv[1], sys.argv[2], sys.argv[3]
 t = {l.split("\t")[0]: float(l.split("\t")[1]) for l in open(results)}
-def ratio(a, b):
-    return "%.2fx" % (t[b] / t[a]) if a in t and b in t and t[a] > 0 else "n/a"
+c = {l.split("\t")[0]: float(l.split("\t")[4]) for l in open(results)}
+def ratio(a, b, times=t):
+    return "%.2fx" % (times[b] / times[a]) if a in times and b in times and times[a] > 0 else "n/a"
 print("== ratios (time of the other tool / time of quillon; above 1 means quillon is faster)")
 for w in (frequent, rare):
     for enc in ("utf8", "utf16"):
@@ -222,11 +226,12 @@ for w in (frequent, rare):
         print("  concord KWIC    %-10s %-5s vs rg -oiw:            %s   vs rg -iw (lines): %s" % (
             w, enc, ratio("quillon concord %s (%s, KWIC lines)" % (w, enc), "rg -oiw %s (%s, matches only)" % (w, enc)),
             ratio("quillon concord %s (%s, KWIC lines)" % (w, enc), "rg -iw %s (%s, whole lines)" % (w, enc))))
-print("  wordlist utf8 vs C++ unordered_map: %s (goal: 2x)" % ratio("quillon wordlist (utf8)", "C++ std::unordered_map baseline (utf8)"))
-print("  wordlist utf8 vs Python Counter:    %s (goal: 8x)" % ratio("quillon wordlist (utf8)", "Python Counter(re.findall(r'\\w+')) (utf8)"))
+q, cc, py = "quillon wordlist (utf8)", "C++ std::unordered_map baseline (utf8)", "Python Counter(re.findall(r'\\w+')) (utf8)"
+print("  wordlist utf8 vs C++ unordered_map: %s (goal: 2x; CPU time %s)" % (ratio(q, cc), ratio(q, cc, c)))
+print("  wordlist utf8 vs Python Counter:    %s (goal: 8x; CPU time %s)" % (ratio(q, py), ratio(q, py, c)))
 k, w = "quillon keywords --study STUDY --reference REF (utf8)", "quillon wordlist (study and reference together)"
 if k in t and w in t:
-    print("  keywords minus the word list of both corpora: %.0f ms" % ((t[k] - t[w]) * 1000))
+    print("  keywords minus the word list of both corpora: %.0f ms (CPU time %.0f ms)" % ((t[k] - t[w]) * 1000, (c[k] - c[w]) * 1000))
 PY
 echo
 echo "results in $results; outputs in $WORK"

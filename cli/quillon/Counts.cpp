@@ -144,7 +144,7 @@ class TListFilter {
 void CountText(const TCountOptions& options, const TTextRef& ref, const std::u16string& text, TCountTable& table,
                TListFilter& filter) {
   std::unique_ptr<qn::TStringListWithFreqPointers> list(
-      options.kind == "ngrams" ? qn::SimpleNGramListOfTxt(text, options.n, 0, {}, false)
+      options.kind == "ngrams" ? qn::SimpleNGramListOfTxt(text, options.n, 0, {}, true)
                                : qn::SimpleTallierOfTxt(text, 1, false));
   const int side = ref.side;
   std::string key;
