@@ -1157,17 +1157,24 @@ size_t ReadAndSurvey(std::u16string& text, size_t count, size_t offset, Fill& fi
   return got;
 }
 
-// The pieces the UTF-8 reader reads at a time: they stay in the cache
-// between their reading and their decoding.
-constexpr size_t kUtf8Piece = size_t{64} << 10;
+// The pieces the UTF-8 and 8-bit readers read at a time: they stay in the
+// cache between their reading and their decoding.
+constexpr size_t kLinesPiece = size_t{64} << 10;
 
 // Reads count bytes from offset on with fill (as ReadAndSurvey), piece bytes
-// at a time into a small buffer, and decodes them as UTF-8 onto the end of
+// at a time into a small buffer, and decodes them with decode onto the end of
 // text, up to the first zero, every line end as CR LF and the final line
-// ended too. The text grows just ahead of the decoder, so its storage is written
-// once (the reserve made by the caller saves moves).
-template <typename Fill>
-void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u16string& text, TUtf8Tally& tally) {
+// ended too. The text grows just ahead of the decoder, so its storage is
+// written once (the reserve made by the caller saves moves).
+//
+// decode(s, i, stop, n, out) decodes what begins at s[i] up to stop, reading
+// bytes up to n, and returns where it stopped (as DecodeUtf8Lines). accept(s,
+// from, n, last) may refuse the bytes s[from, n) before they are decoded
+// (the bytes before from were accepted); then the reading stops and false is
+// returned, the text holding only part of the bytes.
+template <typename Fill, typename Decode, typename Accept>
+bool ReadLines(size_t count, size_t offset, Fill& fill, size_t piece, std::u16string& text, Decode decode,
+               Accept accept) {
   // buffer[0] holds the last byte decoded (zero at first), the bytes not yet
   // decoded follow it: at most 4, the start of a character or a CR whose
   // next byte is not read yet.
@@ -1186,6 +1193,7 @@ void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u
       n = static_cast<size_t>(static_cast<const uint8_t*>(z) - buffer.get());
       last = true;
     }
+    if (!accept(buffer.get(), size_t{1}, n, last)) return false;
     // Room for two units a byte (a lone line end), a final CR LF and the
     // vector decoder's whole stores.
     const size_t room = units + 2 * (n - 1) + kBlock + 2;
@@ -1200,7 +1208,7 @@ void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u
     // Characters that begin 4 bytes or more before the end of what is read
     // have every byte they need.
     const size_t stop = last ? n : std::max<size_t>(n, 5) - 4;
-    const size_t i = DecodeUtf8Lines(buffer.get(), 1, stop, n, out, tally);
+    const size_t i = decode(buffer.get(), size_t{1}, stop, n, out);
     if (last) {
       units = FinishLines(text.data(), out);
       break;
@@ -1210,6 +1218,81 @@ void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u
     have = n - i + 1;
   }
   text.resize(units);
+  return true;
+}
+
+template <typename Fill>
+void ReadUtf8Lines(size_t count, size_t offset, Fill& fill, size_t piece, std::u16string& text, TUtf8Tally& tally) {
+  ReadLines(
+      count, offset, fill, piece, text,
+      [&](const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out) {
+        return DecodeUtf8Lines(s, i, stop, n, out, tally);
+      },
+      [](const uint8_t*, size_t, size_t, bool) { return true; });
+}
+
+// 8-bit text through the code page's table, forwards, as the decoders of
+// UTF-8 go (DecodeUtf8Lines): a block is widened whole, the bytes the table
+// changes put right, and the walk stops only at lone line ends.
+size_t DecodeEightBitLines(const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out,
+                           const TEightBitTable& table) noexcept {
+  constexpr unsigned kWhole = (1u << kBlock) - 1;
+  while (i < stop) {
+    if (n - i > kBlock) {
+      const uint8_t* const p = s + i;
+      const TLineBlock m = LineBlockOf(p, table.latin1Above9F);
+      WidenBlock(p, out);
+      if (m.fix != 0) PutRight(p, m.fix, table.units, out);
+      // A CR is paired with an LF right after it, an LF with a CR right
+      // before it.
+      const unsigned nextLF = p[kBlock] == '\n' ? 1u : 0u;
+      const unsigned prevCR = i > 0 && p[-1] == '\r' ? 1u : 0u;
+      const unsigned lone =
+          ((m.cr & ~((m.lf >> 1) | (nextLF << (kBlock - 1)))) | (m.lf & ~((m.cr << 1) | prevCR))) & kWhole;
+      if (lone == 0) {
+        out += kBlock;
+        i += kBlock;
+        continue;
+      }
+      // The units before the first lone line end are in place; it gives two.
+      const unsigned k = static_cast<unsigned>(__builtin_ctz(lone));
+      out += k;
+      *out++ = u'\r';
+      *out++ = u'\n';
+      i += k + 1;
+      continue;
+    }
+    const uint8_t c = s[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\n' && i > 0 && s[i - 1] == '\r') {  // its CR was written alone by a block
+        *out++ = u'\n';
+        ++i;
+      } else {
+        i += PutLineEnd(s, i, n, out);
+      }
+    } else {
+      *out++ = table.units[c];
+      ++i;
+    }
+  }
+  return i;
+}
+
+// True when no byte of s[from, n) is a possible UTF-8 sequence start (C2 to
+// F4 followed by 80 to BF; a byte whose next is not read yet is looked at
+// again with it, unless last).
+bool HasNoUtf8Start(const uint8_t* s, size_t from, size_t n, bool last) noexcept {
+  size_t i = from;
+  const size_t end = last ? n : n - std::min<size_t>(n - from, 1);
+  for (; end - i >= kBlock + 1; i += kBlock) {
+    const TSurveyBlock m = SurveyBlockOf<true>(s + i);
+    const unsigned starts =
+        m.lead & ((m.continuation >> 1) | (IsContinuation(s[i + kBlock]) ? 1u << (kBlock - 1) : 0u));
+    if (starts != 0) return false;
+  }
+  for (; i < end; ++i)
+    if (IsStart(s, i, n)) return false;
+  return true;
 }
 
 // The text of count bytes of 8-bit or UTF-8 text with CR LF line ends, when
@@ -1249,18 +1332,30 @@ bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text)
     // UTF-8 is read a piece at a time and decoded straight into its text:
     // room for the last piece's worst case too, so that a guess that holds
     // never moves the text.
-    text.reserve(reserve + 2 * std::min(count, kUtf8Piece) + 8);
+    text.reserve(reserve + 2 * std::min(count, kLinesPiece) + 8);
     platform::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
     TUtf8Tally tally;
-    ReadUtf8Lines(count, offset, fill, kUtf8Piece, text, tally);
+    ReadUtf8Lines(count, offset, fill, kLinesPiece, text, tally);
     if (way != TByteWay::Utf8Guessed || tally.LooksLikeUTF8()) {
       if (text.empty()) text = std::u16string();
       return true;
     }
     text.clear();
   } else {
-    text.reserve(reserve);
-    platform::AdviseHugePages(text.data(), reserve * sizeof(char16_t));
+    // 8-bit text unless a possible UTF-8 sequence start turns up (none does
+    // in Western 8-bit text or ASCII): decoded a piece at a time too.
+    text.reserve(reserve + 2 * std::min(count, kLinesPiece) + 8);
+    platform::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
+    const auto decode = [&](const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out) {
+      return DecodeEightBitLines(s, i, stop, n, out, table);
+    };
+    if (ReadLines(count, offset, fill, kLinesPiece, text, decode, HasNoUtf8Start)) {
+      if (text.empty()) text = std::u16string();
+      return true;
+    }
+    // The whole must be weighed: read into the text's storage, surveyed
+    // and decoded there.
+    text.clear();
     TByteSurveyor surveyor;
     const size_t got = ReadAndSurvey(text, count, offset, fill, surveyor);
     if (got <= offset) {
@@ -1272,10 +1367,11 @@ bool FastTextOfSource(size_t count, Bytes head, Fill fill, std::u16string& text)
     return true;
   }
   // Guessed UTF-8 that the whole says is not: 8-bit text after all.
-  TByteSurveyor surveyor;
-  surveyor.countStarts = false;
-  const size_t got = ReadAndSurvey(text, count, 0, fill, surveyor);
-  DecodeBytesInPlace(text, got, 0, surveyor.survey, TByteWay::EightBit, table);
+  const auto decode = [&](const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out) {
+    return DecodeEightBitLines(s, i, stop, n, out, table);
+  };
+  ReadLines(count, 0, fill, kLinesPiece, text, decode, [](const uint8_t*, size_t, size_t, bool) { return true; });
+  if (text.empty()) text = std::u16string();
   return true;
 }
 
@@ -1450,6 +1546,22 @@ std::u16string file_detail::Utf8LinesInPieces(Bytes bytes, size_t piece, size_t*
   ReadUtf8Lines(bytes.size(), 0, copy, std::max<size_t>(piece, 1), text, tally);
   if (valid != nullptr) *valid = tally.valid;
   if (invalid != nullptr) *invalid = tally.invalid;
+  return text;
+}
+
+std::u16string file_detail::EightBitLinesInPieces(Bytes bytes, size_t piece) {
+  const auto copy = [&](uint8_t* out, size_t offset, size_t count) {
+    std::memcpy(out, bytes.data() + offset, count);
+    return count;
+  };
+  std::u16string text;
+  const TEightBitTable table = UsableEightBitTable();
+  if (table.units == nullptr) return text;
+  const auto decode = [&](const uint8_t* s, size_t i, size_t stop, size_t n, char16_t*& out) {
+    return DecodeEightBitLines(s, i, stop, n, out, table);
+  };
+  ReadLines(bytes.size(), 0, copy, std::max<size_t>(piece, 1), text, decode,
+            [](const uint8_t*, size_t, size_t, bool) { return true; });
   return text;
 }
 

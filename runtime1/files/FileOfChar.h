@@ -164,6 +164,9 @@ namespace file_detail {
 // line with one, and the evidence weighed for UTF-8 (well-formed multi-byte
 // sequences, bytes of ill-formed ones).
 std::u16string Utf8LinesInPieces(std::span<const uint8_t> bytes, size_t piece, size_t* valid, size_t* invalid);
+// The same for 8-bit text of the active code page (one whose bytes below 80
+// are ASCII; else "").
+std::u16string EightBitLinesInPieces(std::span<const uint8_t> bytes, size_t piece);
 // The UTF-8 decoder has vector forms, used when the processor has them. Tests
 // cap the level (0: plain, 1: SSSE3, 2: AVX2) to run every form on one
 // machine. Returns the level in use from now on.

@@ -564,13 +564,13 @@ TEST_F(FileOfCharTest, FileReaderDecodingInItsOwnStorageAgreesWithTheList) {
   }
 }
 
-// UTF-8 bytes as ICU decodes them (a U+FFFD for each maximal ill-formed
-// part), up to the first zero, every line end made CR LF and the last line
-// ended: what the readers must give for UTF-8.
-std::u16string Utf8Reference(const ByteVec& bytes) {
+// Bytes as ICU decodes them in a code page (for UTF-8 a U+FFFD for each
+// maximal ill-formed part), up to the first zero, every line end made CR LF
+// and the last line ended: what the readers must give.
+std::u16string LinesReference(const ByteVec& bytes, uint32_t codePage) {
   std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   view = view.substr(0, view.find('\0'));
-  const std::u16string text = platform::Decoded(platform::CP_UTF8, view);
+  const std::u16string text = platform::Decoded(codePage, view);
   std::u16string lines;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != u'\r' && text[i] != u'\n') {
@@ -624,7 +624,7 @@ TEST_F(FileOfCharTest, Utf8DecoderFormsAgreeAtEveryLengthAndSplit) {
       bytes.insert(bytes.end(), piece.begin(), k == 0 ? piece.begin() + 1 + random() % piece.size() : piece.end());
     }
     bytes.resize(length);
-    const std::u16string expected = Utf8Reference(bytes);
+    const std::u16string expected = LinesReference(bytes, platform::CP_UTF8);
     file_detail::LimitUtf8DecoderLevel(0);
     size_t valid = 0, invalid = 0;
     ASSERT_EQ(file_detail::Utf8LinesInPieces(bytes, length + 1, &valid, &invalid), expected) << "round " << round;
@@ -640,6 +640,36 @@ TEST_F(FileOfCharTest, Utf8DecoderFormsAgreeAtEveryLengthAndSplit) {
     }
   }
   file_detail::LimitUtf8DecoderLevel(2);
+}
+
+TEST_F(FileOfCharTest, EightBitReaderAgreesAtEveryLengthAndSplit) {
+  // 8-bit text is decoded a block at a time, a piece at a time, with CR LF
+  // pairs cut at block and piece edges: random texts of line ends of every
+  // kind, letters the code page's table changes and those it keeps, at every
+  // piece size, give ICU's text.
+  const std::vector<ByteVec> pieces = {B("abcdefghijklmnopqrstuvwxyz0123"), B("\xE9t\xE9"), B("\x93q\x94"),
+                                       B({0x80, 0x9F, 0xA0, 0xFF}), B("\r\n"), B("\n"), B("\r"), B("\n\r"),
+                                       B({0x01}), B({0x00})};
+  std::mt19937 random(53);
+  for (uint32_t cp : {1252u, 1251u}) {
+    platform::SetActiveCodePage(cp);
+    for (int round = 0; round < 150; ++round) {
+      const size_t length = round < 60 ? static_cast<size_t>(round) : 60 + random() % 200;
+      ByteVec bytes;
+      while (bytes.size() < length) {
+        size_t k = random() % pieces.size();
+        if (k + 1 == pieces.size() && random() % 4 != 0) k = 0;
+        const ByteVec& piece = pieces[k];
+        bytes.insert(bytes.end(), piece.begin(), k == 0 ? piece.begin() + 1 + random() % piece.size() : piece.end());
+      }
+      bytes.resize(length);
+      const std::u16string expected = LinesReference(bytes, cp);
+      for (size_t piece = 1; piece <= length + 1; ++piece) {
+        ASSERT_EQ(file_detail::EightBitLinesInPieces(bytes, piece), expected)
+            << "code page " << cp << " round " << round << " piece " << piece;
+      }
+    }
+  }
 }
 
 TEST_F(FileOfCharTest, DodgyListLoadsAndRecovers) {
