@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -598,6 +601,16 @@ void TTableWriter::Str(std::string_view s) {
   if (fFormat == 0) {
     // Most fields need no escape: copy them whole.
     size_t plain = 0;
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r'),
+                  backslash = _mm_set1_epi8('\\');
+    for (; s.size() - plain >= 16; plain += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + plain));
+      const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, tab), _mm_cmpeq_epi8(x, lf)),
+                                           _mm_or_si128(_mm_cmpeq_epi8(x, cr), _mm_cmpeq_epi8(x, backslash)));
+      if (_mm_movemask_epi8(special) != 0) break;
+    }
+#endif
     while (plain < s.size() && s[plain] != '\t' && s[plain] != '\n' && s[plain] != '\r' && s[plain] != '\\') {
       ++plain;
     }

@@ -517,40 +517,66 @@ class TTextSearch {
     char* o = begin;
     bool space = false;
     const size_t n = s.size();
-    for (size_t i = 0; i < n; ++i) {
-      uint32_t c = s[i];
-      if (c > 0x20 && c < 0x80) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i low = _mm_set1_epi16(0x20), high = _mm_set1_epi16(0x7E);
+#endif
+    // Eight units at a time where they allow it, else one by one for eight.
+    while (i < n) {
+#if defined(__SSE2__)
+      // Eight printable ASCII characters with single spaces between them (none
+      // last, none first where it would be dropped or doubled) go out as they
+      // are, packed to bytes.
+      while (n - i >= 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(x, low), _mm_cmpgt_epi16(x, high));
+        if (_mm_movemask_epi8(outside) != 0) break;  // (units from 0x8000 on are negative: outside too)
+        const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, low)));
+        if ((spaces & 0xC000u) != 0 || (spaces & (spaces >> 2)) != 0) break;
+        if ((spaces & 3u) != 0 && (space || o == begin)) break;
         if (space) *o++ = ' ';
         space = false;
-        *o++ = static_cast<char>(c);
-        continue;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(x, x));
+        o += 8;
+        i += 8;
       }
-      if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
-        space = o != begin;
-        continue;
-      }
-      if (space) *o++ = ' ';
-      space = false;
-      if (c >= 0xD800 && c <= 0xDFFF) {
-        // A pair makes one code point; a lone surrogate becomes U+FFFD.
-        if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-          ++i;
-        } else {
-          c = 0xFFFD;
+#endif
+      const size_t stop = std::min(n, i + 8);
+      for (; i < stop; ++i) {
+        uint32_t c = s[i];
+        if (c > 0x20 && c < 0x80) {
+          if (space) *o++ = ' ';
+          space = false;
+          *o++ = static_cast<char>(c);
+          continue;
         }
+        if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
+          space = o != begin;
+          continue;
+        }
+        if (space) *o++ = ' ';
+        space = false;
+        if (c >= 0xD800 && c <= 0xDFFF) {
+          // A pair makes one code point; a lone surrogate becomes U+FFFD.
+          if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+            ++i;
+          } else {
+            c = 0xFFFD;
+          }
+        }
+        if (c < 0x800) {
+          *o++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+          *o++ = static_cast<char>(0xE0 | (c >> 12));
+          *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+          *o++ = static_cast<char>(0xF0 | (c >> 18));
+          *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+          *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *o++ = static_cast<char>(0x80 | (c & 0x3F));
       }
-      if (c < 0x800) {
-        *o++ = static_cast<char>(0xC0 | (c >> 6));
-      } else if (c < 0x10000) {
-        *o++ = static_cast<char>(0xE0 | (c >> 12));
-        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      } else {
-        *o++ = static_cast<char>(0xF0 | (c >> 18));
-        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      }
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
     }
     out.resize(static_cast<size_t>(o - begin));
   }

@@ -554,6 +554,24 @@ TEST_F(Quillon, TextsWithoutTheWordGiveTheSameConcordance) {
             "search\thits\ttexts\nabed*/^bednego\t8\t4\n");
 }
 
+TEST_F(Quillon, ContextRunsOfWhiteSpaceBecomeOneSpace) {
+  // Leading white space dropped, runs of spaces, tabs and line breaks made
+  // one space, letters beyond ASCII kept, in contexts long and short.
+  fs::create_directories(fDir / "w");
+  WriteBytes(fDir / "w" / "1.txt",
+             "x  Alpha beta  gamma\tdelta epsilon zeta eta theta iota kappa na\xC3\xAFve \xCF\x89\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1"
+             " hit one  two\tthree four five six seven\r\n\r\neight nine\n");
+  WriteBytes(fDir / "w" / "2.txt", " lead words here  hit\n");
+  const TRun run = RunQuillon(fDir, {"concord", "--context", "20", "hit", "w"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = Rows(run.out);
+  ASSERT_EQ(rows.size(), 3u) << run.out;
+  EXPECT_EQ(rows[1][5], "x Alpha beta gamma delta epsilon zeta eta theta iota kappa na\xC3\xAFve \xCF\x89\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1");
+  EXPECT_EQ(rows[1][7], "one two three four five six seven eight nine");
+  EXPECT_EQ(rows[2][5], "lead words here");
+  EXPECT_EQ(rows[2][7], "");
+}
+
 TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
   const std::string good = "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n1\t1\t0\tdog\nend\n";
   WriteBytes(fDir / "good.qnp", good);
