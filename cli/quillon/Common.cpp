@@ -420,7 +420,10 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
       continue;
     }
     text = qn::platform::DecodeTextBytesAs(part, encoding);
-    const size_t nul = text.find(u'\0');
+    // A zero unit decoded from 8-bit or UTF-8 bytes comes from a zero byte,
+    // which memchr rules out faster than a look at every unit.
+    const bool mayHoldZero = wide || std::memchr(part.data(), 0, part.size()) != nullptr;
+    const size_t nul = mayHoldZero ? text.find(u'\0') : std::u16string::npos;
     if (nul != std::u16string::npos) {
       text.resize(nul);
       piece(text);

@@ -2,6 +2,10 @@
 
 #include <unicode/uchar.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -275,7 +279,7 @@ class TWordTally {
 
   // The slot of the spelling, made when new. Finding is inlined into the
   // walks; making a slot is not.
-  TSlot& SlotOf(const char16_t* p, size_t n, size_t readable) {
+  [[gnu::always_inline]] TSlot& SlotOf(const char16_t* p, size_t n, size_t readable) {
     if (fSlots.empty()) [[unlikely]] Start();
     const TProbe probe = Probe(p, n, readable);
     size_t i = probe.h & fMask;
@@ -404,6 +408,35 @@ class TWordTally {
   size_t fBlockSize;  // units of the next block
 };
 
+// Bit k set when p[k] is a word unit, for the 64 units at p. Eight units at a
+// time that are all below U+0080 are judged by comparisons (a letter A-Z or
+// a-z, a digit 0-9: the word units among them); others by the table.
+inline uint64_t WordUnitBits64(const char16_t* p, const uint8_t* classes) noexcept {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i caseBit = _mm_set1_epi16(0x20);
+  const __m128i beforeA = _mm_set1_epi16(u'a' - 1), afterZ = _mm_set1_epi16(u'z' + 1);
+  const __m128i before0 = _mm_set1_epi16(u'0' - 1), after9 = _mm_set1_epi16(u'9' + 1);
+  for (size_t g = 0; g < 64; g += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + g));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, nonAscii), zero)) == 0xFFFF) {
+      const __m128i folded = _mm_or_si128(x, caseBit);
+      const __m128i letter = _mm_and_si128(_mm_cmpgt_epi16(folded, beforeA), _mm_cmplt_epi16(folded, afterZ));
+      const __m128i digit = _mm_and_si128(_mm_cmpgt_epi16(x, before0), _mm_cmplt_epi16(x, after9));
+      const auto lanes = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(_mm_or_si128(letter, digit), zero)));
+      bits |= static_cast<uint64_t>(lanes & 0xFF) << g;
+    } else {
+      for (size_t k = g; k < g + 8; ++k) bits |= static_cast<uint64_t>(classes[p[k]] & kWordUnit) << k;
+    }
+  }
+#else
+  for (size_t k = 0; k < 64; ++k) bits |= static_cast<uint64_t>(classes[p[k]] & kWordUnit) << k;
+#endif
+  return bits;
+}
+
 // Calls visit(start, length) for every maximal run of word units, yielding as
 // it goes. The units' classes are gathered 64 at a time into a mask without a
 // branch, and the words are read off the mask's edges, so that the walk takes
@@ -420,7 +453,11 @@ void WalkWords(View text, Visit&& visit) {
   for (size_t base = 0; base < n; base += 64) {
     const size_t m = std::min<size_t>(64, n - base);
     uint64_t bits = 0;
-    for (size_t k = 0; k < m; ++k) bits |= static_cast<uint64_t>(classes[p[base + k]] & kWordUnit) << k;
+    if (m == 64) {
+      bits = WordUnitBits64(p + base, classes);
+    } else {
+      for (size_t k = 0; k < m; ++k) bits |= static_cast<uint64_t>(classes[p[base + k]] & kWordUnit) << k;
+    }
     uint64_t edges = bits ^ ((bits << 1) | carry);
     if (m < 64) edges &= (uint64_t{1} << m) - 1;
     while (edges != 0) {

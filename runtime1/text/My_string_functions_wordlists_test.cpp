@@ -1,6 +1,7 @@
 #include "runtime1/text/My_string_functions_wordlists.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 
 #include <memory>
 #include <random>
@@ -155,6 +156,34 @@ TEST(WordLists, ManyTypesOfEveryLengthAndTextsCutAnywhere) {
   std::vector<S> expected = words;
   expected.push_back(u"supercalifr");
   EXPECT_EQ(Take(SimpleTallierOfTxt(cutInLongWord, 1, true)), EntriesOf(*ReferenceList(expected, true)));
+}
+
+// Every code unit, alone or beside the next one, counted as its general
+// category says: letters (Lu, Ll, Lt, Lm, Lo) and decimal digits make words.
+TEST(WordLists, EveryCodeUnitCountsAsItsCategorySays) {
+  const auto isWordUnit = [](char16_t c) {
+    switch (u_charType(c)) {
+      case U_UPPERCASE_LETTER:
+      case U_LOWERCASE_LETTER:
+      case U_TITLECASE_LETTER:
+      case U_MODIFIER_LETTER:
+      case U_OTHER_LETTER:
+      case U_DECIMAL_DIGIT_NUMBER: return true;
+      default: return false;
+    }
+  };
+  S text;
+  for (uint32_t c = 1; c <= 0xFFFF; ++c) {
+    text += static_cast<char16_t>(c);
+    if (c % 3 != 0) text += u' ';
+  }
+  int64_t expected = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (isWordUnit(text[i]) && (i == 0 || !isWordUnit(text[i - 1]))) ++expected;
+  }
+  int64_t counted = 0;
+  for (const auto& [word, freq] : Take(SimpleTallierOfTxt(text, 1, false))) counted += freq;
+  EXPECT_EQ(counted, expected);
 }
 
 TEST(WordLists, MinimumLengthAndAcceptedWords) {
