@@ -898,6 +898,12 @@ struct TCollocate {
   int64_t left = 0, right = 0, corpus = 0;
 };
 
+// Hashes a spelling held or only viewed alike, so that a view finds it.
+struct TSpellingHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view s) const noexcept { return std::hash<std::u16string_view>{}(s); }
+};
+
 struct TCollocateResult {
   int64_t hits = 0, tokens = 0, texts = 0, textsWithHits = 0;
   std::unordered_map<std::string, TCollocate> words;  // by collation key
@@ -966,6 +972,7 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
     std::u16string text;
     std::string key;
     std::vector<TWordSpan> left, right;
+    std::unordered_map<std::u16string, TCollocate*, TSpellingHash, std::equal_to<>> bySpelling;
     for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
       const TTextRef& ref = texts[i];
       if (reader.Read(ref, text)) {
@@ -978,16 +985,27 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
           WordKey(list->Get(k), key);
           AddCollocate(result, key, Utf8(list->Get(k)), ref.number, 0, 0, f);
         }
+        // The words of the spans: each spelling's collation key is made once,
+        // its entry then found by the spelling itself.
+        const auto addSpanWord = [&](std::u16string_view word, int64_t left, int64_t right) {
+          auto at = bySpelling.find(word);
+          if (at == bySpelling.end()) {
+            WordKey(word, key);
+            TCollocate& c = result.words[key];
+            at = bySpelling.emplace(std::u16string(word), &c).first;
+          }
+          TCollocate& c = *at->second;
+          if (ref.number < c.firstText) {
+            c.firstText = ref.number;
+            c.spelling = Utf8(word);
+          }
+          c.left += left;
+          c.right += right;
+        };
         const int64_t hits = search.Search(text, 0, [&](int64_t, const qn::TSearchFound_Rec& rec) {
           search.SpanWords(rec, left, right);
-          for (const TWordSpan& s : left) {
-            WordKey(search.WordAt(s), key);
-            AddCollocate(result, key, Utf8(search.WordAt(s)), ref.number, 1, 0, 0);
-          }
-          for (const TWordSpan& s : right) {
-            WordKey(search.WordAt(s), key);
-            AddCollocate(result, key, Utf8(search.WordAt(s)), ref.number, 0, 1, 0);
-          }
+          for (const TWordSpan& s : left) addSpanWord(search.WordAt(s), 1, 0);
+          for (const TWordSpan& s : right) addSpanWord(search.WordAt(s), 0, 1);
         });
         result.hits += hits;
         if (hits > 0) ++result.textsWithHits;
