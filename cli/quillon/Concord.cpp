@@ -979,26 +979,28 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
         ++result.texts;
         // The corpus frequencies, by the library's word list.
         std::unique_ptr<qn::TStringListWithFreqPointers> list(qn::SimpleTallierOfTxt(text, 1, false));
-        for (int32_t k = 0; k < list->Count(); ++k) {
-          const int32_t f = list->GetOne(k);
-          result.tokens += f;
-          WordKey(list->Get(k), key);
-          AddCollocate(result, key, Utf8(list->Get(k)), ref.number, 0, 0, f);
-        }
-        // The words of the spans: each spelling's collation key is made once,
-        // its entry then found by the spelling itself.
-        const auto addSpanWord = [&](std::u16string_view word, int64_t left, int64_t right) {
+        // Each spelling (in the text's word list or a span) gets its
+        // collation key once; its entry is then found by the spelling itself.
+        const auto entryOf = [&](std::u16string_view word) -> TCollocate& {
           auto at = bySpelling.find(word);
           if (at == bySpelling.end()) {
             WordKey(word, key);
-            TCollocate& c = result.words[key];
-            at = bySpelling.emplace(std::u16string(word), &c).first;
+            at = bySpelling.emplace(std::u16string(word), &result.words[key]).first;
           }
           TCollocate& c = *at->second;
           if (ref.number < c.firstText) {
             c.firstText = ref.number;
             c.spelling = Utf8(word);
           }
+          return c;
+        };
+        for (int32_t k = 0; k < list->Count(); ++k) {
+          const int32_t f = list->GetOne(k);
+          result.tokens += f;
+          entryOf(list->Get(k)).corpus += f;
+        }
+        const auto addSpanWord = [&](std::u16string_view word, int64_t left, int64_t right) {
+          TCollocate& c = entryOf(word);
           c.left += left;
           c.right += right;
         };
