@@ -110,9 +110,15 @@ TStringList::TStringList(bool ownsObjects) : fOwnsObjects(ownsObjects) {}
 
 TStringList::~TStringList() { FreeItems(fItems); }
 
+TStringList::TItem TStringList::NewItem(std::u16string s, TObject* object) {
+  return TItem{new std::u16string(std::move(s)), object};
+}
+
+void TStringList::FreeString(TItem& item) noexcept { delete std::exchange(item.fString, nullptr); }
+
 void TStringList::FreeItems(std::vector<TItem>& items) noexcept {
   for (TItem& item : items) {
-    delete std::exchange(item.fString, nullptr);
+    FreeString(item);
     if (fOwnsObjects) DestroyObject(std::exchange(item.fObject, nullptr));
   }
   items.clear();
@@ -133,7 +139,7 @@ const std::u16string& TStringList::Get(int32_t index) const {
 }
 
 void TStringList::Put(int32_t index, std::u16string s) {
-  if (fSorted) RaiseSortedListError();
+  if (fSettings.sorted) RaiseSortedListError();
   CheckIndex(index);
   *fItems[static_cast<size_t>(index)].fString = std::move(s);
   ++fRevision;
@@ -153,9 +159,9 @@ int32_t TStringList::Add(std::u16string s) { return AddObject(std::move(s), null
 
 int32_t TStringList::AddObject(std::u16string s, TObject* object) {
   int32_t index = Count();
-  if (fSorted) {
+  if (fSettings.sorted) {
     if (Find(s, index)) {
-      switch (fDuplicates) {
+      switch (fSettings.duplicates) {
         case TDuplicates::dupIgnore: return index;
         case TDuplicates::dupError:
           throw EStringListError(std::string("String list does not allow duplicates"));
@@ -188,7 +194,7 @@ void TStringList::AddStrings(const TStringList& other) {
 void TStringList::Insert(int32_t index, std::u16string s) { InsertObject(index, std::move(s), nullptr); }
 
 void TStringList::InsertObject(int32_t index, std::u16string s, TObject* object) {
-  if (fSorted) RaiseSortedListError();
+  if (fSettings.sorted) RaiseSortedListError();
   CheckIndex(index, true);
   InsertItem(index, std::move(s), object);
 }
@@ -197,19 +203,28 @@ void TStringList::InsertItem(int32_t index, std::u16string s, TObject* object) {
   if (fItems.size() >= static_cast<size_t>(INT32_MAX)) {
     throw EListError(std::string("List capacity out of bounds"));
   }
-  auto owned = std::make_unique<std::u16string>(std::move(s));
-  fItems.insert(fItems.begin() + index, TItem{owned.get(), object});
-  owned.release();
+  TItem item = NewItem(std::move(s), object);
+  try {
+    fItems.insert(fItems.begin() + index, item);
+  } catch (...) {
+    FreeString(item);
+    throw;
+  }
   ++fRevision;
+}
+
+TObject* TStringList::EraseItem(int32_t index) noexcept {
+  TItem& item = fItems[static_cast<size_t>(index)];
+  TObject* object = item.fObject;
+  FreeString(item);
+  fItems.erase(fItems.begin() + index);
+  ++fRevision;
+  return object;
 }
 
 void TStringList::Delete(int32_t index) {
   CheckIndex(index);
-  const TItem item = fItems[static_cast<size_t>(index)];
-  TObject* object = item.fObject;
-  fItems.erase(fItems.begin() + index);
-  ++fRevision;
-  delete item.fString;
+  TObject* object = EraseItem(index);
   // Destroyed after it left the list, so that its destructor sees a consistent list.
   if (fOwnsObjects) DestroyObject(object);
 }
@@ -229,7 +244,7 @@ int32_t TStringList::DeleteIf(const std::function<bool(int32_t index)>& remove) 
   size_t kept = 0;
   for (size_t i = 0; i < fItems.size(); ++i) {
     if (removed[i]) {
-      delete std::exchange(fItems[i].fString, nullptr);
+      FreeString(fItems[i]);
       if (fOwnsObjects) objects.push_back(fItems[i].fObject);
     } else {
       fItems[kept++] = fItems[i];
@@ -258,7 +273,7 @@ void TStringList::Exchange(int32_t index1, int32_t index2) {
 
 void TStringList::Move(int32_t curIndex, int32_t newIndex) {
   if (curIndex == newIndex) return;
-  if (fSorted) RaiseSortedListError();
+  if (fSettings.sorted) RaiseSortedListError();
   CheckIndex(curIndex);
   CheckIndex(newIndex);
   const auto first = fItems.begin();
@@ -275,22 +290,9 @@ void TStringList::Assign(const TStringList& source) {
   Clear();
   fOwnsObjects = false;  // the objects still belong to source
   fItems.reserve(source.fItems.size());
-  for (const TItem& item : source.fItems) {
-    auto copy = std::make_unique<std::u16string>(*item.fString);
-    fItems.push_back(TItem{copy.get(), item.fObject});
-    copy.release();
-  }
-  fSorted = source.fSorted;
-  fCaseSensitive = source.fCaseSensitive;
-  fStrictDelimiter = source.fStrictDelimiter;
-  fWriteBOM = source.fWriteBOM;
-  fDuplicates = source.fDuplicates;
-  fLocale = source.fLocale;
-  fEncoding = source.fEncoding;
-  fDelimiter = source.fDelimiter;
-  fQuoteChar = source.fQuoteChar;
-  fNameValueSeparator = source.fNameValueSeparator;
-  fLineBreak = source.fLineBreak;
+  // The capacity is reserved: a push_back cannot fail after NewItem.
+  for (const TItem& item : source.fItems) fItems.push_back(NewItem(*item.fString, item.fObject));
+  fSettings = source.fSettings;
   ++fRevision;
 }
 
@@ -303,11 +305,12 @@ void TStringList::SetCapacity(int32_t capacity) {
 // ---------------------------------------------------------------------------
 
 int TStringList::CompareStrings(std::u16string_view s1, std::u16string_view s2) const {
-  return ::qn::platform::CompareStrings(fLocale, fCaseSensitive ? 0 : NORM_IGNORECASE, s1, s2);
+  return ::qn::platform::CompareStrings(fSettings.locale, fSettings.caseSensitive ? 0 : NORM_IGNORECASE, s1,
+                                       s2);
 }
 
 bool TStringList::Find(std::u16string_view s, int32_t& index) const {
-  if (!fSorted) {
+  if (!fSettings.sorted) {
     index = IndexOf(s);
     return index >= 0;
   }
@@ -331,7 +334,7 @@ bool TStringList::Find(std::u16string_view s, int32_t& index) const {
 }
 
 int32_t TStringList::IndexOf(std::u16string_view s) const {
-  if (fSorted) {
+  if (fSettings.sorted) {
     int32_t index;
     return Find(s, index) ? index : -1;
   }
@@ -351,7 +354,7 @@ int32_t TStringList::IndexOfObject(const TObject* object) const {
 int32_t TStringList::IndexOfName(std::u16string_view name) const {
   for (int32_t i = 0; i < Count(); ++i) {
     const std::u16string& s = *fItems[static_cast<size_t>(i)].fString;
-    const size_t separator = s.find(fNameValueSeparator);
+    const size_t separator = s.find(fSettings.nameValueSeparator);
     if (separator != std::u16string::npos &&
         CompareStrings(std::u16string_view(s).substr(0, separator), name) == 0) {
       return i;
@@ -361,23 +364,23 @@ int32_t TStringList::IndexOfName(std::u16string_view name) const {
 }
 
 void TStringList::SetSorted(bool sorted) {
-  if (sorted == fSorted) return;
+  if (sorted == fSettings.sorted) return;
   if (sorted) Sort();
-  fSorted = sorted;
+  fSettings.sorted = sorted;
 }
 
 void TStringList::SetCaseSensitive(bool caseSensitive) {
-  if (caseSensitive == fCaseSensitive) return;
-  fCaseSensitive = caseSensitive;
+  if (caseSensitive == fSettings.caseSensitive) return;
+  fSettings.caseSensitive = caseSensitive;
   ++fRevision;
-  if (fSorted) Sort();
+  if (fSettings.sorted) Sort();
 }
 
 void TStringList::SetLocale(uint32_t lcid) {
-  if (lcid == fLocale) return;
-  fLocale = lcid;
+  if (lcid == fSettings.locale) return;
+  fSettings.locale = lcid;
   ++fRevision;
-  if (fSorted) Sort();
+  if (fSettings.sorted) Sort();
 }
 
 void TStringList::Sort() {
@@ -432,12 +435,12 @@ void TStringList::QuickSort(int32_t lo, int32_t hi,
 
 std::u16string TStringList::GetTextStr() const {
   size_t length = 0;
-  for (const TItem& item : fItems) length += item.fString->size() + fLineBreak.size();
+  for (const TItem& item : fItems) length += item.fString->size() + fSettings.lineBreak.size();
   std::u16string text;
   text.reserve(length);
   for (const TItem& item : fItems) {
     text += *item.fString;
-    text += fLineBreak;
+    text += fSettings.lineBreak;
   }
   return text;
 }
@@ -445,13 +448,13 @@ std::u16string TStringList::GetTextStr() const {
 void TStringList::SetTextStr(std::u16string_view text) {
   Clear();
   if (text.empty()) return;
-  if (fLineBreak != u"\r\n" && !fLineBreak.empty()) {
+  if (fSettings.lineBreak != u"\r\n" && !fSettings.lineBreak.empty()) {
     size_t start = 0;
     while (start < text.size()) {
-      size_t end = text.find(fLineBreak, start);
+      size_t end = text.find(fSettings.lineBreak, start);
       if (end == std::u16string_view::npos) end = text.size();
       Add(std::u16string(text.substr(start, end - start)));
-      start = end + fLineBreak.size();
+      start = end + fSettings.lineBreak.size();
     }
     return;
   }
@@ -510,22 +513,26 @@ bool IsBlank(char16_t c) { return c >= 1 && c <= u' '; }
 }  // namespace
 
 std::u16string TStringList::DelimitedText() const {
+  return DelimitedTextWith(fSettings.delimiter, fSettings.quoteChar);
+}
+
+std::u16string TStringList::DelimitedTextWith(char16_t delimiter, char16_t quoteChar) const {
   std::u16string text;
   for (size_t i = 0; i < fItems.size(); ++i) {
     const std::u16string& s = *fItems[i].fString;
     bool quote;
-    if (fStrictDelimiter) {
-      quote = s.find(fQuoteChar) != std::u16string::npos || s.find(fDelimiter) != std::u16string::npos ||
-              s.find(u'\0') != std::u16string::npos ||
+    if (fSettings.strictDelimiter) {
+      quote = s.find(quoteChar) != std::u16string::npos ||
+              s.find(delimiter) != std::u16string::npos || s.find(u'\0') != std::u16string::npos ||
               (!s.empty() && (s.front() <= u' ' || s.back() <= u' '));
     } else {
-      quote = s.empty() || std::any_of(s.begin(), s.end(), [this](char16_t c) {
-                return c <= u' ' || c == fQuoteChar || c == fDelimiter;
+      quote = s.empty() || std::any_of(s.begin(), s.end(), [delimiter, quoteChar](char16_t c) {
+                return c <= u' ' || c == quoteChar || c == delimiter;
               });
     }
-    if (i > 0) text += fDelimiter;
+    if (i > 0) text += delimiter;
     if (quote) {
-      text += Quoted(s, fQuoteChar);
+      text += Quoted(s, quoteChar);
     } else {
       text += s;
     }
@@ -537,12 +544,14 @@ void TStringList::SetDelimitedText(std::u16string_view text) {
   Clear();
   size_t pos = 0;
   const size_t size = text.size();
-  if (fStrictDelimiter) {
+  if (fSettings.strictDelimiter) {
     if (size == 0) return;
     for (;;) {
       std::u16string entry;
-      if (pos < size && text[pos] == fQuoteChar) entry = ExtractQuoted(text, pos, fQuoteChar);
-      while (pos < size && text[pos] != fDelimiter) entry += text[pos++];
+      if (pos < size && text[pos] == fSettings.quoteChar) {
+        entry = ExtractQuoted(text, pos, fSettings.quoteChar);
+      }
+      while (pos < size && text[pos] != fSettings.delimiter) entry += text[pos++];
       Add(std::move(entry));
       if (pos >= size) return;
       ++pos;  // the delimiter; a final one stands before an empty entry
@@ -551,16 +560,16 @@ void TStringList::SetDelimitedText(std::u16string_view text) {
   while (pos < size && IsBlank(text[pos])) ++pos;
   while (pos < size) {
     std::u16string entry;
-    if (text[pos] == fQuoteChar) {
-      entry = ExtractQuoted(text, pos, fQuoteChar);
+    if (text[pos] == fSettings.quoteChar) {
+      entry = ExtractQuoted(text, pos, fSettings.quoteChar);
     } else {
       const size_t start = pos;
-      while (pos < size && text[pos] > u' ' && text[pos] != fDelimiter) ++pos;
+      while (pos < size && text[pos] > u' ' && text[pos] != fSettings.delimiter) ++pos;
       entry.assign(text.substr(start, pos - start));
     }
     Add(std::move(entry));
     while (pos < size && IsBlank(text[pos])) ++pos;
-    if (pos < size && text[pos] == fDelimiter) {
+    if (pos < size && text[pos] == fSettings.delimiter) {
       ++pos;
       while (pos < size && IsBlank(text[pos])) ++pos;
       if (pos >= size) Add(std::u16string());  // a final delimiter ends an empty entry
@@ -570,32 +579,22 @@ void TStringList::SetDelimitedText(std::u16string_view text) {
   }
 }
 
-std::u16string TStringList::CommaText() const {
-  TStringList& self = const_cast<TStringList&>(*this);
-  const char16_t delimiter = fDelimiter;
-  const char16_t quote = fQuoteChar;
-  self.fDelimiter = u',';
-  self.fQuoteChar = u'"';
-  std::u16string text = DelimitedText();
-  self.fDelimiter = delimiter;
-  self.fQuoteChar = quote;
-  return text;
-}
+std::u16string TStringList::CommaText() const { return DelimitedTextWith(u',', u'"'); }
 
 void TStringList::SetCommaText(std::u16string_view text) {
-  const char16_t delimiter = fDelimiter;
-  const char16_t quote = fQuoteChar;
-  fDelimiter = u',';
-  fQuoteChar = u'"';
+  const char16_t delimiter = fSettings.delimiter;
+  const char16_t quote = fSettings.quoteChar;
+  fSettings.delimiter = u',';
+  fSettings.quoteChar = u'"';
   try {
     SetDelimitedText(text);
   } catch (...) {
-    fDelimiter = delimiter;
-    fQuoteChar = quote;
+    fSettings.delimiter = delimiter;
+    fSettings.quoteChar = quote;
     throw;
   }
-  fDelimiter = delimiter;
-  fQuoteChar = quote;
+  fSettings.delimiter = delimiter;
+  fSettings.quoteChar = quote;
 }
 
 // ---------------------------------------------------------------------------
@@ -604,28 +603,24 @@ void TStringList::SetCommaText(std::u16string_view text) {
 
 std::u16string TStringList::Names(int32_t index) const {
   const std::u16string& s = Get(index);
-  const size_t separator = s.find(fNameValueSeparator);
+  const size_t separator = s.find(fSettings.nameValueSeparator);
   return separator == std::u16string::npos ? std::u16string() : s.substr(0, separator);
 }
 
 std::u16string TStringList::ValueFromIndex(int32_t index) const {
   const std::u16string& s = Get(index);
-  const size_t separator = s.find(fNameValueSeparator);
+  const size_t separator = s.find(fSettings.nameValueSeparator);
   return separator == std::u16string::npos ? std::u16string() : s.substr(separator + 1);
 }
 
 void TStringList::SetValueFromIndex(int32_t index, std::u16string_view value) {
   const std::u16string& s = Get(index);
-  const size_t separator = s.find(fNameValueSeparator);
+  const size_t separator = s.find(fSettings.nameValueSeparator);
   std::u16string line = separator == std::u16string::npos ? s : s.substr(0, separator);
-  line += fNameValueSeparator;
+  line += fSettings.nameValueSeparator;
   line += value;
-  if (fSorted) {
-    TObject* object = GetObject(index);
-    const TItem old = fItems[static_cast<size_t>(index)];
-    fItems.erase(fItems.begin() + index);  // the object moves to the new line
-    ++fRevision;
-    delete old.fString;
+  if (fSettings.sorted) {
+    TObject* object = EraseItem(index);  // the object moves to the new line
     AddObject(std::move(line), object);
   } else {
     Put(index, std::move(line));
@@ -648,7 +643,7 @@ void TStringList::SetValue(std::u16string_view name, std::u16string_view value) 
     return;
   }
   std::u16string line(name);
-  line += fNameValueSeparator;
+  line += fSettings.nameValueSeparator;
   line += value;
   Add(std::move(line));
 }
@@ -676,7 +671,7 @@ void TStringList::LoadFromFile(std::u16string_view fileName) {
   TTextEncoding encoding;
   const std::u16string text = DecodeTextBytes(bytes, &encoding);
   SetTextStr(text);
-  fEncoding = encoding;
+  fSettings.encoding = encoding;
 }
 
 void TStringList::LoadFromFile(std::string_view fileNameUtf8) {
@@ -688,36 +683,36 @@ void TStringList::LoadFromStream(TStream& stream) {
   TTextEncoding encoding;
   const std::u16string text = DecodeTextBytes(bytes, &encoding);
   SetTextStr(text);
-  fEncoding = encoding;
+  fSettings.encoding = encoding;
 }
 
 void TStringList::LoadFromFile(std::u16string_view fileName, TTextEncoding encoding) {
   const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
   SetTextStr(DecodeTextBytesAs(bytes, encoding));
-  fEncoding = encoding;
+  fSettings.encoding = encoding;
 }
 
 void TStringList::LoadFromStream(TStream& stream, TTextEncoding encoding) {
   const std::vector<uint8_t> bytes = RestOfStream(stream);
   SetTextStr(DecodeTextBytesAs(bytes, encoding));
-  fEncoding = encoding;
+  fSettings.encoding = encoding;
 }
 
-void TStringList::SaveToFile(std::u16string_view fileName) const { SaveToFile(fileName, fEncoding); }
+void TStringList::SaveToFile(std::u16string_view fileName) const { SaveToFile(fileName, fSettings.encoding); }
 
 void TStringList::SaveToFile(std::string_view fileNameUtf8) const {
-  SaveToFile(std::u16string_view(DecodedUTF8(fileNameUtf8)), fEncoding);
+  SaveToFile(std::u16string_view(DecodedUTF8(fileNameUtf8)), fSettings.encoding);
 }
 
 void TStringList::SaveToFile(std::u16string_view fileName, TTextEncoding encoding) const {
-  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fWriteBOM);
+  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fSettings.writeBOM);
   WriteFileSafely(fileName, bytes);
 }
 
-void TStringList::SaveToStream(TStream& stream) const { SaveToStream(stream, fEncoding); }
+void TStringList::SaveToStream(TStream& stream) const { SaveToStream(stream, fSettings.encoding); }
 
 void TStringList::SaveToStream(TStream& stream, TTextEncoding encoding) const {
-  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fWriteBOM);
+  const std::vector<uint8_t> bytes = EncodeTextBytes(GetTextStr(), encoding, fSettings.writeBOM);
   stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 

@@ -41,6 +41,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -159,17 +160,17 @@ class QN_API TStringList : public TObject {
 
   // --- order ----------------------------------------------------------------
 
-  bool Sorted() const noexcept { return fSorted; }
+  bool Sorted() const noexcept { return fSettings.sorted; }
   // Setting true sorts the list; duplicates already present stay.
   void SetSorted(bool sorted);
-  TDuplicates Duplicates() const noexcept { return fDuplicates; }
-  void SetDuplicates(TDuplicates duplicates) noexcept { fDuplicates = duplicates; }
-  bool CaseSensitive() const noexcept { return fCaseSensitive; }
+  TDuplicates Duplicates() const noexcept { return fSettings.duplicates; }
+  void SetDuplicates(TDuplicates duplicates) noexcept { fSettings.duplicates = duplicates; }
+  bool CaseSensitive() const noexcept { return fSettings.caseSensitive; }
   // A sorted list is sorted again under the new comparison.
   void SetCaseSensitive(bool caseSensitive);
   // The locale identifier of the comparisons; 0 (the default) means the user's
   // default locale at the time of each comparison.
-  uint32_t Locale() const noexcept { return fLocale; }
+  uint32_t Locale() const noexcept { return fSettings.locale; }
   void SetLocale(uint32_t lcid);
   bool OwnsObjects() const noexcept { return fOwnsObjects; }
   void SetOwnsObjects(bool owns) noexcept { fOwnsObjects = owns; }
@@ -196,8 +197,8 @@ class QN_API TStringList : public TObject {
   // Clears the list, then adds the lines of text (see the header comment).
   virtual void SetTextStr(std::u16string_view text);
 
-  const std::u16string& LineBreak() const noexcept { return fLineBreak; }
-  void SetLineBreak(std::u16string lineBreak) { fLineBreak = std::move(lineBreak); }
+  const std::u16string& LineBreak() const noexcept { return fSettings.lineBreak; }
+  void SetLineBreak(std::u16string lineBreak) { fSettings.lineBreak = std::move(lineBreak); }
 
   // Entries joined with Delimiter; an entry that is empty or contains a
   // character at or below U+0020, QuoteChar or Delimiter is quoted (QuoteChar
@@ -212,17 +213,17 @@ class QN_API TStringList : public TObject {
   std::u16string CommaText() const;
   void SetCommaText(std::u16string_view text);
 
-  char16_t Delimiter() const noexcept { return fDelimiter; }
-  void SetDelimiter(char16_t c) noexcept { fDelimiter = c; }
-  char16_t QuoteChar() const noexcept { return fQuoteChar; }
-  void SetQuoteChar(char16_t c) noexcept { fQuoteChar = c; }
-  bool StrictDelimiter() const noexcept { return fStrictDelimiter; }
-  void SetStrictDelimiter(bool strict) noexcept { fStrictDelimiter = strict; }
+  char16_t Delimiter() const noexcept { return fSettings.delimiter; }
+  void SetDelimiter(char16_t c) noexcept { fSettings.delimiter = c; }
+  char16_t QuoteChar() const noexcept { return fSettings.quoteChar; }
+  void SetQuoteChar(char16_t c) noexcept { fSettings.quoteChar = c; }
+  bool StrictDelimiter() const noexcept { return fSettings.strictDelimiter; }
+  void SetStrictDelimiter(bool strict) noexcept { fSettings.strictDelimiter = strict; }
 
   // --- name=value -----------------------------------------------------------
 
-  char16_t NameValueSeparator() const noexcept { return fNameValueSeparator; }
-  void SetNameValueSeparator(char16_t c) noexcept { fNameValueSeparator = c; }
+  char16_t NameValueSeparator() const noexcept { return fSettings.nameValueSeparator; }
+  void SetNameValueSeparator(char16_t c) noexcept { fSettings.nameValueSeparator = c; }
   // The part of entry index before the first separator; empty when it has none.
   std::u16string Names(int32_t index) const;
   // The part of entry index after the first separator; empty when it has none.
@@ -257,10 +258,10 @@ class QN_API TStringList : public TObject {
 
   // The encoding of the last load (kEncodingDefault before any); used by the
   // saves that take no encoding.
-  TTextEncoding Encoding() const noexcept { return fEncoding; }
-  void SetEncoding(TTextEncoding encoding) noexcept { fEncoding = encoding; }
-  bool WriteBOM() const noexcept { return fWriteBOM; }
-  void SetWriteBOM(bool writeBOM) noexcept { fWriteBOM = writeBOM; }
+  TTextEncoding Encoding() const noexcept { return fSettings.encoding; }
+  void SetEncoding(TTextEncoding encoding) noexcept { fSettings.encoding = encoding; }
+  bool WriteBOM() const noexcept { return fSettings.writeBOM; }
+  void SetWriteBOM(bool writeBOM) noexcept { fSettings.writeBOM = writeBOM; }
 
  protected:
   // Raises EListError unless 0 <= index < Count (or <= Count when allowEnd).
@@ -269,15 +270,26 @@ class QN_API TStringList : public TObject {
   void InsertItem(int32_t index, std::u16string s, TObject* object);
 
  private:
-  // Entries are two pointers, so that inserting into a long sorted list moves
-  // 16 bytes per entry with one block move; each string lives in its own
-  // allocation and never moves.
+  // Entries are two plain pointers, so that inserting into a long sorted list
+  // moves the entries after it as one block of 16 bytes each (entries holding
+  // an owning smart pointer are moved one at a time, which doubles the cost of
+  // a sorted Add). Each string lives in its own allocation and never moves; it
+  // belongs to its entry, made by NewItem and deleted only by FreeString.
   struct TItem {
     std::u16string* fString;
     TObject* fObject;
   };
+  static_assert(std::is_trivially_copyable_v<TItem> && sizeof(TItem) == 2 * sizeof(void*),
+                "an entry is two pointers, moved as bytes");
 
+  static TItem NewItem(std::u16string s, TObject* object);
+  static void FreeString(TItem& item) noexcept;
+  // Removes entry index and its string; returns its object, not destroyed.
+  TObject* EraseItem(int32_t index) noexcept;
+  // Empties items and frees their strings; destroys their objects when OwnsObjects.
   void FreeItems(std::vector<TItem>& items) noexcept;
+  // The entries joined with delimiter, quoted with quoteChar where needed.
+  std::u16string DelimitedTextWith(char16_t delimiter, char16_t quoteChar) const;
 
   std::vector<TItem> fItems;
   uint64_t fRevision = 0;
@@ -286,18 +298,23 @@ class QN_API TStringList : public TObject {
                  const std::function<int(int32_t, int32_t)>& compare);
   void DestroyObject(TObject* object) noexcept;
 
-  bool fSorted = false;
-  bool fCaseSensitive = false;
+  // Everything Assign copies from another list: all but the entries and
+  // OwnsObjects (the objects stay the other list's).
+  struct TSettings {
+    bool sorted = false;
+    bool caseSensitive = false;
+    bool strictDelimiter = false;
+    bool writeBOM = true;
+    TDuplicates duplicates = TDuplicates::dupIgnore;
+    uint32_t locale = 0;
+    TTextEncoding encoding = kEncodingDefault;
+    char16_t delimiter = u',';
+    char16_t quoteChar = u'"';
+    char16_t nameValueSeparator = u'=';
+    std::u16string lineBreak = u"\r\n";
+  };
+  TSettings fSettings;
   bool fOwnsObjects = false;
-  bool fStrictDelimiter = false;
-  bool fWriteBOM = true;
-  TDuplicates fDuplicates = TDuplicates::dupIgnore;
-  uint32_t fLocale = 0;
-  TTextEncoding fEncoding = kEncodingDefault;
-  char16_t fDelimiter = u',';
-  char16_t fQuoteChar = u'"';
-  char16_t fNameValueSeparator = u'=';
-  std::u16string fLineBreak = u"\r\n";
 };
 
 // An index of a string list by its comparison, for a caller that searches

@@ -449,6 +449,61 @@ TEST(StringList, CommaTextQuotesWhatNeedsIt) {
   EXPECT_EQ(Entries(back), Entries(list));
 }
 
+TEST(StringList, CommaTextIgnoresTheListsOwnDelimiterAndQuoteAndLeavesThem) {
+  TStringList list;
+  list.SetDelimiter(u';');
+  list.SetQuoteChar(u'\'');
+  for (const char16_t* s : {u"a;b", u"c,d", u"it's"}) list.Add(s);
+  const TStringList& reader = list;
+  EXPECT_EQ(reader.CommaText(), u"a;b,\"c,d\",it's");
+  EXPECT_EQ(reader.DelimitedText(), u"'a;b';c,d;'it''s'");
+  EXPECT_EQ(reader.Delimiter(), u';');
+  EXPECT_EQ(reader.QuoteChar(), u'\'');
+}
+
+TEST(StringList, AssignCopiesTheEntriesAndEverySettingButOwnership) {
+  TStringList source(true);
+  TObject* owned = new TObject;
+  source.AddObject(u"zeta", owned);
+  source.Add(u"alpha");
+  source.SetCaseSensitive(true);
+  source.SetStrictDelimiter(true);
+  source.SetWriteBOM(false);
+  source.SetDuplicates(TDuplicates::dupError);
+  source.SetLocale(0x0407);
+  source.SetEncoding(kEncodingUTF16BE);
+  source.SetDelimiter(u'|');
+  source.SetQuoteChar(u'\'');
+  source.SetNameValueSeparator(u':');
+  source.SetLineBreak(u"\n");
+  source.SetSorted(true);
+
+  TStringList copy;
+  copy.Add(u"old");
+  copy.Assign(source);
+  EXPECT_EQ(Entries(copy), Entries(source));
+  EXPECT_EQ(copy.GetObject(copy.IndexOf(u"zeta")), owned);
+  EXPECT_TRUE(copy.Sorted());
+  EXPECT_TRUE(copy.CaseSensitive());
+  EXPECT_TRUE(copy.StrictDelimiter());
+  EXPECT_FALSE(copy.WriteBOM());
+  EXPECT_EQ(copy.Duplicates(), TDuplicates::dupError);
+  EXPECT_EQ(copy.Locale(), 0x0407u);
+  EXPECT_EQ(copy.Encoding(), kEncodingUTF16BE);
+  EXPECT_EQ(copy.Delimiter(), u'|');
+  EXPECT_EQ(copy.QuoteChar(), u'\'');
+  EXPECT_EQ(copy.NameValueSeparator(), u':');
+  EXPECT_EQ(copy.LineBreak(), u"\n");
+  // The strings are the copy's own; the objects stay the source's.
+  copy.SetSorted(false);
+  copy.Put(0, u"changed");
+  EXPECT_EQ(source[0], u"alpha");
+  // Clearing the copy must leave the object to the source, which destroys it
+  // at its end (a second destruction would be caught under AddressSanitizer).
+  copy.Clear();
+  EXPECT_EQ(source.GetObject(source.IndexOf(u"zeta")), owned);
+}
+
 TEST(StringList, CommaTextParsing) {
   struct Case {
     std::u16string text;
