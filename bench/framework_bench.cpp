@@ -6,6 +6,8 @@
 //   IndexOf in a sorted list                      vs  std::lower_bound, code-unit order
 //   LoadFromStream of a UTF-16 text               vs  cutting the same units into
 //                                                      a vector of strings
+//   DecodeTextBytesAs of 16 MB of UTF-16, little-  vs  the unit-by-unit assembly
+//     and big-endian (arg 0 / 1)                       from two bytes it replaced
 //   Put/Get of 32-bit values on a memory stream   vs  memcpy into / out of a vector
 //   Format "%.0n"                                 vs  std::to_chars (no separators)
 //   ini ReadString                                vs  std::unordered_map lookup
@@ -155,6 +157,47 @@ void BM_StringList_LoadFromStream(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
 BENCHMARK(BM_StringList_LoadFromStream);
+
+// 16 MB of UTF-16 code units of every value, in the order of arg 0 (little-
+// endian) or 1 (big-endian).
+std::vector<uint8_t> Utf16Units(bool bigEndian) {
+  std::vector<uint8_t> bytes(16 << 20);
+  uint64_t x = 2463534242ull;
+  for (size_t i = 0; i < bytes.size(); i += 2) {
+    const uint16_t unit = static_cast<uint16_t>(Next(x));
+    bytes[i + (bigEndian ? 1 : 0)] = static_cast<uint8_t>(unit & 0xFF);
+    bytes[i + (bigEndian ? 0 : 1)] = static_cast<uint8_t>(unit >> 8);
+  }
+  return bytes;
+}
+
+void BM_Baseline_Utf16UnitByUnit(benchmark::State& state) {
+  const bool bigEndian = state.range(0) != 0;
+  const std::vector<uint8_t> bytes = Utf16Units(bigEndian);
+  for (auto _ : state) {
+    std::u16string text(bytes.size() / 2, u'\0');
+    const uint8_t* p = bytes.data();
+    if (bigEndian) {
+      for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>((p[0] << 8) | p[1]);
+    } else {
+      for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>(p[0] | (p[1] << 8));
+    }
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_Baseline_Utf16UnitByUnit)->Arg(0)->Arg(1);
+
+void BM_DecodeTextBytesAs_Utf16(benchmark::State& state) {
+  const bool bigEndian = state.range(0) != 0;
+  const std::vector<uint8_t> bytes = Utf16Units(bigEndian);
+  for (auto _ : state) {
+    std::u16string text = DecodeTextBytesAs(bytes, bigEndian ? kEncodingUTF16BE : kEncodingUTF16LE);
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_DecodeTextBytesAs_Utf16)->Arg(0)->Arg(1);
 
 void BM_Baseline_MemcpyInt32(benchmark::State& state) {
   for (auto _ : state) {

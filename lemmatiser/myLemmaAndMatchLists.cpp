@@ -10,6 +10,7 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
+#include "platform/Streams.h"
 #include "platform/TextDetection.h"
 #include "platform/YieldHook.h"
 
@@ -314,11 +315,7 @@ bool TReadFileTree::LoadFromBytes(std::span<const uint8_t> bytes) {
     // The code units after the mark; a final odd byte is not part of the text.
     const size_t count = (bytes.size() - 2) / 2;
     std::u16string text(count, u'\0');
-    for (size_t i = 0; i < count; ++i) {
-      const uint8_t first = bytes[2 + 2 * i];
-      const uint8_t second = bytes[3 + 2 * i];
-      text[i] = static_cast<char16_t>(little ? first | (second << 8) : (first << 8) | second);
-    }
+    platform::UnitsFromBytes(text.data(), bytes.data() + 2, count, big);
     text.resize(std::min(text.find(u'\0'), text.size()));  // the text ends at its first NUL
     TellTotalLines(static_cast<int32_t>(std::count(text.begin(), text.end(), u'\r')) + 1);
     Parse(text);

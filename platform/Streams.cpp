@@ -737,7 +737,7 @@ void TByteReader::Skip(size_t count) {
 std::u16string TByteReader::GetUnits(size_t count) {
   if (count > (fSize - fPosition) / 2) throw EReadError(kReadErrorText);
   std::u16string text(count, u'\0');
-  for (size_t i = 0; i < count; ++i) text[i] = GetLE<char16_t>(fData + fPosition + 2 * i);
+  UnitsFromBytes(text.data(), fData + fPosition, count, false);
   fPosition += 2 * count;
   return text;
 }
@@ -761,7 +761,7 @@ void PutUnits(TStream& stream, std::u16string_view text) {
   uint8_t buffer[2 * kChunk];
   for (size_t start = 0; start < text.size(); start += kChunk) {
     const size_t n = std::min(kChunk, text.size() - start);
-    for (size_t i = 0; i < n; ++i) PutLE<char16_t>(buffer + 2 * i, text[start + i]);
+    UnitsToBytes(buffer, text.data() + start, n, false);
     stream.WriteBuffer(buffer, static_cast<int64_t>(2 * n));
   }
 }
@@ -776,7 +776,8 @@ std::u16string GetUnits(TStream& stream, int64_t count) {
   std::u16string text(static_cast<size_t>(count), u'\0');
   stream.ReadBuffer(text.data(), 2 * count);
   if constexpr (std::endian::native == std::endian::big) {
-    for (char16_t& unit : text) unit = static_cast<char16_t>((unit >> 8) | (unit << 8));
+    // The units arrived little-endian: swap them in place.
+    UnitsFromBytes(text.data(), reinterpret_cast<const uint8_t*>(text.data()), text.size(), false);
   }
   return text;
 }

@@ -316,6 +316,10 @@ using StoredBits = std::conditional_t<
                        std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>>;
 }  // namespace detail
 
+// On a little-endian host the stored bytes are the value's own: one copy
+// (a single load or store, at any alignment). Elsewhere the bytes are taken
+// apart and put together with shifts.
+
 // Writes value at p, sizeof(T) bytes, lowest byte first.
 template <StoredValue T>
 inline void PutLE(uint8_t* p, T value) noexcept {
@@ -326,7 +330,11 @@ inline void PutLE(uint8_t* p, T value) noexcept {
   } else {
     bits = std::bit_cast<Bits>(value);
   }
-  for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &bits, sizeof(Bits));
+  } else {
+    for (size_t i = 0; i < sizeof(T); ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
+  }
 }
 
 // Reads a value of type T stored at p, lowest byte first.
@@ -334,11 +342,42 @@ template <StoredValue T>
 inline T GetLE(const uint8_t* p) noexcept {
   using Bits = detail::StoredBits<T>;
   Bits bits = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) bits = static_cast<Bits>(bits | (Bits(p[i]) << (8 * i)));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bits, p, sizeof(Bits));
+  } else {
+    for (size_t i = 0; i < sizeof(T); ++i) bits = static_cast<Bits>(bits | (Bits(p[i]) << (8 * i)));
+  }
   if constexpr (std::is_same_v<T, bool>) {
     return bits != 0;
   } else {
     return std::bit_cast<T>(bits);
+  }
+}
+
+// count UTF-16 code units stored at bytes, little-endian or big-endian, into
+// units (and back). In the host's order this is one block copy; in the other a
+// loop of byte swaps over whole units, which compilers turn into vector shuffles.
+inline void UnitsFromBytes(char16_t* units, const uint8_t* bytes, size_t count, bool bigEndian) noexcept {
+  if (count == 0) return;
+  if (bigEndian == (std::endian::native == std::endian::big)) {
+    std::memcpy(units, bytes, 2 * count);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    uint16_t unit;
+    std::memcpy(&unit, bytes + 2 * i, 2);
+    units[i] = static_cast<char16_t>((unit >> 8) | (unit << 8));
+  }
+}
+inline void UnitsToBytes(uint8_t* bytes, const char16_t* units, size_t count, bool bigEndian) noexcept {
+  if (count == 0) return;
+  if (bigEndian == (std::endian::native == std::endian::big)) {
+    std::memcpy(bytes, units, 2 * count);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t unit = static_cast<uint16_t>((units[i] >> 8) | (units[i] << 8));
+    std::memcpy(bytes + 2 * i, &unit, 2);
   }
 }
 

@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -173,6 +175,42 @@ TEST(Streams, FloatsKeepEveryBitPattern) {
   EXPECT_TRUE(std::isnan(GetLE<double>(nan)));
   const uint8_t nonZero = 0x7F;
   EXPECT_TRUE(GetLE<bool>(&nonZero));
+}
+
+TEST(Streams, LittleEndianHelpersWorkAtAnyAlignment) {
+  uint8_t buffer[24];
+  for (size_t at = 0; at < 8; ++at) {
+    std::memset(buffer, 0xAA, sizeof buffer);
+    PutLE<uint64_t>(buffer + at, 0x0102030405060708ull);
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(buffer[at + i], 8 - i);
+    EXPECT_EQ(buffer[at + 8], 0xAA);  // nothing written past the value
+    EXPECT_EQ(GetLE<uint64_t>(buffer + at), 0x0102030405060708ull);
+    EXPECT_EQ(GetLE<uint32_t>(buffer + at), 0x05060708u);
+    EXPECT_EQ(GetLE<int16_t>(buffer + at + 6), 0x0102);
+    PutLE<int32_t>(buffer + at, -2);
+    EXPECT_EQ(GetLE<int32_t>(buffer + at), -2);
+    EXPECT_EQ(buffer[at + 3], 0xFF);
+  }
+
+  // UTF-16 units in both orders, from and to an odd address.
+  const char16_t units[] = {u'A', 0x00E9, 0xFEFF, 0xD83D, 0x8001};
+  const size_t n = std::size(units);
+  for (bool big : {false, true}) {
+    uint8_t bytes[1 + 2 * std::size(units) + 1];
+    bytes[2 * n + 1] = 0x55;
+    UnitsToBytes(bytes + 1, units, n, big);
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t high = static_cast<uint8_t>(units[i] >> 8), low = static_cast<uint8_t>(units[i] & 0xFF);
+      EXPECT_EQ(bytes[1 + 2 * i], big ? high : low);
+      EXPECT_EQ(bytes[2 + 2 * i], big ? low : high);
+    }
+    EXPECT_EQ(bytes[2 * n + 1], 0x55);
+    char16_t back[std::size(units) + 1];
+    back[n] = u'#';
+    UnitsFromBytes(back, bytes + 1, n, big);
+    EXPECT_EQ(std::u16string_view(back, n), std::u16string_view(units, n));
+    EXPECT_EQ(back[n], u'#');
+  }
 }
 
 TEST(Streams, TryGetReportsShortReadsWithoutRaising) {

@@ -22,12 +22,7 @@ namespace {
 
 std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian) {
   std::u16string text(bytes.size() / 2, u'\0');
-  const uint8_t* p = bytes.data();
-  if (bigEndian) {
-    for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>((p[0] << 8) | p[1]);
-  } else {
-    for (size_t i = 0; i < text.size(); ++i, p += 2) text[i] = static_cast<char16_t>(p[0] | (p[1] << 8));
-  }
+  UnitsFromBytes(text.data(), bytes.data(), text.size(), bigEndian);
   return text;
 }
 
@@ -76,12 +71,9 @@ std::vector<uint8_t> EncodeTextBytes(std::u16string_view text, TTextEncoding enc
         bytes.push_back(big ? 0xFE : 0xFF);
         bytes.push_back(big ? 0xFF : 0xFE);
       }
-      for (char16_t unit : text) {
-        const uint8_t low = static_cast<uint8_t>(unit & 0xFF);
-        const uint8_t high = static_cast<uint8_t>(unit >> 8);
-        bytes.push_back(big ? high : low);
-        bytes.push_back(big ? low : high);
-      }
+      const size_t at = bytes.size();
+      bytes.resize(at + 2 * text.size());
+      UnitsToBytes(bytes.data() + at, text.data(), text.size(), big);
       return bytes;
     }
     default: {

@@ -598,6 +598,24 @@ TEST_F(StringListFiles, LoadDetectsTheByteOrderMark) {
   }
 }
 
+TEST(StringList, Utf16BytesDecodeEveryUnitInBothOrders) {
+  std::u16string all(0x10000, u'\0');
+  for (uint32_t u = 0; u < 0x10000; ++u) all[u] = static_cast<char16_t>(u);
+  for (TTextEncoding encoding : {kEncodingUTF16LE, kEncodingUTF16BE}) {
+    std::vector<uint8_t> bytes = EncodeTextBytes(all, encoding, true);
+    bytes.push_back(0x41);  // a final odd byte is ignored
+    TTextEncoding detected = kEncodingDefault;
+    EXPECT_EQ(DecodeTextBytes(bytes, &detected), all);
+    EXPECT_EQ(detected, encoding);
+    // At an odd address as well (the bytes after a one-byte offset).
+    std::vector<uint8_t> shifted(1, 0);
+    shifted.insert(shifted.end(), bytes.begin(), bytes.end());
+    EXPECT_EQ(DecodeTextBytesAs(std::span<const uint8_t>(shifted).subspan(1), encoding), all);
+  }
+  EXPECT_EQ(DecodeTextBytesAs(std::vector<uint8_t>{0x00, 0xE9, 0xD8}, kEncodingUTF16BE), u"\u00e9");
+  EXPECT_EQ(DecodeTextBytesAs(std::vector<uint8_t>{0xE9}, kEncodingUTF16LE), u"");
+}
+
 TEST_F(StringListFiles, MalformedBytesNeverFailTheLoad) {
   const std::string path = TempPath("bad.txt");
   // A UTF-8 mark followed by invalid UTF-8; a UTF-16 mark with an odd byte.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/Streams.h"
 
 namespace qn {
 
@@ -61,13 +62,12 @@ TLogState& LogState() {
   return state;
 }
 
-// UTF-16 little-endian bytes of text, written unit by unit whatever the
-// host's byte order.
+// Appends the UTF-16 little-endian bytes of text, whatever the host's byte
+// order.
 void AppendUnitsLE(std::string& bytes, std::u16string_view text) {
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
+  const size_t at = bytes.size();
+  bytes.resize(at + 2 * text.size());
+  platform::UnitsToBytes(reinterpret_cast<uint8_t*>(bytes.data() + at), text.data(), text.size(), false);
 }
 
 bool WriteAllAt(int fd, const char* data, size_t count, off_t offset) {
@@ -141,7 +141,7 @@ bool AppendToLogFile(const std::u16string& fileName, std::u16string_view text, T
   } else if (offset >= 2 && !openEnd.Matches(info)) {
     unsigned char last[2];
     if (::pread(fd, last, 2, offset - 2) == 2) {
-      const char16_t unit = static_cast<char16_t>(last[0] | (last[1] << 8));
+      const char16_t unit = platform::GetLE<char16_t>(last);
       const bool lineStart = unit == u'\n' || (offset == 2 && unit == 0xFEFF);
       if (!lineStart) AppendUnitsLE(bytes, unit == u'\r' ? std::u16string_view(u"\n") : kCRLF);
     }
