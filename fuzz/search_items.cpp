@@ -6,6 +6,7 @@
 // succeeds) reads back to the same typed texts, hits and languages; a save that
 // fails writes nothing; the text form saved reads back to the same typed texts
 // when none of them holds a line break.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -46,9 +47,39 @@ void StreamRoundTrip(qn::TBaseSearchItems& items, qn::TBaseSearchItems& back) {
   Check(SameEntries(items, back));
 }
 
-std::u16string ScratchFile() {
-  const std::string name = "/dev/shm/qn_search_items_fuzz_" + std::to_string(::getpid()) + ".txt";
-  return std::u16string(name.begin(), name.end());
+// The text file lives alone in a folder of this process's own, made once, so
+// that the saves (which look through the file's folder for the leftovers of
+// interrupted saves) list one or two names instead of a crowded /dev/shm.
+// Both go when the process ends.
+std::string& ScratchFolder() {
+  static std::string folder;
+  return folder;
+}
+const std::string& ScratchFile() {
+  static const std::string file = [] {
+    std::string pattern = "/dev/shm/qn_search_items_fuzz_XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    ScratchFolder() = pattern;
+    std::atexit([] {
+      ::unlink((ScratchFolder() + "/words.txt").c_str());
+      ::rmdir(ScratchFolder().c_str());
+    });
+    return pattern + "/words.txt";
+  }();
+  return file;
+}
+
+// The input as the whole file, written plainly: the harness needs no safe save.
+void Plant(const uint8_t* data, size_t size) {
+  const int fd = ::open(ScratchFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  Check(fd >= 0);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    Check(n > 0);
+    done += static_cast<size_t>(n);
+  }
+  Check(::close(fd) == 0);
 }
 
 }  // namespace
@@ -70,9 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t i = 0; i < words.Count(); ++i) Check(!words.GetSWR(i).search_text.empty());
   }
 
-  static const std::u16string file = ScratchFile();
+  static const std::u16string file(ScratchFile().begin(), ScratchFile().end());
   {
-    qn::platform::WriteFileSafely(file, {data, size});
+    Plant(data, size);
     qn::TBaseSearchItems items;
     items.LoadFromFile(file, 3);
     bool breaks = false;
