@@ -57,23 +57,29 @@ const Data& TheData(int64_t n) {
   return data;
 }
 
-class TRowList : public qn::T3SortNonYieldingList {
+// A pointer list (of any kind) that Load puts in a given order, reusing its
+// slots after the first call, as the std::sort side copies its vector. A
+// derived class, as Reserve is protected.
+template <typename List>
+class TLoadable : public List {
+ public:
+  void Load(const std::vector<void*>& items) {
+    if (this->Count() != static_cast<int32_t>(items.size())) {
+      this->Clear();
+      this->Reserve(static_cast<int32_t>(items.size()));
+      for (void* p : items) this->Add(p);
+    } else {
+      std::copy(items.begin(), items.end(), this->List());
+    }
+  }
+};
+
+class TRowList : public TLoadable<qn::T3SortNonYieldingList> {
  public:
   void SetBase(void* P, int32_t sortvar) override { fBase = static_cast<Row*>(P)->key[sortvar]; }
   int32_t Compare(void* a) {
     const int32_t k = static_cast<Row*>(a)->key[current_sort_rec.current_sort_var];
     return (k > fBase) - (k < fBase);
-  }
-  // Puts the items in the given order, reusing the slots after the first call
-  // (the std::sort side copies its vector the same way).
-  void Load(const std::vector<void*>& items) {
-    if (Count() != static_cast<int32_t>(items.size())) {
-      Clear();
-      Reserve(static_cast<int32_t>(items.size()));
-      for (void* p : items) Add(p);
-    } else {
-      std::copy(items.begin(), items.end(), List());
-    }
   }
 
  private:
@@ -150,22 +156,9 @@ void BM_StdSortOneKey(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-class TLoadableList : public qn::TPointerList {
- public:
-  void Load(const std::vector<void*>& items) {
-    if (Count() != static_cast<int32_t>(items.size())) {
-      Clear();
-      Reserve(static_cast<int32_t>(items.size()));
-      for (void* p : items) Add(p);
-    } else {
-      std::copy(items.begin(), items.end(), List());
-    }
-  }
-};
-
 void BM_PointerListSort(benchmark::State& state) {
   const Data& data = TheData(state.range(0));
-  TLoadableList list;
+  TLoadable<qn::TPointerList> list;
   for (auto _ : state) {
     list.Load(data.shuffled);
     list.Sort(CompareOneKey);
