@@ -77,50 +77,42 @@ echo "runs: $RUNS (Python: $PY_RUNS)"
 echo
 
 # --- timing ----------------------------------------------------------------
-# Commands are timed in groups: every command of a group runs once unmeasured
-# (warm-up), then the group's commands take turns, so that a change of load on
-# the machine falls on all of them alike. Each run's wall time, peak memory
-# (maximum resident set) and CPU time (user and system) come from
-# /usr/bin/time; the table shows medians. On a busy machine the wall times
-# wait for a processor, and the CPU times show the work alone.
+# Commands are timed in groups (bench/timing.sh): every command of a group runs
+# once unmeasured (warm-up), then the group's commands take turns, so that a
+# change of load on the machine falls on all of them alike. Each run's wall
+# time, peak memory (maximum resident set) and CPU time (user and system) come
+# from /usr/bin/time; the table shows medians. On a busy machine the wall
+# times wait for a processor, and the CPU times show the work alone.
 #
 #   group_add LABEL MB OUTFILE RUNS COMMAND...   standard output to OUTFILE
 #   group_run                                    runs and reports the group
+source "$root/bench/timing.sh"
+TURNS_KEEP_GOING=1
 results="$WORK/results.tsv"
 : > "$results"
-G_LABEL=(); G_MB=(); G_OUT=(); G_RUNS=(); G_CMD=()
+G_LABEL=(); G_MB=()
 group_add() {
-  G_LABEL+=("$1"); G_MB+=("$2"); G_OUT+=("$3"); G_RUNS+=("$4"); shift 4
-  G_CMD+=("$(printf '%q ' "$@")")
+  G_LABEL+=("$1"); G_MB+=("$2"); shift 2
+  turns_add "$@"
 }
 group_run() {
-  local i r max=0
-  for i in "${!G_CMD[@]}"; do
-    : > "$WORK/.times_$i"
-    bash -c "exec ${G_CMD[$i]} > '${G_OUT[$i]}' 2>/dev/null" || true
-    [ "${G_RUNS[$i]}" -gt "$max" ] && max=${G_RUNS[$i]}
-  done
-  for r in $(seq 1 "$max"); do
-    for i in "${!G_CMD[@]}"; do
-      [ "$r" -le "${G_RUNS[$i]}" ] || continue
-      /usr/bin/time -f "%e %M %U %S" -a -o "$WORK/.times_$i" \
-        bash -c "exec ${G_CMD[$i]} > '${G_OUT[$i]}' 2>/dev/null" || true
-    done
-  done
-  for i in "${!G_CMD[@]}"; do
+  local i
+  turns_run "$WORK" warm
+  for i in "${!G_LABEL[@]}"; do
     /usr/bin/python3 - "${G_LABEL[$i]}" "${G_MB[$i]}" "$WORK/.times_$i" "$results" <<'PY'
 import statistics, sys
 label, mb, path, results = sys.argv[1], float(sys.argv[2]), sys.argv[3], sys.argv[4]
 rows = [l.split() for l in open(path) if l.strip() and l.split()[0][0].isdigit()]
 secs = statistics.median(float(r[0]) for r in rows)
-rss = statistics.median(int(r[1]) for r in rows) / 1024
-cpu = statistics.median(float(r[2]) + float(r[3]) for r in rows)
+rss = statistics.median(int(r[3]) for r in rows) / 1024
+cpu = statistics.median(float(r[1]) + float(r[2]) for r in rows)
 rate = mb / secs if secs > 0 else float("inf")
 print("%-58s %8.2f s %9.1f MB/s %8.0f MB %8.2f s   (%d runs)" % (label, secs, rate, rss, cpu, len(rows)))
 open(results, "a").write("%s\t%.3f\t%.1f\t%.0f\t%.3f\n" % (label, secs, rate, rss, cpu))
 PY
   done
-  G_LABEL=(); G_MB=(); G_OUT=(); G_RUNS=(); G_CMD=()
+  G_LABEL=(); G_MB=()
+  turns_clear
 }
 
 q=$QUILLON

@@ -113,28 +113,33 @@ rm -f "$WORK/reader.out" "$WORK/iconv.out"
 : > "$WORK/empty.txt"
 
 # --- timing -------------------------------------------------------------------
-# One line per run: kind, tool, wall seconds, CPU seconds, peak KiB.
+# The commands take turns (bench/timing.sh); then one line per run: kind,
+# tool, wall seconds, CPU seconds, peak KiB.
+source "$root/bench/timing.sh"
 results="$WORK/results.txt"
 : > "$results"
+measured=()  # "kind tool" of each command of the group
 measure() {  # kind tool command...
-  local kind=$1 tool=$2
+  measured+=("$1 $2")
   shift 2
-  local out
-  out=$( { /usr/bin/time -f "%e %U %S %M" "$@" > /dev/null; } 2>&1 | tail -1)
-  read -r wall user sys peak <<< "$out"
-  echo "$kind $tool $wall $(python3 -c "print($user + $sys)") $peak" >> "$results"
+  turns_add /dev/null "$RUNS" "$@"
 }
 for k in "${kinds[@]}"; do  # warm-up: the files in the page cache
   "$WORK/read_text_file" -q "$WORK/$k.txt" > /dev/null
   iconv -f "${from[$k]}" -t UTF-16LE "$WORK/$k.txt" > /dev/null
 done
-for r in $(seq 1 "$RUNS"); do
-  measure empty reader "$WORK/read_text_file" "$WORK/empty.txt"  # the process's own start and end
-  for k in "${kinds[@]}"; do
-    measure "$k" reader "$WORK/read_text_file" "$WORK/$k.txt"
-    measure "$k" iconv iconv -f "${from[$k]}" -t UTF-16LE "$WORK/$k.txt"
-  done
+measure empty reader "$WORK/read_text_file" "$WORK/empty.txt"  # the process's own start and end
+for k in "${kinds[@]}"; do
+  measure "$k" reader "$WORK/read_text_file" "$WORK/$k.txt"
+  measure "$k" iconv iconv -f "${from[$k]}" -t UTF-16LE "$WORK/$k.txt"
 done
+turns_run "$WORK"
+for i in "${!measured[@]}"; do
+  while read -r wall user sys peak; do
+    echo "${measured[$i]} $wall $(python3 -c "print($user + $sys)") $peak" >> "$results"
+  done < "$WORK/.times_$i"
+done
+rm -f "$WORK"/.times_*
 
 # The text's size in code units, for the memory goal: the file plus its text.
 for k in "${kinds[@]}"; do
