@@ -20,6 +20,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
 
@@ -506,19 +507,23 @@ class FailureTest(unittest.TestCase):
     def test_interrupted_output_leaves_no_file(self):
         with tempfile.TemporaryDirectory() as tmp:
             corpus = os.path.join(tmp, "corpus")
-            for i in range(8):
-                shutil.copytree(SAMPLE, os.path.join(corpus, "copy%d" % i))
+            # Linked copies: enough text that the run is still writing when
+            # the signal comes, without copying the bytes.
+            for i in range(64):
+                shutil.copytree(SAMPLE, os.path.join(corpus, "copy%d" % i), copy_function=os.link)
             target = os.path.join(tmp, "out", "kwic.tsv")
             os.mkdir(os.path.dirname(target))
             p = subprocess.Popen([QUILLON, "concord", "--quiet", "--context", "20", "-o", target, "the", corpus],
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            try:
-                p.wait(timeout=0.3)
-            except subprocess.TimeoutExpired:
-                p.send_signal(signal.SIGINT)
-                p.wait(timeout=60)
-            else:
+            # Interrupted once its temporary file is being written, not at a
+            # fixed time, which a fast run may have finished before.
+            deadline = time.monotonic() + 60
+            while p.poll() is None and not os.listdir(os.path.dirname(target)) and time.monotonic() < deadline:
+                time.sleep(0.002)
+            if p.poll() is not None:
                 self.skipTest("the run ended before it could be interrupted")
+            p.send_signal(signal.SIGINT)
+            p.wait(timeout=60)
             # 130 as the program's own status, or death by the signal after it has cleaned up
             # (which a shell reports as 130 too).
             self.assertIn(p.returncode, (130, -signal.SIGINT))
