@@ -42,41 +42,51 @@ int32_t T3SortYieldingList::AscendingSwapped(int32_t comparison) const noexcept 
 
 void T3SortYieldingList::SetBase(void*, int32_t) {}
 
+namespace {
+
+// The three-level list's sorter in one direction: ascending puts items below
+// the pivot key first, descending those above it. A sorter per direction keeps
+// the direction out of the comparisons.
+template <bool Ascending, typename List>
+struct TDirectedSorter {
+  List& list;
+  TCompareFunctOfObject compare;
+  void** items = nullptr;
+  bool BeginPartition(int32_t, int32_t R, int32_t middle) {
+    MyYieldProcess();
+    // Nothing may change the items during a yield; if something shrank the
+    // list all the same, stop rather than read past its end.
+    if (R >= list.Count()) return false;
+    items = list.List();
+    list.base_itemnum = middle;
+    list.SetBase(items[middle], list.current_sort_rec.current_sort_var);
+    return true;
+  }
+  bool ItemBeforePivot(int32_t i) {
+    list.comparison_itemnum = i;
+    const int32_t c = compare(items[i]);
+    return Ascending ? c < 0 : c > 0;
+  }
+  bool PivotBeforeItem(int32_t j) {
+    list.comparison_itemnum = j;
+    const int32_t c = compare(items[j]);
+    return Ascending ? c > 0 : c < 0;
+  }
+  void Exchange(int32_t i, int32_t j) { std::swap(items[i], items[j]); }
+};
+
+}  // namespace
+
 // The system's quicksort, comparing with the pivot key captured by SetBase in
 // the direction of the level being sorted; the scans run past the range's
 // ends. It yields before each partition step.
 void T3SortYieldingList::QuickSort(TCompareFunctOfObject Compare, int32_t L, int32_t R) {
-  struct TSorter {
-    T3SortYieldingList& list;
-    TCompareFunctOfObject compare;
-    void** items = nullptr;
-    bool ascending = false;
-    bool BeginPartition(int32_t, int32_t R, int32_t middle) {
-      MyYieldProcess();
-      // Nothing may change the items during a yield; if something shrank the
-      // list all the same, stop rather than read past its end.
-      if (R >= list.Count()) return false;
-      items = list.List();
-      list.base_itemnum = middle;
-      list.SetBase(items[middle], list.current_sort_rec.current_sort_var);
-      ascending = list.fAscending[std::min(list.current_sort_rec.current_sort_doing, sort_third_sort)];
-      return true;
-    }
-    // Ascending: items below the pivot key come first; descending: above it.
-    bool ItemBeforePivot(int32_t i) {
-      list.comparison_itemnum = i;
-      const int32_t c = compare(items[i]);
-      return ascending ? c < 0 : c > 0;
-    }
-    bool PivotBeforeItem(int32_t j) {
-      list.comparison_itemnum = j;
-      const int32_t c = compare(items[j]);
-      return ascending ? c > 0 : c < 0;
-    }
-    void Exchange(int32_t i, int32_t j) { std::swap(items[i], items[j]); }
-  };
-  TSorter sorter{*this, Compare};
-  platform::BoundedQuickSort<platform::TQuickSortScans::kRunPastEnds>(L, R, sorter);
+  constexpr platform::TQuickSortScans kScans = platform::TQuickSortScans::kRunPastEnds;
+  if (fAscending[std::min(current_sort_rec.current_sort_doing, sort_third_sort)]) {
+    platform::BoundedQuickSort<kScans>(L, R, TDirectedSorter<true, T3SortYieldingList>{*this, Compare});
+  } else {
+    platform::BoundedQuickSort<kScans>(L, R, TDirectedSorter<false, T3SortYieldingList>{*this, Compare});
+  }
 }
 
 void T3SortYieldingList::DoAPrivateSort(TCompareFunctOfObject Compare, int32_t sortvar,
