@@ -9,6 +9,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -496,6 +497,78 @@ void WordKey(std::u16string_view word, std::string& key) {
   qn::platform::CollationKey(0, qn::platform::NORM_IGNORECASE, word, key);
 }
 
+char* CleanedUtf8(std::u16string_view s, char* const begin) {
+  char* o = begin;
+  bool space = false;
+  const size_t n = s.size();
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i blank = _mm_set1_epi16(0x21), high = _mm_set1_epi16(0x7E), zero = _mm_setzero_si128(),
+                spaceUnits = _mm_set1_epi16(0x20);
+#endif
+  // Eight units at a time where they allow it, else one by one for eight.
+  while (i < n) {
+#if defined(__SSE2__)
+    // Eight ASCII units, white space (every unit up to U+0020) never two
+    // together, go out packed to bytes, white space as a space: one pending
+    // from before merges with white space first, white space last waits to
+    // be written before what follows.
+    while (n - i >= 8) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+      // (units from 0x8000 on are negative: outside too)
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi16(x, high), _mm_cmplt_epi16(x, zero))) != 0) break;
+      const __m128i white = _mm_cmplt_epi16(x, blank);
+      const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(white));
+      if ((spaces & (spaces >> 2)) != 0) break;   // two white-space units together
+      if ((spaces & 3u) != 0 && o == begin) break;  // leading white space is dropped
+      if (space && (spaces & 3u) == 0) *o++ = ' ';
+      const __m128i y = _mm_or_si128(_mm_andnot_si128(white, x), _mm_and_si128(white, spaceUnits));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(y, y));
+      space = (spaces & 0xC000u) != 0;
+      o += space ? 7 : 8;
+      i += 8;
+    }
+#endif
+    const size_t stop = std::min(n, i + 8);
+    for (; i < stop; ++i) {
+      uint32_t c = s[i];
+      if (c > 0x20 && c < 0x80) {
+        if (space) *o++ = ' ';
+        space = false;
+        *o++ = static_cast<char>(c);
+        continue;
+      }
+      if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
+        space = o != begin;
+        continue;
+      }
+      if (space) *o++ = ' ';
+      space = false;
+      if (c >= 0xD800 && c <= 0xDFFF) {
+        // A pair makes one code point; a lone surrogate becomes U+FFFD.
+        if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+          ++i;
+        } else {
+          c = 0xFFFD;
+        }
+      }
+      if (c < 0x800) {
+        *o++ = static_cast<char>(0xC0 | (c >> 6));
+      } else if (c < 0x10000) {
+        *o++ = static_cast<char>(0xE0 | (c >> 12));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      } else {
+        *o++ = static_cast<char>(0xF0 | (c >> 18));
+        *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return o;
+}
+
 std::string Counted(int64_t n, std::string_view noun) {
   std::string s = std::to_string(n);
   s += ' ';
@@ -601,6 +674,10 @@ void TTableWriter::BeginField() {
 
 void TTableWriter::Str(std::string_view s) {
   BeginField();
+  Escaped(s);
+}
+
+void TTableWriter::Escaped(std::string_view s) {
   if (fFormat == 0) {
     // Most fields need no escape: copy them whole.
     size_t plain = 0;
@@ -617,53 +694,97 @@ void TTableWriter::Str(std::string_view s) {
     while (plain < s.size() && s[plain] != '\t' && s[plain] != '\n' && s[plain] != '\r' && s[plain] != '\\') {
       ++plain;
     }
-    fBuffer.append(s.data(), plain);
+    Raw(s.substr(0, plain));
     for (char c : s.substr(plain)) {
       switch (c) {
         case '\t': Raw("\\t"); break;
         case '\n': Raw("\\n"); break;
         case '\r': Raw("\\r"); break;
         case '\\': Raw("\\\\"); break;
-        default: fBuffer.push_back(c);
+        default: Byte(c);
       }
     }
   } else if (fFormat == 1) {
     if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
       Raw(s);
     } else {
-      fBuffer.push_back('"');
+      Byte('"');
       for (char c : s) {
-        if (c == '"') fBuffer.push_back('"');
-        fBuffer.push_back(c);
+        if (c == '"') Byte('"');
+        Byte(c);
       }
-      fBuffer.push_back('"');
+      Byte('"');
     }
   } else {
-    fBuffer.push_back('"');
+    Byte('"');
     for (char c : s) {
       const auto u = static_cast<unsigned char>(c);
       if (c == '"' || c == '\\') {
-        fBuffer.push_back('\\');
-        fBuffer.push_back(c);
+        Byte('\\');
+        Byte(c);
       } else if (u < 0x20) {
         char esc[8];
         std::snprintf(esc, sizeof esc, "\\u%04x", u);
         Raw(esc);
       } else {
-        fBuffer.push_back(c);
+        Byte(c);
       }
     }
-    fBuffer.push_back('"');
+    Byte('"');
   }
 }
 
 void TTableWriter::Str(std::u16string_view text) { Str(Utf8(text)); }
 
+namespace {
+
+// Whether bytes [p, end) hold a or b.
+bool HoldsEither(const char* p, const char* end, char a, char b) {
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
+  for (; end - p >= 16; p += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb))) != 0) return true;
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == a || *p == b) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void TTableWriter::CleanStr(std::u16string_view text) {
+  BeginField();
+  // Cleaned text holds no control character, tab or line break: the only
+  // bytes that may want an escape are the backslash (TSV), the comma and the
+  // quote (CSV), and the quote and the backslash (JSON). Without them the
+  // cleaned bytes are the field as they stand.
+  const size_t from = fUsed;
+  const size_t quote = fFormat == 2 ? 1 : 0;
+  char* const begin = Room(quote + text.size() * 3 + quote) + quote;
+  char* const end = CleanedUtf8(text, begin);
+  const bool plain = fFormat == 0   ? std::memchr(begin, '\\', static_cast<size_t>(end - begin)) == nullptr
+                     : fFormat == 1 ? !HoldsEither(begin, end, ',', '"')
+                                    : !HoldsEither(begin, end, '"', '\\');
+  if (plain) {
+    if (quote != 0) {
+      begin[-1] = '"';
+      *end = '"';
+    }
+    fUsed = static_cast<size_t>(end - fBuffer.data()) + quote;
+    return;
+  }
+  const std::string cleaned(begin, end);
+  fUsed = from;
+  Escaped(cleaned);
+}
+
 void TTableWriter::Int(int64_t value) {
   BeginField();
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  fBuffer.append(digits, static_cast<size_t>(end - digits));
+  char* const at = Room(24);
+  fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
 }
 
 void TTableWriter::Num(double value, int decimals, bool scientific) {
@@ -696,18 +817,23 @@ void TTableWriter::EndRow() {
   FlushIfLarge();
 }
 
+void TTableWriter::Grow(size_t n) {
+  // Doubling, so that a row costs no allocation once the buffer is grown.
+  fBuffer.resize(std::max(fUsed + n, std::max<size_t>(fBuffer.size() * 2, 1u << 16)));
+}
+
 void TTableWriter::FlushIfLarge() {
-  if (fBuffer.size() < (1u << 20)) return;
-  fOut.Write(fBuffer);
-  fBuffer.clear();
+  if (fUsed < (1u << 20)) return;
+  fOut.Write(std::string_view(fBuffer.data(), fUsed));
+  fUsed = 0;
 }
 
 void TTableWriter::Finish() {
   if (fFinished) return;
   fFinished = true;
   if (fFormat == 2) Raw(fFirstRow ? "]\n" : "\n]\n");
-  fOut.Write(fBuffer);
-  fBuffer.clear();
+  fOut.Write(std::string_view(fBuffer.data(), fUsed));
+  fUsed = 0;
   fOut.Commit();
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -131,6 +132,10 @@ std::u16string Utf16(std::string_view text);
 std::u16string Lowered(std::u16string_view text);
 // The collation key of a word under the word list's comparison.
 void WordKey(std::u16string_view word, std::string& key);
+// The text as UTF-8 from out on, every run of white space (line breaks too)
+// made one space, none kept at either end; a lone surrogate becomes U+FFFD.
+// out must hold 3 * text.size() bytes; returns the end of what was written.
+char* CleanedUtf8(std::u16string_view text, char* out);
 
 // Where results go: standard output, or with --output a file written safely
 // as it goes (a temporary file beside it, renamed over it by Commit; an
@@ -154,6 +159,8 @@ class TTableWriter {
   ~TTableWriter();
   void Str(std::string_view utf8);
   void Str(std::u16string_view text);
+  // A field of text as CleanedUtf8 makes it, cleaned straight into the output.
+  void CleanStr(std::u16string_view text);
   void Int(int64_t value);
   // A number with `decimals` digits after the point; scientific with
   // `decimals` significant digits when `scientific`. Not finite: "inf",
@@ -166,13 +173,29 @@ class TTableWriter {
 
  private:
   void BeginField();
-  void Raw(std::string_view s) { fBuffer.append(s); }
+  // The field's text escaped or quoted as the format wants.
+  void Escaped(std::string_view s);
+  // Room for n more bytes at the end of the buffer.
+  char* Room(size_t n) {
+    if (fBuffer.size() - fUsed < n) Grow(n);
+    return fBuffer.data() + fUsed;
+  }
+  void Grow(size_t n);
+  void Raw(std::string_view s) {
+    std::memcpy(Room(s.size()), s.data(), s.size());
+    fUsed += s.size();
+  }
+  void Byte(char c) {
+    *Room(1) = c;
+    ++fUsed;
+  }
   void FlushIfLarge();
 
   TOutputOptions fOptions;
   std::vector<std::string> fColumns;
   TOutput fOut;
-  std::string fBuffer;
+  std::string fBuffer;  // its first fUsed bytes are to be written, the rest is room
+  size_t fUsed = 0;
   size_t fField = 0;
   bool fFirstRow = true;
   int fFormat = 0;  // 0 tsv, 1 csv, 2 json

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 #include <memory>
 #include <queue>
 #include <string>
@@ -208,6 +209,8 @@ class TTextSearch {
   TTextSearch(const TConcordOptions& options, qn::TSearchWordItems& items, qn::TContextWordItems* context)
       : fOptions(options), fItems(items), fContext(context) {
     fSortKeys = ParseSortKeys(options.sort);
+    fWantLeft = std::max<int32_t>(fOptions.context, MaxDistance('L'));
+    fWantRight = std::max<int32_t>(fOptions.context, MaxDistance('R'));
     if (options.collocates) ParseLeftRight("--span", fOptions.span, spanLeft, spanRight);
     ParseLeftRight("--horizon", fOptions.horizon, fHorizonLeft, fHorizonRight);
     for (int32_t i = 0; i < fItems.Count(); ++i) {
@@ -222,9 +225,25 @@ class TTextSearch {
 
   int32_t spanLeft = 5, spanRight = 5;
 
-  // Searches the text; calls onHit for every hit in text order, with the
-  // engine's counts. Returns the number of hits; stops at `limit` (0: none).
-  using TOnHit = std::function<void(int64_t inText, const qn::TSearchFound_Rec& rec)>;
+  // What is called for every hit: a callable seen, not owned (it outlives the
+  // search it is given to), called without an allocation or a copy.
+  class TOnHit {
+   public:
+    TOnHit() = default;
+    template <class F>
+      requires(!std::is_same_v<std::remove_cvref_t<F>, TOnHit>)
+    TOnHit(F&& f)  // implicit, as a std::function parameter would be
+        : fCallable(const_cast<void*>(static_cast<const void*>(&f))),
+          fCall([](void* c, int64_t inText, const qn::TSearchFound_Rec& rec) {
+            (*static_cast<std::remove_reference_t<F>*>(c))(inText, rec);
+          }) {}
+    explicit operator bool() const { return fCall != nullptr; }
+    void operator()(int64_t inText, const qn::TSearchFound_Rec& rec) const { fCall(fCallable, inText, rec); }
+
+   private:
+    void* fCallable = nullptr;
+    void (*fCall)(void*, int64_t, const qn::TSearchFound_Rec&) = nullptr;
+  };
 
   // Searches the text; calls onHit for every hit in text order, with the
   // engine's counts. Returns the number of hits; stops at `limit` (0: none).
@@ -234,7 +253,7 @@ class TTextSearch {
     fText = &text;
     fFound.clear();
     fUnits = TUnits{};
-    fOnHit = &onHit;
+    fOnHit = onHit;
     fDirect = fSought == 1;
     fHitsInText = 0;
     // One engine for every text: its detail array's storage is kept.
@@ -291,38 +310,70 @@ class TTextSearch {
       fHitsInText = static_cast<int64_t>(fFound.size());
     }
     fDetails = nullptr;
-    fOnHit = nullptr;
+    fOnHit = TOnHit();
     return fHitsInText;
+  }
+
+  // Where a hit's line lies in the text: the hit [start, end), its context
+  // [leftFrom, start) and [end, rightTo), and its numbers. The words on each
+  // side, as far as the context and the sort keys reach, are left in fLeft
+  // and fRight.
+  struct TLine {
+    size_t start, end, leftFrom, rightTo;
+    int32_t word, sentence, paragraph;
+  };
+  TLine Locate(const qn::TSearchFound_Rec& rec) {
+    const std::u16string& text = *fText;
+    TLine line{};
+    line.start = static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0));
+    line.end = std::min(text.size(), line.start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
+    // The engine counts a word where white space gives way to something
+    // else, so the first word of a text is counted only after white space.
+    line.word = rec.count_stats.number[qn::word_stats] +
+                ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
+    CountUnitsUpTo(line.start);
+    line.sentence = fUnits.sentences + 1;
+    line.paragraph = fUnits.paragraphs + 1;
+    fLeft.clear();
+    fRight.clear();
+    WordsLeft(line.start, fWantLeft, fLeft);
+    WordsRight(line.end, fWantRight, fRight);
+    // N words each side; fewer are there: the context runs to the text's edge.
+    const auto context = static_cast<size_t>(fOptions.context);
+    line.leftFrom = fLeft.size() >= context ? (context > 0 ? fLeft[context - 1].start : line.start) : 0;
+    line.rightTo = fRight.size() >= context ? (context > 0 ? fRight[context - 1].end : line.end) : text.size();
+    return line;
+  }
+
+  // Writes a hit's line, number n in the concordance, straight to out.
+  void WriteLine(const qn::TSearchFound_Rec& rec, int64_t n, std::string_view file, TTableWriter& out) {
+    const TLine line = Locate(rec);
+    const std::u16string_view view(*fText);
+    out.Str(file);
+    out.Int(n);
+    out.Int(line.word);
+    out.Int(line.sentence);
+    out.Int(line.paragraph);
+    out.CleanStr(view.substr(line.leftFrom, line.start - line.leftFrom));
+    out.CleanStr(view.substr(line.start, line.end - line.start));
+    out.CleanStr(view.substr(line.end, line.rightTo - line.end));
+    out.EndRow();
   }
 
   // The KWIC fields of a hit (valid inside onHit).
   void Fill(const qn::TSearchFound_Rec& rec, THit& hit) {
     const std::u16string& text = *fText;
-    const size_t start = static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0));
-    const size_t end = std::min(text.size(), start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
-    // The engine counts a word where white space gives way to something
-    // else, so the first word of a text is counted only after white space.
-    hit.word = rec.count_stats.number[qn::word_stats] +
-               ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
-    CountUnitsUpTo(start);
-    hit.sentence = fUnits.sentences + 1;
-    hit.paragraph = fUnits.paragraphs + 1;
-    std::vector<TWordSpan>& left = fLeft;
-    std::vector<TWordSpan>& right = fRight;
-    left.clear();
-    right.clear();
-    const int32_t wantLeft = std::max<int32_t>(fOptions.context, MaxDistance('L'));
-    const int32_t wantRight = std::max<int32_t>(fOptions.context, MaxDistance('R'));
-    WordsLeft(start, wantLeft, left);
-    WordsRight(end, wantRight, right);
-    // N words each side; fewer are there: the context runs to the text's edge.
-    const auto context = static_cast<size_t>(fOptions.context);
-    const size_t leftFrom = left.size() >= context ? (context > 0 ? left[context - 1].start : start) : 0;
-    const size_t rightTo = right.size() >= context ? (context > 0 ? right[context - 1].end : end) : text.size();
+    const TLine line = Locate(rec);
+    const size_t start = line.start, end = line.end;
+    hit.word = line.word;
+    hit.sentence = line.sentence;
+    hit.paragraph = line.paragraph;
     const std::u16string_view view(text);
-    Clean(view.substr(leftFrom, start - leftFrom), hit.left);
+    Clean(view.substr(line.leftFrom, start - line.leftFrom), hit.left);
     Clean(view.substr(start, end - start), hit.hit);
-    Clean(view.substr(end, rightTo - end), hit.right);
+    Clean(view.substr(end, line.rightTo - end), hit.right);
+    const std::vector<TWordSpan>& left = fLeft;
+    const std::vector<TWordSpan>& right = fRight;
     hit.keys.clear();
     std::string key;
     for (const TSortKey& k : fSortKeys) {
@@ -367,7 +418,7 @@ class TTextSearch {
     if (!fAvoid.places.empty() && fAvoid.Overlaps(start, end)) return false;
     if (fContext != nullptr && !InContext(start, end)) return false;
     if (fDirect) {
-      if (*fOnHit) (*fOnHit)(fHitsInText, rec);
+      if (fOnHit) fOnHit(fHitsInText, rec);
       ++fHitsInText;
     } else {
       fFound.push_back(rec);
@@ -481,26 +532,85 @@ class TTextSearch {
     }
     u.at = i;
   }
-  void WordsLeft(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
-    size_t i = from;
-    while (static_cast<int32_t>(out.size()) < count) {
-      while (i > 0 && !IsWord(i - 1)) --i;
-      if (i == 0) break;
-      const size_t end = i;
-      while (i > 0 && IsWord(i - 1)) --i;
-      out.push_back({i, end});
+  // Bit k set when unit at + k is part of a word, for k < count (at most 64).
+  uint64_t WordBits(size_t at, size_t count) const {
+    const uint16_t* const d = fDetails + at;
+    uint64_t bits = 0;
+#if defined(__SSE2__)
+    if (count == 64) {
+      const __m128i classes = _mm_set1_epi16(static_cast<int16_t>(kWordClasses)), zero = _mm_setzero_si128();
+      for (int k = 0; k < 4; ++k) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * k));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 16 * k + 8));
+        const __m128i none = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, classes), zero),
+                                             _mm_cmpeq_epi16(_mm_and_si128(b, classes), zero));
+        bits |= static_cast<uint64_t>(~static_cast<unsigned>(_mm_movemask_epi8(none)) & 0xFFFFu) << (16 * k);
+      }
+      return bits;
     }
+#endif
+    for (size_t k = 0; k < count; ++k) {
+      if ((d[k] & kWordClasses) != 0) bits |= uint64_t{1} << k;
+    }
+    return bits;
   }
+  // The first `count` words before `from`, nearest first; fewer at the
+  // text's start. Scanned 64 units at a time, a word's edges read off the bits.
+  void WordsLeft(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
+    const auto wanted = static_cast<size_t>(std::max(count, 0));
+    size_t i = std::min(from, fText->size());
+    size_t end = 0;
+    bool inWord = false;
+    while (out.size() < wanted && i > 0) {
+      const size_t len = std::min<size_t>(64, i);
+      const size_t base = i - len;
+      const uint64_t words = WordBits(base, len);
+      size_t k = len;  // units [base, base + k) are still to be looked at
+      for (;;) {
+        const uint64_t below = k == 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1;
+        const uint64_t edge = (inWord ? ~words : words) & below;
+        if (edge == 0) break;
+        const auto top = static_cast<size_t>(63 - __builtin_clzll(edge));
+        if (!inWord) {
+          end = base + top + 1;
+        } else {
+          out.push_back({base + top + 1, end});
+          if (out.size() == wanted) return;
+        }
+        inWord = !inWord;
+        k = top + 1;
+      }
+      i = base;
+    }
+    if (inWord && out.size() < wanted) out.push_back({0, end});
+  }
+  // The first `count` words after `from`, nearest first; fewer at the text's end.
   void WordsRight(size_t from, int32_t count, std::vector<TWordSpan>& out) const {
+    const auto wanted = static_cast<size_t>(std::max(count, 0));
     const size_t n = fText->size();
     size_t i = from;
-    while (static_cast<int32_t>(out.size()) < count) {
-      while (i < n && !IsWord(i)) ++i;
-      if (i >= n) break;
-      const size_t start = i;
-      while (i < n && IsWord(i)) ++i;
-      out.push_back({start, i});
+    size_t start = 0;
+    bool inWord = false;
+    while (out.size() < wanted && i < n) {
+      const size_t len = std::min<size_t>(64, n - i);
+      const uint64_t valid = len == 64 ? ~uint64_t{0} : (uint64_t{1} << len) - 1;
+      const uint64_t words = WordBits(i, len);
+      size_t k = 0;  // units [i + k, i + len) are still to be looked at
+      for (;;) {
+        const uint64_t edge = (inWord ? ~words & valid : words) & (~uint64_t{0} << k);
+        if (edge == 0) break;
+        k = static_cast<size_t>(__builtin_ctzll(edge));
+        if (!inWord) {
+          start = i + k;
+        } else {
+          out.push_back({start, i + k});
+          if (out.size() == wanted) return;
+        }
+        inWord = !inWord;
+      }
+      i += len;
     }
+    if (inWord && out.size() < wanted) out.push_back({start, n});
   }
   int32_t MaxDistance(char side) const {
     int32_t d = 0;
@@ -509,85 +619,20 @@ class TTextSearch {
     }
     return d;
   }
-  // White space and line breaks made single spaces, trimmed.
   // The text as UTF-8 in out, every run of white space made one space, trimmed.
   static void Clean(std::u16string_view s, std::string& out) {
-    out.resize(s.size() * 3);  // at most three bytes a unit (four for a pair)
-    char* const begin = out.data();
-    char* o = begin;
-    bool space = false;
-    const size_t n = s.size();
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i low = _mm_set1_epi16(0x20), high = _mm_set1_epi16(0x7E);
-#endif
-    // Eight units at a time where they allow it, else one by one for eight.
-    while (i < n) {
-#if defined(__SSE2__)
-      // Eight printable ASCII characters with single spaces between them (none
-      // last, none first where it would be dropped or doubled) go out as they
-      // are, packed to bytes.
-      while (n - i >= 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-        const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(x, low), _mm_cmpgt_epi16(x, high));
-        if (_mm_movemask_epi8(outside) != 0) break;  // (units from 0x8000 on are negative: outside too)
-        const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, low)));
-        if ((spaces & 0xC000u) != 0 || (spaces & (spaces >> 2)) != 0) break;
-        if ((spaces & 3u) != 0 && (space || o == begin)) break;
-        if (space) *o++ = ' ';
-        space = false;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(x, x));
-        o += 8;
-        i += 8;
-      }
-#endif
-      const size_t stop = std::min(n, i + 8);
-      for (; i < stop; ++i) {
-        uint32_t c = s[i];
-        if (c > 0x20 && c < 0x80) {
-          if (space) *o++ = ' ';
-          space = false;
-          *o++ = static_cast<char>(c);
-          continue;
-        }
-        if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
-          space = o != begin;
-          continue;
-        }
-        if (space) *o++ = ' ';
-        space = false;
-        if (c >= 0xD800 && c <= 0xDFFF) {
-          // A pair makes one code point; a lone surrogate becomes U+FFFD.
-          if (c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
-            ++i;
-          } else {
-            c = 0xFFFD;
-          }
-        }
-        if (c < 0x800) {
-          *o++ = static_cast<char>(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-          *o++ = static_cast<char>(0xE0 | (c >> 12));
-          *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        } else {
-          *o++ = static_cast<char>(0xF0 | (c >> 18));
-          *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-          *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        }
-        *o++ = static_cast<char>(0x80 | (c & 0x3F));
-      }
-    }
-    out.resize(static_cast<size_t>(o - begin));
+    out.resize(s.size() * 3);
+    out.resize(static_cast<size_t>(CleanedUtf8(s, out.data()) - out.data()));
   }
 
   const TConcordOptions& fOptions;
   qn::TSearchWordItems& fItems;
   std::vector<TSortKey> fSortKeys;
+  int32_t fWantLeft = 0, fWantRight = 0;  // words looked for on each side of a hit
   const std::u16string* fText = nullptr;
   const uint16_t* fDetails = nullptr;
   std::vector<qn::TSearchFound_Rec> fFound;
-  const TOnHit* fOnHit = nullptr;
+  TOnHit fOnHit;
   std::vector<TWordSpan> fLeft, fRight;
   bool fDirect = true;
   int64_t fHitsInText = 0;
@@ -792,23 +837,22 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         }
       } else if (reader.Read(ref, text, prefilter)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
-        const TTextSearch::TOnHit keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
+        const auto keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
+          if (stream) {
+            search.WriteLine(rec, found + inText + 1, ref.display, *stream);
+            return;
+          }
           h.text = ref.number;
           h.inText = inText;
           h.random = Mix(options.seed ^ Mix(static_cast<uint64_t>(ref.number) * 0x100000001B3ull + static_cast<uint64_t>(inText)));
           if (options.sample > 0 && !sampler.Wants(h.random)) return;
           search.Fill(rec, h);
-          if (stream) {
-            h.n = found + inText + 1;
-            writeHit(*stream, h, ref.display);
-            return;
-          }
           THit kept = h;
           kept.file = ref.display;
           if (options.sample > 0) sampler.Add(std::move(kept));
           else result.hits.push_back(std::move(kept));
         };
-        const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : keep);
+        const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : TTextSearch::TOnHit(keep));
         result.perText[i] = count;
         result.read[i] = 1;
         found += count;

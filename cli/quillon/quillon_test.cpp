@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -570,6 +571,99 @@ TEST_F(Quillon, ContextRunsOfWhiteSpaceBecomeOneSpace) {
   EXPECT_EQ(rows[1][7], "one two three four five six seven eight nine");
   EXPECT_EQ(rows[2][5], "lead words here");
   EXPECT_EQ(rows[2][7], "");
+}
+
+// The contexts of a made text, with words far longer than 64 characters and
+// runs of white space, against a plain split into runs of letters and digits.
+TEST_F(Quillon, ContextsReachTheWordsAPlainSplitFinds) {
+  std::mt19937 random(25);
+  const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  const std::vector<std::string> gaps{" ", "  ", "\t", "\n", ", ", ". ", " - ", "\r\n", " \\ ", "\n\n   "};
+  std::string text = "  ";
+  int64_t hits = 0;
+  for (int w = 0; w < 3000; ++w) {
+    if (pick(7) == 0) {
+      text += "zq";
+      ++hits;
+    } else {
+      const size_t length = pick(20) == 0 ? 50 + pick(150) : 1 + pick(9);
+      for (size_t k = 0; k < length; ++k) text += "abcdefghijklmnop0123456789"[pick(26)];
+    }
+    text += gaps[pick(gaps.size())];
+  }
+  fs::create_directories(fDir / "r");
+  WriteBytes(fDir / "r" / "made.txt", text);
+
+  struct TWord {
+    size_t start, end;
+  };
+  std::vector<TWord> words;
+  const auto isWordUnit = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); };
+  for (size_t i = 0; i < text.size();) {
+    if (!isWordUnit(text[i])) {
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    while (i < text.size() && isWordUnit(text[i])) ++i;
+    words.push_back({start, i});
+  }
+  // White space runs made one space, none at the ends; a backslash escaped.
+  const auto shown = [](std::string_view s) {
+    std::string out;
+    bool space = false;
+    for (char c : s) {
+      if (static_cast<unsigned char>(c) <= 0x20) {
+        space = !out.empty();
+        continue;
+      }
+      if (space) out += ' ';
+      space = false;
+      out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return out;
+  };
+
+  for (const int context : {0, 1, 5, 12}) {
+    const TRun run = RunQuillon(fDir, {"concord", "--context", std::to_string(context), "zq", "r"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = Rows(run.out);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(hits) + 1);
+    size_t row = 1;
+    const auto n = static_cast<size_t>(context);
+    for (size_t h = 0; h < words.size(); ++h) {
+      if (text.compare(words[h].start, words[h].end - words[h].start, "zq") != 0) continue;
+      const size_t leftFrom = h >= n ? (n > 0 ? words[h - n].start : words[h].start) : 0;
+      const size_t rightTo = h + n < words.size() ? (n > 0 ? words[h + n].end : words[h].end) : text.size();
+      const std::vector<std::string> expected{
+          "r/made.txt", std::to_string(row), rows[row][2], rows[row][3], rows[row][4],
+          shown(std::string_view(text).substr(leftFrom, words[h].start - leftFrom)), "zq",
+          shown(std::string_view(text).substr(words[h].end, rightTo - words[h].end))};
+      ASSERT_EQ(rows[row], expected) << "context " << context << ", hit " << row;
+      ++row;
+    }
+    // Lines kept and put in order (two processes) are the lines written as found.
+    const TRun kept = RunQuillon(fDir, {"concord", "--jobs", "2", "--context", std::to_string(context), "zq", "r"});
+    EXPECT_EQ(kept.out, run.out);
+  }
+}
+
+TEST_F(Quillon, ContextFieldsEscapedForEachFormat) {
+  WriteBytes(fDir / "f.txt", "He said \"yes, C:\\dir\" zq and, \"no\" \\ end\n");
+  const auto lines = [&](const char* format) {
+    const TRun run = RunQuillon(fDir, {"concord", "--format", format, "zq", "f.txt"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  };
+  EXPECT_EQ(lines("tsv"),
+            "file\tn\tword\tsentence\tparagraph\tleft\thit\tright\n"
+            "f.txt\t1\t5\t1\t1\tHe said \"yes, C:\\\\dir\"\tzq\tand, \"no\" \\\\ end\n");
+  EXPECT_EQ(lines("csv"),
+            "file,n,word,sentence,paragraph,left,hit,right\r\n"
+            "f.txt,1,5,1,1,\"He said \"\"yes, C:\\dir\"\"\",zq,\"and, \"\"no\"\" \\ end\"\r\n");
+  EXPECT_EQ(lines("json"),
+            "[\n{\"file\":\"f.txt\",\"n\":1,\"word\":5,\"sentence\":1,\"paragraph\":1,"
+            "\"left\":\"He said \\\"yes, C:\\\\dir\\\"\",\"hit\":\"zq\",\"right\":\"and, \\\"no\\\" \\\\ end\"}\n]\n");
 }
 
 TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
