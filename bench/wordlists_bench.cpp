@@ -12,6 +12,10 @@
 //                                                          count of the same
 //                                                          tokens, pre-split and
 //                                                          pre-lower-cased
+//   TCorpusWordTally over a corpus of 20 texts     vs  SimpleTallierOfTxt of each
+//     (2 million words; each text's types read as       text (each text's list made
+//     they are met, as a caller keeping per-text        afresh, as a corpus was
+//     facts does)                                       counted before)
 //   SimpleNGramListOfTxt, trigrams by frequency       vs  the same map counting
 //                                                          the joined triples
 //   TypeAndTokenDifferences2Strings, 10,000-word texts, list of the first kept
@@ -129,6 +133,52 @@ void BM_SimpleTallierOfTxt(benchmark::State& state) {
   Report(state, c.lowerTokens.size());
 }
 
+// The corpus cut into count texts at spaces.
+std::vector<std::u16string_view> TextsOf(const TCorpus& c, size_t count) {
+  std::vector<std::u16string_view> texts;
+  const std::u16string_view all(c.text);
+  size_t start = 0;
+  for (size_t k = 1; k <= count; ++k) {
+    size_t end = k == count ? all.size() : all.find(u' ', all.size() * k / count);
+    if (end == std::u16string_view::npos) end = all.size();
+    texts.push_back(all.substr(start, end - start));
+    start = end;
+  }
+  return texts;
+}
+
+void BM_Baseline_TallierPerText(benchmark::State& state) {
+  const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
+  const std::vector<std::u16string_view> texts = TextsOf(c, 20);
+  for (auto _ : state) {
+    int64_t tokens = 0;
+    for (const std::u16string_view text : texts) {
+      std::unique_ptr<TStringListWithFreqPointers> list(SimpleTallierOfTxt(text, 1, false));
+      for (int32_t i = 0; i < list->Count(); ++i) tokens += list->GetOne(i);
+    }
+    benchmark::DoNotOptimize(tokens);
+  }
+  Report(state, c.lowerTokens.size());
+}
+
+void BM_CorpusWordTally(benchmark::State& state) {
+  const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
+  const std::vector<std::u16string_view> texts = TextsOf(c, 20);
+  size_t types = 0;
+  for (auto _ : state) {
+    TCorpusWordTally corpus;
+    int64_t tokens = 0;
+    for (size_t k = 0; k < texts.size(); ++k) {
+      corpus.AddText(texts[k], static_cast<int64_t>(k));
+      for (int32_t i = 0; i < corpus.MetCount(); ++i) tokens += corpus.MetFreq(i);
+    }
+    benchmark::DoNotOptimize(tokens);
+    types = static_cast<size_t>(corpus.TypeCount());
+  }
+  state.counters["types"] = static_cast<double>(types);
+  Report(state, c.lowerTokens.size());
+}
+
 void BM_Baseline_UnorderedMapTrigrams(benchmark::State& state) {
   const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
   for (auto _ : state) {
@@ -208,6 +258,8 @@ void BM_RepeatedXCharChunks(benchmark::State& state) {
 
 BENCHMARK(BM_Baseline_UnorderedMapCount)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimpleTallierOfTxt)->Args({2, 0})->Args({2, 1})->Args({10, 0})->Args({10, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_TallierPerText)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorpusWordTally)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_UnorderedMapTrigrams)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrigramsByFrequency)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeAndTokenDifferences10K)->Unit(benchmark::kMillisecond);

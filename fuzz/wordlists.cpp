@@ -2,7 +2,8 @@
 // n-gram lists, the two text comparisons and the repeated-chunk search.
 //
 // Checks: the frequencies of a word list add up to the number of words of
-// the text; an alphabetical list is in the order of its own comparison and
+// the text, and those of a corpus's list (halves of the text as two texts) to
+// the words of its texts, each type found again by its spelling; an alphabetical list is in the order of its own comparison and
 // holds no two equal entries; every n-gram has exactly n words; the type and
 // token differences are (-1, -1) or not negative; chunk counts are positive.
 #include <cstddef>
@@ -53,6 +54,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::u16string_view all(text);
   const std::u16string_view a = all.substr(0, all.size() / 2), b = all.substr(all.size() / 2);
+  {
+    // The halves of the first 512 units as the texts of a corpus (a cap
+    // that keeps the target fast: nearly every word of random text is a new
+    // type, which costs a collation key).
+    const std::u16string_view head = all.substr(0, 512);
+    qn::TCorpusWordTally corpus;
+    int64_t tokens = 0;
+    for (int64_t k = 0; k < 2; ++k) {
+      const std::u16string_view half = k == 0 ? head.substr(0, head.size() / 2) : head.substr(head.size() / 2);
+      const int64_t counted = corpus.AddText(half, k);
+      Check(counted == qn::BasicWordCount(half));
+      int64_t met = 0;
+      for (int32_t i = 0; i < corpus.MetCount(); ++i) met += corpus.MetFreq(i);
+      Check(met == counted);
+      tokens += counted;
+    }
+    Check(corpus.Tokens() == tokens && corpus.TextCount() == 2);
+    int64_t total = 0;
+    for (int32_t t = 0; t < corpus.TypeCount(); ++t) {
+      Check(corpus.Texts(t) >= 1 && corpus.Texts(t) <= 2 && corpus.Freq(t) >= corpus.Texts(t));
+      Check(corpus.Find(corpus.Spelling(t)) == t);
+      total += corpus.Freq(t);
+    }
+    Check(total == tokens);
+  }
   const qn::TFreqDifference d = qn::BagOfWordsSimilar(a, b, 1, 1, 1);
   Check(d.wd.empty() ? d.first_text_freq == 0 && d.second_text_freq == 0 : d.first_text_freq != d.second_text_freq);
   qn::TStringListWithFreqPointers* list1 = nullptr;

@@ -72,8 +72,15 @@ class TCountTable {
 
   // The entry a spelling counts for (-1: none, it is stop-listed), remembered
   // per spelling: a spelling met again in a later text or piece costs one
-  // hash lookup instead of a collation key.
+  // hash lookup instead of a collation key. (n-grams)
   std::unordered_map<std::u16string, int64_t> bySpelling;
+
+  // Words: the library's tally of the whole corpus, which keeps spellings,
+  // types and their collation keys from text to text, and the entry each of
+  // its types counts for (kNoEntry: stop-listed; kUnknown: not seen yet).
+  static constexpr int64_t kNoEntry = -1, kUnknown = -2;
+  std::unique_ptr<qn::TCorpusWordTally> words;
+  std::vector<int64_t> entryOfType;
 
  private:
   std::unordered_map<std::string, uint32_t> fIndex;
@@ -140,12 +147,50 @@ class TListFilter {
   std::unordered_map<std::string, TAnswer> fCache;
 };
 
-// Counts a text, or a piece of one cut between words, into the table.
+// The entry of a word type met for the first time (kNoEntry when it is
+// stop-listed), made when new.
+int64_t EntryOfNewType(const qn::TCorpusWordTally& words, int32_t type, const TTextRef& ref, TCountTable& table,
+                       TListFilter& filter) {
+  const std::u16string_view s = words.Spelling(type);
+  const std::string key(words.Key(type));
+  const TListFilter::TAnswer* a = filter.Active() ? &filter.Of(key, s) : nullptr;
+  if (a != nullptr && a->stopped) return TCountTable::kNoEntry;
+  const bool lemma = a != nullptr && !a->head.empty();
+  TEntry& e = lemma ? table.At(a->headKey, a->head, ref.number) : table.At(key, s, ref.number);
+  return &e - table.entries.data();
+}
+
+// Counts the words of a text, or of a piece of one cut between words, into
+// the table. The types new to the table make their entries in the order of
+// their collation keys, so that the entries come in the same order however
+// the texts' words are counted.
+void CountWords(const TTextRef& ref, std::u16string_view text, TCountTable& table, TListFilter& filter) {
+  if (!table.words) table.words = std::make_unique<qn::TCorpusWordTally>(1);
+  qn::TCorpusWordTally& words = *table.words;
+  const int side = ref.side;
+  table.tokens[side] += words.AddText(text, ref.number);
+  const int32_t met = words.MetCount();
+  table.entryOfType.resize(static_cast<size_t>(words.TypeCount()), TCountTable::kUnknown);
+  std::vector<int32_t> fresh;
+  for (int32_t i = 0; i < met; ++i) {
+    const int32_t t = words.MetType(i);
+    if (table.entryOfType[static_cast<size_t>(t)] == TCountTable::kUnknown) fresh.push_back(t);
+  }
+  std::sort(fresh.begin(), fresh.end(), [&](int32_t a, int32_t b) { return words.Key(a) < words.Key(b); });
+  for (int32_t t : fresh) table.entryOfType[static_cast<size_t>(t)] = EntryOfNewType(words, t, ref, table, filter);
+  for (int32_t i = 0; i < met; ++i) {
+    const int64_t e = table.entryOfType[static_cast<size_t>(words.MetType(i))];
+    if (e < 0) continue;
+    TEntry& entry = table.entries[static_cast<size_t>(e)];
+    // A lemma's entry keeps the headword's spelling.
+    table.AddFromText(entry, entry.spelling, words.MetFreq(i), ref.number, side);
+  }
+}
+
+// Counts the n-grams of a text into the table.
 void CountText(const TCountOptions& options, const TTextRef& ref, const std::u16string& text, TCountTable& table,
                TListFilter& filter) {
-  std::unique_ptr<qn::TStringListWithFreqPointers> list(
-      options.kind == "ngrams" ? qn::SimpleNGramListOfTxt(text, options.n, 0, {}, true)
-                               : qn::SimpleTallierOfTxt(text, 1, false));
+  std::unique_ptr<qn::TStringListWithFreqPointers> list(qn::SimpleNGramListOfTxt(text, options.n, 0, {}, true));
   const int side = ref.side;
   std::string key;
   const int32_t count = list->Count();
@@ -181,7 +226,7 @@ void CountWholeText(const TCountOptions& options, TTextReader& reader, const TTe
     if (read) CountText(options, ref, text, table, filter);
   } else {
     read = reader.ReadPieces(ref, PieceBytes(kPieceBytes), [&](const std::u16string& piece) {
-      CountText(options, ref, piece, table, filter);
+      CountWords(ref, piece, table, filter);
     });
   }
   if (read) ++table.textCount[ref.side];

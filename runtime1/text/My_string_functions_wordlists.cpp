@@ -192,6 +192,29 @@ class TWordTally {
     s.count += s.count != UINT32_MAX;
   }
 
+  // Counts as Count does, and notes the slot when it is the spelling's first
+  // occurrence since the last Drain (a corpus tally's texts).
+  [[gnu::always_inline]] void CountTracked(const char16_t* p, size_t n, size_t readable) {
+    TSlot& s = SlotOf(p, n, readable);
+    if (s.count == 0) fTouched.push_back(static_cast<uint32_t>(&s - fSlots.data()));
+    if (++s.count == UINT32_MAX) [[unlikely]] Spill(s);
+  }
+
+  // Calls counted(type, count) for the spellings counted by CountTracked since
+  // the last Drain (a type may come more than once, through several spellings
+  // or a count too large for a slot), and sets their counts back to 0.
+  template <typename Counted>
+  void Drain(Counted&& counted) {
+    for (uint32_t i : fTouched) {
+      TSlot& s = fSlots[i];
+      counted(s.type, uint64_t{s.count});
+      s.count = 0;
+    }
+    fTouched.clear();
+    for (const auto& [type, extra] : fSpilled) counted(type, extra);
+    fSpilled.clear();
+  }
+
   // The type of the spelling w, added (with its type) when new; counts nothing.
   uint32_t TypeOf(View w) { return SlotOf(w.data(), w.size(), w.size()).type; }
 
@@ -309,6 +332,12 @@ class TWordTally {
     return s;
   }
 
+  // A slot's count about to overflow: all but one of it moves aside.
+  [[gnu::noinline]] void Spill(TSlot& s) {
+    fSpilled[s.type] += UINT32_MAX - 1;
+    s.count = 1;
+  }
+
   void Resize(size_t size) {
     std::vector<TSlot> slots(size);
     const size_t mask = size - 1;
@@ -323,6 +352,13 @@ class TWordTally {
     }
     fSlots.swap(slots);
     fMask = mask;
+    if (!fTouched.empty()) {
+      // The noted slots have moved.
+      fTouched.clear();
+      for (size_t i = 0; i < fSlots.size(); ++i) {
+        if (fSlots[i].length != 0 && fSlots[i].count != 0) fTouched.push_back(static_cast<uint32_t>(i));
+      }
+    }
   }
 
   uint32_t TypeOfNewSpelling(View kept) {
@@ -402,6 +438,8 @@ class TWordTally {
   std::vector<TType> fTypes;
   std::string fKeys;  // every type's collation key, one after another
   std::string fKey;
+  std::vector<uint32_t> fTouched;  // slots counted by CountTracked since the last Drain
+  std::unordered_map<uint32_t, uint64_t> fSpilled;  // type -> counts moved out of its slots
   std::vector<std::unique_ptr<char16_t[]>> fBlocks;
   char16_t* fBlockNext = nullptr;
   size_t fBlockLeft = 0;
@@ -491,12 +529,13 @@ void TallyWords(View text, int32_t minLength, TWordTally& tally) {
 
 // The types in the order of a word list: alphabetical (by collation key) or by
 // descending frequency, ties in code-unit order of the spellings.
-std::vector<uint32_t> TypesInListOrder(const TWordTally& tally, bool sortByFrequency) {
+template <typename Freq>
+std::vector<uint32_t> TypesInListOrder(const TWordTally& tally, const std::vector<Freq>& freq, bool sortByFrequency) {
   std::vector<uint32_t> order(tally.TypeCount());
   std::iota(order.begin(), order.end(), 0u);
   if (sortByFrequency) {
     std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      if (tally.freq[a] != tally.freq[b]) return tally.freq[a] > tally.freq[b];
+      if (freq[a] != freq[b]) return freq[a] > freq[b];
       return tally.Spelling(a) < tally.Spelling(b);
     });
   } else {
@@ -513,15 +552,27 @@ TStringListWithFreqPointers* NewWordList(bool alphabetical) {
   return list;
 }
 
-TStringListWithFreqPointers* ListOfTally(const TWordTally& tally, bool sortByFrequency) {
+std::vector<uint32_t> TypesInListOrder(const TWordTally& tally, bool sortByFrequency) {
+  return TypesInListOrder(tally, tally.freq, sortByFrequency);
+}
+
+// freq: per type, as the tally's own or a corpus's.
+template <typename Freq>
+TStringListWithFreqPointers* ListOfTally(const TWordTally& tally, const std::vector<Freq>& freq,
+                                         bool sortByFrequency) {
   std::unique_ptr<TStringListWithFreqPointers> list(NewWordList(!sortByFrequency));
-  std::vector<uint32_t> order = TypesInListOrder(tally, sortByFrequency);
-  list->SetCapacity(static_cast<int32_t>(order.size()));
+  std::vector<uint32_t> order = TypesInListOrder(tally, freq, sortByFrequency);
+  list->SetCapacity(static_cast<int32_t>(std::min<size_t>(order.size(), INT32_MAX)));
   for (uint32_t t : order) {
-    if (tally.freq[t] <= 0) continue;
-    list->AppendInOrder(std::u16string(tally.Spelling(t)), platform::ObjectFromInt(tally.freq[t]));
+    if (freq[t] <= 0) continue;
+    const auto f = static_cast<int32_t>(std::min<int64_t>(freq[t], INT32_MAX));
+    list->AppendInOrder(std::u16string(tally.Spelling(t)), platform::ObjectFromInt(f));
   }
   return list.release();
+}
+
+TStringListWithFreqPointers* ListOfTally(const TWordTally& tally, bool sortByFrequency) {
+  return ListOfTally(tally, tally.freq, sortByFrequency);
 }
 
 }  // namespace
@@ -548,6 +599,124 @@ TStringListWithFreqPointers* SimpleTallierOfTxt(View text, TAcceptWordFunct acce
   });
   tally.Total();
   return ListOfTally(tally, sortByFrequency);
+}
+
+// ---------------------------------------------------------------------------
+// The word list of a corpus.
+
+struct TCorpusWordTally::TImpl {
+  size_t minLength = 0;
+  std::unique_ptr<TWordTally> tally;  // made with the first text, whose length sizes its first tables
+  // Per type.
+  std::vector<int64_t> freq, texts, lastText;
+  std::vector<uint64_t> metFreq;  // in the last AddText; 0 for the types not met there
+  std::vector<uint32_t> met;      // the types met in the last AddText
+  int64_t tokens = 0;
+  int64_t textCount = 0;
+  int64_t lastTextNumber = 0;
+
+  void CheckType(int32_t type) const {
+    if (type < 0 || !tally || static_cast<size_t>(type) >= tally->TypeCount()) throw Exception(u"no such word type");
+  }
+  void CheckMet(int32_t i) const {
+    if (i < 0 || static_cast<size_t>(i) >= met.size()) throw Exception(u"index outside the words met");
+  }
+};
+
+TCorpusWordTally::TCorpusWordTally(int32_t minLength) : fImpl(std::make_unique<TImpl>()) {
+  fImpl->minLength = static_cast<size_t>(std::max(minLength, 0));
+}
+
+TCorpusWordTally::~TCorpusWordTally() = default;
+
+int64_t TCorpusWordTally::AddText(View text, int64_t textNumber) {
+  TImpl& m = *fImpl;
+  for (uint32_t t : m.met) m.metFreq[t] = 0;
+  m.met.clear();
+  if (m.textCount == 0 || textNumber != m.lastTextNumber) ++m.textCount;
+  m.lastTextNumber = textNumber;
+  if (!m.tally) m.tally = std::make_unique<TWordTally>(text.size());
+  TWordTally& tally = *m.tally;
+  const char16_t* p = text.data();
+  const size_t n = text.size();
+  const size_t least = m.minLength;
+  WalkWords(text, [&](size_t start, size_t length) {
+    if (length >= least) tally.CountTracked(p + start, length, n - start);
+  });
+  const size_t types = tally.TypeCount();
+  if (m.freq.size() < types) {
+    m.freq.resize(types, 0);
+    m.texts.resize(types, 0);
+    m.lastText.resize(types, 0);
+    m.metFreq.resize(types, 0);
+  }
+  tally.Drain([&](uint32_t type, uint64_t count) {
+    if (m.metFreq[type] == 0) m.met.push_back(type);
+    m.metFreq[type] += count;
+  });
+  int64_t counted = 0;
+  for (uint32_t t : m.met) {
+    const auto f = static_cast<int64_t>(std::min<uint64_t>(m.metFreq[t], INT64_MAX));
+    if (__builtin_add_overflow(m.freq[t], f, &m.freq[t])) m.freq[t] = INT64_MAX;
+    if (__builtin_add_overflow(counted, f, &counted)) counted = INT64_MAX;
+    if (m.texts[t] == 0 || m.lastText[t] != textNumber) {
+      ++m.texts[t];
+      m.lastText[t] = textNumber;
+    }
+  }
+  if (__builtin_add_overflow(m.tokens, counted, &m.tokens)) m.tokens = INT64_MAX;
+  return counted;
+}
+
+int32_t TCorpusWordTally::TypeCount() const noexcept {
+  return fImpl->tally ? static_cast<int32_t>(std::min<size_t>(fImpl->tally->TypeCount(), INT32_MAX)) : 0;
+}
+
+View TCorpusWordTally::Spelling(int32_t type) const {
+  fImpl->CheckType(type);
+  return fImpl->tally->Spelling(static_cast<uint32_t>(type));
+}
+
+std::string_view TCorpusWordTally::Key(int32_t type) const {
+  fImpl->CheckType(type);
+  return fImpl->tally->Key(static_cast<uint32_t>(type));
+}
+
+int64_t TCorpusWordTally::Freq(int32_t type) const {
+  fImpl->CheckType(type);
+  return fImpl->freq[static_cast<size_t>(type)];
+}
+
+int64_t TCorpusWordTally::Texts(int32_t type) const {
+  fImpl->CheckType(type);
+  return fImpl->texts[static_cast<size_t>(type)];
+}
+
+int64_t TCorpusWordTally::Tokens() const noexcept { return fImpl->tokens; }
+
+int64_t TCorpusWordTally::TextCount() const noexcept { return fImpl->textCount; }
+
+int32_t TCorpusWordTally::Find(View word) const {
+  if (!fImpl->tally) return -1;
+  const int64_t t = fImpl->tally->Find(word);
+  return t < 0 || t > INT32_MAX ? -1 : static_cast<int32_t>(t);
+}
+
+int32_t TCorpusWordTally::MetCount() const noexcept { return static_cast<int32_t>(fImpl->met.size()); }
+
+int32_t TCorpusWordTally::MetType(int32_t i) const {
+  fImpl->CheckMet(i);
+  return static_cast<int32_t>(fImpl->met[static_cast<size_t>(i)]);
+}
+
+int64_t TCorpusWordTally::MetFreq(int32_t i) const {
+  fImpl->CheckMet(i);
+  return static_cast<int64_t>(std::min<uint64_t>(fImpl->metFreq[fImpl->met[static_cast<size_t>(i)]], INT64_MAX));
+}
+
+TStringListWithFreqPointers* TCorpusWordTally::List(bool sortByFrequency) const {
+  if (!fImpl->tally) return NewWordList(!sortByFrequency);
+  return ListOfTally(*fImpl->tally, fImpl->freq, sortByFrequency);
 }
 
 // ---------------------------------------------------------------------------

@@ -68,6 +68,65 @@ QN_API TStringListWithFreqPointers* SimpleTallierOfTxt(std::u16string_view text,
 QN_API TStringListWithFreqPointers* SimpleTallierOfTxt(std::u16string_view text, TAcceptWordFunct accept,
                                                        bool sortByFrequency);
 
+// The word list of a whole corpus, counted text by text. Words and their
+// comparison are those of SimpleTallierOfTxt; what a text taught the tally
+// stays for the next one: every spelling met, its word type and the type's
+// collation key are made once per corpus, and a spelling met again in a later
+// text costs one lookup in the tally's table.
+//
+// Each word type (numbered 0, 1, ... in the order they were first met) keeps
+// its first spelling, its frequency over the corpus and the number of texts
+// it occurs in. AddText counts one text, or a piece of one cut between
+// words; the pieces of one text share its number and come one after the
+// other. After each AddText, the types met in that call and their
+// frequencies there can be read (MetType, MetFreq), so that a caller can
+// keep facts of its own per text (for example counting several types as one
+// headword).
+class QN_API TCorpusWordTally {
+ public:
+  // Words shorter than minLength code units are not counted.
+  explicit TCorpusWordTally(int32_t minLength = 1);
+  TCorpusWordTally(const TCorpusWordTally&) = delete;
+  TCorpusWordTally& operator=(const TCorpusWordTally&) = delete;
+  ~TCorpusWordTally();
+
+  // Counts the words of text as part of text textNumber; the number of words
+  // counted.
+  int64_t AddText(std::u16string_view text, int64_t textNumber);
+
+  // Word types so far.
+  int32_t TypeCount() const noexcept;
+  // A type's first spelling (valid as long as the tally).
+  std::u16string_view Spelling(int32_t type) const;
+  // A type's collation key under the list's comparison (valid until the next
+  // AddText).
+  std::string_view Key(int32_t type) const;
+  // A type's frequency over the corpus (saturating at INT64_MAX) and the
+  // number of texts it occurs in.
+  int64_t Freq(int32_t type) const;
+  int64_t Texts(int32_t type) const;
+  // Words counted, and distinct text numbers given, over the corpus.
+  int64_t Tokens() const noexcept;
+  int64_t TextCount() const noexcept;
+  // The type of word, or -1 when no spelling equal to it under the list's
+  // comparison was counted.
+  int32_t Find(std::u16string_view word) const;
+
+  // The types met in the last AddText, in no particular order, each once,
+  // with their frequencies in it.
+  int32_t MetCount() const noexcept;
+  int32_t MetType(int32_t i) const;
+  int64_t MetFreq(int32_t i) const;
+
+  // The corpus's word list as SimpleTallierOfTxt makes a text's (frequencies
+  // saturating at INT32_MAX); the caller owns it.
+  TStringListWithFreqPointers* List(bool sortByFrequency) const;
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> fImpl;
+};
+
 // The n-grams of text (n words joined by single spaces) with their
 // frequencies. Words are runs of letters and numbers (L*, Nd, Nl, No); a tag
 // ("<" to ">", at most maxTagLength units) inside or between words is passed

@@ -208,6 +208,102 @@ TEST(WordLists, MinimumLengthAndAcceptedWords) {
             Take(SimpleTallierOfTxt(t.text, 1, false)).size());
 }
 
+// The texts of a corpus counted one after another give the list of all their
+// words (first spellings, summed frequencies), each type counting once per
+// text number however many pieces the text came in, and after each text the
+// types met in it with their frequencies there, as that text's own list.
+TEST(CorpusWordTally, TextsAddUpToTheListOfAllTheirWords) {
+  TCorpusWordTally corpus;
+  std::vector<S> all;
+  std::vector<std::vector<S>> perText;
+  std::mt19937 rng(3);
+  for (uint32_t k = 0; k < 8; ++k) {
+    // The later texts bring many new spellings, so that the table grows in the
+    // middle of a text whose spellings have already been counted.
+    TRandomText t = RandomText(100 + k, 500 + 400 * k);
+    for (size_t i = 0; i < 300 * k; ++i) {
+      S w = u"w" + S(1, static_cast<char16_t>(u'a' + rng() % 26)) + S(1, static_cast<char16_t>(u'a' + k)) +
+            S(1, static_cast<char16_t>(u'a' + i % 26)) + S(i % 9, u'q');
+      t.words.push_back(w);
+      t.text += w + u" ";
+    }
+    all.insert(all.end(), t.words.begin(), t.words.end());
+    perText.push_back(t.words);
+    // Texts 2 and 5 come in two pieces cut at a word boundary.
+    const size_t cut = (k == 2 || k == 5) ? t.text.find(u' ', t.text.size() / 2) + 1 : t.text.size();
+    int64_t counted = 0;
+    for (const std::u16string_view piece : {std::u16string_view(t.text).substr(0, cut),
+                                            std::u16string_view(t.text).substr(cut)}) {
+      if (piece.empty()) continue;
+      counted += corpus.AddText(piece, 10 + k);
+      // The types met in this call are this piece's own list.
+      std::unique_ptr<TStringListWithFreqPointers> own(SimpleTallierOfTxt(piece, 1, false));
+      ASSERT_EQ(corpus.MetCount(), own->Count()) << "text " << k;
+      for (int32_t i = 0; i < corpus.MetCount(); ++i) {
+        const int32_t type = corpus.MetType(i);
+        int32_t at = -1;
+        ASSERT_TRUE(own->Find(S(corpus.Spelling(type)), at));
+        EXPECT_EQ(corpus.MetFreq(i), own->GetOne(at)) << "text " << k;
+      }
+    }
+    EXPECT_EQ(counted, static_cast<int64_t>(t.words.size()));
+  }
+  EXPECT_EQ(corpus.Tokens(), static_cast<int64_t>(all.size()));
+  EXPECT_EQ(corpus.TextCount(), 8);
+  for (bool byFrequency : {false, true}) {
+    EXPECT_EQ(Take(corpus.List(byFrequency)), EntriesOf(*ReferenceList(all, byFrequency)));
+  }
+  ASSERT_EQ(corpus.TypeCount(), ReferenceList(all, false)->Count());
+  std::vector<std::unique_ptr<TStringListWithFreqPointers>> references;
+  for (const std::vector<S>& words : perText) references.push_back(ReferenceList(words, false));
+  for (int32_t type = 0; type < corpus.TypeCount(); ++type) {
+    const S spelling(corpus.Spelling(type));
+    EXPECT_EQ(corpus.Find(spelling), type);
+    int64_t texts = 0, freq = 0;
+    for (const auto& reference : references) {
+      int32_t at = -1;
+      if (reference->Find(spelling, at)) {
+        ++texts;
+        freq += reference->GetOne(at);
+      }
+    }
+    EXPECT_EQ(corpus.Texts(type), texts) << "type " << type;
+    EXPECT_EQ(corpus.Freq(type), freq) << "type " << type;
+  }
+}
+
+TEST(CorpusWordTally, IdentitySpellingsKeysAndBounds) {
+  TCorpusWordTally corpus(2);
+  EXPECT_EQ(corpus.TypeCount(), 0);
+  EXPECT_EQ(corpus.Find(u"the"), -1);
+  EXPECT_EQ(Take(corpus.List(false)), Entries{});
+  EXPECT_THROW(corpus.Spelling(0), Exception);
+
+  EXPECT_EQ(corpus.AddText(u"The cat a I saw the CAT", 1), 5);  // "a" and "I" are too short
+  EXPECT_EQ(corpus.AddText(u"", 2), 0);
+  EXPECT_EQ(corpus.MetCount(), 0);
+  // Equal under the list's comparison: one type, spelled as first met.
+  EXPECT_EQ(corpus.AddText(u"the \uFF43\uFF41\uFF54 Stra\u00DFe STRASSE", 3), 4);
+  EXPECT_EQ(Take(corpus.List(true)),
+            (Entries{{u"The", 3}, {u"cat", 3}, {u"STRASSE", 1}, {u"Stra\u00DFe", 1}, {u"saw", 1}}));
+  const int32_t the = corpus.Find(u"THE");
+  ASSERT_GE(the, 0);
+  EXPECT_EQ(corpus.Spelling(the), u"The");
+  EXPECT_EQ(corpus.Texts(the), 2);
+  EXPECT_EQ(corpus.Texts(corpus.Find(u"saw")), 1);
+  EXPECT_EQ(corpus.TextCount(), 3);
+  EXPECT_EQ(corpus.Find(u"a"), -1);
+  // Keys order the types as the alphabetical list does, and differ between types.
+  std::unique_ptr<TStringListWithFreqPointers> alphabetical(corpus.List(false));
+  for (int32_t i = 1; i < alphabetical->Count(); ++i) {
+    EXPECT_LT(corpus.Key(corpus.Find(alphabetical->Get(i - 1))), corpus.Key(corpus.Find(alphabetical->Get(i))));
+  }
+  EXPECT_THROW(corpus.Spelling(corpus.TypeCount()), Exception);
+  EXPECT_THROW(corpus.Freq(-1), Exception);
+  EXPECT_THROW(corpus.MetType(corpus.MetCount()), Exception);
+  EXPECT_THROW(corpus.MetFreq(-1), Exception);
+}
+
 TEST(NGrams, WindowsWordsAndPunctuation) {
   const TProgressChangedFunct none;
   // The last word of the text completes the last n-gram.
