@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "platform/Export.h"
+
 namespace qn::platform {
 
 // Asks the kernel to back the whole 2 MiB pages inside [data, data + bytes)
@@ -10,6 +12,6 @@ namespace qn::platform {
 // faults as it is first written, often more time than the work that writes
 // it. Only advice: a block under two huge pages, or a kernel that declines,
 // changes nothing.
-void AdviseHugePages(void* data, size_t bytes) noexcept;
+QN_API void AdviseHugePages(void* data, size_t bytes) noexcept;
 
 }  // namespace qn::platform

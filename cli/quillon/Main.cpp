@@ -4,7 +4,6 @@
 #include <CLI/CLI.hpp>
 
 #include <malloc.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "cli/quillon/Commands.h"
+#include "platform/Memory.h"
 
 namespace {
 
@@ -52,28 +52,30 @@ very large log ratio; percent_diff of such a word is infinite ("inf", JSON null)
 
 // Texts are decoded into UTF-16 and given a detail word per character: a
 // large text takes fresh memory several times its size, which costs one page
-// fault per 4 KiB unless the allocator asks for huge pages. The C library
-// takes that choice from its environment when a program starts, so the
-// program starts itself once more with it (unless the user chose otherwise).
-void RestartWithHugePages(char** argv) {
+// fault per 4 KiB unless that memory comes in huge pages. The allocator's heap
+// is grown once, here, by a block advised for huge pages and freed at once:
+// the memory later taken from it is faulted in 2 MiB at a time as it is first
+// written, and what is never written costs nothing. (Unless the user chose the
+// C library's own huge-page setting, which then rules.)
+void ReserveHugePageHeap() {
   const char* tunables = std::getenv("GLIBC_TUNABLES");
   if (tunables != nullptr && std::strstr(tunables, "glibc.malloc.hugetlb") != nullptr) return;
-  std::string value = tunables != nullptr && *tunables != '\0' ? std::string(tunables) + ":" : std::string();
-  value += "glibc.malloc.hugetlb=1";
-  if (::setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0) return;
-  ::execv("/proc/self/exe", argv);
-  // Not possible here: go on as started.
+  constexpr size_t kReserve = size_t{192} << 20;  // under the threshold of mapped blocks
+  void* block = std::malloc(kReserve);
+  if (block == nullptr) return;
+  qn::platform::AdviseHugePages(block, kReserve);
+  std::free(block);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  RestartWithHugePages(argv);
   // Texts are read one after the other into buffers of similar sizes: keep
   // freed memory for the next text instead of handing it back to the system
   // and faulting it in again, page by page, for every text.
   mallopt(M_MMAP_THRESHOLD, 256 << 20);
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  ReserveHugePageHeap();
   CLI::App app{"quillon: word lists, n-grams, concordances, key words and collocates of a corpus"};
   app.require_subcommand(1);
   app.footer("Example: quillon wordlist --top 20 corpus/\nSee docs/quillon.md for every column and exit status.");
