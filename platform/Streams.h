@@ -354,6 +354,11 @@ inline T GetLE(const uint8_t* p) noexcept {
   }
 }
 
+// The UTF-16 code unit stored at p in the given byte order.
+inline char16_t UnitAt(const uint8_t* p, bool bigEndian) noexcept {
+  return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
+}
+
 // count UTF-16 code units stored at bytes, little-endian or big-endian, into
 // units (and back). In the host's order this is one block copy; in the other a
 // loop of byte swaps over whole units, which compilers turn into vector shuffles.

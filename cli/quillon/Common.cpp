@@ -24,6 +24,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
 #include "platform/Streams.h"
+#include "platform/TextDetection.h"
 #include "runtime1/containers/Useful_Classes_records.h"
 #include "runtime1/files/FileOfChar.h"
 #include "runtime1/files/PeruseDir.h"
@@ -185,50 +186,96 @@ bool EndsWithZip(const std::string& path) {
   return ext == ".zip";
 }
 
-// A regular file mapped for reading; ok is false for anything else (an empty
-// file, a FIFO, a device, a file that cannot be opened), which the library's
-// reader then reads or refuses with its own reason.
-struct TMappedFile {
-  explicit TMappedFile(const std::string& path) {
+// The bytes of a regular file. A file of up to kReadWhole bytes is read into
+// the reader's buffer, whose memory serves text after text: copying from the
+// page cache costs less than having the kernel map the same pages anew for
+// every text. A larger one is mapped, so that it takes no memory of its own.
+// ok is false for anything else (an empty file, a FIFO, a device, a file that
+// cannot be opened or read), which the library's reader then reads or refuses
+// with its own reason.
+class TFileBytes {
+ public:
+  static constexpr size_t kReadWhole = size_t{64} << 20;
+
+  TFileBytes(const std::string& path, std::unique_ptr<uint8_t[]>& buffer, size_t& room) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      size = static_cast<size_t>(st.st_size);
-      void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (p != MAP_FAILED) {
-        ::madvise(p, size, MADV_SEQUENTIAL);
-        data = static_cast<const uint8_t*>(p);
-        ok = true;
+      const auto size = static_cast<size_t>(st.st_size);
+      if (size <= kReadWhole) {
+        ReadInto(fd, size, buffer, room);
+      } else {
+        Map(fd, size);
       }
     }
     ::close(fd);
   }
-  ~TMappedFile() {
-    if (ok) ::munmap(const_cast<uint8_t*>(data), size);
+  ~TFileBytes() {
+    if (fMapped) ::munmap(const_cast<uint8_t*>(fData), fSize);
   }
-  TMappedFile(const TMappedFile&) = delete;
-  TMappedFile& operator=(const TMappedFile&) = delete;
-  std::span<const uint8_t> Bytes() const { return {data, size}; }
+  TFileBytes(const TFileBytes&) = delete;
+  TFileBytes& operator=(const TFileBytes&) = delete;
 
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  bool ok = false;
+  bool ok() const { return fData != nullptr; }
+  std::span<const uint8_t> Bytes() const { return {fData, fSize}; }
+
+ private:
+  void ReadInto(int fd, size_t size, std::unique_ptr<uint8_t[]>& buffer, size_t& room) {
+    if (room < size) {
+      buffer.reset();
+      room = 0;
+      buffer = std::make_unique_for_overwrite<uint8_t[]>(size);
+      room = size;
+    }
+    size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::read(fd, buffer.get() + got, size - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return;
+      if (n == 0) break;  // the file became shorter: its bytes as they now are
+      got += static_cast<size_t>(n);
+    }
+    if (got == 0) return;
+    fData = buffer.get();
+    fSize = got;
+  }
+  void Map(int fd, size_t size) {
+    void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (p == MAP_FAILED) return;
+    ::madvise(p, size, MADV_SEQUENTIAL);
+    fData = static_cast<const uint8_t*>(p);
+    fSize = size;
+    fMapped = true;
+  }
+
+  const uint8_t* fData = nullptr;
+  size_t fSize = 0;
+  bool fMapped = false;
 };
 
-// Whether bytes hold a zero byte, or in UTF-16 a zero unit (at an even
-// offset from their start).
-bool HasZeroUnit(std::span<const uint8_t> bytes, bool wide) {
-  if (bytes.empty() || std::memchr(bytes.data(), 0, bytes.size()) == nullptr) return false;
-  if (!wide) return true;
-  char16_t block[1024];  // copied, as the bytes need not be aligned for units
-  for (size_t from = 0; from + 1 < bytes.size();) {
-    const size_t take = std::min<size_t>((bytes.size() - from) / 2, 1024);
-    std::memcpy(block, bytes.data() + from, take * 2);
-    if (qn::FastStrScanW(block, u'\0', static_cast<int32_t>(take)) != nullptr) return true;
-    from += take * 2;
+// Where the text of these bytes ends for the readers: at its first zero unit
+// (a zero byte of 8-bit or UTF-8 text, a zero unit at an even offset of
+// UTF-16); the size when there is none.
+size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
+  if (!wide) {
+    const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
+    return zero == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes.data());
   }
-  return false;
+  const size_t units = bytes.size() / 2;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= units; i += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + 2 * i));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, zero)));
+    if (mask != 0) return 2 * (i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1));
+  }
+#endif
+  for (; i < units; ++i) {
+    if (qn::platform::UnitAt(bytes.data() + 2 * i, false) == 0) return 2 * i;
+  }
+  return bytes.size();
 }
 
 }  // namespace
@@ -323,10 +370,8 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
   };
   try {
     if (ref.zipEntry < 0) {
-      // Mapped rather than copied: the readers decode straight from the page
-      // cache, and the bytes never take memory of their own.
-      TMappedFile file(Utf8(ref.path));
-      if (!file.ok) {
+      const TFileBytes file(Utf8(ref.path), fBuffer, fBufferRoom);
+      if (!file.ok()) {
         const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
         text = decoded(bytes);
       } else {
@@ -372,13 +417,13 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
                              const qn::TRawTextPrefilter* filter) {
   std::vector<uint8_t> read;
   std::string extracted;
-  std::unique_ptr<TMappedFile> mapped;
+  std::unique_ptr<TFileBytes> file;
   std::span<const uint8_t> bytes;
   try {
     if (ref.zipEntry < 0) {
-      mapped = std::make_unique<TMappedFile>(Utf8(ref.path));
-      if (mapped->ok) {
-        bytes = mapped->Bytes();
+      file = std::make_unique<TFileBytes>(Utf8(ref.path), fBuffer, fBufferRoom);
+      if (file->ok()) {
+        bytes = file->Bytes();
       } else {
         read = qn::platform::ReadWholeFile(ref.path);
         bytes = read;
@@ -398,6 +443,9 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
   const qn::platform::TTextEncoding encoding = qn::TextFileBytesEncoding(bytes);
   const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
   const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
+  // Found once for the whole text, so that a piece passed over undecoded need
+  // not be looked at again for it.
+  const size_t textEnd = TextEnd(bytes, wide);
   std::u16string text;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -414,17 +462,18 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     }
     end = std::min(end, bytes.size());
     const std::span<const uint8_t> part = bytes.subspan(start, end - start);
+    // A zero unit in the piece ends the text.
+    const bool last = textEnd < end;
     if (filter != nullptr && !filter->MayHoldAHit(part, encoding)) {
-      // Not decoded; but a zero unit in it still ends the text.
-      if (HasZeroUnit(part, wide)) break;
+      if (last) break;  // not decoded
       start = end;
       continue;
     }
     text = qn::platform::DecodeTextBytesAs(part, encoding);
-    // A zero unit decoded from 8-bit or UTF-8 bytes comes from a zero byte,
-    // which memchr rules out faster than a look at every unit.
-    const bool mayHoldZero = wide || std::memchr(part.data(), 0, part.size()) != nullptr;
-    const size_t nul = mayHoldZero ? text.find(u'\0') : std::u16string::npos;
+    // The decoder takes the encoding's signature at the start of the bytes for
+    // a mark and skips it; within the text it is a character (U+FEFF).
+    if (start > 0 && qn::platform::SignatureEncoding(part) == encoding) text.insert(text.begin(), u'\uFEFF');
+    const size_t nul = last ? text.find(u'\0') : std::u16string::npos;
     if (nul != std::u16string::npos) {
       text.resize(nul);
       piece(text);

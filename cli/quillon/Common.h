@@ -101,6 +101,9 @@ class TTextReader {
 
   std::unique_ptr<qn::TZipForge> fZip;
   std::u16string fZipPath;
+  // The bytes of the files read, their memory kept from text to text.
+  std::unique_ptr<uint8_t[]> fBuffer;
+  size_t fBufferRoom = 0;
 };
 
 // The progress line on standard error: only on a terminal, never with --quiet.

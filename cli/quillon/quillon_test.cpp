@@ -555,6 +555,32 @@ TEST_F(Quillon, TextsWithoutTheWordGiveTheSameConcordance) {
             "search\thits\ttexts\nabed*/^bednego\t8\t4\n");
 }
 
+TEST_F(Quillon, AMarkThatStartsAPieceIsACharacterOfTheText) {
+  // Every line starts with U+FEFF, so that pieces cut after line feeds start
+  // with the encoding's own signature; only the one at the very start of the
+  // file is a byte-order mark. The word sought begins with the character.
+  fs::create_directories(fDir / "m");
+  std::string utf8, utf16le, utf16be;
+  for (int i = 0; i < 50; ++i) {
+    utf8 += "\xEF\xBB\xBF" "cat and dog\n";
+    for (const char16_t c : std::u16string(u"\uFEFFcat and dog\n")) {
+      utf16le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+      utf16be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    }
+  }
+  WriteBytes(fDir / "m" / "u8.txt", "\xEF\xBB\xBF" + utf8);
+  WriteBytes(fDir / "m" / "le.txt", "\xFF\xFE" + utf16le);
+  WriteBytes(fDir / "m" / "be.txt", "\xFE\xFF" + utf16be);
+  const std::string counted = "search\thits\ttexts\n\xEF\xBB\xBF" "cat\t150\t3\n";
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "\xEF\xBB\xBF" "cat", "m"}).out, counted);
+  for (const char* bytes : {"64", "100", "4096"}) {
+    ASSERT_EQ(::setenv("QUILLON_PIECE_BYTES", bytes, 1), 0);
+    const TRun pieces = RunQuillon(fDir, {"concord", "--count", "\xEF\xBB\xBF" "cat", "m"});
+    ::unsetenv("QUILLON_PIECE_BYTES");
+    EXPECT_EQ(pieces.out, counted) << bytes << " bytes a piece";
+  }
+}
+
 TEST_F(Quillon, ContextRunsOfWhiteSpaceBecomeOneSpace) {
   // Leading white space dropped, runs of spaces, tabs and line breaks made
   // one space, letters beyond ASCII kept, in contexts long and short.

@@ -98,10 +98,7 @@ inline unsigned BitCount16(unsigned x) noexcept {
   return (x + (x >> 8)) & 0x1Fu;
 }
 
-// The UTF-16 code unit at p in the given byte order.
-inline char16_t UnitAt(const uint8_t* p, bool bigEndian) noexcept {
-  return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
-}
+using platform::UnitAt;
 
 // ---------------------------------------------------------------------------
 // Blocks of bytes looked at together. The readers below walk text a block at

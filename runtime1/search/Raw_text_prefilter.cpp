@@ -1,15 +1,17 @@
 // The raw-bytes test: the longest run of plain units of each search word,
-// sought with its first and last positions sixteen bytes (eight units) at a
-// time, every candidate then checked whole.
+// sought with its two rarest positions sixteen bytes (eight units) at a time,
+// every candidate then checked whole.
 #include "runtime1/search/Raw_text_prefilter.h"
 
 #include <algorithm>
+#include <atomic>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "platform/CodePages.h"
+#include "platform/Streams.h"
 
 namespace qn {
 
@@ -35,15 +37,15 @@ bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) 
   const size_t last = n - m;  // the last place a run may start
   size_t i = 0;
 #if defined(__SSE2__)
-  const auto& f = run.units.front();
-  const auto& b = run.units.back();
+  const auto& f = run.units[run.rare];
+  const auto& b = run.units[run.nextRare];
   const __m128i f0 = _mm_set1_epi8(static_cast<char>(f[0])), f1 = _mm_set1_epi8(static_cast<char>(f[1])),
                 f2 = _mm_set1_epi8(static_cast<char>(f[2]));
   const __m128i b0 = _mm_set1_epi8(static_cast<char>(b[0])), b1 = _mm_set1_epi8(static_cast<char>(b[1])),
                 b2 = _mm_set1_epi8(static_cast<char>(b[2]));
   for (; i + 16 <= last + 1; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + m - 1));
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + run.rare));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + run.nextRare));
     const __m128i atFirst =
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, f0), _mm_cmpeq_epi8(x, f1)), _mm_cmpeq_epi8(x, f2));
     const __m128i atLast =
@@ -61,9 +63,7 @@ bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) 
   return false;
 }
 
-char16_t UnitAt(const uint8_t* p, bool bigEndian) {
-  return bigEndian ? static_cast<char16_t>((p[0] << 8) | p[1]) : static_cast<char16_t>(p[0] | (p[1] << 8));
-}
+using platform::UnitAt;
 
 bool RunAtUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, bool bigEndian) {
   for (size_t j = 0; j < run.units.size(); ++j) {
@@ -84,13 +84,13 @@ bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, 
   const auto lane = [bigEndian](char16_t u) {
     return _mm_set1_epi16(static_cast<int16_t>(bigEndian ? static_cast<char16_t>((u >> 8) | (u << 8)) : u));
   };
-  const auto& f = run.units.front();
-  const auto& b = run.units.back();
+  const auto& f = run.units[run.rare];
+  const auto& b = run.units[run.nextRare];
   const __m128i f0 = lane(f[0]), f1 = lane(f[1]), f2 = lane(f[2]);
   const __m128i b0 = lane(b[0]), b1 = lane(b[1]), b2 = lane(b[2]);
   for (; i + 8 <= last + 1; i += 8) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + m - 1)));
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + run.rare)));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + run.nextRare)));
     const __m128i atFirst =
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, f0), _mm_cmpeq_epi16(x, f1)), _mm_cmpeq_epi16(x, f2));
     const __m128i atLast =
@@ -112,13 +112,59 @@ bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, 
 
 // Whether a single-byte code page decodes every byte below 0x80 to itself
 // and no other byte to a unit below 0x80.
-bool AsciiTransparent(uint32_t codePage) {
+bool AsciiTransparentNow(uint32_t codePage) {
   const char16_t* table = platform::DecodeTableOfCodePage(platform::ResolvedCodePage(codePage));
   if (table == nullptr) return false;
   for (unsigned byte = 1; byte < 256; ++byte) {
     if ((byte < 0x80) != (table[byte] < 0x80) || (byte < 0x80 && table[byte] != byte)) return false;
   }
   return true;
+}
+
+// The same, the last answer kept (a run asks it for every piece of every
+// text, nearly always of one code page): the code page in the high bits, the
+// answer in bit 1, bit 0 set once an answer is kept.
+bool AsciiTransparent(uint32_t codePage) {
+  static std::atomic<uint64_t> kept{0};
+  const uint64_t last = kept.load(std::memory_order_relaxed);
+  if ((last & 1) != 0 && (last >> 2) == codePage) return (last & 2) != 0;
+  const bool answer = AsciiTransparentNow(codePage);
+  kept.store((uint64_t{codePage} << 2) | (answer ? 2u : 0u) | 1u, std::memory_order_relaxed);
+  return answer;
+}
+
+// About how often a unit occurs in running text, in thousandths (English
+// letter frequencies; a capital a tenth of its small letter; other ASCII
+// characters and everything beyond taken as rare). Only the speed of the
+// search depends on it, never its answer.
+unsigned Commonness(char16_t u) {
+  static constexpr uint8_t kLetters[26] = {82, 15, 28, 43, 127, 22, 20, 61, 70, 2, 8, 40, 24,
+                                           67, 75, 19, 1,  60, 63,  91, 28, 10, 24, 2, 20, 1};
+  if (u >= u'a' && u <= u'z') return kLetters[u - u'a'];
+  if (u >= u'A' && u <= u'Z') return kLetters[u - u'A'] / 10 + 1;
+  if (u == u'\n' || u == u'\r' || u == u'.' || u == u',') return 20;
+  return 1;
+}
+
+unsigned Commonness(const std::array<char16_t, 3>& units) {
+  unsigned sum = Commonness(units[0]);
+  if (units[1] != units[0]) sum += Commonness(units[1]);
+  if (units[2] != units[0] && units[2] != units[1]) sum += Commonness(units[2]);
+  return sum;
+}
+
+// Chooses the run's two rarest positions.
+void ChooseRarePositions(TRawTextPrefilter::TRun& run) {
+  const size_t m = run.units.size();
+  run.rare = run.nextRare = 0;
+  if (m < 2) return;
+  std::vector<unsigned> commonness(m);
+  for (size_t j = 0; j < m; ++j) commonness[j] = Commonness(run.units[j]);
+  run.rare = static_cast<size_t>(std::min_element(commonness.begin(), commonness.end()) - commonness.begin());
+  run.nextRare = run.rare == 0 ? 1 : 0;
+  for (size_t j = 0; j < m; ++j) {
+    if (j != run.rare && commonness[j] < commonness[run.nextRare]) run.nextRare = j;
+  }
 }
 
 }  // namespace
@@ -153,6 +199,8 @@ void TRawTextPrefilter::Add(const TSearch_word_format_rec& item) {
       asciiRun.units.clear();
     }
   }
+  ChooseRarePositions(wide);
+  ChooseRarePositions(bytes);
   if (wide.units.empty()) {
     fAlways = true;
   } else {

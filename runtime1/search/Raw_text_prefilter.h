@@ -43,9 +43,13 @@ class QN_API TRawTextPrefilter {
   // Whether some word added can never be ruled out this way.
   bool AlwaysMayHold() const noexcept { return fAlways; }
 
-  // One run of plain units: at each position the units it may match.
+  // One run of plain units: at each position the units it may match. The
+  // run is sought first by its two rarest positions (in running text), whose
+  // units seldom stand at that distance from each other by chance.
   struct TRun {
     std::vector<std::array<char16_t, 3>> units;
+    size_t rare = 0;      // the rarest position
+    size_t nextRare = 0;  // the next rarest (rare itself in a run of one unit)
   };
 
  private:
