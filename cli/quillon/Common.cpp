@@ -546,36 +546,56 @@ void WordKey(std::u16string_view word, std::string& key) {
   qn::platform::CollationKey(0, qn::platform::NORM_IGNORECASE, word, key);
 }
 
-char* CleanedUtf8(std::u16string_view s, char* const begin) {
+namespace {
+
+// CleanedUtf8; with kWatch, seen is set when the text holds unit a or b
+// (ASCII units, which stand as they are in what is written). Where the
+// `readable` units from s.data() on (at least s.size()) reach eight past a
+// last short block, that block is read eight units at a time too, and up to
+// eight bytes are stored past the end returned.
+template <bool kWatch>
+char* Cleaned(std::u16string_view s, size_t readable, char* const begin, char16_t a, char16_t b, bool& seen) {
   char* o = begin;
   bool space = false;
   const size_t n = s.size();
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i blank = _mm_set1_epi16(0x21), high = _mm_set1_epi16(0x7E), zero = _mm_setzero_si128(),
-                spaceUnits = _mm_set1_epi16(0x20);
+                spaceUnits = _mm_set1_epi16(0x20), watchA = _mm_set1_epi16(static_cast<int16_t>(a)),
+                watchB = _mm_set1_epi16(static_cast<int16_t>(b));
 #endif
   // Eight units at a time where they allow it, else one by one for eight.
   while (i < n) {
 #if defined(__SSE2__)
-    // Eight ASCII units, white space (every unit up to U+0020) never two
-    // together, go out packed to bytes, white space as a space: one pending
-    // from before merges with white space first, white space last waits to
-    // be written before what follows.
-    while (n - i >= 8) {
+    // Up to eight ASCII units, white space (every unit up to U+0020) never
+    // two together, go out packed to bytes, white space as a space: one
+    // pending from before merges with white space first, white space last
+    // waits to be written before what follows.
+    for (;;) {
+      size_t r = n - i;  // units of the block that belong to the text
+      if (r >= 8) r = 8;
+      else if (r == 0 || readable - i < 8) break;
+      const unsigned valid = r == 8 ? 0xFFFFu : (1u << (2 * r)) - 1;  // two mask bits a unit
       const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
       // (units from 0x8000 on are negative: outside too)
-      if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi16(x, high), _mm_cmplt_epi16(x, zero))) != 0) break;
+      if ((static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi16(x, high), _mm_cmplt_epi16(x, zero)))) &
+           valid) != 0) {
+        break;
+      }
       const __m128i white = _mm_cmplt_epi16(x, blank);
-      const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(white));
+      const unsigned spaces = static_cast<unsigned>(_mm_movemask_epi8(white)) & valid;
       if ((spaces & (spaces >> 2)) != 0) break;   // two white-space units together
       if ((spaces & 3u) != 0 && o == begin) break;  // leading white space is dropped
+      if constexpr (kWatch) {
+        const __m128i either = _mm_or_si128(_mm_cmpeq_epi16(x, watchA), _mm_cmpeq_epi16(x, watchB));
+        if ((static_cast<unsigned>(_mm_movemask_epi8(either)) & valid) != 0) seen = true;
+      }
       if (space && (spaces & 3u) == 0) *o++ = ' ';
       const __m128i y = _mm_or_si128(_mm_andnot_si128(white, x), _mm_and_si128(white, spaceUnits));
       _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(y, y));
-      space = (spaces & 0xC000u) != 0;
-      o += space ? 7 : 8;
-      i += 8;
+      space = ((spaces >> (2 * r - 2)) & 1u) != 0;
+      o += space ? r - 1 : r;
+      i += r;
     }
 #endif
     const size_t stop = std::min(n, i + 8);
@@ -585,6 +605,7 @@ char* CleanedUtf8(std::u16string_view s, char* const begin) {
         if (space) *o++ = ' ';
         space = false;
         *o++ = static_cast<char>(c);
+        if constexpr (kWatch) seen = seen || c == a || c == b;
         continue;
       }
       if (c <= 0x20 || c == 0x85 || c == 0xA0 || c == 0x2028 || c == 0x2029) {
@@ -616,6 +637,13 @@ char* CleanedUtf8(std::u16string_view s, char* const begin) {
     }
   }
   return o;
+}
+
+}  // namespace
+
+char* CleanedUtf8(std::u16string_view text, char* out) {
+  bool seen = false;
+  return Cleaned<false>(text, text.size(), out, 0, 0, seen);
 }
 
 std::string Counted(int64_t n, std::string_view noun) {
@@ -708,16 +736,11 @@ TTableWriter::TTableWriter(const TOutputOptions& options, std::vector<std::strin
 
 TTableWriter::~TTableWriter() = default;
 
-void TTableWriter::BeginField() {
-  if (fFormat == 2) {
-    if (fField == 0) Raw(fFirstRow ? "\n{" : ",\n{");
-    else Raw(",");
-    Raw("\"");
-    Raw(fField < fColumns.size() ? fColumns[fField] : std::string("extra"));
-    Raw("\":");
-  } else if (fField > 0) {
-    Raw(fFormat == 1 ? "," : "\t");
-  }
+void TTableWriter::BeginJsonField() {
+  Raw(fField == 0 ? (fFirstRow ? "\n{" : ",\n{") : ",");
+  Byte('"');
+  Raw(fField < fColumns.size() ? std::string_view(fColumns[fField]) : std::string_view("extra"));
+  Raw("\":");
   ++fField;
 }
 
@@ -785,26 +808,7 @@ void TTableWriter::Escaped(std::string_view s) {
 
 void TTableWriter::Str(std::u16string_view text) { Str(Utf8(text)); }
 
-namespace {
-
-// Whether bytes [p, end) hold a or b.
-bool HoldsEither(const char* p, const char* end, char a, char b) {
-#if defined(__SSE2__)
-  const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
-  for (; end - p >= 16; p += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb))) != 0) return true;
-  }
-#endif
-  for (; p < end; ++p) {
-    if (*p == a || *p == b) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-void TTableWriter::CleanStr(std::u16string_view text) {
+void TTableWriter::CleanStr(std::u16string_view text, size_t readable) {
   BeginField();
   // Cleaned text holds no control character, tab or line break: the only
   // bytes that may want an escape are the backslash (TSV), the comma and the
@@ -812,12 +816,14 @@ void TTableWriter::CleanStr(std::u16string_view text) {
   // cleaned bytes are the field as they stand.
   const size_t from = fUsed;
   const size_t quote = fFormat == 2 ? 1 : 0;
-  char* const begin = Room(quote + text.size() * 3 + quote) + quote;
-  char* const end = CleanedUtf8(text, begin);
-  const bool plain = fFormat == 0   ? std::memchr(begin, '\\', static_cast<size_t>(end - begin)) == nullptr
-                     : fFormat == 1 ? !HoldsEither(begin, end, ',', '"')
-                                    : !HoldsEither(begin, end, '"', '\\');
-  if (plain) {
+  // (Room for the bytes stored past the end.)
+  char* const begin = Room(quote + text.size() * 3 + 8 + quote) + quote;
+  readable = std::max(readable, text.size());
+  bool special = false;
+  char* const end = fFormat == 0   ? Cleaned<true>(text, readable, begin, u'\\', u'\\', special)
+                    : fFormat == 1 ? Cleaned<true>(text, readable, begin, u',', u'"', special)
+                                   : Cleaned<true>(text, readable, begin, u'"', u'\\', special);
+  if (!special) {
     if (quote != 0) {
       begin[-1] = '"';
       *end = '"';
@@ -828,12 +834,6 @@ void TTableWriter::CleanStr(std::u16string_view text) {
   const std::string cleaned(begin, end);
   fUsed = from;
   Escaped(cleaned);
-}
-
-void TTableWriter::Int(int64_t value) {
-  BeginField();
-  char* const at = Room(24);
-  fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
 }
 
 void TTableWriter::Num(double value, int decimals, bool scientific) {

@@ -5,6 +5,7 @@
 // (TSV, CSV or JSON, to standard output or written safely to a file).
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -162,9 +163,16 @@ class TTableWriter {
   ~TTableWriter();
   void Str(std::string_view utf8);
   void Str(std::u16string_view text);
-  // A field of text as CleanedUtf8 makes it, cleaned straight into the output.
-  void CleanStr(std::u16string_view text);
-  void Int(int64_t value);
+  // A field of text as CleanedUtf8 makes it, cleaned straight into the
+  // output. `readable`: the units that may be read from text.data() on (a
+  // text viewed inside a longer one), so that its last units can be read
+  // eight at a time too.
+  void CleanStr(std::u16string_view text, size_t readable = 0);
+  void Int(int64_t value) {
+    BeginField();
+    char* const at = Room(24);
+    fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
+  }
   // A number with `decimals` digits after the point; scientific with
   // `decimals` significant digits when `scientific`. Not finite: "inf",
   // "-inf", "nan" (JSON: null).
@@ -175,7 +183,11 @@ class TTableWriter {
   void Finish();
 
  private:
-  void BeginField();
+  void BeginField() {
+    if (fFormat == 2) BeginJsonField();
+    else if (fField++ > 0) Byte(fFormat == 1 ? ',' : '\t');
+  }
+  void BeginJsonField();
   // The field's text escaped or quoted as the format wants.
   void Escaped(std::string_view s);
   // Room for n more bytes at the end of the buffer.

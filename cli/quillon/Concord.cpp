@@ -354,9 +354,10 @@ class TTextSearch {
     out.Int(line.word);
     out.Int(line.sentence);
     out.Int(line.paragraph);
-    out.CleanStr(view.substr(line.leftFrom, line.start - line.leftFrom));
-    out.CleanStr(view.substr(line.start, line.end - line.start));
-    out.CleanStr(view.substr(line.end, line.rightTo - line.end));
+    // (The text's terminating zero may be read too.)
+    out.CleanStr(view.substr(line.leftFrom, line.start - line.leftFrom), view.size() + 1 - line.leftFrom);
+    out.CleanStr(view.substr(line.start, line.end - line.start), view.size() + 1 - line.start);
+    out.CleanStr(view.substr(line.end, line.rightTo - line.end), view.size() + 1 - line.end);
     out.EndRow();
   }
 

@@ -603,42 +603,11 @@ void TMatcherMemo::Prepare(size_t starCount) {
   learned.assign(starCount, TLearned());
 }
 
-int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool& inHeading,
-                           int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo* memo) {
-  if (r.L <= 0 || r.n <= 0 || r.text == nullptr || r.details == nullptr || r.lower == nullptr ||
-      (!r.caseSensitive && (r.upper == nullptr || r.title == nullptr)))
-    return -1;
-  int32_t n = r.n;
-  if (r.detailsEnd != nullptr) {
-    // The array covers the characters up to one word before its end address.
-    const std::ptrdiff_t covered = r.detailsEnd - r.details - 1;
-    if (covered <= 0) return -1;
-    if (covered < n) n = static_cast<int32_t>(covered);
-  }
-  // Without the caller's memo, one per thread serves the call, forgotten at its
-  // start: its storage stays, so calls allocate nothing once it has grown to
-  // the word with the most stars. A call from a section-end procedure during
-  // another call has a memo of its own.
-  thread_local TMatcherMemo threadMemo;
-  thread_local bool threadMemoBusy = false;
-  std::optional<TMatcherMemo> nested;
-  struct TRelease {
-    bool* busy = nullptr;
-    ~TRelease() {
-      if (busy != nullptr) *busy = false;
-    }
-  } release;
-  if (memo == nullptr) {
-    if (!threadMemoBusy) {
-      memo = &threadMemo;
-      threadMemoBusy = true;
-      release.busy = &threadMemoBusy;
-    } else {
-      memo = &nested.emplace();
-    }
-    memo->Reset();
-  }
-  TMatcherMemo& m = *memo;
+namespace {
+
+// The search with the memo given (its storage reused from call to call).
+int32_t FindWithMemo(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& inHeading,
+                     int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo& m) {
   if (m.limit != r.details + n || m.lower != r.lower || m.L != r.L ||
       m.caseSensitive != r.caseSensitive || m.skipPunctuation != r.skipPunctuation) {
     size_t starCount = 0;
@@ -652,6 +621,46 @@ int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool&
   }
   return r.bufferIsUnicode ? Find<char16_t>(r, n, stats, inHeading, hitCharacters, exactHitLen, m)
                            : Find<uint8_t>(r, n, stats, inHeading, hitCharacters, exactHitLen, m);
+}
+
+// The search without a memo of the caller's: one per thread serves the call,
+// forgotten at its start, so its storage stays and calls allocate nothing once
+// it has grown to the word with the most stars. A call from a section-end
+// procedure during another call has a memo of its own. (Apart from the
+// search with a memo, whose callers call it once per hit, so that they pay
+// for no thread-local look-up.)
+[[gnu::noinline]] int32_t FindWithOwnMemo(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats,
+                                          bool& inHeading, int32_t& hitCharacters, int32_t& exactHitLen) {
+  thread_local TMatcherMemo threadMemo;
+  thread_local bool threadMemoBusy = false;
+  if (threadMemoBusy) {
+    TMatcherMemo nested;
+    return FindWithMemo(r, n, stats, inHeading, hitCharacters, exactHitLen, nested);
+  }
+  threadMemoBusy = true;
+  struct TRelease {
+    ~TRelease() { threadMemoBusy = false; }
+  } release;
+  threadMemo.Reset();
+  return FindWithMemo(r, n, stats, inHeading, hitCharacters, exactHitLen, threadMemo);
+}
+
+}  // namespace
+
+int32_t FindWantedInBuffer(const TMatchRequest& r, TSearchStatsRec& stats, bool& inHeading,
+                           int32_t& hitCharacters, int32_t& exactHitLen, TMatcherMemo* memo) {
+  if (r.L <= 0 || r.n <= 0 || r.text == nullptr || r.details == nullptr || r.lower == nullptr ||
+      (!r.caseSensitive && (r.upper == nullptr || r.title == nullptr)))
+    return -1;
+  int32_t n = r.n;
+  if (r.detailsEnd != nullptr) {
+    // The array covers the characters up to one word before its end address.
+    const std::ptrdiff_t covered = r.detailsEnd - r.details - 1;
+    if (covered <= 0) return -1;
+    if (covered < n) n = static_cast<int32_t>(covered);
+  }
+  if (memo == nullptr) return FindWithOwnMemo(r, n, stats, inHeading, hitCharacters, exactHitLen);
+  return FindWithMemo(r, n, stats, inHeading, hitCharacters, exactHitLen, *memo);
 }
 
 const void* NewFindWantedInBuffer(const void* P, int32_t n, const uint16_t* details,
