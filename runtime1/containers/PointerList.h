@@ -9,7 +9,7 @@
 //
 // The sort is the system's quicksort (platform/QuickSort.h) over the slots:
 // the classic one with the middle item as pivot, whose order of equal items
-// the lists' callers see, with a call depth bounded by log2(Count).
+// the lists' callers see, sorting the smaller part of each partition first.
 #pragma once
 
 #include <cstddef>

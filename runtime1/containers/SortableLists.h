@@ -11,10 +11,10 @@
 //
 // The order in which items with equal keys end up is whatever the quicksort
 // leaves; callers see it (it decides, for instance, the order of hits with the
-// same position), so the algorithm is kept exactly. The quicksort recurses
-// into the smaller part of each partition and loops on the larger one: the
-// order is the same as with left-first recursion, and the call depth stays
-// below log2(Count) whatever the input.
+// same position), so the algorithm is kept exactly. The quicksort sorts the
+// smaller part of each partition first and puts the larger one aside: the
+// order is the same as with left-first recursion, without recursion, and
+// fewer than log2(Count) parts are put aside whatever the input.
 //
 // Re-entry: a sort requested while one runs (from a yield, or from inside a
 // comparison) returns at once without sorting.
