@@ -1,5 +1,6 @@
 #include "runtime1/files/Zip_utils.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unicode/ustring.h>
 #include <zip.h>
@@ -9,10 +10,56 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <string>
 
 namespace qn {
 
 namespace {
+
+// libzip is loaded when the first archive is opened, not with this library:
+// with the compression and cryptography libraries it brings, loading and
+// relocating it costs about a quarter of a program's start, and most runs
+// open no archive.
+#define QN_LIBZIP_FUNCTIONS(X) \
+  X(zip_discard) X(zip_error_fini) X(zip_error_init) X(zip_error_init_with_code) X(zip_error_strerror) \
+  X(zip_fclose) X(zip_file_get_external_attributes) X(zip_file_strerror) X(zip_fopen_index) X(zip_fread) \
+  X(zip_get_archive_comment) X(zip_get_num_entries) X(zip_open) X(zip_open_from_source) \
+  X(zip_source_buffer_create) X(zip_source_free) X(zip_stat_index) X(zip_stat_init) X(zip_strerror)
+
+struct TLibZip {
+#define QN_LIBZIP_POINTER(name) decltype(&::name) name = nullptr;
+  QN_LIBZIP_FUNCTIONS(QN_LIBZIP_POINTER)
+#undef QN_LIBZIP_POINTER
+  std::string problem;  // why it could not be loaded; empty once it is
+};
+
+const TLibZip& LoadedLibZip() {
+  static const TLibZip lib = [] {
+    TLibZip z;
+    void* handle = ::dlopen(QN_LIBZIP_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* reason = ::dlerror();
+      z.problem = reason != nullptr ? reason : QN_LIBZIP_SONAME ": cannot be loaded";
+      return z;
+    }
+#define QN_LIBZIP_LOOKUP(name)                                              \
+  z.name = reinterpret_cast<decltype(z.name)>(::dlsym(handle, #name));      \
+  if (z.name == nullptr && z.problem.empty()) z.problem = QN_LIBZIP_SONAME ": no " #name;
+    QN_LIBZIP_FUNCTIONS(QN_LIBZIP_LOOKUP)
+#undef QN_LIBZIP_LOOKUP
+    return z;
+  }();
+  return lib;
+}
+
+// libzip's functions, loaded on first use; an archive cannot be opened
+// without them.
+const TLibZip& Zip() {
+  const TLibZip& z = LoadedLibZip();
+  if (!z.problem.empty()) throw EZipError(TZipErrorKind::cannot_open, "zip archives cannot be read: " + z.problem);
+  return z;
+}
+
 
 constexpr size_t kChunk = 64 * 1024;
 // The first block reserved for an entry that is extracted into memory: its
@@ -48,9 +95,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 
 std::string ZipErrorText(int code) {
   zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string text = zip_error_strerror(&error);
-  zip_error_fini(&error);
+  Zip().zip_error_init_with_code(&error, code);
+  std::string text = Zip().zip_error_strerror(&error);
+  Zip().zip_error_fini(&error);
   return text;
 }
 
@@ -169,7 +216,7 @@ TZipForge::~TZipForge() { CloseArchive(); }
 
 void TZipForge::CloseArchive() noexcept {
   if (fArchive != nullptr) {
-    zip_discard(fArchive);  // read-only: nothing is ever written back
+    LoadedLibZip().zip_discard(fArchive);  // read-only: nothing is ever written back
     fArchive = nullptr;
   }
   fMemoryCopy.clear();
@@ -210,7 +257,7 @@ void TZipForge::OpenArchive() {
     throw EZipError(TZipErrorKind::damaged_archive, "damaged zip archive " + path + ": the file is empty");
   }
   int code = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  zip_t* archive = Zip().zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (archive == nullptr) {
     const TZipErrorKind kind = OpenErrorKind(code);
     const char* what = kind == TZipErrorKind::missing_file   ? "zip archive not found: "
@@ -221,7 +268,7 @@ void TZipForge::OpenArchive() {
   }
   fArchive = archive;
   fArchiveLabel = path;
-  const zip_int64_t count = zip_get_num_entries(fArchive, 0);
+  const zip_int64_t count = Zip().zip_get_num_entries(fArchive, 0);
   if (count < 0 || count > std::numeric_limits<int32_t>::max()) {
     CloseArchive();
     throw EZipError(TZipErrorKind::damaged_archive, "damaged zip archive " + path + ": entry count out of range");
@@ -237,26 +284,26 @@ void TZipForge::OpenArchiveFromMemory(std::string_view bytes) {
   }
   fMemoryCopy.assign(bytes.begin(), bytes.end());
   zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_buffer_create(fMemoryCopy.data(), fMemoryCopy.size(), 0, &error);
+  Zip().zip_error_init(&error);
+  zip_source_t* source = Zip().zip_source_buffer_create(fMemoryCopy.data(), fMemoryCopy.size(), 0, &error);
   if (source == nullptr) {
-    const std::string reason = zip_error_strerror(&error);
-    zip_error_fini(&error);
+    const std::string reason = Zip().zip_error_strerror(&error);
+    Zip().zip_error_fini(&error);
     CloseArchive();
     throw EZipError(TZipErrorKind::damaged_archive, "damaged zip archive " + label + ": " + reason);
   }
-  zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+  zip_t* archive = Zip().zip_open_from_source(source, ZIP_RDONLY, &error);
   if (archive == nullptr) {
-    const std::string reason = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    zip_source_free(source);
+    const std::string reason = Zip().zip_error_strerror(&error);
+    Zip().zip_error_fini(&error);
+    Zip().zip_source_free(source);
     CloseArchive();
     throw EZipError(TZipErrorKind::damaged_archive, "damaged zip archive " + label + ": " + reason);
   }
-  zip_error_fini(&error);
+  Zip().zip_error_fini(&error);
   fArchive = archive;
   fArchiveLabel = label;
-  const zip_int64_t count = zip_get_num_entries(fArchive, 0);
+  const zip_int64_t count = Zip().zip_get_num_entries(fArchive, 0);
   if (count < 0 || count > std::numeric_limits<int32_t>::max()) {
     CloseArchive();
     throw EZipError(TZipErrorKind::damaged_archive, "damaged zip archive " + label + ": entry count out of range");
@@ -292,9 +339,9 @@ void TZipForge::LoadEntries() {
   std::vector<TZipDirItem> entries(static_cast<size_t>(fEntryCount));
   for (int32_t i = 0; i < fEntryCount; ++i) {
     zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(fArchive, static_cast<zip_uint64_t>(i), 0, &stat) != 0) {
-      const std::string reason = zip_strerror(fArchive);
+    Zip().zip_stat_init(&stat);
+    if (Zip().zip_stat_index(fArchive, static_cast<zip_uint64_t>(i), 0, &stat) != 0) {
+      const std::string reason = Zip().zip_strerror(fArchive);
       if (!fOnFailure.Assigned()) {
         throw EZipError(TZipErrorKind::damaged_archive,
                         "damaged zip archive " + fArchiveLabel + ": entry " + std::to_string(i) + ": " + reason);
@@ -314,7 +361,7 @@ void TZipForge::LoadEntries() {
     if (stat.valid & ZIP_STAT_MTIME) item.DateTime = LocalDateTimeOf(stat.mtime);
     zip_uint8_t opsys = 0;
     zip_uint32_t external = 0;
-    if (zip_file_get_external_attributes(fArchive, static_cast<zip_uint64_t>(i), 0, &opsys, &external) != 0) {
+    if (Zip().zip_file_get_external_attributes(fArchive, static_cast<zip_uint64_t>(i), 0, &opsys, &external) != 0) {
       opsys = 0;
       external = 0;
     }
@@ -373,7 +420,7 @@ int32_t TZipForge::EntryIndexByName(std::u16string_view name) {
 std::u16string TZipForge::GetFileComment() const {
   CheckOpen();
   int length = 0;
-  const char* comment = zip_get_archive_comment(fArchive, &length, ZIP_FL_ENC_GUESS);
+  const char* comment = Zip().zip_get_archive_comment(fArchive, &length, ZIP_FL_ENC_GUESS);
   if (comment == nullptr || length <= 0) return {};
   return Utf8ToUtf16(comment, static_cast<size_t>(length));
 }
@@ -411,19 +458,19 @@ void TZipForge::ExtractIndexTo(int32_t index, Sink&& sink) {
               "declared size " + std::to_string(declared) + " exceeds the limit of " + std::to_string(limit) +
                   " bytes");
   }
-  zip_file_t* file = zip_fopen_index(fArchive, static_cast<zip_uint64_t>(index), 0);
-  if (file == nullptr) FailEntry(TZipErrorKind::failed_extraction, index, zip_strerror(fArchive));
+  zip_file_t* file = Zip().zip_fopen_index(fArchive, static_cast<zip_uint64_t>(index), 0);
+  if (file == nullptr) FailEntry(TZipErrorKind::failed_extraction, index, Zip().zip_strerror(fArchive));
   struct Closer {
     zip_file_t* file;
-    ~Closer() { zip_fclose(file); }
+    ~Closer() { LoadedLibZip().zip_fclose(file); }
   } closer{file};
 
   uint64_t total = 0;
   for (;;) {
     size_t room = 0;
     char* destination = sink.Room(room);
-    const zip_int64_t got = zip_fread(file, destination, room);
-    if (got < 0) FailEntry(TZipErrorKind::failed_extraction, index, zip_file_strerror(file));
+    const zip_int64_t got = Zip().zip_fread(file, destination, room);
+    if (got < 0) FailEntry(TZipErrorKind::failed_extraction, index, Zip().zip_file_strerror(file));
     if (got == 0) break;
     total += static_cast<uint64_t>(got);
     if (total > limit) {
