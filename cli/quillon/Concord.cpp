@@ -693,8 +693,9 @@ void PrepareItems(const TConcordOptions& options, qn::TSearchWordItems& items,
 // ---------------------------------------------------------------------------
 // concord
 
-// Small enough that a rare word's pieces are few of the text's.
-constexpr size_t kCountPieceBytes = size_t{1} << 18;
+// Small enough that a rare word's pieces are few of the text's, and that a
+// piece stays in the processor's cache while it is tested, decoded and searched.
+constexpr size_t kCountPieceBytes = size_t{1} << 16;
 
 struct TConcordResult {
   std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
