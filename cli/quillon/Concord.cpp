@@ -4,6 +4,7 @@
 // stopped by the engine's own count or sampled reproducibly; collocates are
 // the words around the hits, scored by the library's association measures.
 #include <algorithm>
+#include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -334,12 +335,23 @@ class TTextSearch {
     CountUnitsUpTo(line.start);
     line.sentence = fUnits.sentences + 1;
     line.paragraph = fUnits.paragraphs + 1;
+    // N words each side; fewer are there: the context runs to the text's edge.
+    const auto context = static_cast<size_t>(fOptions.context);
+    if (fSortKeys.empty()) {
+      // Only the context's edges are wanted.
+      if (context == 0) {
+        line.leftFrom = line.start;
+        line.rightTo = line.end;
+      } else {
+        line.leftFrom = NthWordStartLeft(line.start, context);
+        line.rightTo = NthWordEndRight(line.end, context);
+      }
+      return line;
+    }
     fLeft.clear();
     fRight.clear();
     WordsLeft(line.start, fWantLeft, fLeft);
     WordsRight(line.end, fWantRight, fRight);
-    // N words each side; fewer are there: the context runs to the text's edge.
-    const auto context = static_cast<size_t>(fOptions.context);
     line.leftFrom = fLeft.size() >= context ? (context > 0 ? fLeft[context - 1].start : line.start) : 0;
     line.rightTo = fRight.size() >= context ? (context > 0 ? fRight[context - 1].end : line.end) : text.size();
     return line;
@@ -534,7 +546,7 @@ class TTextSearch {
     u.at = i;
   }
   // Bit k set when unit at + k is part of a word, for k < count (at most 64).
-  uint64_t WordBits(size_t at, size_t count) const {
+  [[gnu::always_inline]] uint64_t WordBits(size_t at, size_t count) const {
     const uint16_t* const d = fDetails + at;
     uint64_t bits = 0;
 #if defined(__SSE2__)
@@ -554,6 +566,55 @@ class TTextSearch {
       if ((d[k] & kWordClasses) != 0) bits |= uint64_t{1} << k;
     }
     return bits;
+  }
+  // Bits set in x (without a population-count instruction, which the
+  // baseline x86-64 lacks and a library call would stand in for).
+  static size_t Ones(uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<size_t>((x * 0x0101010101010101ull) >> 56);
+  }
+  // Where the count-th word before `from` starts (a word `from` cuts counts
+  // as one); 0 when there are fewer. Word starts are counted 64 units at a
+  // time.
+  size_t NthWordStartLeft(size_t from, size_t count) const {
+    size_t i = std::min(from, fText->size());
+    while (i > 0) {
+      const size_t len = std::min<size_t>(64, i);
+      const size_t base = i - len;
+      const uint64_t words = WordBits(base, len);
+      uint64_t starts = words & ~(words << 1);
+      if (base > 0 && IsWord(base - 1)) starts &= ~uint64_t{1};  // a word from before goes on
+      const size_t found = Ones(starts);
+      if (found >= count) {
+        for (size_t k = 1; k < count; ++k) starts &= ~(uint64_t{1} << (63 - std::countl_zero(starts)));
+        return base + static_cast<size_t>(63 - std::countl_zero(starts));
+      }
+      count -= found;
+      i = base;
+    }
+    return 0;
+  }
+  // Where the count-th word after `from` ends (a word `from` cuts counts as
+  // one); the text's end when there are fewer.
+  size_t NthWordEndRight(size_t from, size_t count) const {
+    const size_t n = fText->size();
+    size_t i = from;
+    while (i < n) {
+      const size_t len = std::min<size_t>(64, n - i);
+      const uint64_t words = WordBits(i, len);
+      uint64_t ends = words & ~(words >> 1);
+      if (len == 64 && i + 64 < n && IsWord(i + 64)) ends &= ~(uint64_t{1} << 63);  // the word goes on
+      const size_t found = Ones(ends);
+      if (found >= count) {
+        for (size_t k = 1; k < count; ++k) ends &= ends - 1;
+        return i + static_cast<size_t>(std::countr_zero(ends)) + 1;
+      }
+      count -= found;
+      i += len;
+    }
+    return n;
   }
   // The first `count` words before `from`, nearest first; fewer at the
   // text's start. Scanned 64 units at a time, a word's edges read off the bits.

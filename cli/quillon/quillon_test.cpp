@@ -655,22 +655,35 @@ TEST_F(Quillon, ContextsReachTheWordsAPlainSplitFinds) {
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = Rows(run.out);
     ASSERT_EQ(rows.size(), static_cast<size_t>(hits) + 1);
-    size_t row = 1;
+    // The expected left and right context of each hit, in text order.
+    std::vector<std::pair<std::string, std::string>> expected;
     const auto n = static_cast<size_t>(context);
     for (size_t h = 0; h < words.size(); ++h) {
       if (text.compare(words[h].start, words[h].end - words[h].start, "zq") != 0) continue;
       const size_t leftFrom = h >= n ? (n > 0 ? words[h - n].start : words[h].start) : 0;
       const size_t rightTo = h + n < words.size() ? (n > 0 ? words[h + n].end : words[h].end) : text.size();
-      const std::vector<std::string> expected{
-          "r/made.txt", std::to_string(row), rows[row][2], rows[row][3], rows[row][4],
-          shown(std::string_view(text).substr(leftFrom, words[h].start - leftFrom)), "zq",
-          shown(std::string_view(text).substr(words[h].end, rightTo - words[h].end))};
-      ASSERT_EQ(rows[row], expected) << "context " << context << ", hit " << row;
-      ++row;
+      expected.emplace_back(shown(std::string_view(text).substr(leftFrom, words[h].start - leftFrom)),
+                            shown(std::string_view(text).substr(words[h].end, rightTo - words[h].end)));
+    }
+    ASSERT_EQ(expected.size(), static_cast<size_t>(hits));
+    for (size_t row = 1; row < rows.size(); ++row) {
+      const auto& [left, right] = expected[row - 1];
+      const std::vector<std::string> line{"r/made.txt", std::to_string(row), rows[row][2], rows[row][3],
+                                          rows[row][4], left, "zq", right};
+      ASSERT_EQ(rows[row], line) << "context " << context << ", hit " << row;
     }
     // Lines kept and put in order (two processes) are the lines written as found.
     const TRun kept = RunQuillon(fDir, {"concord", "--jobs", "2", "--context", std::to_string(context), "zq", "r"});
     EXPECT_EQ(kept.out, run.out);
+    // Sorted lines, whose sort keys want the words on each side, have the
+    // same contexts.
+    const auto sorted = Rows(RunQuillon(fDir, {"concord", "--sort", "R2,L1", "--context", std::to_string(context), "zq", "r"}).out);
+    ASSERT_EQ(sorted.size(), rows.size());
+    for (size_t row = 1; row < sorted.size(); ++row) {
+      const size_t number = std::stoul(sorted[row][1]);
+      ASSERT_TRUE(number >= 1 && number < rows.size());
+      EXPECT_EQ(sorted[row], rows[number]) << "context " << context << ", sorted row " << row;
+    }
   }
 }
 
