@@ -16,6 +16,8 @@
 //     (2 million words; each text's types read as       text (each text's list made
 //     they are met, as a caller keeping per-text        afresh, as a corpus was
 //     facts does)                                       counted before)
+//   TCorpusNGramTally, trigrams of the same 20 texts vs  SimpleNGramListOfTxt of
+//                                                        each text, by frequency
 //   SimpleNGramListOfTxt, trigrams by frequency       vs  the same map counting
 //                                                          the joined triples
 //   TypeAndTokenDifferences2Strings, 10,000-word texts, list of the first kept
@@ -179,6 +181,38 @@ void BM_CorpusWordTally(benchmark::State& state) {
   Report(state, c.lowerTokens.size());
 }
 
+void BM_Baseline_NGramListPerText(benchmark::State& state) {
+  const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
+  const std::vector<std::u16string_view> texts = TextsOf(c, 20);
+  for (auto _ : state) {
+    int64_t grams = 0;
+    for (const std::u16string_view text : texts) {
+      std::unique_ptr<TStringListWithFreqPointers> list(SimpleNGramListOfTxt(text, 3, 0, {}, true));
+      for (int32_t i = 0; i < list->Count(); ++i) grams += list->GetOne(i);
+    }
+    benchmark::DoNotOptimize(grams);
+  }
+  Report(state, c.lowerTokens.size());
+}
+
+void BM_CorpusNGramTally(benchmark::State& state) {
+  const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
+  const std::vector<std::u16string_view> texts = TextsOf(c, 20);
+  size_t types = 0;
+  for (auto _ : state) {
+    TCorpusNGramTally corpus(3, 0);
+    int64_t grams = 0;
+    for (size_t k = 0; k < texts.size(); ++k) {
+      corpus.AddText(texts[k], static_cast<int64_t>(k));
+      for (int32_t i = 0; i < corpus.MetCount(); ++i) grams += corpus.MetFreq(i);
+    }
+    benchmark::DoNotOptimize(grams);
+    types = static_cast<size_t>(corpus.TypeCount());
+  }
+  state.counters["types"] = static_cast<double>(types);
+  Report(state, c.lowerTokens.size());
+}
+
 void BM_Baseline_UnorderedMapTrigrams(benchmark::State& state) {
   const TCorpus& c = Corpus(static_cast<size_t>(state.range(0)) * 1000000);
   for (auto _ : state) {
@@ -260,6 +294,8 @@ BENCHMARK(BM_Baseline_UnorderedMapCount)->Arg(2)->Arg(10)->Unit(benchmark::kMill
 BENCHMARK(BM_SimpleTallierOfTxt)->Args({2, 0})->Args({2, 1})->Args({10, 0})->Args({10, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_TallierPerText)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CorpusWordTally)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Baseline_NGramListPerText)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorpusNGramTally)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_UnorderedMapTrigrams)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrigramsByFrequency)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TypeAndTokenDifferences10K)->Unit(benchmark::kMillisecond);

@@ -2,10 +2,12 @@
 // n-gram lists, the two text comparisons and the repeated-chunk search.
 //
 // Checks: the frequencies of a word list add up to the number of words of
-// the text, and those of a corpus's list (halves of the text as two texts) to
-// the words of its texts, each type found again by its spelling; an alphabetical list is in the order of its own comparison and
-// holds no two equal entries; every n-gram has exactly n words; the type and
-// token differences are (-1, -1) or not negative; chunk counts are positive.
+// the text, and those of a corpus's list (halves of the text as two texts)
+// to the words of its texts, each type found again by its spelling; an
+// alphabetical list is in the order of its own comparison and holds no two
+// equal entries; every n-gram, of a text or of a corpus, has exactly n words;
+// the type and token differences are (-1, -1) or not negative; chunk counts
+// are positive.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::u16string_view all(text);
   const std::u16string_view a = all.substr(0, all.size() / 2), b = all.substr(all.size() / 2);
   {
-    // The halves of the first 512 units as the texts of a corpus (a cap
+    // The halves of the first 256 units as the texts of a corpus (a cap
     // that keeps the target fast: nearly every word of random text is a new
     // type, which costs a collation key).
-    const std::u16string_view head = all.substr(0, 512);
+    const std::u16string_view head = all.substr(0, 256);
     qn::TCorpusWordTally corpus;
     int64_t tokens = 0;
     for (int64_t k = 0; k < 2; ++k) {
@@ -78,6 +80,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       total += corpus.Freq(t);
     }
     Check(total == tokens);
+
+    // The n-grams of the halves of the first 128 units likewise (the walk
+    // itself has had the whole text above).
+    const std::u16string_view shorter = head.substr(0, 128);
+    qn::TCorpusNGramTally grams(n, 20);
+    int64_t windows = 0;
+    for (int64_t k = 0; k < 2; ++k) {
+      const std::u16string_view half = k == 0 ? shorter.substr(0, shorter.size() / 2) : shorter.substr(shorter.size() / 2);
+      const int64_t counted = grams.AddText(half, k);
+      int64_t met = 0;
+      for (int32_t i = 0; i < grams.MetCount(); ++i) met += grams.MetFreq(i);
+      Check(met == counted);
+      windows += counted;
+    }
+    Check(grams.Tokens() == windows);
+    for (int32_t g = 0; g < grams.TypeCount(); ++g) {
+      const std::u16string t = grams.Text(g);
+      int32_t spaces = 0;
+      for (char16_t c : t) spaces += c == u' ';
+      Check(spaces == n - 1 && grams.Texts(g) >= 1 && grams.Texts(g) <= 2 && grams.Freq(g) >= grams.Texts(g));
+    }
   }
   const qn::TFreqDifference d = qn::BagOfWordsSimilar(a, b, 1, 1, 1);
   Check(d.wd.empty() ? d.first_text_freq == 0 && d.second_text_freq == 0 : d.first_text_freq != d.second_text_freq);

@@ -70,16 +70,12 @@ class TCountTable {
     }
   }
 
-  // The entry a spelling counts for (-1: none, it is stop-listed), remembered
-  // per spelling: a spelling met again in a later text or piece costs one
-  // hash lookup instead of a collation key. (n-grams)
-  std::unordered_map<std::u16string, int64_t> bySpelling;
-
-  // Words: the library's tally of the whole corpus, which keeps spellings,
-  // types and their collation keys from text to text, and the entry each of
-  // its types counts for (kNoEntry: stop-listed; kUnknown: not seen yet).
+  // The library's tally of the whole corpus (words or n-grams), which keeps
+  // spellings and types from text to text, and the entry each of its types
+  // counts for (kNoEntry: stop-listed; kUnknown: not seen yet).
   static constexpr int64_t kNoEntry = -1, kUnknown = -2;
   std::unique_ptr<qn::TCorpusWordTally> words;
+  std::unique_ptr<qn::TCorpusNGramTally> grams;
   std::vector<int64_t> entryOfType;
 
  private:
@@ -147,12 +143,11 @@ class TListFilter {
   std::unordered_map<std::string, TAnswer> fCache;
 };
 
-// The entry of a word type met for the first time (kNoEntry when it is
-// stop-listed), made when new.
-int64_t EntryOfNewType(const qn::TCorpusWordTally& words, int32_t type, const TTextRef& ref, TCountTable& table,
+// The entry of a type of the library's tally met for the first time, with
+// its spelling and collation key (kNoEntry when it is stop-listed), made when
+// new.
+int64_t EntryOfNewType(std::u16string_view s, const std::string& key, const TTextRef& ref, TCountTable& table,
                        TListFilter& filter) {
-  const std::u16string_view s = words.Spelling(type);
-  const std::string key(words.Key(type));
   const TListFilter::TAnswer* a = filter.Active() ? &filter.Of(key, s) : nullptr;
   if (a != nullptr && a->stopped) return TCountTable::kNoEntry;
   const bool lemma = a != nullptr && !a->head.empty();
@@ -177,7 +172,10 @@ void CountWords(const TTextRef& ref, std::u16string_view text, TCountTable& tabl
     if (table.entryOfType[static_cast<size_t>(t)] == TCountTable::kUnknown) fresh.push_back(t);
   }
   std::sort(fresh.begin(), fresh.end(), [&](int32_t a, int32_t b) { return words.Key(a) < words.Key(b); });
-  for (int32_t t : fresh) table.entryOfType[static_cast<size_t>(t)] = EntryOfNewType(words, t, ref, table, filter);
+  for (int32_t t : fresh) {
+    table.entryOfType[static_cast<size_t>(t)] =
+        EntryOfNewType(words.Spelling(t), std::string(words.Key(t)), ref, table, filter);
+  }
   for (int32_t i = 0; i < met; ++i) {
     const int64_t e = table.entryOfType[static_cast<size_t>(words.MetType(i))];
     if (e < 0) continue;
@@ -187,30 +185,41 @@ void CountWords(const TTextRef& ref, std::u16string_view text, TCountTable& tabl
   }
 }
 
-// Counts the n-grams of a text into the table.
-void CountText(const TCountOptions& options, const TTextRef& ref, const std::u16string& text, TCountTable& table,
-               TListFilter& filter) {
-  std::unique_ptr<qn::TStringListWithFreqPointers> list(qn::SimpleNGramListOfTxt(text, options.n, 0, {}, true));
+// Counts the n-grams of a text into the table. The n-grams new to the table
+// make their entries in the order of the text's n-gram list (by frequency in
+// the text, ties in code-unit order), as they always have.
+void CountNGrams(const TCountOptions& options, const TTextRef& ref, std::u16string_view text, TCountTable& table,
+                 TListFilter& filter) {
+  if (!table.grams) table.grams = std::make_unique<qn::TCorpusNGramTally>(options.n, 0);
+  qn::TCorpusNGramTally& grams = *table.grams;
   const int side = ref.side;
+  table.tokens[side] += grams.AddText(text, ref.number);
+  const int32_t met = grams.MetCount();
+  table.entryOfType.resize(static_cast<size_t>(grams.TypeCount()), TCountTable::kUnknown);
+  struct TFresh {
+    int32_t type;
+    int32_t freq;  // in the text, as its list states it
+    std::u16string text;
+  };
+  std::vector<TFresh> fresh;
+  for (int32_t i = 0; i < met; ++i) {
+    const int32_t t = grams.MetType(i);
+    if (table.entryOfType[static_cast<size_t>(t)] != TCountTable::kUnknown) continue;
+    fresh.push_back({t, static_cast<int32_t>(std::min<int64_t>(grams.MetFreq(i), INT32_MAX)), grams.Text(t)});
+  }
+  std::sort(fresh.begin(), fresh.end(), [](const TFresh& a, const TFresh& b) {
+    return a.freq != b.freq ? a.freq > b.freq : a.text < b.text;
+  });
   std::string key;
-  const int32_t count = list->Count();
-  for (int32_t i = 0; i < count; ++i) {
-    const std::u16string& s = list->Get(i);
-    const int32_t f = list->GetOne(i);
-    table.tokens[side] += f;
-    auto [known, added] = table.bySpelling.try_emplace(s, -1);
-    if (added) {
-      WordKey(s, key);
-      const TListFilter::TAnswer* a = filter.Active() ? &filter.Of(key, s) : nullptr;
-      if (a != nullptr && a->stopped) continue;
-      const bool lemma = a != nullptr && !a->head.empty();
-      TEntry& e = lemma ? table.At(a->headKey, a->head, ref.number) : table.At(key, s, ref.number);
-      known->second = &e - table.entries.data();
-    }
-    if (known->second < 0) continue;
-    TEntry& e = table.entries[static_cast<size_t>(known->second)];
-    // A lemma's entry keeps the headword's spelling.
-    table.AddFromText(e, e.spelling, f, ref.number, side);
+  for (const TFresh& f : fresh) {
+    WordKey(f.text, key);
+    table.entryOfType[static_cast<size_t>(f.type)] = EntryOfNewType(f.text, key, ref, table, filter);
+  }
+  for (int32_t i = 0; i < met; ++i) {
+    const int64_t e = table.entryOfType[static_cast<size_t>(grams.MetType(i))];
+    if (e < 0) continue;
+    TEntry& entry = table.entries[static_cast<size_t>(e)];
+    table.AddFromText(entry, entry.spelling, grams.MetFreq(i), ref.number, side);
   }
 }
 
@@ -223,7 +232,7 @@ void CountWholeText(const TCountOptions& options, TTextReader& reader, const TTe
   bool read;
   if (options.kind == "ngrams") {
     read = reader.Read(ref, text);
-    if (read) CountText(options, ref, text, table, filter);
+    if (read) CountNGrams(options, ref, text, table, filter);
   } else {
     read = reader.ReadPieces(ref, PieceBytes(kPieceBytes), [&](const std::u16string& piece) {
       CountWords(ref, piece, table, filter);

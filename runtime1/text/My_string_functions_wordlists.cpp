@@ -742,17 +742,27 @@ class TNGramTally {
 
   // Counts the window (n word types, n spellings); true when it is new.
   bool Count(const uint32_t* types, const View* spellings) {
+    bool added = false;
+    const uint32_t e = Entry(types, spellings, added);
+    if (!added && fFreq[e] < INT32_MAX) ++fFreq[e];
+    return added;
+  }
+
+  // The entry of the window, made (with frequency 1 and the spellings given)
+  // when new; counts nothing else.
+  uint32_t Entry(const uint32_t* types, const View* spellings, bool& added) {
     const uint64_t h = HashIds(types, fN);
     const auto h32 = static_cast<uint32_t>(h >> 32);
     size_t i = h & (fSlots.size() - 1);
     while (uint32_t s = fSlots[i]) {
       const uint32_t e = s - 1;
       if (fHash[e] == h32 && std::equal(types, types + fN, fTypes.data() + size_t(e) * fN)) {
-        if (fFreq[e] < INT32_MAX) ++fFreq[e];
-        return false;
+        added = false;
+        return e;
       }
       i = (i + 1) & (fSlots.size() - 1);
     }
+    if (fFreq.size() >= UINT32_MAX - 1) throw Exception(u"too many n-grams");
     const auto e = static_cast<uint32_t>(fFreq.size());
     fTypes.insert(fTypes.end(), types, types + fN);
     fSpellings.insert(fSpellings.end(), spellings, spellings + fN);
@@ -760,7 +770,8 @@ class TNGramTally {
     fFreq.push_back(1);
     fSlots[i] = e + 1;
     if (fFreq.size() * 2 > fSlots.size()) Grow();
-    return true;
+    added = true;
+    return e;
   }
 
   size_t Count() const noexcept { return fFreq.size(); }
@@ -777,6 +788,11 @@ class TNGramTally {
       r.append(w[k]);
     }
     return r;
+  }
+
+  // Gives entry e other spellings (equal ones that outlive the text).
+  void Respell(uint32_t e, const View* spellings) {
+    std::copy(spellings, spellings + fN, fSpellings.begin() + static_cast<ptrdiff_t>(size_t(e) * fN));
   }
 
   // Frees the counting tables once the texts are made.
@@ -839,14 +855,38 @@ class TTagSkipper {
 
 }  // namespace
 
-TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t maxTagLength,
-                                                  TProgressChangedFunct progress, bool sortByFrequency) {
-  if (n < 1) return NewWordList(!sortByFrequency);
-  const size_t N = static_cast<size_t>(n);
+namespace {
+
+// The list of n-grams with the given texts and frequencies (freq(e)), in
+// frequency order (ties in code-unit order of the texts) or alphabetical.
+template <typename Freq>
+TStringListWithFreqPointers* ListOfNGrams(std::vector<std::u16string>& texts, Freq&& freq, bool sortByFrequency) {
+  std::unique_ptr<TStringListWithFreqPointers> list(NewWordList(!sortByFrequency));
+  const size_t count = texts.size();
+  std::vector<uint32_t> order(count);
+  std::iota(order.begin(), order.end(), 0u);
+  if (sortByFrequency) {
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      if (freq(a) != freq(b)) return freq(a) > freq(b);
+      return texts[a] < texts[b];
+    });
+  } else {
+    std::vector<std::string> keys(count);
+    for (size_t e = 0; e < count; ++e) platform::CollationKey(kListLocale, kCompareFlags, texts[e], keys[e]);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  }
+  list->SetCapacity(static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
+  for (uint32_t e : order) list->AppendInOrder(std::move(texts[e]), platform::ObjectFromInt(freq(e)));
+  return list.release();
+}
+
+// Calls emit(types, spellings, at) for every window of N words of the text
+// (their word types in words, their spellings, the position after the last
+// one). Spellings of words pieced together around tags are kept in words.
+template <typename Emit>
+void WalkNGrams(View text, size_t N, int32_t maxTagLength, TWordTally& words, Emit&& emit) {
   const auto& classes = UnitClasses();
   const size_t len = text.size();
-  TWordTally words(text.size());
-  TNGramTally grams(N, len);
   TTagSkipper tags(text, maxTagLength);
   std::vector<uint32_t> windowTypes;
   std::vector<View> windowSpellings;
@@ -854,18 +894,8 @@ TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t 
   windowTypes.reserve(std::min(N, len / 2 + 1));
   windowSpellings.reserve(std::min(N, len / 2 + 1));
   std::u16string scratch;
-  int32_t lastPercent = -1;
   size_t nextYield = kYieldEvery;
 
-  auto emit = [&](size_t at) {
-    if (grams.Count(windowTypes.data(), windowSpellings.data()) && progress.Assigned()) {
-      const auto percent = static_cast<int32_t>(len ? (static_cast<uint64_t>(at) * 100) / len : 100);
-      if (percent != lastPercent) {
-        lastPercent = percent;
-        progress(percent);
-      }
-    }
-  };
   auto shift = [&] {
     windowTypes.erase(windowTypes.begin());
     windowSpellings.erase(windowSpellings.begin());
@@ -900,7 +930,7 @@ TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t 
       windowSpellings.push_back(word);
       const uint8_t ending = i < len ? classes[text[i]] : 0;
       if (windowTypes.size() == N) {
-        emit(i);
+        emit(windowTypes.data(), windowSpellings.data(), i);
         if (ending & kGramBreak) {
           windowTypes.clear();
           windowSpellings.clear();
@@ -915,27 +945,152 @@ TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t 
     }
     i = skipAhead(i);
   }
+}
 
-  std::unique_ptr<TStringListWithFreqPointers> list(NewWordList(!sortByFrequency));
+}  // namespace
+
+TStringListWithFreqPointers* SimpleNGramListOfTxt(View text, int32_t n, int32_t maxTagLength,
+                                                  TProgressChangedFunct progress, bool sortByFrequency) {
+  if (n < 1) return NewWordList(!sortByFrequency);
+  const size_t N = static_cast<size_t>(n);
+  const size_t len = text.size();
+  TWordTally words(text.size());
+  TNGramTally grams(N, len);
+  int32_t lastPercent = -1;
+  WalkNGrams(text, N, maxTagLength, words, [&](const uint32_t* types, const View* spellings, size_t at) {
+    if (grams.Count(types, spellings) && progress.Assigned()) {
+      const auto percent = static_cast<int32_t>(len ? (static_cast<uint64_t>(at) * 100) / len : 100);
+      if (percent != lastPercent) {
+        lastPercent = percent;
+        progress(percent);
+      }
+    }
+  });
+
   const size_t count = grams.Count();
   std::vector<std::u16string> texts(count);
   for (size_t e = 0; e < count; ++e) texts[e] = grams.Text(e);
   grams.ReleaseIndex();
-  std::vector<uint32_t> order(count);
-  std::iota(order.begin(), order.end(), 0u);
-  if (sortByFrequency) {
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      if (grams.Freq(a) != grams.Freq(b)) return grams.Freq(a) > grams.Freq(b);
-      return texts[a] < texts[b];
-    });
-  } else {
-    std::vector<std::string> keys(count);
-    for (size_t e = 0; e < count; ++e) platform::CollationKey(kListLocale, kCompareFlags, texts[e], keys[e]);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  return ListOfNGrams(texts, [&](size_t e) { return grams.Freq(e); }, sortByFrequency);
+}
+
+// ---------------------------------------------------------------------------
+// The n-gram list of a corpus.
+
+struct TCorpusNGramTally::TImpl {
+  size_t n = 0;
+  int32_t maxTagLength = 0;
+  std::unique_ptr<TWordTally> words;  // made with the first text, as the grams
+  std::unique_ptr<TNGramTally> grams;
+  // Per n-gram.
+  std::vector<int64_t> freq, texts, lastText;
+  std::vector<uint64_t> metFreq;  // in the last AddText; 0 for the n-grams not met there
+  std::vector<uint32_t> met;      // the n-grams met in the last AddText
+  int64_t tokens = 0;
+  int64_t textCount = 0;
+  int64_t lastTextNumber = 0;
+
+  void CheckGram(int32_t gram) const {
+    if (gram < 0 || !grams || static_cast<size_t>(gram) >= grams->Count()) throw Exception(u"no such n-gram");
   }
-  list->SetCapacity(static_cast<int32_t>(std::min<size_t>(count, INT32_MAX)));
-  for (uint32_t e : order) list->AppendInOrder(std::move(texts[e]), platform::ObjectFromInt(grams.Freq(e)));
-  return list.release();
+  void CheckMet(int32_t i) const {
+    if (i < 0 || static_cast<size_t>(i) >= met.size()) throw Exception(u"index outside the n-grams met");
+  }
+};
+
+TCorpusNGramTally::TCorpusNGramTally(int32_t n, int32_t maxTagLength) : fImpl(std::make_unique<TImpl>()) {
+  fImpl->n = static_cast<size_t>(std::max(n, 0));
+  fImpl->maxTagLength = maxTagLength;
+}
+
+TCorpusNGramTally::~TCorpusNGramTally() = default;
+
+int64_t TCorpusNGramTally::AddText(View text, int64_t textNumber) {
+  TImpl& m = *fImpl;
+  for (uint32_t e : m.met) m.metFreq[e] = 0;
+  m.met.clear();
+  if (m.textCount == 0 || textNumber != m.lastTextNumber) ++m.textCount;
+  m.lastTextNumber = textNumber;
+  if (m.n == 0) return 0;
+  if (!m.words) {
+    m.words = std::make_unique<TWordTally>(text.size());
+    m.grams = std::make_unique<TNGramTally>(m.n, text.size());
+  }
+  TWordTally& words = *m.words;
+  TNGramTally& grams = *m.grams;
+  std::vector<View> owned(m.n);
+  WalkNGrams(text, m.n, m.maxTagLength, words, [&](const uint32_t* types, const View* spellings, size_t) {
+    bool added = false;
+    const uint32_t e = grams.Entry(types, spellings, added);
+    if (added) {
+      // The text goes away after this call: the new n-gram keeps copies.
+      for (size_t k = 0; k < m.n; ++k) owned[k] = words.Own(spellings[k]);
+      grams.Respell(e, owned.data());
+      m.metFreq.push_back(0);
+    }
+    if (m.metFreq[e] == 0) m.met.push_back(e);
+    ++m.metFreq[e];
+  });
+  m.freq.resize(grams.Count(), 0);
+  m.texts.resize(grams.Count(), 0);
+  m.lastText.resize(grams.Count(), 0);
+  int64_t counted = 0;
+  for (uint32_t e : m.met) {
+    const auto f = static_cast<int64_t>(std::min<uint64_t>(m.metFreq[e], INT64_MAX));
+    if (__builtin_add_overflow(m.freq[e], f, &m.freq[e])) m.freq[e] = INT64_MAX;
+    if (__builtin_add_overflow(counted, f, &counted)) counted = INT64_MAX;
+    if (m.texts[e] == 0 || m.lastText[e] != textNumber) {
+      ++m.texts[e];
+      m.lastText[e] = textNumber;
+    }
+  }
+  if (__builtin_add_overflow(m.tokens, counted, &m.tokens)) m.tokens = INT64_MAX;
+  return counted;
+}
+
+int32_t TCorpusNGramTally::TypeCount() const noexcept {
+  return fImpl->grams ? static_cast<int32_t>(std::min<size_t>(fImpl->grams->Count(), INT32_MAX)) : 0;
+}
+
+std::u16string TCorpusNGramTally::Text(int32_t gram) const {
+  fImpl->CheckGram(gram);
+  return fImpl->grams->Text(static_cast<size_t>(gram));
+}
+
+int64_t TCorpusNGramTally::Freq(int32_t gram) const {
+  fImpl->CheckGram(gram);
+  return fImpl->freq[static_cast<size_t>(gram)];
+}
+
+int64_t TCorpusNGramTally::Texts(int32_t gram) const {
+  fImpl->CheckGram(gram);
+  return fImpl->texts[static_cast<size_t>(gram)];
+}
+
+int64_t TCorpusNGramTally::Tokens() const noexcept { return fImpl->tokens; }
+
+int64_t TCorpusNGramTally::TextCount() const noexcept { return fImpl->textCount; }
+
+int32_t TCorpusNGramTally::MetCount() const noexcept { return static_cast<int32_t>(fImpl->met.size()); }
+
+int32_t TCorpusNGramTally::MetType(int32_t i) const {
+  fImpl->CheckMet(i);
+  return static_cast<int32_t>(fImpl->met[static_cast<size_t>(i)]);
+}
+
+int64_t TCorpusNGramTally::MetFreq(int32_t i) const {
+  fImpl->CheckMet(i);
+  return static_cast<int64_t>(std::min<uint64_t>(fImpl->metFreq[fImpl->met[static_cast<size_t>(i)]], INT64_MAX));
+}
+
+TStringListWithFreqPointers* TCorpusNGramTally::List(bool sortByFrequency) const {
+  const size_t count = fImpl->grams ? fImpl->grams->Count() : 0;
+  std::vector<std::u16string> texts(count);
+  for (size_t e = 0; e < count; ++e) texts[e] = fImpl->grams->Text(e);
+  const auto freq = [this](size_t e) {
+    return static_cast<int32_t>(std::min<int64_t>(fImpl->freq[e], INT32_MAX));
+  };
+  return ListOfNGrams(texts, freq, sortByFrequency);
 }
 
 // ---------------------------------------------------------------------------

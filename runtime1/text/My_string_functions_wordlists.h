@@ -139,6 +139,48 @@ class QN_API TCorpusWordTally {
 QN_API TStringListWithFreqPointers* SimpleNGramListOfTxt(std::u16string_view text, int32_t n, int32_t maxTagLength,
                                                          TProgressChangedFunct progress, bool sortByFrequency);
 
+// The n-gram list of a whole corpus, counted text by text, as
+// TCorpusWordTally counts words: n-grams and their word types are those of
+// SimpleNGramListOfTxt, and the word types, the n-grams and their first
+// spellings stay from text to text, so that a text costs its walk and no list
+// of its own. N-grams are numbered 0, 1, ... in the order they were first met;
+// the pieces of one text share its number (a window never runs from one call
+// into the next).
+class QN_API TCorpusNGramTally {
+ public:
+  // An n below 1 counts nothing.
+  TCorpusNGramTally(int32_t n, int32_t maxTagLength);
+  TCorpusNGramTally(const TCorpusNGramTally&) = delete;
+  TCorpusNGramTally& operator=(const TCorpusNGramTally&) = delete;
+  ~TCorpusNGramTally();
+
+  // Counts the n-grams of text as part of text textNumber; the number of
+  // n-grams counted.
+  int64_t AddText(std::u16string_view text, int64_t textNumber);
+
+  int32_t TypeCount() const noexcept;
+  // An n-gram's words as first met, joined by single spaces.
+  std::u16string Text(int32_t gram) const;
+  int64_t Freq(int32_t gram) const;
+  int64_t Texts(int32_t gram) const;
+  int64_t Tokens() const noexcept;
+  int64_t TextCount() const noexcept;
+
+  // The n-grams met in the last AddText, in no particular order, each once,
+  // with their frequencies in it.
+  int32_t MetCount() const noexcept;
+  int32_t MetType(int32_t i) const;
+  int64_t MetFreq(int32_t i) const;
+
+  // The corpus's n-gram list as SimpleNGramListOfTxt makes a text's
+  // (frequencies saturating at INT32_MAX); the caller owns it.
+  TStringListWithFreqPointers* List(bool sortByFrequency) const;
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> fImpl;
+};
+
 // ---------------------------------------------------------------------------
 // Comparing two texts.
 

@@ -222,10 +222,14 @@ TEST(CorpusWordTally, TextsAddUpToTheListOfAllTheirWords) {
     // middle of a text whose spellings have already been counted.
     TRandomText t = RandomText(100 + k, 500 + 400 * k);
     for (size_t i = 0; i < 300 * k; ++i) {
-      S w = u"w" + S(1, static_cast<char16_t>(u'a' + rng() % 26)) + S(1, static_cast<char16_t>(u'a' + k)) +
-            S(1, static_cast<char16_t>(u'a' + i % 26)) + S(i % 9, u'q');
+      S w = u"w";
+      w += static_cast<char16_t>(u'a' + rng() % 26);
+      w += static_cast<char16_t>(u'a' + k);
+      w += static_cast<char16_t>(u'a' + i % 26);
+      w.append(i % 9, u'q');
       t.words.push_back(w);
-      t.text += w + u" ";
+      t.text += w;
+      t.text += u' ';
     }
     all.insert(all.end(), t.words.begin(), t.words.end());
     perText.push_back(t.words);
@@ -351,6 +355,78 @@ TEST(NGrams, CountsMatchSortedInsertionOfJoinedWindows) {
                 EntriesOf(*ReferenceList(grams, byFrequency)))
           << "n " << n << " byFrequency " << byFrequency;
   }
+}
+
+// Texts of a corpus (windows never running from one text into the next)
+// give the list of all their n-grams; after each text, the n-grams met in it
+// are its own list; a text's spellings are kept although its buffer is gone.
+TEST(CorpusNGramTally, TextsAddUpToTheListOfAllTheirWindows) {
+  std::mt19937 rng(5);
+  static const S vocabulary[] = {u"the", u"The", u"cat", u"CAT",   u"sat", u"on", u"mat", u"\u00E9t\u00E9",
+                                 u"\u00C9t\u00E9", u"dog", u"ran", u"off", u"a",   u"b",  u"c"};
+  for (int32_t n : {1, 2, 3}) {
+    TCorpusNGramTally corpus(n, 50);
+    std::vector<S> grams;  // of every text
+    for (int64_t k = 0; k < 6; ++k) {
+      std::vector<S> words;
+      S text;
+      for (size_t i = 0; i < 300 + 200 * static_cast<size_t>(k); ++i) {
+        // The later texts bring new words, so that the tables grow.
+        S w = vocabulary[rng() % std::size(vocabulary)];
+        if (rng() % 3 == 0) w += static_cast<char16_t>(u'a' + (k * 7 + rng() % 7) % 26);
+        words.push_back(w);
+        text += w;
+        text += (rng() % 5 == 0) ? u"\r\n" : u" ";
+      }
+      std::vector<S> own;
+      for (size_t i = 0; i + static_cast<size_t>(n) <= words.size(); ++i) {
+        S g = words[i];
+        for (int32_t j = 1; j < n; ++j) g += u" " + words[i + static_cast<size_t>(j)];
+        own.push_back(g);
+      }
+      grams.insert(grams.end(), own.begin(), own.end());
+      {
+        S buffer = text;
+        EXPECT_EQ(corpus.AddText(buffer, k), static_cast<int64_t>(own.size()));
+        std::fill(buffer.begin(), buffer.end(), u'#');
+      }
+      const auto reference = ReferenceList(own, false);
+      ASSERT_EQ(corpus.MetCount(), reference->Count()) << "n " << n << " text " << k;
+      for (int32_t i = 0; i < corpus.MetCount(); ++i) {
+        int32_t at = -1;
+        ASSERT_TRUE(reference->Find(corpus.Text(corpus.MetType(i)), at));
+        EXPECT_EQ(corpus.MetFreq(i), reference->GetOne(at));
+      }
+    }
+    EXPECT_EQ(corpus.Tokens(), static_cast<int64_t>(grams.size()));
+    EXPECT_EQ(corpus.TextCount(), 6);
+    for (bool byFrequency : {false, true}) {
+      EXPECT_EQ(Take(corpus.List(byFrequency)), EntriesOf(*ReferenceList(grams, byFrequency)))
+          << "n " << n << " byFrequency " << byFrequency;
+    }
+    for (int32_t g = 0; g < corpus.TypeCount(); ++g) {
+      EXPECT_GE(corpus.Texts(g), 1);
+      EXPECT_LE(corpus.Texts(g), std::min<int64_t>(6, corpus.Freq(g)));
+    }
+  }
+}
+
+TEST(CorpusNGramTally, PiecesShareATextAndWindowsStopAtTheirEnds) {
+  TCorpusNGramTally corpus(2, 10);
+  EXPECT_EQ(corpus.AddText(u"the <b>c</b>at sat", 1), 2);  // a word pieced around tags
+  EXPECT_EQ(corpus.AddText(u"on the cat", 1), 2);          // no "sat on": the window ends with the piece
+  EXPECT_EQ(corpus.AddText(u"THE CAT. Sat on", 2), 2);     // a full stop ends the window
+  EXPECT_EQ(Take(corpus.List(true)), (Entries{{u"the cat", 3}, {u"Sat on", 1}, {u"cat sat", 1}, {u"on the", 1}}));
+  EXPECT_EQ(corpus.TextCount(), 2);
+  EXPECT_EQ(corpus.Tokens(), 6);
+  for (int32_t g = 0; g < corpus.TypeCount(); ++g) EXPECT_EQ(corpus.Texts(g), corpus.Text(g) == u"the cat" ? 2 : 1);
+  EXPECT_THROW(corpus.Text(corpus.TypeCount()), Exception);
+  EXPECT_THROW(corpus.MetFreq(corpus.MetCount()), Exception);
+
+  TCorpusNGramTally none(0, 10);
+  EXPECT_EQ(none.AddText(u"the cat sat", 1), 0);
+  EXPECT_EQ(none.TypeCount(), 0);
+  EXPECT_EQ(Take(none.List(true)), Entries{});
 }
 
 TEST(NGrams, ProgressStaysWithinAHundredAndRises) {
