@@ -669,8 +669,31 @@ std::vector<std::string> SplitComma(std::string_view text) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Holds back the signals that end the program while it lives, so that none
+// comes between a temporary file's creation and the handler's knowing of it.
+class THeldSignals {
+ public:
+  THeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, s);
+    ::sigprocmask(SIG_BLOCK, &held, &fBefore);
+  }
+  ~THeldSignals() { ::sigprocmask(SIG_SETMASK, &fBefore, nullptr); }
+  THeldSignals(const THeldSignals&) = delete;
+  THeldSignals& operator=(const THeldSignals&) = delete;
+
+ private:
+  sigset_t fBefore;
+};
+
+}  // namespace
+
 TOutput::TOutput(const std::string& file) : fFile(file) {
   if (file.empty()) return;
+  const THeldSignals held;
   try {
     fWriter = std::make_unique<qn::platform::TSafeFileWriter>(std::string_view(file));
   } catch (const qn::Exception& error) {
@@ -681,8 +704,8 @@ TOutput::TOutput(const std::string& file) : fFile(file) {
 
 TOutput::~TOutput() {
   if (fWriter) {
+    fWriter->Abandon();  // (a signal now finds the file gone already)
     gTemporarySet = 0;
-    fWriter->Abandon();
   }
 }
 
@@ -706,12 +729,15 @@ void TOutput::Commit() {
     if (std::fflush(stdout) != 0) throw TFatal{kExitCannot, std::string("standard output: ") + std::strerror(errno)};
     return;
   }
-  gTemporarySet = 0;
+  // A signal removes the temporary file until it is renamed (one after that
+  // finds no file of that name to remove).
   try {
     fWriter->Commit();
   } catch (const qn::Exception& error) {
+    gTemporarySet = 0;
     throw TFatal{kExitCannot, fFile + ": " + error.what()};
   }
+  gTemporarySet = 0;
 }
 
 TTableWriter::TTableWriter(const TOutputOptions& options, std::vector<std::string> columns)
