@@ -117,6 +117,14 @@ inline size_t FirstNonAscii(const uint8_t* p) noexcept {
   return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
 }
 
+// The index of the first byte that is zero or 80 and above, or kBlock.
+inline size_t FirstZeroOrNonAscii(const uint8_t* p) noexcept {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(x)) |
+                        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())));
+  return mask == 0 ? kBlock : static_cast<size_t>(__builtin_ctz(mask));
+}
+
 // The index of the first byte below 0E (zero, CR, LF and the controls near
 // them) or of 80 and above, or kBlock: a signed comparison catches both.
 inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
@@ -197,6 +205,11 @@ constexpr uint64_t kOnes = 0x0101010101010101ULL;
 constexpr uint64_t kHighBits = 0x8080808080808080ULL;
 
 inline size_t FirstNonAscii(const uint8_t* p) noexcept { return FirstFlagged(LoadWord(p) & kHighBits); }
+
+inline size_t FirstZeroOrNonAscii(const uint8_t* p) noexcept {
+  const uint64_t w = LoadWord(p);
+  return FirstFlagged((w | ((w - kOnes) & ~w)) & kHighBits);
+}
 
 inline size_t FirstLowOrNonAscii(const uint8_t* p) noexcept {
   const uint64_t w = LoadWord(p);
@@ -287,6 +300,11 @@ size_t WellFormedSequenceLength(const uint8_t* s, size_t available) noexcept {
 // continuation bytes of a well-formed sequence), so the count stays exact;
 // 8-bit text of a Western code page has next to no such starts, and is
 // decided after its first accented letters.
+//
+// With kUpToZero the bytes end at their first zero byte, found on the same
+// walk. The bound of the early answer then counts the bytes after the zero
+// too, which only makes it come later, never differ.
+template <bool kUpToZero = false>
 bool LooksLikeUTF8(Bytes b, size_t starts = SIZE_MAX) noexcept {
   const uint8_t* s = b.data();
   const size_t n = b.size();
@@ -294,11 +312,12 @@ bool LooksLikeUTF8(Bytes b, size_t starts = SIZE_MAX) noexcept {
   size_t valid = 0, invalid = 0, i = 0;
   while (i < n) {
     if (n - i >= kBlock) {
-      const size_t k = FirstNonAscii(s + i);
+      const size_t k = kUpToZero ? FirstZeroOrNonAscii(s + i) : FirstNonAscii(s + i);
       i += k;
       if (k == kBlock) continue;
     }
     if (s[i] < 0x80) {
+      if (kUpToZero && s[i] == 0) break;
       ++i;
       continue;
     }
@@ -1470,9 +1489,7 @@ TTextEncoding TextFileBytesEncoding(Bytes bytes) {
   if (HasUTF8Signature(bytes)) return platform::kEncodingUTF8;
   const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
   if (utf16.IsUtf16()) return utf16.BigEndian() ? platform::kEncodingUTF16BE : platform::kEncodingUTF16LE;
-  if (platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8(UpToFirstZero(bytes))) {
-    return platform::kEncodingUTF8;
-  }
+  if (platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8<true>(bytes)) return platform::kEncodingUTF8;
   return platform::kEncodingDefault;
 }
 

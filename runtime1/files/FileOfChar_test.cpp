@@ -269,6 +269,32 @@ TEST_F(FileOfCharTest, EncodingDecidedAloneAgreesWithTheReaderAndDecodesPieceByP
   }
 }
 
+TEST_F(FileOfCharTest, EncodingEvidenceEndsAtTheFirstZeroByte) {
+  // Long runs of ASCII, so that the evidence is sought block by block: UTF-8
+  // sequences after the first zero byte are not evidence, those before it are;
+  // and the decision agrees with the reader's for random mixtures.
+  const std::string ascii(37, 'a');
+  const std::string utf8 = "caf\xC3\xA9 \xE2\x82\xAC ", latin = "caf\xE9 ";
+  const auto bytesOf = [](const std::string& text) { return ByteVec(text.begin(), text.end()); };
+  EXPECT_EQ(TextFileBytesEncoding(bytesOf(ascii + utf8 + ascii)), platform::kEncodingUTF8);
+  EXPECT_EQ(TextFileBytesEncoding(bytesOf(ascii + std::string(1, '\0') + utf8 + utf8)), platform::kEncodingDefault);
+  EXPECT_EQ(TextFileBytesEncoding(bytesOf(ascii + utf8 + std::string(1, '\0') + latin + latin + latin)),
+            platform::kEncodingUTF8);
+  // Three ill-formed bytes against two sequences before the zero.
+  EXPECT_EQ(TextFileBytesEncoding(bytesOf(ascii + latin + latin + latin + utf8 + std::string(1, '\0') + utf8 + utf8)),
+            platform::kEncodingDefault);
+  std::mt19937 random(5);
+  const std::vector<std::string> parts = {ascii, utf8, latin, std::string(1, '\0'), "\xC3", "b\n"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (size_t k = random() % 8; k > 0; --k) text += parts[random() % parts.size()];
+    const ByteVec bytes = bytesOf(text);
+    platform::TTextEncoding used = 0;
+    DecodedTextFileBytes(bytes, &used);
+    ASSERT_EQ(TextFileBytesEncoding(bytes), used) << "round " << round;
+  }
+}
+
 // The general reader (the list: decode, then split lines) as the reference
 // for the fused one.
 std::u16string ListText(const ByteVec& bytes) {
