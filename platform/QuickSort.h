@@ -66,13 +66,16 @@ void BoundedQuickSort(Index lo, Index hi, Sorter sorter) {
       if (!sorter.BeginPartition(lo, hi, static_cast<Index>(lo + (hi - lo) / 2))) break;
       Index i = lo;
       Index j = hi;
+      // A scan that goes on is marked likely so that each is laid out as a
+      // loop closed by one backward branch, as a hand-written scan is; the
+      // other way round, every step of a long scan took two jumps.
       do {
         if constexpr (Scans == TQuickSortScans::kStopAtEnds) {
-          while (i < hi && sorter.ItemBeforePivot(i)) ++i;
-          while (j > lo && sorter.PivotBeforeItem(j)) --j;
+          while (i < hi && sorter.ItemBeforePivot(i)) [[likely]] ++i;
+          while (j > lo && sorter.PivotBeforeItem(j)) [[likely]] --j;
         } else {
-          while (i <= hi && sorter.ItemBeforePivot(i)) ++i;
-          while (j >= lo && sorter.PivotBeforeItem(j)) --j;
+          while (i <= hi && sorter.ItemBeforePivot(i)) [[likely]] ++i;
+          while (j >= lo && sorter.PivotBeforeItem(j)) [[likely]] --j;
         }
         if (i <= j) {
           if (i != j) sorter.Exchange(i, j);
