@@ -602,24 +602,80 @@ TStringListWithFreqPointers* SimpleTallierOfTxt(View text, TAcceptWordFunct acce
 }
 
 // ---------------------------------------------------------------------------
+// What a corpus's list keeps beside its tally, per entry (word type or
+// n-gram, numbered as the tally numbers them): the frequency over the corpus,
+// the number of texts, and the entries met in the text being counted with
+// their frequencies there.
+
+namespace {
+
+struct TCorpusCounts {
+  std::vector<int64_t> freq, texts, lastText;
+  std::vector<uint64_t> metFreq;  // in the last text counted; 0 for the entries not met there
+  std::vector<uint32_t> met;      // the entries met in the last text counted
+  int64_t tokens = 0;
+  int64_t textCount = 0;
+  int64_t lastTextNumber = 0;
+
+  // Before a text (or a later piece of the same text) is counted.
+  void BeginText(int64_t textNumber) {
+    for (uint32_t e : met) metFreq[e] = 0;
+    met.clear();
+    if (textCount == 0 || textNumber != lastTextNumber) ++textCount;
+    lastTextNumber = textNumber;
+  }
+  // Room for the entries below count.
+  void Grow(size_t count) {
+    if (metFreq.size() < count) metFreq.resize(count, 0);
+  }
+  void Meet(uint32_t e, uint64_t count) {
+    if (metFreq[e] == 0) met.push_back(e);
+    metFreq[e] += count;
+  }
+  // Adds what the text met to the corpus's counts (saturating); the words or
+  // n-grams counted in it.
+  int64_t EndText(int64_t textNumber) {
+    const size_t count = metFreq.size();
+    if (freq.size() < count) {
+      freq.resize(count, 0);
+      texts.resize(count, 0);
+      lastText.resize(count, 0);
+    }
+    int64_t counted = 0;
+    for (uint32_t e : met) {
+      const auto f = static_cast<int64_t>(std::min<uint64_t>(metFreq[e], INT64_MAX));
+      if (__builtin_add_overflow(freq[e], f, &freq[e])) freq[e] = INT64_MAX;
+      if (__builtin_add_overflow(counted, f, &counted)) counted = INT64_MAX;
+      if (texts[e] == 0 || lastText[e] != textNumber) {
+        ++texts[e];
+        lastText[e] = textNumber;
+      }
+    }
+    if (__builtin_add_overflow(tokens, counted, &tokens)) tokens = INT64_MAX;
+    return counted;
+  }
+  int32_t MetCount() const noexcept { return static_cast<int32_t>(met.size()); }
+  int32_t MetEntry(int32_t i, const char16_t* what) const {
+    if (i < 0 || static_cast<size_t>(i) >= met.size()) throw Exception(what);
+    return static_cast<int32_t>(met[static_cast<size_t>(i)]);
+  }
+  int64_t MetFreq(int32_t i, const char16_t* what) const {
+    return static_cast<int64_t>(std::min<uint64_t>(metFreq[static_cast<size_t>(MetEntry(i, what))], INT64_MAX));
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
 // The word list of a corpus.
 
 struct TCorpusWordTally::TImpl {
   size_t minLength = 0;
   std::unique_ptr<TWordTally> tally;  // made with the first text, whose length sizes its first tables
-  // Per type.
-  std::vector<int64_t> freq, texts, lastText;
-  std::vector<uint64_t> metFreq;  // in the last AddText; 0 for the types not met there
-  std::vector<uint32_t> met;      // the types met in the last AddText
-  int64_t tokens = 0;
-  int64_t textCount = 0;
-  int64_t lastTextNumber = 0;
+  TCorpusCounts counts;               // per type
 
   void CheckType(int32_t type) const {
     if (type < 0 || !tally || static_cast<size_t>(type) >= tally->TypeCount()) throw Exception(u"no such word type");
-  }
-  void CheckMet(int32_t i) const {
-    if (i < 0 || static_cast<size_t>(i) >= met.size()) throw Exception(u"index outside the words met");
   }
 };
 
@@ -631,10 +687,7 @@ TCorpusWordTally::~TCorpusWordTally() = default;
 
 int64_t TCorpusWordTally::AddText(View text, int64_t textNumber) {
   TImpl& m = *fImpl;
-  for (uint32_t t : m.met) m.metFreq[t] = 0;
-  m.met.clear();
-  if (m.textCount == 0 || textNumber != m.lastTextNumber) ++m.textCount;
-  m.lastTextNumber = textNumber;
+  m.counts.BeginText(textNumber);
   if (!m.tally) m.tally = std::make_unique<TWordTally>(text.size());
   TWordTally& tally = *m.tally;
   const char16_t* p = text.data();
@@ -644,29 +697,9 @@ int64_t TCorpusWordTally::AddText(View text, int64_t textNumber) {
   WalkWords(text, [&](size_t start, size_t length) __attribute__((always_inline)) {
     if (length >= least) tally.CountTracked(p + start, length, n - start);
   });
-  const size_t types = tally.TypeCount();
-  if (m.freq.size() < types) {
-    m.freq.resize(types, 0);
-    m.texts.resize(types, 0);
-    m.lastText.resize(types, 0);
-    m.metFreq.resize(types, 0);
-  }
-  tally.Drain([&](uint32_t type, uint64_t count) {
-    if (m.metFreq[type] == 0) m.met.push_back(type);
-    m.metFreq[type] += count;
-  });
-  int64_t counted = 0;
-  for (uint32_t t : m.met) {
-    const auto f = static_cast<int64_t>(std::min<uint64_t>(m.metFreq[t], INT64_MAX));
-    if (__builtin_add_overflow(m.freq[t], f, &m.freq[t])) m.freq[t] = INT64_MAX;
-    if (__builtin_add_overflow(counted, f, &counted)) counted = INT64_MAX;
-    if (m.texts[t] == 0 || m.lastText[t] != textNumber) {
-      ++m.texts[t];
-      m.lastText[t] = textNumber;
-    }
-  }
-  if (__builtin_add_overflow(m.tokens, counted, &m.tokens)) m.tokens = INT64_MAX;
-  return counted;
+  m.counts.Grow(tally.TypeCount());
+  tally.Drain([&](uint32_t type, uint64_t count) { m.counts.Meet(type, count); });
+  return m.counts.EndText(textNumber);
 }
 
 int32_t TCorpusWordTally::TypeCount() const noexcept {
@@ -685,17 +718,17 @@ std::string_view TCorpusWordTally::Key(int32_t type) const {
 
 int64_t TCorpusWordTally::Freq(int32_t type) const {
   fImpl->CheckType(type);
-  return fImpl->freq[static_cast<size_t>(type)];
+  return fImpl->counts.freq[static_cast<size_t>(type)];
 }
 
 int64_t TCorpusWordTally::Texts(int32_t type) const {
   fImpl->CheckType(type);
-  return fImpl->texts[static_cast<size_t>(type)];
+  return fImpl->counts.texts[static_cast<size_t>(type)];
 }
 
-int64_t TCorpusWordTally::Tokens() const noexcept { return fImpl->tokens; }
+int64_t TCorpusWordTally::Tokens() const noexcept { return fImpl->counts.tokens; }
 
-int64_t TCorpusWordTally::TextCount() const noexcept { return fImpl->textCount; }
+int64_t TCorpusWordTally::TextCount() const noexcept { return fImpl->counts.textCount; }
 
 int32_t TCorpusWordTally::Find(View word) const {
   if (!fImpl->tally) return -1;
@@ -703,21 +736,19 @@ int32_t TCorpusWordTally::Find(View word) const {
   return t < 0 || t > INT32_MAX ? -1 : static_cast<int32_t>(t);
 }
 
-int32_t TCorpusWordTally::MetCount() const noexcept { return static_cast<int32_t>(fImpl->met.size()); }
+int32_t TCorpusWordTally::MetCount() const noexcept { return fImpl->counts.MetCount(); }
 
 int32_t TCorpusWordTally::MetType(int32_t i) const {
-  fImpl->CheckMet(i);
-  return static_cast<int32_t>(fImpl->met[static_cast<size_t>(i)]);
+  return fImpl->counts.MetEntry(i, u"index outside the words met");
 }
 
 int64_t TCorpusWordTally::MetFreq(int32_t i) const {
-  fImpl->CheckMet(i);
-  return static_cast<int64_t>(std::min<uint64_t>(fImpl->metFreq[fImpl->met[static_cast<size_t>(i)]], INT64_MAX));
+  return fImpl->counts.MetFreq(i, u"index outside the words met");
 }
 
 TStringListWithFreqPointers* TCorpusWordTally::List(bool sortByFrequency) const {
   if (!fImpl->tally) return NewWordList(!sortByFrequency);
-  return ListOfTally(*fImpl->tally, fImpl->freq, sortByFrequency);
+  return ListOfTally(*fImpl->tally, fImpl->counts.freq, sortByFrequency);
 }
 
 // ---------------------------------------------------------------------------
@@ -982,19 +1013,10 @@ struct TCorpusNGramTally::TImpl {
   int32_t maxTagLength = 0;
   std::unique_ptr<TWordTally> words;  // made with the first text, as the grams
   std::unique_ptr<TNGramTally> grams;
-  // Per n-gram.
-  std::vector<int64_t> freq, texts, lastText;
-  std::vector<uint64_t> metFreq;  // in the last AddText; 0 for the n-grams not met there
-  std::vector<uint32_t> met;      // the n-grams met in the last AddText
-  int64_t tokens = 0;
-  int64_t textCount = 0;
-  int64_t lastTextNumber = 0;
+  TCorpusCounts counts;  // per n-gram
 
   void CheckGram(int32_t gram) const {
     if (gram < 0 || !grams || static_cast<size_t>(gram) >= grams->Count()) throw Exception(u"no such n-gram");
-  }
-  void CheckMet(int32_t i) const {
-    if (i < 0 || static_cast<size_t>(i) >= met.size()) throw Exception(u"index outside the n-grams met");
   }
 };
 
@@ -1007,10 +1029,7 @@ TCorpusNGramTally::~TCorpusNGramTally() = default;
 
 int64_t TCorpusNGramTally::AddText(View text, int64_t textNumber) {
   TImpl& m = *fImpl;
-  for (uint32_t e : m.met) m.metFreq[e] = 0;
-  m.met.clear();
-  if (m.textCount == 0 || textNumber != m.lastTextNumber) ++m.textCount;
-  m.lastTextNumber = textNumber;
+  m.counts.BeginText(textNumber);
   if (m.n == 0) return 0;
   if (!m.words) {
     m.words = std::make_unique<TWordTally>(text.size());
@@ -1026,26 +1045,11 @@ int64_t TCorpusNGramTally::AddText(View text, int64_t textNumber) {
       // The text goes away after this call: the new n-gram keeps copies.
       for (size_t k = 0; k < m.n; ++k) owned[k] = words.Own(spellings[k]);
       grams.Respell(e, owned.data());
-      m.metFreq.push_back(0);
+      m.counts.Grow(grams.Count());
     }
-    if (m.metFreq[e] == 0) m.met.push_back(e);
-    ++m.metFreq[e];
+    m.counts.Meet(e, 1);
   });
-  m.freq.resize(grams.Count(), 0);
-  m.texts.resize(grams.Count(), 0);
-  m.lastText.resize(grams.Count(), 0);
-  int64_t counted = 0;
-  for (uint32_t e : m.met) {
-    const auto f = static_cast<int64_t>(std::min<uint64_t>(m.metFreq[e], INT64_MAX));
-    if (__builtin_add_overflow(m.freq[e], f, &m.freq[e])) m.freq[e] = INT64_MAX;
-    if (__builtin_add_overflow(counted, f, &counted)) counted = INT64_MAX;
-    if (m.texts[e] == 0 || m.lastText[e] != textNumber) {
-      ++m.texts[e];
-      m.lastText[e] = textNumber;
-    }
-  }
-  if (__builtin_add_overflow(m.tokens, counted, &m.tokens)) m.tokens = INT64_MAX;
-  return counted;
+  return m.counts.EndText(textNumber);
 }
 
 int32_t TCorpusNGramTally::TypeCount() const noexcept {
@@ -1059,28 +1063,26 @@ std::u16string TCorpusNGramTally::Text(int32_t gram) const {
 
 int64_t TCorpusNGramTally::Freq(int32_t gram) const {
   fImpl->CheckGram(gram);
-  return fImpl->freq[static_cast<size_t>(gram)];
+  return fImpl->counts.freq[static_cast<size_t>(gram)];
 }
 
 int64_t TCorpusNGramTally::Texts(int32_t gram) const {
   fImpl->CheckGram(gram);
-  return fImpl->texts[static_cast<size_t>(gram)];
+  return fImpl->counts.texts[static_cast<size_t>(gram)];
 }
 
-int64_t TCorpusNGramTally::Tokens() const noexcept { return fImpl->tokens; }
+int64_t TCorpusNGramTally::Tokens() const noexcept { return fImpl->counts.tokens; }
 
-int64_t TCorpusNGramTally::TextCount() const noexcept { return fImpl->textCount; }
+int64_t TCorpusNGramTally::TextCount() const noexcept { return fImpl->counts.textCount; }
 
-int32_t TCorpusNGramTally::MetCount() const noexcept { return static_cast<int32_t>(fImpl->met.size()); }
+int32_t TCorpusNGramTally::MetCount() const noexcept { return fImpl->counts.MetCount(); }
 
 int32_t TCorpusNGramTally::MetType(int32_t i) const {
-  fImpl->CheckMet(i);
-  return static_cast<int32_t>(fImpl->met[static_cast<size_t>(i)]);
+  return fImpl->counts.MetEntry(i, u"index outside the n-grams met");
 }
 
 int64_t TCorpusNGramTally::MetFreq(int32_t i) const {
-  fImpl->CheckMet(i);
-  return static_cast<int64_t>(std::min<uint64_t>(fImpl->metFreq[fImpl->met[static_cast<size_t>(i)]], INT64_MAX));
+  return fImpl->counts.MetFreq(i, u"index outside the n-grams met");
 }
 
 TStringListWithFreqPointers* TCorpusNGramTally::List(bool sortByFrequency) const {
@@ -1088,7 +1090,7 @@ TStringListWithFreqPointers* TCorpusNGramTally::List(bool sortByFrequency) const
   std::vector<std::u16string> texts(count);
   for (size_t e = 0; e < count; ++e) texts[e] = fImpl->grams->Text(e);
   const auto freq = [this](size_t e) {
-    return static_cast<int32_t>(std::min<int64_t>(fImpl->freq[e], INT32_MAX));
+    return static_cast<int32_t>(std::min<int64_t>(fImpl->counts.freq[e], INT32_MAX));
   };
   return ListOfNGrams(texts, freq, sortByFrequency);
 }
