@@ -29,6 +29,7 @@
 #include "runtime1/search/Search_engines.h"
 #include "runtime1/text/Bare_assemb3.h"
 #include "runtime1/search/Search_items.h"
+#include "runtime1/search/Text_unit_counter.h"
 #include "runtime1/text/My_string_functions_sentences.h"
 #include "runtime1/text/My_string_functions_wordlists.h"
 #include "runtime2/statistics/maths_routines.h"
@@ -253,7 +254,7 @@ class TTextSearch {
   int64_t Search(const std::u16string& text, int64_t limit, const TOnHit& onHit) {
     fText = &text;
     fFound.clear();
-    fUnits = TUnits{};
+    fUnits = fUnitsAtStart;
     fOnHit = onHit;
     fDirect = fSought == 1;
     fHitsInText = 0;
@@ -333,8 +334,10 @@ class TTextSearch {
     line.word = rec.count_stats.number[qn::word_stats] +
                 ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
     CountUnitsUpTo(line.start);
-    line.sentence = fUnits.sentences + 1;
-    line.paragraph = fUnits.paragraphs + 1;
+    const bool atEnd = line.start >= text.size();
+    const char16_t next = atEnd ? u'\0' : text[line.start];
+    line.sentence = static_cast<int32_t>(fUnits.SentencesBefore(next, atEnd) + 1);
+    line.paragraph = static_cast<int32_t>(fUnits.ParagraphsBefore(next, atEnd) + 1);
     // N words each side; fewer are there: the context runs to the text's edge.
     const auto context = static_cast<size_t>(fOptions.context);
     if (fSortKeys.empty()) {
@@ -468,83 +471,17 @@ class TTextSearch {
 
   // The sentences and paragraphs that end before a place, counted from the
   // start of the text as far as the hits go (they come in text order), so a
-  // text is gone through only up to its last hit. A paragraph ends at a line
-  // break after text (a run of line breaks ends one paragraph); a sentence
-  // ends where the library's EndOfSentence says, and also at the end of a
-  // paragraph whose last sentence had no terminator.
-  struct TUnits {
-    size_t at = 0;                           // units before here are counted
-    int32_t sentences = 0, paragraphs = 0;   // ends before `at`
-    bool paragraphOpen = false, sentenceOpen = false;
-    int32_t terminatorFrom = 1;              // where EndOfSentence looks next (1-based)
-    size_t terminator = 0;                   // the next sentence end it gave (0-based)
-    bool terminatorKnown = false;
-  };
-
-  static bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2029; }
-
-  // The first line break in [i, end), or end.
-  static size_t NextLineBreak(const char16_t* t, size_t i, size_t end) {
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi16(u'\n'), cr = _mm_set1_epi16(u'\r'), ps = _mm_set1_epi16(0x2029);
-    while (end - i >= 8) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
-      const __m128i hit =
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, cr)), _mm_cmpeq_epi16(x, ps));
-      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
-      if (mask != 0) return i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
-      i += 8;
-    }
-#endif
-    while (i < end && !IsLineBreak(t[i])) ++i;
-    return i;
-  }
-
+  // text is gone through only up to its last hit, by the library's counter
+  // (the one that counts the texts' bytes read without being searched).
   void CountUnitsUpTo(size_t to) {
     const std::u16string& t = *fText;
-    TUnits& u = fUnits;
-    if (to < u.at) u = TUnits{};  // not in text order after all: count again
     to = std::min(to, t.size());
-    size_t i = u.at;
-    while (i < to) {
-      if (!u.terminatorKnown) {
-        const int32_t p = u.terminatorFrom <= static_cast<int32_t>(std::min<size_t>(t.size(), INT32_MAX))
-                              ? qn::EndOfSentence(u.terminatorFrom, t)
-                              : -1;
-        u.terminator = p >= 1 ? static_cast<size_t>(p - 1) : SIZE_MAX;
-        u.terminatorKnown = true;
-      }
-      if (u.paragraphOpen && u.sentenceOpen) {
-        // Nothing changes before the next sentence end or line break.
-        const size_t stop = NextLineBreak(t.data(), i, std::min(to, u.terminator));
-        if (stop >= to) {
-          i = to;
-          break;
-        }
-        i = stop;
-      }
-      const char16_t c = t[i];
-      if (i == u.terminator) {
-        ++u.sentences;
-        u.sentenceOpen = false;
-        u.paragraphOpen = true;
-        u.terminatorFrom = static_cast<int32_t>(std::min<size_t>(i + 2, INT32_MAX));
-        u.terminatorKnown = false;
-      } else if (IsLineBreak(c)) {
-        if (u.paragraphOpen) {
-          ++u.paragraphs;
-          if (u.sentenceOpen) ++u.sentences;
-        }
-        u.paragraphOpen = u.sentenceOpen = false;
-      } else if (IsWord(i)) {
-        u.paragraphOpen = u.sentenceOpen = true;
-      } else if (c > 0x20) {
-        u.paragraphOpen = true;
-      }
-      ++i;
-    }
-    u.at = i;
+    if (to < UnitsTaken()) fUnits = fUnitsAtStart;  // not in text order after all: count again
+    const size_t at = UnitsTaken();
+    fUnits.Take(t.data() + at, fDetails + at, to - at);
   }
+  // Units of the text searched taken by fUnits.
+  size_t UnitsTaken() const { return static_cast<size_t>(fUnits.UnitsTaken() - fUnitsAtStart.UnitsTaken()); }
   // Bit k set when unit at + k is part of a word, for k < count (at most 64).
   [[gnu::always_inline]] uint64_t WordBits(size_t at, size_t count) const {
     const uint16_t* const d = fDetails + at;
@@ -707,7 +644,8 @@ class TTextSearch {
   TPlaces fContextPlaces;            // where the context words are
   TPlaces* fCollecting = nullptr;  // places being gathered, or null for hits
   bool fCollectingAvoid = false;
-  TUnits fUnits;
+  qn::TSentenceParagraphCounter fUnits;         // sentence and paragraph ends so far
+  qn::TSentenceParagraphCounter fUnitsAtStart;  // the same before the text searched
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
 };
 
