@@ -38,6 +38,7 @@ namespace quillon {
 namespace {
 
 bool gInputFailed = false;
+std::string* gKeptProblems = nullptr;
 
 // The temporary file of the output while it is written, for the handler of
 // SIGINT and SIGTERM, which removes it and then ends the process as the
@@ -282,11 +283,20 @@ size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
 
 void ReportProblem(std::string_view what, std::string_view reason) {
   gInputFailed = true;
+  if (gKeptProblems != nullptr) {
+    *gKeptProblems += "quillon: ";
+    *gKeptProblems += what;
+    *gKeptProblems += ": ";
+    *gKeptProblems += reason;
+    *gKeptProblems += '\n';
+    return;
+  }
   std::fprintf(stderr, "quillon: %.*s: %.*s\n", static_cast<int>(what.size()), what.data(),
                static_cast<int>(reason.size()), reason.data());
 }
 bool AnyInputFailed() { return gInputFailed; }
 void SetInputFailed() { gInputFailed = true; }
+void KeepProblems(std::string* into) { gKeptProblems = into; }
 
 void ApplyInputOptions(TInputOptions& options) {
   if (!qn::platform::IsCodePageSupported(options.codePage) || !qn::platform::SetActiveCodePage(options.codePage)) {
@@ -890,6 +900,29 @@ void TTableWriter::EndRow() {
   fField = 0;
   fFirstRow = false;
   FlushIfLarge();
+}
+
+std::string_view TTableWriter::TailOfRow(size_t from) const {
+  std::string_view row(fBuffer.data() + from, fUsed - from);
+  bool ok = true;
+  const auto skip = [&](std::string_view lead) {
+    ok = ok && row.substr(0, lead.size()) == lead;
+    if (ok) row.remove_prefix(lead.size());
+  };
+  if (fFormat == 2) {
+    skip(row.substr(0, 1) == "," ? ",\n{\"" : "\n{\"");
+    skip(fColumns.at(0));
+    skip("\":\"\",\"");
+    skip(fColumns.at(1));
+    skip("\":0");
+  } else {
+    skip(fFormat == 1 ? ",0" : "\t0");
+  }
+  const std::string_view end = fFormat == 2 ? "}" : (fFormat == 1 ? "\r\n" : "\n");
+  ok = ok && row.size() >= end.size() && row.substr(row.size() - end.size()) == end;
+  if (!ok) throw TFatal{kExitCannot, "a table row not begun with an empty field and 0"};
+  row.remove_suffix(end.size());
+  return row;
 }
 
 void TTableWriter::Grow(size_t n) {

@@ -70,6 +70,10 @@ struct TTextRef {
 void ReportProblem(std::string_view what, std::string_view reason);
 bool AnyInputFailed();
 void SetInputFailed();
+// In a worker process: the problems' lines are kept in *into instead of being
+// printed, so that the parent prints them in the corpus's order, once (null:
+// printed again).
+void KeepProblems(std::string* into);
 
 // Applies the input options that are process-wide (the code page).
 void ApplyInputOptions(TInputOptions& options);
@@ -179,6 +183,23 @@ class TTableWriter {
   void Num(double value, int decimals, bool scientific = false);
   void Empty();
   void EndRow();
+
+  // Rows made in one process and finished in another (a worker's
+  // concordance lines, numbered by the parent in corpus order). A worker
+  // writes a row with an empty first field and the number 0, takes its
+  // TailOfRow and Drops it; the parent writes the row's own first fields and
+  // then PassFields the tail.
+  size_t Held() const { return fUsed; }
+  // The row written from byte `from` on, without its first two fields (an
+  // empty text and 0) and its end: its other fields as this writer wrote
+  // them, each with what goes before it. Valid until the next write.
+  std::string_view TailOfRow(size_t from) const;
+  void Drop(size_t from) { fUsed = from; }
+  // `count` fields written as this writer writes them (a TailOfRow).
+  void PassFields(std::string_view written, size_t count) {
+    Raw(written);
+    fField += count;
+  }
   // Writes the rest out (and puts the --output file in place); raises TFatal.
   void Finish();
 

@@ -770,6 +770,139 @@ struct TSampler {
   }
 };
 
+// Concordance lines in text order made by worker processes. A worker writes
+// each line's fields after the file and the number into its file of rows, as
+// [4-byte size][bytes], and after each text sends a record: the text, whether
+// it was read, its hits, where its rows lie, and the problems met reading it.
+// The parent takes the records in text order and writes each text's lines
+// with their numbers in the whole concordance, which only then are known.
+class TStreamedLines {
+ public:
+  // Without rows: lines are not kept this way.
+  TStreamedLines(const TOutputOptions& output, const std::vector<std::string>& columns, TWorkerOutput* rows)
+      : fRows(rows) {
+    if (rows == nullptr) return;
+    // A table of the same format and columns, held in memory only: a line is
+    // written into it and taken out at once.
+    TOutputOptions held = output;
+    held.output.clear();
+    fTable = std::make_unique<TTableWriter>(held, columns);
+    fStart = fTable->Held();
+    fTextStart = rows->Offset();
+    KeepProblems(&fProblems);
+  }
+  ~TStreamedLines() {
+    if (fRows != nullptr) KeepProblems(nullptr);
+  }
+
+  void Add(TTextSearch& search, const qn::TSearchFound_Rec& rec) {
+    search.WriteLine(rec, 0, std::string_view("", 0), *fTable);
+    const std::string_view tail = fTable->TailOfRow(fStart);
+    if (tail.size() > UINT32_MAX) throw TFatal{kExitCannot, "a concordance line too long"};
+    const auto size = static_cast<uint32_t>(tail.size());
+    char* const at = fRows->Room(4 + tail.size());
+    std::memcpy(at, &size, 4);
+    std::memcpy(at + 4, tail.data(), tail.size());
+    fRows->Wrote(4 + tail.size());
+    fTable->Drop(fStart);
+  }
+
+  void EndText(size_t index, bool read, int64_t hits) {
+    std::string record;
+    PutInt(record, static_cast<int64_t>(index));
+    PutInt(record, read ? 1 : 0);
+    PutInt(record, hits);
+    PutInt(record, static_cast<int64_t>(fTextStart));
+    PutInt(record, static_cast<int64_t>(fRows->Offset() - fTextStart));
+    PutStr(record, fProblems);
+    fProblems.clear();
+    fRows->Send(record);
+    fTextStart = fRows->Offset();
+  }
+
+  // The parent's side: the texts' lines in order, up to `max` lines (0: all),
+  // with the problems met reading them; the hits per text and the texts read
+  // go to `all`. True when the run stopped at `max`.
+  static bool WriteInOrder(TStreamedWorkers& workers, int jobs, const std::vector<TTextRef>& texts, int64_t max,
+                           TTableWriter& out, TConcordResult& all) {
+    std::string record, rows;
+    int64_t found = 0;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      if (max > 0 && found >= max) return true;
+      const int w = static_cast<int>(i % static_cast<size_t>(jobs));
+      if (!workers.Next(w, record)) {
+        workers.Finish();  // raises TFatal when the worker failed
+        throw TFatal{kExitCannot, "worker results cut short"};
+      }
+      TReader r{record};
+      const int64_t index = r.Int(), read = r.Int(), hits = r.Int(), offset = r.Int(), bytes = r.Int();
+      const std::string problems = r.Str();
+      if (index != static_cast<int64_t>(i) || hits < 0 || offset < 0 || bytes < 0 || !r.rest.empty()) {
+        throw TFatal{kExitCannot, "worker results differ"};
+      }
+      if (!problems.empty()) {
+        std::fputs(problems.c_str(), stderr);
+        SetInputFailed();
+      }
+      // A worker stops at `max` hits of its own texts, which may be more than
+      // are still wanted here.
+      const int64_t take = max > 0 ? std::min(hits, max - found) : hits;
+      all.perText[i] = take;
+      all.read[i] = read != 0 ? 1 : 0;
+      CopyLines(workers, w, static_cast<uint64_t>(offset), static_cast<uint64_t>(bytes), take, texts[i].display,
+                found, out, rows);
+      workers.Release(w, static_cast<uint64_t>(offset), static_cast<uint64_t>(bytes));
+      found += take;
+    }
+    return max > 0 && found >= max;
+  }
+
+ private:
+  // The first `count` lines of [offset, offset + bytes) of worker w's rows,
+  // numbered from before + 1, read a block at a time.
+  static void CopyLines(TStreamedWorkers& workers, int w, uint64_t offset, uint64_t bytes, int64_t count,
+                        std::string_view file, int64_t before, TTableWriter& out, std::string& block) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    size_t have = 0, used = 0;  // block[used, have) is read and not yet written
+    uint64_t next = offset;     // where reading goes on
+    const uint64_t end = offset + bytes;
+    // At least `size` unwritten bytes in the block.
+    const auto need = [&](size_t size) {
+      if (have - used >= size) return;
+      if (size > end - next + (have - used)) throw TFatal{kExitCannot, "worker results cut short"};
+      std::memmove(block.data(), block.data() + used, have - used);
+      have -= used;
+      used = 0;
+      if (block.size() < std::max(size, kBlock)) block.resize(std::max(size, kBlock));
+      const size_t more = static_cast<size_t>(std::min<uint64_t>(block.size() - have, end - next));
+      workers.Read(w, next, more, block.data() + have);
+      next += more;
+      have += more;
+    };
+    for (int64_t k = 0; k < count; ++k) {
+      need(4);
+      uint32_t size = 0;
+      std::memcpy(&size, block.data() + used, 4);
+      used += 4;
+      need(size);
+      out.Str(file);
+      out.Int(before + k + 1);
+      out.PassFields(std::string_view(block.data() + used, size), kLineFieldsAfterNumber);
+      out.EndRow();
+      used += size;
+    }
+  }
+
+  // word, sentence, paragraph, left, hit, right
+  static constexpr size_t kLineFieldsAfterNumber = 6;
+
+  TWorkerOutput* fRows;
+  std::unique_ptr<TTableWriter> fTable;
+  size_t fStart = 0;
+  uint64_t fTextStart = 0;
+  std::string fProblems;
+};
+
 int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
                    std::vector<TTextRef>& texts, qn::TSearchWordItems& items, qn::TContextWordItems* context) {
   if (options.max < 0 || options.sample < 0 || options.context < 0 || options.context > 100) {
@@ -791,7 +924,8 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   // Lines in text order from one process are written as they are found,
   // without being kept.
   std::unique_ptr<TTableWriter> stream;
-  if (input.jobs <= 1 && sortKeys.empty() && options.sample == 0 && !options.count) {
+  const bool inTextOrder = sortKeys.empty() && options.sample == 0 && !options.count;
+  if (input.jobs <= 1 && inTextOrder) {
     stream = std::make_unique<TTableWriter>(output, kColumns);
   }
   // A search word without spaces, any-word stars or line-break symbols never
@@ -810,7 +944,10 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     if (!items.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) filter.Add(*items.GetPtr(i));
   }
   const qn::TRawTextPrefilter* const prefilter = filter.AlwaysMayHold() ? nullptr : &filter;
-  const auto work = [&](int w, int n) {
+  // A worker of a run in text order keeps its lines in `rows` and sends a
+  // record per text (TStreamedLines).
+  const auto work = [&](int w, int n, TWorkerOutput* rows) {
+    TStreamedLines lines(output, kColumns, rows);
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
     result.read.assign(texts.size(), 0);
@@ -839,6 +976,10 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
       } else if (reader.Read(ref, text, prefilter)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
         const auto keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
+          if (rows != nullptr) {
+            lines.Add(search, rec);
+            return;
+          }
           if (stream) {
             search.WriteLine(rec, found + inText + 1, ref.display, *stream);
             return;
@@ -858,6 +999,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         result.read[i] = 1;
         found += count;
       }
+      if (rows != nullptr) lines.EndText(i, result.read[i] != 0, result.perText[i]);
       for (int k = 0; k < n; ++k) progress.Done(ref);
     }
     if (options.sample > 0) result.hits = std::move(sampler.heap);
@@ -867,11 +1009,22 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
   TConcordResult all;
   all.perText.assign(texts.size(), 0);
   all.read.assign(texts.size(), 0);
-  if (input.jobs <= 1) {
-    all = work(0, 1);
+  const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(input.jobs, 1)),
+                                                     std::max<size_t>(texts.size(), 1)));
+  if (jobs <= 1) {
+    all = work(0, 1, nullptr);
+  } else if (inTextOrder) {
+    // Lines in text order: each worker keeps its texts' lines in a file; they
+    // are numbered and written out here text by text as the workers finish
+    // them, never all held.
+    stream = std::make_unique<TTableWriter>(output, kColumns);
+    TStreamedWorkers workers(jobs, [&](int w, int n, TWorkerOutput& rows) { work(w, n, &rows); });
+    const bool stopped = TStreamedLines::WriteInOrder(workers, jobs, texts, options.max, *stream, all);
+    if (stopped) workers.Stop();
+    else workers.Finish();
   } else {
-    const std::vector<std::string> parts = RunInWorkers(input.jobs, [&](int w, int n) {
-      return SerialisedConcord(work(w, n));
+    const std::vector<std::string> parts = RunInWorkers(jobs, [&](int w, int n) {
+      return SerialisedConcord(work(w, n, nullptr));
     });
     for (const std::string& p : parts) MergeConcord(p, all);
     // Each worker kept its own sample: keep the smallest keys of them all.

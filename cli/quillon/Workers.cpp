@@ -1,10 +1,16 @@
 #include "cli/quillon/Workers.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +21,7 @@ namespace quillon {
 
 namespace {
 
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -37,6 +43,36 @@ bool ReadAll(int fd, std::string& bytes) {
   }
 }
 
+bool ReadExactly(int fd, char* into, size_t size, bool& atEnd) {
+  size_t done = 0;
+  atEnd = false;
+  while (done < size) {
+    const ssize_t n = ::read(fd, into + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      atEnd = done == 0;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// An unlinked temporary file for a worker's results.
+int TemporaryFile() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+  std::string name = dir + "/quillon-worker-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) throw TFatal{kExitCannot, dir + ": cannot make a temporary file: " + std::strerror(errno)};
+  ::unlink(name.c_str());
+  return fd;
+}
+
+// Bulk bytes are written in blocks of this size.
+constexpr size_t kWorkerBlock = size_t{1} << 20;
+
 }  // namespace
 
 std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int w, int n)>& work) {
@@ -47,17 +83,12 @@ std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int
   }
   // Each worker writes to an unlinked temporary file that the parent reads
   // after the worker has ended, so no worker waits on a full pipe.
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
   std::vector<int> files;
   std::vector<pid_t> pids;
   std::fflush(stdout);
   std::fflush(stderr);
   for (int w = 0; w < n; ++w) {
-    std::string name = dir + "/quillon-worker-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) throw TFatal{kExitCannot, dir + ": cannot make a temporary file: " + std::strerror(errno)};
-    ::unlink(name.c_str());
+    const int fd = TemporaryFile();
     files.push_back(fd);
     const pid_t pid = ::fork();
     if (pid < 0) throw TFatal{kExitCannot, std::string("cannot start a worker: ") + std::strerror(errno)};
@@ -95,6 +126,165 @@ std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int
   }
   if (workerFailed) throw TFatal{kExitCannot, "a worker process failed"};
   return results;
+}
+
+// ---------------------------------------------------------------------------
+
+void TWorkerOutput::Grow(size_t n) {
+  Flush();
+  if (fBuffer.size() < n) fBuffer.resize(std::max(n, kWorkerBlock));
+}
+
+void TWorkerOutput::Flush() {
+  if (fUsed == 0) return;
+  if (!WriteAll(fFile, std::string_view(fBuffer.data(), fUsed))) {
+    throw TFatal{kExitCannot, std::string("worker results: ") + std::strerror(errno)};
+  }
+  fFlushed += fUsed;
+  fUsed = 0;
+}
+
+void TWorkerOutput::Send(std::string_view record) {
+  Flush();
+  if (record.size() > UINT32_MAX) throw TFatal{kExitCannot, "worker results: a record too long"};
+  std::string framed(4, '\0');
+  const auto size = static_cast<uint32_t>(record.size());
+  std::memcpy(framed.data(), &size, 4);
+  framed += record;
+  if (!WriteAll(fPipe, framed)) throw TFatal{kExitCannot, std::string("worker results: ") + std::strerror(errno)};
+}
+
+TStreamedWorkers::TStreamedWorkers(int n, const std::function<void(int w, int n, TWorkerOutput& out)>& work) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t parent = ::getpid();
+  try {
+    for (int w = 0; w < n; ++w) {
+      TWorker worker;
+      worker.file = TemporaryFile();
+      int ends[2];
+      if (::pipe2(ends, O_CLOEXEC) != 0) {
+        ::close(worker.file);
+        throw TFatal{kExitCannot, std::string("cannot start a worker: ") + std::strerror(errno)};
+      }
+      worker.pipe = ends[0];
+      fWorkers.push_back(worker);
+      const pid_t pid = ::fork();
+      if (pid < 0) {
+        ::close(ends[1]);
+        throw TFatal{kExitCannot, std::string("cannot start a worker: ") + std::strerror(errno)};
+      }
+      if (pid == 0) {
+#if defined(__linux__)
+        // A parent that ends (interrupted, or failed) ends its workers too.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(4);
+#else
+        (void)parent;
+#endif
+        // Only its own file and pipe: the parent must see the end of every
+        // other worker's pipe when that worker ends.
+        for (const TWorker& other : fWorkers) {
+          ::close(other.pipe);
+          if (&other != &fWorkers.back()) ::close(other.file);
+        }
+        int status = 0;
+        try {
+          TWorkerOutput out(worker.file, ends[1]);
+          work(w, n, out);
+        } catch (const TFatal& fatal) {
+          std::fprintf(stderr, "quillon: %s\n", fatal.message.c_str());
+          status = 4;
+        } catch (const std::exception& error) {
+          std::fprintf(stderr, "quillon: worker: %s\n", error.what());
+          status = 4;
+        }
+        std::fflush(stderr);
+        ::_exit(status);
+      }
+      fWorkers.back().pid = pid;
+      ::close(ends[1]);
+    }
+  } catch (...) {
+    Stop();
+    throw;
+  }
+}
+
+TStreamedWorkers::~TStreamedWorkers() { Stop(); }
+
+bool TStreamedWorkers::Next(int w, std::string& record) {
+  const TWorker& worker = fWorkers.at(static_cast<size_t>(w));
+  uint32_t size = 0;
+  bool atEnd = false;
+  if (!ReadExactly(worker.pipe, reinterpret_cast<char*>(&size), 4, atEnd)) {
+    if (atEnd) return false;
+    throw TFatal{kExitCannot, "worker results cut short"};
+  }
+  record.resize(size);
+  if (!ReadExactly(worker.pipe, record.data(), size, atEnd)) throw TFatal{kExitCannot, "worker results cut short"};
+  return true;
+}
+
+void TStreamedWorkers::Read(int w, uint64_t offset, size_t size, char* into) {
+  const TWorker& worker = fWorkers.at(static_cast<size_t>(w));
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(worker.file, into + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw TFatal{kExitCannot, "worker results cut short"};
+    done += static_cast<size_t>(n);
+  }
+}
+
+void TStreamedWorkers::Release(int w, uint64_t offset, uint64_t size) {
+#if defined(FALLOC_FL_PUNCH_HOLE)
+  // (Where the file system cannot, the room is given back when the file is closed.)
+  ::fallocate(fWorkers.at(static_cast<size_t>(w)).file, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+              static_cast<off_t>(offset), static_cast<off_t>(size));
+#else
+  (void)w;
+  (void)offset;
+  (void)size;
+#endif
+}
+
+void TStreamedWorkers::Finish() {
+  bool failed = false;
+  for (TWorker& worker : fWorkers) {
+    if (worker.pid <= 0) continue;
+    int status = 0;
+    while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    worker.pid = -1;
+    // (An input that could not be read reached the parent in the worker's
+    // records: a worker that did its work ends with 0.)
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed = true;
+  }
+  Close();
+  if (failed) throw TFatal{kExitCannot, "a worker process failed"};
+}
+
+void TStreamedWorkers::Stop() {
+  for (TWorker& worker : fWorkers) {
+    if (worker.pid <= 0) continue;
+    // SIGKILL: the worker's own handler of the ending signals would remove
+    // the parent's temporary output file.
+    ::kill(worker.pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    worker.pid = -1;
+  }
+  Close();
+}
+
+void TStreamedWorkers::Close() {
+  for (TWorker& worker : fWorkers) {
+    if (worker.file >= 0) ::close(worker.file);
+    if (worker.pipe >= 0) ::close(worker.pipe);
+    worker.file = worker.pipe = -1;
+  }
 }
 
 }  // namespace quillon

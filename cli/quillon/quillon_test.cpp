@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
@@ -763,6 +764,121 @@ TEST_F(Quillon, InputsThatCannotBeReadAreReportedAndTheRestProcessed) {
   }
 }
 
+// Concordance lines in text order from worker processes: each worker's lines
+// are numbered and written out by the parent text by text. Texts with and
+// without hits, one with more lines than the parent reads at a time, texts
+// that cannot be read between them; every format, --max inside a text and
+// between texts: the output, the messages and the status of one process.
+TEST_F(Quillon, ConcordanceLinesFromWorkersAreTheOneProcessLines) {
+  fs::create_directories(fDir / "k");
+  // Hits of x per text: 3, 0, 1, 0, 5, 2, 20000, 4, 0, 1.
+  const int hits[] = {3, 0, 1, 0, 5, 2, 20000, 4, 0, 1};
+  int64_t total = 0;
+  for (int i = 0; i < 10; ++i) {
+    std::string text = "Start of text " + std::to_string(i) + ".\n";
+    for (int k = 0; k < hits[i]; ++k) {
+      // Lines of different lengths, with characters each format escapes.
+      text += "a \"b\", c\\d x " + std::string(static_cast<size_t>(k % 37), 'w') + " e.\n";
+      if (k % 11 == 0) text += "\n";
+    }
+    text += "the end\n";
+    WriteBytes(fDir / "k" / NumberedName('k', i), text);
+    total += hits[i];
+  }
+  // Two more texts that cannot be read, listed between the folder's.
+  ASSERT_TRUE(qn::test_support::MakeNamedPipe((fDir / "pipe.txt").string()));
+  fs::create_directories(fDir / "m");
+  WriteBytes(fDir / "m" / "x1.txt", "x and x\n");
+  const bool asRoot = ::geteuid() == 0;
+  if (!asRoot) {
+    WriteBytes(fDir / "m" / "x2.txt", "x\n");
+    fs::permissions(fDir / "m" / "x2.txt", fs::perms::none);
+  }
+  WriteBytes(fDir / "m" / "x3.txt", "x x x\n");
+  // An archive whose second entry's stored bytes no longer match their CRC.
+  {
+    int error = 0;
+    zip_t* archive = zip_open((fDir / "d.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    for (const char* text : {"x and x\n", "x three\n"}) {
+      zip_source_t* source = zip_source_buffer(archive, text, std::strlen(text), 0);
+      const zip_int64_t at = zip_file_add(archive, text[2] == 'a' ? "a.txt" : "b.txt", source, 0);
+      ASSERT_GE(at, 0);
+      ASSERT_EQ(zip_set_file_compression(archive, static_cast<zip_uint64_t>(at), ZIP_CM_STORE, 0), 0);
+    }
+    ASSERT_EQ(zip_close(archive), 0);
+    std::string bytes = ReadBytes(fDir / "d.zip");
+    const size_t three = bytes.find("x three");
+    ASSERT_NE(three, std::string::npos);
+    bytes[three + 6] = '3';
+    WriteBytes(fDir / "d.zip", bytes);
+  }
+  const std::vector<std::string> corpus{"k", "pipe.txt", "d.zip", "m"};
+  total += 2 + 2 + 3;
+
+  const auto concord = [&](std::vector<std::string> options, int jobs) {
+    std::vector<std::string> args{"concord", "--jobs", std::to_string(jobs)};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("x");
+    args.insert(args.end(), corpus.begin(), corpus.end());
+    return RunQuillon(fDir, args);
+  };
+  const std::vector<std::vector<std::string>> variants = {
+      {},
+      {"--format", "csv"},
+      {"--format", "json"},
+      {"--context", "0"},
+      {"--context", "3", "--format", "json"},
+      {"--max", "1"},
+      {"--max", "7"},                        // inside the fifth text (3 + 1 + 3 of its 5)
+      {"--max", "4"},                        // between the third and fifth texts
+      {"--max", "10", "--format", "json"},  // at the end of the sixth text
+      {"--max", "20020", "--format", "csv"},
+      {"--max", std::to_string(total + 100)},
+  };
+  for (const auto& variant : variants) {
+    const TRun one = concord(variant, 1);
+    SCOPED_TRACE(one.err);
+    for (const int jobs : {2, 3}) {
+      const TRun many = concord(variant, jobs);
+      EXPECT_EQ(many.status, one.status) << jobs;
+      EXPECT_TRUE(many.out == one.out) << jobs << " lines differ";
+      EXPECT_EQ(many.err, one.err) << jobs;
+    }
+  }
+  // What one process gives, worked out independently.
+  const TRun all = concord({}, 1);
+  EXPECT_EQ(all.status, 1);
+  EXPECT_EQ(Rows(all.out).size(), static_cast<size_t>(total) + 1);
+  const std::string pipe = "quillon: pipe.txt: not a regular file (a FIFO)\n";
+  const size_t pipeAt = all.err.find(pipe);
+  ASSERT_NE(pipeAt, std::string::npos) << all.err;
+  EXPECT_EQ(all.err.find(pipe, pipeAt + 1), std::string::npos) << all.err;
+  const size_t crcAt = all.err.find("quillon: d.zip/b.txt: cannot extract b.txt from zip archive d.zip: CRC error\n");
+  EXPECT_NE(crcAt, std::string::npos) << all.err;
+  EXPECT_GT(crcAt, pipeAt) << all.err;
+  if (!asRoot) {
+    const size_t deniedAt = all.err.find("quillon: m/x2.txt: Permission denied\n");
+    EXPECT_NE(deniedAt, std::string::npos) << all.err;
+    EXPECT_GT(deniedAt, crcAt) << all.err;
+  }
+  EXPECT_NE(all.err.find("quillon: concord: " + std::to_string(total) + " hits in 10 texts"), std::string::npos)
+      << all.err;
+  // Stopped before the texts that cannot be read: none reported, status 0.
+  const TRun stopped = concord({"--max", "7"}, 3);
+  EXPECT_EQ(stopped.status, 0);
+  EXPECT_EQ(stopped.err, "quillon: concord: 7 hits in 3 texts; 5 texts read; stopped at 7\n");
+  const auto rows = Rows(stopped.out);
+  ASSERT_EQ(rows.size(), 8u);
+  EXPECT_EQ(rows[7][0], "k/k4.txt");
+  EXPECT_EQ(rows[7][1], "7");
+  // The lines written to a file with --output are those of standard output.
+  const TRun toFile = RunQuillon(fDir, {"concord", "--jobs", "2", "-o", "lines.json", "--format", "json", "x", "k"});
+  EXPECT_EQ(toFile.status, 0) << toFile.err;
+  EXPECT_TRUE(toFile.out.empty());
+  EXPECT_TRUE(ReadBytes(fDir / "lines.json") == RunQuillon(fDir, {"concord", "--format", "json", "x", "k"}).out);
+}
+
 TEST_F(Quillon, UsageErrorsAndTheOutputFile) {
   MakeCorpus();
   EXPECT_EQ(RunQuillon(fDir, {"wordlist"}).status, 2);
@@ -804,40 +920,43 @@ TEST_F(Quillon, InterruptedRunLeavesNoOutputFile) {
   }
   for (int i = 0; i < 12; ++i) WriteBytes(fDir / "big" / NumberedName('b', i), text);
   for (const int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
-    fs::remove_all(fDir / "out");
-    fs::create_directories(fDir / "out");
-    WriteBytes(fDir / "out" / "old.tsv", "older table\n");
-    for (const char* name : {"new.tsv", "old.tsv"}) {
-      const pid_t pid = ::fork();
-      ASSERT_GE(pid, 0);
-      if (pid == 0) {
-        ::chdir(fDir.c_str());
-        const std::string target = std::string("out/") + name;
-        ::execl(QN_QUILLON_BIN, QN_QUILLON_BIN, "concord", "-q", "-o", target.c_str(), "the", "big",
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-      }
-      // Until the table has begun to stream into its temporary file.
-      bool streaming = false;
-      for (int wait = 0; wait < 400 && !streaming; ++wait) {
-        for (const auto& entry : fs::directory_iterator(fDir / "out")) {
-          streaming = streaming || (entry.path().filename().string().find(std::string(name) + ".") != std::string::npos &&
-                                    fs::file_size(entry.path()) > 0);
+    for (const char* jobs : {"1", "2"}) {
+      SCOPED_TRACE(signal);
+      SCOPED_TRACE(jobs);
+      fs::remove_all(fDir / "out");
+      fs::create_directories(fDir / "out");
+      WriteBytes(fDir / "out" / "old.tsv", "older table\n");
+      for (const char* name : {"new.tsv", "old.tsv"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+          ::chdir(fDir.c_str());
+          const std::string target = std::string("out/") + name;
+          ::execl(QN_QUILLON_BIN, QN_QUILLON_BIN, "concord", "-q", "--jobs", jobs, "-o", target.c_str(), "the", "big",
+                  static_cast<char*>(nullptr));
+          ::_exit(127);
         }
-        if (!streaming) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // Until the table has begun to stream into its temporary file.
+        bool streaming = false;
+        for (int wait = 0; wait < 400 && !streaming; ++wait) {
+          for (const auto& entry : fs::directory_iterator(fDir / "out")) {
+            streaming = streaming || (entry.path().filename().string().find(std::string(name) + ".") != std::string::npos &&
+                                      fs::file_size(entry.path()) > 0);
+          }
+          if (!streaming) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!streaming || !WIFSIGNALED(status)) {
+          GTEST_SKIP() << "the run ended before it could be interrupted";
+        }
+        EXPECT_EQ(WTERMSIG(status), signal);
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(fDir / "out")) left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"old.tsv"});
+        EXPECT_EQ(ReadBytes(fDir / "out" / "old.tsv"), "older table\n");
       }
-      ::kill(pid, signal);
-      int status = 0;
-      ::waitpid(pid, &status, 0);
-      if (!streaming || !WIFSIGNALED(status)) {
-        GTEST_SKIP() << "the run ended before it could be interrupted";
-      }
-      EXPECT_EQ(WTERMSIG(status), signal);
-      std::vector<std::string> left;
-      for (const auto& entry : fs::directory_iterator(fDir / "out")) left.push_back(entry.path().filename().string());
-      EXPECT_EQ(left, std::vector<std::string>{"old.tsv"});
-      EXPECT_EQ(ReadBytes(fDir / "out" / "old.tsv"), "older table\n");
     }
   }
 }
