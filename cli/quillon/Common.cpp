@@ -422,9 +422,227 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
   return true;
 }
 
+namespace {
+
+// The bytes of a text as ReadPieces takes them: all in memory, or read from
+// a file a window at a time. The window's memory serves text after text and
+// is small enough to stay in the processor's cache, so that the kernel's copy
+// from the page cache writes into cache lines that are then tested, decoded
+// and searched while still there (a whole text of a few megabytes read at
+// once costs about twice as much to copy, and is read again from memory).
+class TPieceSource {
+ public:
+  // The size of the window's reads.
+  static constexpr size_t kReadBytes = size_t{256} << 10;
+
+  explicit TPieceSource(std::span<const uint8_t> bytes)
+      : fMemory(bytes.data()), fEnd(bytes.size()), fComplete(true) {}
+  // The file's first size bytes (fewer when it turns out shorter).
+  TPieceSource(int fd, size_t size, std::vector<uint8_t>& window) : fFd(fd), fSize(size), fWindow(&window) {}
+
+  // Makes the bytes up to offset upTo available (all there are when the text
+  // is shorter); false on a read error, errno telling which.
+  bool Reach(size_t upTo) {
+    if (fComplete || upTo <= fEnd) return true;
+    std::vector<uint8_t>& w = *fWindow;
+    // The bytes still wanted move to the window's front.
+    if (fKept > fBase) {
+      if (fEnd > fKept) std::memmove(w.data(), w.data() + (fKept - fBase), fEnd - fKept);
+      fBase = fKept;
+    }
+    const size_t need = std::min(upTo, fSize) - fBase;
+    if (w.size() < need || w.size() < kReadBytes + (fEnd - fBase)) {
+      w.resize(std::max(need, kReadBytes + (fEnd - fBase)));
+    }
+    while (fEnd - fBase < need) {
+      const size_t room = std::min(w.size() - (fEnd - fBase), fSize - fEnd);
+      const ssize_t n = ::read(fFd, w.data() + (fEnd - fBase), room);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) break;  // the file became shorter: its bytes as they now are
+      fEnd += static_cast<size_t>(n);
+    }
+    if (fEnd == fSize || fEnd - fBase < need) fComplete = true;
+    return true;
+  }
+  // Makes every byte of the text available.
+  bool ReachAll() { return fComplete || Reach(fSize); }
+  // Bytes before offset `from` are no longer wanted.
+  void Release(size_t from) { fKept = std::max(fKept, from); }
+
+  // The text's size as far as it is known: what the file held when opened,
+  // or, once every byte is read, the number read.
+  size_t Size() const { return fComplete ? fEnd : fSize; }
+  // The end of the bytes available, and whether they are all the text's.
+  size_t Available() const { return fEnd; }
+  bool Complete() const { return fComplete; }
+  // Bytes [from, to) of those available (valid until the next Reach).
+  std::span<const uint8_t> Span(size_t from, size_t to) const { return {At(from), to - from}; }
+  uint8_t Byte(size_t at) const { return *At(at); }
+
+ private:
+  const uint8_t* At(size_t at) const { return fMemory != nullptr ? fMemory + at : fWindow->data() + (at - fBase); }
+
+  const uint8_t* fMemory = nullptr;
+  int fFd = -1;
+  size_t fSize = 0;
+  std::vector<uint8_t>* fWindow = nullptr;
+  size_t fBase = 0;  // the offset of the window's first byte
+  size_t fKept = 0;  // bytes before it may be dropped
+  size_t fEnd = 0;
+  bool fComplete = false;
+};
+
+// Where the piece that starts at `start` ends: about pieceBytes bytes on, at
+// the end of a line (a whole unit of it in UTF-16), or at the end of the text.
+bool PieceEnd(TPieceSource& source, size_t start, size_t pieceBytes, bool wide, size_t lfAt, size_t& end) {
+  if (!source.Reach(start + pieceBytes)) return false;
+  end = std::min(source.Available(), start + pieceBytes);
+  if (wide) end = start + ((end - start) & ~size_t{1});
+  const auto more = [&source] { return source.Reach(source.Available() + TPieceSource::kReadBytes); };
+  if (!wide) {
+    if (end == source.Available() && source.Complete()) return true;
+    if (source.Byte(end - 1) == '\n') return true;
+    for (size_t from = end;;) {
+      const std::span<const uint8_t> rest = source.Span(from, source.Available());
+      const void* lf = rest.empty() ? nullptr : std::memchr(rest.data(), '\n', rest.size());
+      if (lf != nullptr) {
+        end = from + static_cast<size_t>(static_cast<const uint8_t*>(lf) - rest.data()) + 1;
+        return true;
+      }
+      if (source.Complete()) {
+        end = source.Available();
+        return true;
+      }
+      from = source.Available();
+      if (!more()) return false;
+    }
+  }
+  for (;;) {
+    while (end < source.Available()) {
+      if (end - start >= 2 && source.Byte(end - 2 + lfAt) == '\n' && source.Byte(end - 1 - lfAt) == 0) break;
+      end += 2;
+    }
+    if (end < source.Available() || source.Complete()) break;
+    if (!more()) return false;
+  }
+  end = std::min(end, source.Available());
+  return true;
+}
+
+// Whether the active code page decodes every byte below 0x80 to itself, so
+// that ASCII bytes are the same text in it and in UTF-8.
+bool AsciiReadsAlike() {
+  const char16_t* table = qn::platform::DecodeTableOfCodePage(qn::platform::ResolvedCodePage(qn::platform::CP_ACP));
+  if (table == nullptr) return false;
+  for (unsigned byte = 1; byte < 0x80; ++byte) {
+    if (table[byte] != byte) return false;
+  }
+  return true;
+}
+
+// Hands the text of source to `piece` in pieces of about pieceBytes bytes,
+// decoded as the readers decode the whole text. False on a read error.
+//
+// The encoding is known from the text's head, except for 8-bit text of a
+// single-byte code page, which is UTF-8 or not by the evidence of the whole
+// text. That evidence is gathered piece by piece, on the same walk that finds
+// the text's end (its first zero byte), and only a piece that must be decoded
+// and holds a byte of 0x80 or above needs the answer: the rest of the text is
+// then read whole and weighed. The raw-bytes test gives the same answer for
+// both encodings (it looks only for ASCII bytes, which both read alike, and
+// in a code page that does not, it always answers "may hold one"), and a
+// piece of ASCII bytes is the same text in both.
+bool PiecesOf(TPieceSource& source, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
+              const qn::TRawTextPrefilter* filter) {
+  if (!source.Reach(TPieceSource::kReadBytes)) return false;  // the head: 64 KiB at least, or all
+  bool decided = true;
+  qn::platform::TTextEncoding encoding =
+      qn::TextFileHeadEncoding(source.Span(0, source.Available()), source.Size(), decided);
+  const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
+  const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
+  const bool asciiAlike = !decided && AsciiReadsAlike();
+  qn::TUtf8Evidence evidence;
+  std::u16string text;
+  size_t start = 0;
+  while (start < source.Available() || !source.Complete()) {
+    size_t end = 0;
+    if (!PieceEnd(source, start, pieceBytes, wide, lfAt, end)) return false;
+    if (end == start) break;
+    std::span<const uint8_t> part = source.Span(start, end);
+    // The bytes of the piece before the zero unit that ends the text.
+    size_t before;
+    bool nonAscii = true;
+    qn::TUtf8Evidence here;
+    if (!decided) {
+      before = here.Add(part, &nonAscii);
+    } else {
+      before = TextEnd(part, wide);
+    }
+    const bool last = before < part.size();
+    if (filter != nullptr && !filter->MayHoldAHit(part, encoding)) {
+      evidence.Add(here);
+      if (last) break;  // not decoded
+      source.Release(end);
+      start = end;
+      continue;
+    }
+    qn::platform::TTextEncoding as = encoding;
+    if (!decided) {
+      evidence.Add(here);
+      if (nonAscii || !asciiAlike) {
+        // The answer is needed now: the evidence of the rest of the text.
+        if (!last) {
+          if (!source.ReachAll()) return false;
+          evidence.Add(source.Span(end, source.Available()));
+          part = source.Span(start, end);
+        }
+        encoding = as = evidence.Encoding();
+        decided = true;
+      } else {
+        as = qn::platform::kEncodingDefault;  // ASCII bytes: the same text either way
+      }
+    }
+    text = qn::platform::DecodeTextBytesAs(part, as);
+    // The decoder takes the encoding's signature at the start of the bytes for
+    // a mark and skips it; within the text it is a character (U+FEFF). (8-bit
+    // text has no signature: nothing is skipped.)
+    if (start > 0 && as != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(part) == as) {
+      text.insert(text.begin(), u'\uFEFF');
+    }
+    const size_t nul = last ? text.find(u'\0') : std::u16string::npos;
+    if (nul != std::u16string::npos) {
+      text.resize(nul);
+      piece(text);
+      break;  // a NUL ends a text for the readers
+    }
+    piece(text);
+    source.Release(end);
+    start = end;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
                              const std::function<void(const std::u16string&)>& piece,
                              const qn::TRawTextPrefilter* filter) {
+  if (ref.zipEntry < 0) {
+    // A regular file is read a window at a time; anything else is left to
+    // the library's reader below, which reads it or says why it cannot.
+    const int fd = ::open(Utf8(ref.path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= 0x7FFFFFFF) {
+      TPieceSource source(fd, static_cast<size_t>(st.st_size), fWindow);
+      const bool read = PiecesOf(source, pieceBytes, piece, filter);
+      const int error = errno;
+      ::close(fd);
+      if (!read) ReportProblem(ref.display, std::strerror(error));
+      return read;
+    }
+    if (fd >= 0) ::close(fd);
+  }
   std::vector<uint8_t> read;
   std::string extracted;
   std::unique_ptr<TFileBytes> file;
@@ -450,49 +668,8 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     ReportProblem(ref.display, "text file too large");
     return false;
   }
-  const qn::platform::TTextEncoding encoding = qn::TextFileBytesEncoding(bytes);
-  const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
-  const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
-  // Found once for the whole text, so that a piece passed over undecoded need
-  // not be looked at again for it.
-  const size_t textEnd = TextEnd(bytes, wide);
-  std::u16string text;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = std::min(bytes.size(), start + pieceBytes);
-    if (wide) end = start + ((end - start) & ~size_t{1});
-    // On to the next line feed (a whole unit of it in UTF-16).
-    if (!wide && end < bytes.size() && bytes[end - 1] != '\n') {
-      const void* lf = std::memchr(bytes.data() + end, '\n', bytes.size() - end);
-      end = lf == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes.data()) + 1;
-    }
-    while (wide && end < bytes.size()) {
-      if (end - start >= 2 && bytes[end - 2 + lfAt] == '\n' && bytes[end - 1 - lfAt] == 0) break;
-      end += wide ? 2 : 1;
-    }
-    end = std::min(end, bytes.size());
-    const std::span<const uint8_t> part = bytes.subspan(start, end - start);
-    // A zero unit in the piece ends the text.
-    const bool last = textEnd < end;
-    if (filter != nullptr && !filter->MayHoldAHit(part, encoding)) {
-      if (last) break;  // not decoded
-      start = end;
-      continue;
-    }
-    text = qn::platform::DecodeTextBytesAs(part, encoding);
-    // The decoder takes the encoding's signature at the start of the bytes for
-    // a mark and skips it; within the text it is a character (U+FEFF).
-    if (start > 0 && qn::platform::SignatureEncoding(part) == encoding) text.insert(text.begin(), u'\uFEFF');
-    const size_t nul = last ? text.find(u'\0') : std::u16string::npos;
-    if (nul != std::u16string::npos) {
-      text.resize(nul);
-      piece(text);
-      break;  // a NUL ends a text for the readers
-    }
-    piece(text);
-    start = end;
-  }
-  return true;
+  TPieceSource source(bytes);
+  return PiecesOf(source, pieceBytes, piece, filter);
 }
 
 // ---------------------------------------------------------------------------

@@ -109,6 +109,8 @@ class TTextReader {
   // The bytes of the files read, their memory kept from text to text.
   std::unique_ptr<uint8_t[]> fBuffer;
   size_t fBufferRoom = 0;
+  // The window files read in pieces are read through, kept likewise.
+  std::vector<uint8_t> fWindow;
 };
 
 // The progress line on standard error: only on a terminal, never with --quiet.

@@ -502,6 +502,49 @@ TEST_F(Quillon, LongTextsReadInPiecesCountAsWholeTexts) {
   EXPECT_EQ(Rows(RunQuillon(fDir, {"concord", "été/café", "long"}).out).size(), 10001u);
 }
 
+TEST_F(Quillon, TextsLongerThanTheReadWindowCountAsWholeTexts) {
+  // Texts of several hundred kilobytes, read a window at a time when only
+  // counted, against the concordance of the same texts read whole. Without a
+  // signature, UTF-8 or the code page is decided by the whole text: here by
+  // letters far beyond the first windows, after hits in ASCII pieces; one
+  // text has a single line longer than a window, one ends at a zero byte
+  // with hits after it, one is UTF-16 without a mark.
+  fs::create_directories(fDir / "big");
+  std::string ascii;
+  for (int i = 0; i < 9000; ++i) ascii += i % 1000 == 7 ? "the cafe of abednego\n" : "and the king said unto them\n";
+  const std::string utf8Line = "le caf\xC3\xA9 abednego\n", latinLine = "le caf\xE9 abednego\n";
+  // A UTF-8 letter early, outnumbered by ill-formed bytes late: 8-bit text.
+  WriteBytes(fDir / "big" / "a-utf8.txt", ascii + utf8Line + ascii + utf8Line);
+  WriteBytes(fDir / "big" / "b-latin.txt", ascii + latinLine + ascii + latinLine);
+  WriteBytes(fDir / "big" / "c-mixed.txt", utf8Line + ascii + latinLine + latinLine + ascii + latinLine);
+  WriteBytes(fDir / "big" / "d-longline.txt", std::string(700000, 'x') + " abednego caf\xC3\xA9\n" + ascii);
+  WriteBytes(fDir / "big" / "e-zero.txt", ascii + std::string(1, '\0') + ascii);
+  std::string wide;
+  for (const char c : ascii + "caf\xE9 abednego\n") {
+    wide.push_back(c);
+    wide.push_back('\0');
+  }
+  WriteBytes(fDir / "big" / "f-utf16.txt", wide);
+  // Hits per text: abednego 20, 20, 22, 10, 9, 10; café 2, 2, 3 (the UTF-8
+  // one of the mixed text is read as two 8-bit letters), 1, 0, 1; cafe 18 in
+  // each text of two ASCII stretches, 9 in the others.
+  for (const auto& [word, expected] : {std::pair<std::string, std::string>{"abednego", "\t91\t6\n"},
+                                       {"caf\xC3\xA9", "\t9\t5\n"},
+                                       {"caf\xC3\xA9/cafe", "\t90\t6\n"}}) {
+    const TRun count = RunQuillon(fDir, {"concord", "--count", word, "big"});
+    ASSERT_EQ(count.status, 0) << count.err;
+    EXPECT_EQ(count.out, "search\thits\ttexts\n" + word + expected);
+    const TRun kwic = RunQuillon(fDir, {"concord", word, "big"});
+    ASSERT_EQ(kwic.status, 0) << kwic.err;
+    const std::string hits = expected.substr(1, expected.find('\t', 1) - 1);
+    EXPECT_EQ(Rows(kwic.out).size(), std::stoul(hits) + 1) << word;
+  }
+  // The word list reads in pieces too.
+  const TRun words = RunQuillon(fDir, {"wordlist", "big"});
+  ASSERT_EQ(words.status, 0) << words.err;
+  EXPECT_EQ(RowOf(words.out, "caf\xC3\xA9")[1], "9");
+}
+
 TEST_F(Quillon, TextsWithoutTheWordGiveTheSameConcordance) {
   // 200 lines of three words, "Abednego answered", 200 more, "ABEDNEGO.":
   // hits at words 601 and 1203, in paragraphs (and sentences) 201 and 402,
@@ -572,6 +615,10 @@ TEST_F(Quillon, AMarkThatStartsAPieceIsACharacterOfTheText) {
   WriteBytes(fDir / "m" / "u8.txt", "\xEF\xBB\xBF" + utf8);
   WriteBytes(fDir / "m" / "le.txt", "\xFF\xFE" + utf16le);
   WriteBytes(fDir / "m" / "be.txt", "\xFE\xFF" + utf16be);
+  // 8-bit text has no mark: a piece of it starts with no U+FEFF.
+  std::string latin = "caf\xE9\n";
+  for (int i = 0; i < 50; ++i) latin += "cat and dog\n";
+  WriteBytes(fDir / "m" / "w8.txt", latin);
   const std::string counted = "search\thits\ttexts\n\xEF\xBB\xBF" "cat\t150\t3\n";
   EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "\xEF\xBB\xBF" "cat", "m"}).out, counted);
   for (const char* bytes : {"64", "100", "4096"}) {

@@ -1484,13 +1484,65 @@ bool TextFileInUnicode(std::u16string_view fileName) {
 // ---------------------------------------------------------------------------
 // Reading.
 
-TTextEncoding TextFileBytesEncoding(Bytes bytes) {
+TTextEncoding TextFileHeadEncoding(Bytes head, uint64_t totalCount, bool& decided) {
   // The choices of DecodedTextFileBytes, in its order.
-  if (HasUTF8Signature(bytes)) return platform::kEncodingUTF8;
-  const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
+  decided = true;
+  if (HasUTF8Signature(head)) return platform::kEncodingUTF8;
+  const TUtf16Layout utf16 = Utf16LayoutOf(head, totalCount);
   if (utf16.IsUtf16()) return utf16.BigEndian() ? platform::kEncodingUTF16BE : platform::kEncodingUTF16LE;
-  if (platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8<true>(bytes)) return platform::kEncodingUTF8;
+  decided = !platform::IsSingleByteCodePage(platform::CP_ACP);
   return platform::kEncodingDefault;
+}
+
+TTextEncoding TextFileBytesEncoding(Bytes bytes) {
+  bool decided = true;
+  const TTextEncoding head = TextFileHeadEncoding(bytes, bytes.size(), decided);
+  if (decided) return head;
+  return LooksLikeUTF8<true>(bytes) ? platform::kEncodingUTF8 : platform::kEncodingDefault;
+}
+
+size_t TUtf8Evidence::Add(Bytes piece, bool* nonAscii) noexcept {
+  if (nonAscii != nullptr) *nonAscii = false;
+  if (ended) return 0;
+  // The walk of LooksLikeUTF8, without its early answer (the rest of the
+  // text is not seen here), over long ASCII stretches four blocks at a time.
+  const uint8_t* s = piece.data();
+  const size_t n = piece.size();
+  bool high = false;
+  size_t i = 0;
+  while (i < n) {
+    if (n - i >= 4 * kBlock) {
+      if (FirstZeroOrNonAscii(s + i) == kBlock && FirstZeroOrNonAscii(s + i + kBlock) == kBlock &&
+          FirstZeroOrNonAscii(s + i + 2 * kBlock) == kBlock && FirstZeroOrNonAscii(s + i + 3 * kBlock) == kBlock) {
+        i += 4 * kBlock;
+        continue;
+      }
+    }
+    if (n - i >= kBlock) {
+      const size_t k = FirstZeroOrNonAscii(s + i);
+      i += k;
+      if (k == kBlock) continue;
+    }
+    if (s[i] < 0x80) {
+      if (s[i] == 0) {
+        ended = true;
+        break;
+      }
+      ++i;
+      continue;
+    }
+    high = true;
+    const size_t length = WellFormedSequenceLength(s + i, n - i);
+    if (length == 0) {
+      ++invalid;
+      ++i;
+    } else {
+      ++valid;
+      i += length;
+    }
+  }
+  if (nonAscii != nullptr) *nonAscii = high;
+  return i;
 }
 
 std::u16string DecodedTextFileBytes(Bytes bytes, TTextEncoding* encoding) {

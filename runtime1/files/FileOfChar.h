@@ -107,6 +107,41 @@ QN_API std::u16string DecodedTextFileBytes(std::span<const uint8_t> bytes,
 // kEncodingDefault for 8-bit text of the active code page, whose text ends
 // at its first zero byte.
 QN_API platform::TTextEncoding TextFileBytesEncoding(std::span<const uint8_t> bytes);
+
+// For a reader that takes a long text's bytes piece by piece without holding
+// them all: what TextFileBytesEncoding answers for the whole text, as far as
+// its head tells it. head is the start of the text's totalCount bytes (its
+// first 64 KiB at least, or all of them). decided is set false when the head
+// cannot tell: 8-bit text of a single-byte active code page, which is
+// kEncodingUTF8 or kEncodingDefault as the UTF-8 evidence of the whole text
+// (TUtf8Evidence) says; kEncodingDefault is returned then.
+QN_API platform::TTextEncoding TextFileHeadEncoding(std::span<const uint8_t> head, uint64_t totalCount,
+                                                    bool& decided);
+
+// The UTF-8 evidence that TextFileBytesEncoding weighs for 8-bit text,
+// gathered piece by piece: each well-formed multi-byte sequence counts for
+// UTF-8, each ill-formed byte against it, up to the text's first zero byte.
+// Pieces are added in text order, each but the last ending with a byte below
+// 0x80 (cut after a line feed, say), so that no sequence is cut in two.
+struct QN_API TUtf8Evidence {
+  uint64_t valid = 0;
+  uint64_t invalid = 0;
+  bool ended = false;  // the zero byte that ends the text was met
+
+  // Adds the piece's bytes up to its first zero byte and returns how many
+  // that is (the piece's size when it holds none; 0 once the text ended).
+  // nonAscii, when given, tells whether a byte of 0x80 or above came before.
+  size_t Add(std::span<const uint8_t> piece, bool* nonAscii = nullptr) noexcept;
+  void Add(const TUtf8Evidence& other) noexcept {
+    valid += other.valid;
+    invalid += other.invalid;
+    ended = ended || other.ended;
+  }
+  // The encoding TextFileBytesEncoding gives undecided text with this evidence.
+  platform::TTextEncoding Encoding() const noexcept {
+    return valid > invalid ? platform::kEncodingUTF8 : platform::kEncodingDefault;
+  }
+};
 // The text of file bytes with every line followed by CR LF (what
 // TextFileContents returns for a file holding them).
 QN_API std::u16string TextOfFileBytes(std::span<const uint8_t> bytes);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -293,6 +294,79 @@ TEST_F(FileOfCharTest, EncodingEvidenceEndsAtTheFirstZeroByte) {
     DecodedTextFileBytes(bytes, &used);
     ASSERT_EQ(TextFileBytesEncoding(bytes), used) << "round " << round;
   }
+}
+
+TEST_F(FileOfCharTest, EncodingFromTheHeadAndPiecewiseEvidenceAgreeWithTheWholeText) {
+  // Texts of ASCII stretches long enough to be walked several blocks at a
+  // time, UTF-8 sequences, 8-bit letters, lone lead bytes, zero bytes and
+  // line feeds; some with a signature, some UTF-16. The head (the first 64
+  // KiB, or all) decides what it can, and the evidence gathered piece by
+  // piece, pieces cut after line feeds, decides the rest as the whole-text
+  // decision does; each piece reports where the text ends and whether it met
+  // a byte of 0x80 or above.
+  std::mt19937 random(23);
+  const std::vector<std::string> parts = {std::string(150, 'a'), std::string(40, 'b'), "caf\xC3\xA9 ", "\xE2\x82\xAC",
+                                          "caf\xE9 ", "\xC3", "\n", "x\n", std::string(1, '\0'), "\xF0\x9F\x98\x80"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (size_t k = random() % 12; k > 0; --k) text += parts[random() % parts.size()];
+    if (round % 5 == 1) text = "\xEF\xBB\xBF" + text;
+    ByteVec bytes(text.begin(), text.end());
+    if (round % 7 == 3) {
+      std::u16string wide;
+      for (const char c : text) wide.push_back(static_cast<char16_t>(static_cast<uint8_t>(c)));
+      bytes = Utf16Bytes(wide, round % 2 == 0, round % 3 != 0);
+    }
+    const platform::TTextEncoding whole = TextFileBytesEncoding(bytes);
+    bool decided = false;
+    const platform::TTextEncoding head = TextFileHeadEncoding(bytes, bytes.size(), decided);
+    if (decided) {
+      ASSERT_EQ(head, whole) << "round " << round;
+      continue;
+    }
+    ASSERT_EQ(head, platform::kEncodingDefault);
+    TUtf8Evidence evidence;
+    size_t start = 0, textEnd = bytes.size();
+    bool anyHigh = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] != '\n' && i + 1 < bytes.size()) continue;
+      const std::span<const uint8_t> piece(bytes.data() + start, i + 1 - start);
+      const bool endedBefore = evidence.ended;
+      bool high = false;
+      const size_t taken = evidence.Add(piece, &high);
+      if (endedBefore) {
+        EXPECT_EQ(taken, 0u);
+        EXPECT_FALSE(high);
+      } else {
+        if (taken < piece.size()) textEnd = std::min(textEnd, start + taken);
+        bool expectHigh = false;
+        for (size_t k = 0; k < taken; ++k) expectHigh = expectHigh || piece[k] >= 0x80;
+        ASSERT_EQ(high, expectHigh) << "round " << round;
+        anyHigh = anyHigh || high;
+      }
+      start = i + 1;
+    }
+    const auto zero = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+    ASSERT_EQ(textEnd, static_cast<size_t>(zero - bytes.begin())) << "round " << round;
+    ASSERT_EQ(evidence.ended, zero != bytes.end());
+    ASSERT_EQ(evidence.Encoding(), whole) << "round " << round;
+    if (!anyHigh) {
+      EXPECT_EQ(whole, platform::kEncodingDefault);
+    }
+  }
+  // A head of 64 KiB of ASCII says nothing of what follows; the parity of the
+  // whole, not of the head, rules UTF-16 without a mark out.
+  ByteVec head(65536, 'a');
+  bool decided = true;
+  EXPECT_EQ(TextFileHeadEncoding(head, 1000001, decided), platform::kEncodingDefault);
+  EXPECT_FALSE(decided);
+  const ByteVec wide = Utf16Bytes(std::u16string(40000, u'a'), false, false);
+  EXPECT_EQ(TextFileHeadEncoding(std::span<const uint8_t>(wide).first(65536), wide.size(), decided),
+            platform::kEncodingUTF16LE);
+  EXPECT_TRUE(decided);
+  EXPECT_EQ(TextFileHeadEncoding(std::span<const uint8_t>(wide).first(65536), wide.size() + 1, decided),
+            platform::kEncodingDefault);
+  EXPECT_FALSE(decided);
 }
 
 // The general reader (the list: decode, then split lines) as the reference
