@@ -833,6 +833,104 @@ char* CleanedUtf8(std::u16string_view text, char* out) {
   return Cleaned<false>(text, text.size(), out, 0, 0, seen);
 }
 
+// ---------------------------------------------------------------------------
+
+void TCleanedStretch::Start(std::u16string_view text, char16_t a, char16_t b) {
+  fText = text;
+  fA = a;
+  fB = b;
+  fFrom = fTo = 0;
+}
+
+void TCleanedStretch::Keep(size_t from) {
+  if (from < fFrom || from - fFrom < kKeptBehind) return;
+  const size_t newFrom = std::min(from, fTo) & ~size_t{63};
+  const size_t shift = newFrom - fFrom;
+  const size_t kept = fTo - newFrom;
+  std::memmove(fBytes.data(), fBytes.data() + shift, kept);
+  std::memmove(fOther.data(), fOther.data() + shift / 64, (kept + 63) / 64 * sizeof(uint64_t));
+  fFrom = newFrom;
+}
+
+bool TCleanedStretch::FieldOutside(size_t from, size_t to, std::string_view& bytes) {
+  if (from > to || to > fText.size()) return false;
+  // Before the window (not in text order), or past it (the hits are far
+  // apart): the window starts again at the field, so that no unit between is
+  // cleaned for nothing.
+  if (from < fFrom || from >= fTo) fFrom = fTo = from & ~size_t{63};
+  Extend(to);
+  return Field(from, to, bytes);
+}
+
+// The window reaches on to `to` and somewhat past it (the next lines' fields
+// are near), in whole groups of 64 units but at the text's end.
+void TCleanedStretch::Extend(size_t to) {
+  constexpr size_t kAhead = 512;
+  size_t end = std::max(to, fTo + kAhead);
+  end = std::min(fText.size(), (end + 63) & ~size_t{63});
+  const size_t units = end - fFrom;
+  if (fBytes.size() < units + 64) {
+    fBytes.resize(std::max(units + 64, fBytes.size() * 2));
+    fOther.resize(fBytes.size() / 64 + 1);
+  }
+  for (size_t at = fTo; at < end; at += 64) Group(at, std::min<size_t>(64, end - at));
+  fTo = end;
+}
+
+// Units [at, at + count) of one group of 64 (at a multiple of 64 from fFrom):
+// their bytes, and which of them are not had so: units beyond ASCII (and
+// U+007F), the watched ones, and white space beside other white space.
+void TCleanedStretch::Group(size_t at, size_t count) {
+  const char16_t* t = fText.data() + at;
+  char* out = fBytes.data() + (at - fFrom);
+  uint64_t white = 0, other = 0;
+  size_t k = 0;
+#if defined(__SSE2__)
+  if (count == 64) {
+    const __m128i blank = _mm_set1_epi16(0x21), high = _mm_set1_epi16(0x7E), zero = _mm_setzero_si128(),
+                  space = _mm_set1_epi16(0x20), watchA = _mm_set1_epi16(static_cast<int16_t>(fA)),
+                  watchB = _mm_set1_epi16(static_cast<int16_t>(fB));
+    for (; k < 64; k += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k));
+      const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + k + 8));
+      // (units from 0x8000 on are negative: beyond ASCII too)
+      const __m128i outX = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi16(x, high), _mm_cmplt_epi16(x, zero)),
+                                        _mm_or_si128(_mm_cmpeq_epi16(x, watchA), _mm_cmpeq_epi16(x, watchB)));
+      const __m128i outY = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi16(y, high), _mm_cmplt_epi16(y, zero)),
+                                        _mm_or_si128(_mm_cmpeq_epi16(y, watchA), _mm_cmpeq_epi16(y, watchB)));
+      const __m128i whiteX = _mm_andnot_si128(outX, _mm_cmplt_epi16(x, blank));
+      const __m128i whiteY = _mm_andnot_si128(outY, _mm_cmplt_epi16(y, blank));
+      const __m128i bytesX = _mm_or_si128(_mm_andnot_si128(whiteX, x), _mm_and_si128(whiteX, space));
+      const __m128i bytesY = _mm_or_si128(_mm_andnot_si128(whiteY, y), _mm_and_si128(whiteY, space));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(bytesX, bytesY));
+      white |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(whiteX, whiteY))))
+               << k;
+      other |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(outX, outY))))
+               << k;
+    }
+  }
+#endif
+  for (; k < count; ++k) {
+    const char16_t c = t[k];
+    if (c > 0x7E || c == fA || c == fB) {
+      other |= uint64_t{1} << k;
+      out[k] = '?';
+    } else if (c <= 0x20) {
+      white |= uint64_t{1} << k;
+      out[k] = ' ';
+    } else {
+      out[k] = static_cast<char>(c);
+    }
+  }
+  // White space beside white space (the units just outside the group looked
+  // at in the text itself) is made one space by the cleaning: not had so.
+  const uint64_t before = at > 0 && fText[at - 1] <= 0x20 ? 1 : 0;
+  const uint64_t after = at + count < fText.size() && fText[at + count] <= 0x20 ? 1 : 0;
+  const uint64_t neighbours = (white << 1) | before | (white >> 1) | (after << (count - 1));
+  other |= white & neighbours;
+  fOther[(at - fFrom) / 64] = other;
+}
+
 std::string Counted(int64_t n, std::string_view noun) {
   std::string s = std::to_string(n);
   s += ' ';

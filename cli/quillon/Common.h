@@ -147,6 +147,66 @@ void WordKey(std::u16string_view word, std::string& key);
 // out must hold 3 * text.size() bytes; returns the end of what was written.
 char* CleanedUtf8(std::u16string_view text, char* out);
 
+// The fields of one text cleaned as CleanedUtf8 cleans them, for fields that
+// come mostly in text order and overlap (the contexts of neighbouring hits):
+// each unit is turned into its byte once, in a window over the text that
+// moves on with the fields, and a field is its bytes taken from there. Only
+// fields of ASCII text with no two white-space units together and neither of
+// the two watched units are had so (their cleaned bytes are the units as
+// bytes, white space as a space, one trimmed at each end); the caller cleans
+// any other field itself.
+class TCleanedStretch {
+ public:
+  // A new text (also a new text in the memory of the one before); a and b are
+  // the units to watch (ASCII units a field's writer would escape).
+  void Start(std::u16string_view text, char16_t a, char16_t b);
+  // The cleaned bytes of [from, to), valid until the next call; false when the
+  // field is not had so (or lies outside the text). 16 bytes past the field's
+  // end may be read.
+  bool Field(size_t from, size_t to, std::string_view& bytes) {
+    if (from < fFrom || to > fTo || from > to) return FieldOutside(from, to, bytes);
+    const size_t i = from - fFrom, e = to - fFrom;
+    if (i < e) {
+      // Any unit of [i, e) not had so?
+      const size_t first = i / 64, last = (e - 1) / 64;
+      const uint64_t head = ~uint64_t{0} << (i % 64), tail = ~uint64_t{0} >> (63 - (e - 1) % 64);
+      if (first == last) {
+        if ((fOther[first] & head & tail) != 0) return false;
+      } else {
+        if ((fOther[first] & head) != 0 || (fOther[last] & tail) != 0) return false;
+        for (size_t w = first + 1; w < last; ++w) {
+          if (fOther[w] != 0) return false;
+        }
+      }
+    }
+    const char* p = fBytes.data() + i;
+    size_t n = e - i;
+    if (n > 0 && p[0] == ' ') {
+      ++p;
+      --n;
+    }
+    if (n > 0 && p[n - 1] == ' ') --n;
+    bytes = std::string_view(p, n);
+    return true;
+  }
+  // The units before `from` are wanted no more (the window may move on).
+  void Keep(size_t from);
+
+ private:
+  // Units kept behind the first wanted before the window moves on.
+  static constexpr size_t kKeptBehind = size_t{1} << 14;
+
+  bool FieldOutside(size_t from, size_t to, std::string_view& bytes);
+  void Extend(size_t to);
+  void Group(size_t at, size_t count);
+
+  std::u16string_view fText;
+  char16_t fA = 0, fB = 0;
+  size_t fFrom = 0, fTo = 0;       // the window: units [fFrom, fTo), fFrom a multiple of 64
+  std::vector<char> fBytes;        // byte i: unit fFrom + i as cleaned, white space a space
+  std::vector<uint64_t> fOther;    // bit i % 64 of word i / 64: unit fFrom + i is not had so
+};
+
 // Where results go: standard output, or with --output a file written safely
 // as it goes (a temporary file beside it, renamed over it by Commit; an
 // interrupted run removes the temporary file and leaves no file).
@@ -174,10 +234,38 @@ class TTableWriter {
   // text viewed inside a longer one), so that its last units can be read
   // eight at a time too.
   void CleanStr(std::u16string_view text, size_t readable = 0);
+  // The field [from, to) of text as CleanStr writes it, taken from the
+  // stretch when it has it (started for text with StartStretch).
+  void CleanField(TCleanedStretch& stretch, std::u16string_view text, size_t from, size_t to) {
+    std::string_view bytes;
+    if (!stretch.Field(from, to, bytes)) {
+      // (The text's terminating zero may be read too.)
+      CleanStr(text.substr(from, to - from), text.size() + 1 - from);
+      return;
+    }
+    BeginField();
+    // Copied 16 bytes at a time (the stretch and the room allow the excess).
+    char* o = Room(bytes.size() + 2 + 16);
+    if (fFormat == 2) *o++ = '"';
+    for (size_t k = 0; k < bytes.size(); k += 16) std::memcpy(o + k, bytes.data() + k, 16);
+    o += bytes.size();
+    if (fFormat == 2) *o++ = '"';
+    fUsed = static_cast<size_t>(o - fBuffer.data());
+  }
+  // Starts the stretch on a new text, watching the units this format escapes.
+  void StartStretch(TCleanedStretch& stretch, std::u16string_view text) const {
+    if (fFormat == 0) stretch.Start(text, u'\\', u'\\');
+    else if (fFormat == 1) stretch.Start(text, u',', u'"');
+    else stretch.Start(text, u'"', u'\\');
+  }
   void Int(int64_t value) {
     BeginField();
     char* const at = Room(24);
-    fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
+    if (static_cast<uint64_t>(value) < 100000000u) {
+      fUsed += SmallDigits(at, static_cast<uint32_t>(value));
+    } else {
+      fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
+    }
   }
   // A number with `decimals` digits after the point; scientific with
   // `decimals` significant digits when `scientific`. Not finite: "inf",
@@ -211,6 +299,23 @@ class TTableWriter {
     else if (fField++ > 0) Byte(fFormat == 1 ? ',' : '\t');
   }
   void BeginJsonField();
+  // The decimal digits of v (below 10^8) at `at`, two at a time; their count.
+  static size_t SmallDigits(char* at, uint32_t v) {
+    static constexpr char kPairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243444546474849"
+        "5051525354555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+    const size_t n = v < 10 ? 1 : v < 100 ? 2 : v < 1000 ? 3 : v < 10000 ? 4 : v < 100000 ? 5 : v < 1000000 ? 6
+                                                                                   : v < 10000000 ? 7 : 8;
+    char* p = at + n;
+    while (v >= 100) {
+      p -= 2;
+      std::memcpy(p, kPairs + 2 * (v % 100), 2);
+      v /= 100;
+    }
+    if (v >= 10) std::memcpy(p - 2, kPairs + 2 * v, 2);
+    else p[-1] = static_cast<char>('0' + v);
+    return n;
+  }
   // The field's text escaped or quoted as the format wants.
   void Escaped(std::string_view s);
   // Room for n more bytes at the end of the buffer.

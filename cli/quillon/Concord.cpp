@@ -253,6 +253,7 @@ class TTextSearch {
   // the hits of several alternatives are gathered and put in order first.
   int64_t Search(const std::u16string& text, int64_t limit, const TOnHit& onHit) {
     fText = &text;
+    fStretchStale = true;
     fFound.clear();
     fUnits = fUnitsAtStart;
     fOnHit = onHit;
@@ -369,10 +370,16 @@ class TTextSearch {
     out.Int(line.word);
     out.Int(line.sentence);
     out.Int(line.paragraph);
-    // (The text's terminating zero may be read too.)
-    out.CleanStr(view.substr(line.leftFrom, line.start - line.leftFrom), view.size() + 1 - line.leftFrom);
-    out.CleanStr(view.substr(line.start, line.end - line.start), view.size() + 1 - line.start);
-    out.CleanStr(view.substr(line.end, line.rightTo - line.end), view.size() + 1 - line.end);
+    // Neighbouring hits' contexts overlap: the text is cleaned once, as the
+    // lines move on through it.
+    if (fStretchStale) {
+      out.StartStretch(fStretch, view);
+      fStretchStale = false;
+    }
+    fStretch.Keep(line.leftFrom);
+    out.CleanField(fStretch, view, line.leftFrom, line.start);
+    out.CleanField(fStretch, view, line.start, line.end);
+    out.CleanField(fStretch, view, line.end, line.rightTo);
     out.EndRow();
   }
 
@@ -646,6 +653,8 @@ class TTextSearch {
   bool fCollectingAvoid = false;
   qn::TSentenceParagraphCounter fUnits;         // sentence and paragraph ends so far
   qn::TSentenceParagraphCounter fUnitsAtStart;  // the same before the text searched
+  TCleanedStretch fStretch;    // the text searched, cleaned for the lines written
+  bool fStretchStale = true;   // fStretch not yet started on the text searched
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
 };
 

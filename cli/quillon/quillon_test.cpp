@@ -735,6 +735,119 @@ TEST_F(Quillon, ContextsReachTheWordsAPlainSplitFinds) {
   }
 }
 
+// A long made text (the lines move on through many thousands of units) with
+// characters beyond ASCII, white space of every kind and the characters each
+// format escapes, in words and between them: every line's contexts in every
+// format against the text cleaned and escaped here, word by word.
+TEST_F(Quillon, LongTextContextsCleanedAndEscapedInEveryFormat) {
+  std::mt19937 random(34);
+  const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  // Word characters (ASCII letters and digits, and a letter beyond ASCII), and
+  // the gaps between words: white space of every kind (a no-break space, a
+  // line separator), punctuation of both kinds, and what the formats escape.
+  const std::vector<std::string> letters{"a", "b", "k", "m", "r", "t", "0", "7", "\xC3\xA9"};
+  const std::vector<std::string> gaps{" ",  "  ",  "\t", "\r\n", ", ", " \"", "\" ", " \\ ",
+                                      "\xC2\xA0", " \xE2\x80\x94 ", "\xE2\x80\xA8", " \xC2\xAB", "\xF0\x9F\x98\x80 ",
+                                      "\n\n  ", ". ", " \x7F "};
+  struct TWord {
+    size_t start, end;
+  };
+  std::string text;
+  std::vector<TWord> words;
+  for (int w = 0; w < 9000; ++w) {
+    const size_t start = text.size();
+    if (pick(9) == 0) {
+      text += "zq";
+    } else {
+      for (size_t k = 1 + pick(8); k > 0; --k) text += letters[pick(letters.size())];
+    }
+    words.push_back({start, text.size()});
+    text += gaps[pick(gaps.size())];
+  }
+  fs::create_directories(fDir / "l");
+  WriteBytes(fDir / "l" / "long.txt", text);
+
+  // White space (ASCII controls and space, U+0085, U+00A0, U+2028, U+2029)
+  // made one space, none kept at either end.
+  const auto cleaned = [](std::string_view s) {
+    std::string out;
+    bool space = false;
+    for (size_t i = 0; i < s.size();) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      size_t width = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      const std::string_view unit = s.substr(i, width);
+      i += width;
+      if (c <= 0x20 || unit == "\xC2\x85" || unit == "\xC2\xA0" || unit == "\xE2\x80\xA8" || unit == "\xE2\x80\xA9") {
+        space = !out.empty();
+        continue;
+      }
+      if (space) out += ' ';
+      space = false;
+      out += unit;
+    }
+    return out;
+  };
+  const auto tsv = [](const std::string& s) {
+    std::string out;
+    for (char c : s) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+  };
+  const auto csv = [](const std::string& s) {
+    if (s.find_first_of(",\"") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+  };
+  const auto json = [](const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) out += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return out + "\"";
+  };
+
+  for (const int context : {0, 3, 100}) {
+    const std::vector<std::string> options{"--context", std::to_string(context), "zq", "l"};
+    std::vector<std::string> args{"concord"};
+    args.insert(args.end(), options.begin(), options.end());
+    const TRun run = RunQuillon(fDir, args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = Rows(run.out);
+    // The expected fields of each hit in text order; the word, sentence and
+    // paragraph numbers are taken from the TSV lines (other tests check them).
+    std::string expectedCsv = "file,n,word,sentence,paragraph,left,hit,right\r\n";
+    std::string expectedJson = "[";
+    size_t row = 0;
+    const auto n = static_cast<size_t>(context);
+    for (size_t h = 0; h < words.size(); ++h) {
+      if (text.compare(words[h].start, words[h].end - words[h].start, "zq") != 0) continue;
+      ++row;
+      ASSERT_LT(row, rows.size());
+      ASSERT_EQ(rows[row].size(), 8u);
+      const size_t leftFrom = h >= n ? (n > 0 ? words[h - n].start : words[h].start) : 0;
+      const size_t rightTo = h + n < words.size() ? (n > 0 ? words[h + n].end : words[h].end) : text.size();
+      const std::string left = cleaned(std::string_view(text).substr(leftFrom, words[h].start - leftFrom));
+      const std::string right = cleaned(std::string_view(text).substr(words[h].end, rightTo - words[h].end));
+      ASSERT_EQ(rows[row][5], tsv(left)) << "context " << context << ", hit " << row;
+      ASSERT_EQ(rows[row][6], "zq");
+      ASSERT_EQ(rows[row][7], tsv(right)) << "context " << context << ", hit " << row;
+      const std::string& word = rows[row][2];
+      const std::string& sentence = rows[row][3];
+      const std::string& paragraph = rows[row][4];
+      expectedCsv += "l/long.txt," + std::to_string(row) + "," + word + "," + sentence + "," + paragraph + "," +
+                     csv(left) + ",zq," + csv(right) + "\r\n";
+      expectedJson += std::string(row == 1 ? "\n" : ",\n") + "{\"file\":\"l/long.txt\",\"n\":" + std::to_string(row) +
+                      ",\"word\":" + word + ",\"sentence\":" + sentence + ",\"paragraph\":" + paragraph +
+                      ",\"left\":" + json(left) + ",\"hit\":\"zq\",\"right\":" + json(right) + "}";
+    }
+    EXPECT_EQ(row + 1, rows.size());
+    expectedJson += "\n]\n";
+    std::vector<std::string> asCsv{"concord", "--format", "csv"}, asJson{"concord", "--format", "json"};
+    asCsv.insert(asCsv.end(), options.begin(), options.end());
+    asJson.insert(asJson.end(), options.begin(), options.end());
+    EXPECT_EQ(RunQuillon(fDir, asCsv).out, expectedCsv) << "context " << context;
+    EXPECT_EQ(RunQuillon(fDir, asJson).out, expectedJson) << "context " << context;
+  }
+}
+
 TEST_F(Quillon, ContextFieldsEscapedForEachFormat) {
   WriteBytes(fDir / "f.txt", "He said \"yes, C:\\dir\" zq and, \"no\" \\ end\n");
   const auto lines = [&](const char* format) {
