@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <type_traits>
 #include <memory>
@@ -41,12 +42,12 @@ namespace {
 constexpr uint16_t kWordClasses = qn::platform::C1_ALPHA | qn::platform::C1_DIGIT;
 
 struct THit {
-  int64_t text = 0;        // the text's number in the corpus
+  int64_t text = 0;        // the text's position in the list of texts
   int64_t inText = 0;      // the hit's number inside its text, 0-based
   int64_t n = 0;           // number in the whole concordance, 1-based
   uint64_t random = 0;     // sampling key
   int32_t word = 0, sentence = 0, paragraph = 0;
-  std::string file, left, hit, right;
+  std::string left, hit, right;
   std::vector<std::string> keys;  // collation keys of the sort levels
 };
 
@@ -134,18 +135,24 @@ class THitSortList : public qn::T3SortYieldingList {
   THit* fBase = nullptr;
 };
 
-void SortHits(std::vector<THit>& hits, size_t levels) {
-  if (levels == 0 || hits.size() < 2) return;
+// The hits in the order of the sort levels, text order among equal keys
+// (the hits as they are without levels). Only pointers are put in order: a
+// hit stays where it is.
+std::vector<const THit*> SortedHits(std::deque<THit>& hits, size_t levels) {
+  std::vector<const THit*> order;
+  order.reserve(hits.size());
+  if (levels == 0 || hits.size() < 2) {
+    for (const THit& h : hits) order.push_back(&h);
+    return order;
+  }
   THitSortList list(levels);
   for (THit& h : hits) list.Add(&h);
   list.SetAscending(true, true, true);
   if (levels == 1) list.DoASingleSort(list.CompareMethod(), 0);
   else if (levels == 2) list.DoADoubleSort(list.CompareMethod(), 0, 1);
   else list.DoATrebleSort(list.CompareMethod(), 0, 1, 2);
-  std::vector<THit> sorted;
-  sorted.reserve(hits.size());
-  for (int32_t i = 0; i < list.Count(); ++i) sorted.push_back(std::move(*static_cast<THit*>(list.List()[i])));
-  hits.swap(sorted);
+  for (int32_t i = 0; i < list.Count(); ++i) order.push_back(static_cast<const THit*>(list.List()[i]));
+  return order;
 }
 
 // ---------------------------------------------------------------------------
@@ -708,57 +715,22 @@ constexpr size_t kCountPieceBytes = size_t{1} << 16;
 struct TConcordResult {
   std::vector<int64_t> perText;  // hits per text (index = position in the texts list)
   std::vector<uint8_t> read;     // 1 for a text that was read
-  std::vector<THit> hits;        // kept hits (all, the first max, or the sample)
+  std::deque<THit> hits;         // kept hits (all, the first max, or the sample)
 };
 
-std::string SerialisedConcord(const TConcordResult& r) {
-  std::string out;
-  PutInt(out, static_cast<int64_t>(r.perText.size()));
-  for (int64_t c : r.perText) PutInt(out, c);
-  for (uint8_t c : r.read) PutInt(out, c);
-  PutInt(out, static_cast<int64_t>(r.hits.size()));
-  for (const THit& h : r.hits) {
-    PutInt(out, h.text);
-    PutInt(out, h.inText);
-    PutInt(out, static_cast<int64_t>(h.random));
-    PutInt(out, h.word);
-    PutInt(out, h.sentence);
-    PutInt(out, h.paragraph);
-    PutStr(out, h.file);
-    PutStr(out, h.left);
-    PutStr(out, h.hit);
-    PutStr(out, h.right);
-    PutInt(out, static_cast<int64_t>(h.keys.size()));
-    for (const std::string& k : h.keys) PutStr(out, k);
-  }
-  return out;
-}
-
-void MergeConcord(std::string_view bytes, TConcordResult& into) {
-  TReader r{bytes};
-  const int64_t texts = r.Int();
-  if (texts < 0 || static_cast<size_t>(texts) != into.perText.size()) throw TFatal{kExitCannot, "worker results differ"};
-  for (int64_t& c : into.perText) c += r.Int();
-  for (uint8_t& c : into.read) c = static_cast<uint8_t>(c | (r.Int() != 0 ? 1 : 0));
-  const int64_t hits = r.Int();
-  if (hits < 0 || static_cast<uint64_t>(hits) > bytes.size()) throw TFatal{kExitCannot, "worker results cut short"};
-  for (int64_t i = 0; i < hits; ++i) {
-    THit h;
-    h.text = r.Int();
-    h.inText = r.Int();
-    h.random = static_cast<uint64_t>(r.Int());
-    h.word = static_cast<int32_t>(r.Int());
-    h.sentence = static_cast<int32_t>(r.Int());
-    h.paragraph = static_cast<int32_t>(r.Int());
-    h.file = r.Str();
-    h.left = r.Str();
-    h.hit = r.Str();
-    h.right = r.Str();
-    const int64_t k = r.Int();
-    if (k < 0 || k > 3) throw TFatal{kExitCannot, "worker results differ"};
-    for (int64_t j = 0; j < k; ++j) h.keys.push_back(r.Str());
-    into.hits.push_back(std::move(h));
-  }
+void PutHit(std::string& out, const THit& h) {
+  PutInt(out, h.text);
+  PutInt(out, h.inText);
+  PutInt(out, h.n);
+  PutInt(out, static_cast<int64_t>(h.random));
+  PutInt(out, h.word);
+  PutInt(out, h.sentence);
+  PutInt(out, h.paragraph);
+  PutStr(out, h.left);
+  PutStr(out, h.hit);
+  PutStr(out, h.right);
+  PutInt(out, static_cast<int64_t>(h.keys.size()));
+  for (const std::string& k : h.keys) PutStr(out, k);
 }
 
 // Keeps the `size` hits with the smallest random keys.
@@ -779,16 +751,82 @@ struct TSampler {
   }
 };
 
-// Concordance lines in text order made by worker processes. A worker writes
-// each line's fields after the file and the number into its file of rows, as
-// [4-byte size][bytes], and after each text sends a record: the text, whether
-// it was read, its hits, where its rows lie, and the problems met reading it.
-// The parent takes the records in text order and writes each text's lines
-// with their numbers in the whole concordance, which only then are known.
-class TStreamedLines {
+// Bytes [offset, offset + size) of a worker's file, read in order a block at
+// a time.
+class TWorkerBytes {
  public:
-  // Without rows: lines are not kept this way.
-  TStreamedLines(const TOutputOptions& output, const std::vector<std::string>& columns, TWorkerOutput* rows)
+  TWorkerBytes(TStreamedWorkers& workers, int w, uint64_t offset, uint64_t size)
+      : fWorkers(&workers), fWorker(w), fNext(offset), fEnd(offset + size) {}
+  bool AtEnd() const { return fUsed == fHave && fNext == fEnd; }
+  // The next `size` bytes (valid until the next call).
+  const char* Take(size_t size) {
+    if (fHave - fUsed < size) Fill(size);
+    const char* const at = fBlock.data() + fUsed;
+    fUsed += size;
+    return at;
+  }
+  int64_t Int() {
+    int64_t v;
+    std::memcpy(&v, Take(8), 8);
+    return v;
+  }
+  void Str(std::string& s) {
+    const int64_t size = Int();
+    if (size < 0 || static_cast<uint64_t>(size) > fEnd - fNext + (fHave - fUsed)) {
+      throw TFatal{kExitCannot, "worker results cut short"};
+    }
+    s.assign(Take(static_cast<size_t>(size)), static_cast<size_t>(size));
+  }
+  void Hit(THit& h) {
+    h.text = Int();
+    h.inText = Int();
+    h.n = Int();
+    h.random = static_cast<uint64_t>(Int());
+    h.word = static_cast<int32_t>(Int());
+    h.sentence = static_cast<int32_t>(Int());
+    h.paragraph = static_cast<int32_t>(Int());
+    Str(h.left);
+    Str(h.hit);
+    Str(h.right);
+    const int64_t keys = Int();
+    if (keys < 0 || keys > 3) throw TFatal{kExitCannot, "worker results differ"};
+    h.keys.resize(static_cast<size_t>(keys));
+    for (std::string& k : h.keys) Str(k);
+  }
+
+ private:
+  void Fill(size_t size) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    if (size > fEnd - fNext + (fHave - fUsed)) throw TFatal{kExitCannot, "worker results cut short"};
+    std::memmove(fBlock.data(), fBlock.data() + fUsed, fHave - fUsed);
+    fHave -= fUsed;
+    fUsed = 0;
+    if (fBlock.size() < std::max(size, kBlock)) fBlock.resize(std::max(size, kBlock));
+    const size_t more = static_cast<size_t>(std::min<uint64_t>(fBlock.size() - fHave, fEnd - fNext));
+    fWorkers->Read(fWorker, fNext, more, fBlock.data() + fHave);
+    fNext += more;
+    fHave += more;
+  }
+
+  TStreamedWorkers* fWorkers;
+  int fWorker;
+  uint64_t fNext, fEnd;
+  std::string fBlock;
+  size_t fHave = 0, fUsed = 0;  // fBlock[fUsed, fHave) is read and not yet taken
+};
+
+// A concordance made by worker processes. After each text a worker sends a
+// record: the text, whether it was read, its hits, where its lines lie in its
+// file, and the problems met reading it. Lines in text order are kept in the
+// file as they are found, each as [4-byte size][its fields after the file and
+// the number]: the parent writes them text by text with their numbers in the
+// whole concordance, which only then are known. Sorted or sampled hits are
+// kept by the worker (sorted there) and put in its file at the end, with a
+// last record (text -1) saying where; the parent then merges them.
+class TConcordWorker {
+ public:
+  // Without rows: not a worker.
+  TConcordWorker(const TOutputOptions& output, const std::vector<std::string>& columns, TWorkerOutput* rows)
       : fRows(rows) {
     if (rows == nullptr) return;
     // A table of the same format and columns, held in memory only: a line is
@@ -800,11 +838,13 @@ class TStreamedLines {
     fTextStart = rows->Offset();
     KeepProblems(&fProblems);
   }
-  ~TStreamedLines() {
+  ~TConcordWorker() {
     if (fRows != nullptr) KeepProblems(nullptr);
   }
+  TConcordWorker(const TConcordWorker&) = delete;
+  TConcordWorker& operator=(const TConcordWorker&) = delete;
 
-  void Add(TTextSearch& search, const qn::TSearchFound_Rec& rec) {
+  void AddLine(TTextSearch& search, const qn::TSearchFound_Rec& rec) {
     search.WriteLine(rec, 0, std::string_view("", 0), *fTable);
     const std::string_view tail = fTable->TailOfRow(fStart);
     if (tail.size() > UINT32_MAX) throw TFatal{kExitCannot, "a concordance line too long"};
@@ -816,9 +856,9 @@ class TStreamedLines {
     fTable->Drop(fStart);
   }
 
-  void EndText(size_t index, bool read, int64_t hits) {
+  void EndText(int64_t index, bool read, int64_t hits) {
     std::string record;
-    PutInt(record, static_cast<int64_t>(index));
+    PutInt(record, index);
     PutInt(record, read ? 1 : 0);
     PutInt(record, hits);
     PutInt(record, static_cast<int64_t>(fTextStart));
@@ -829,79 +869,97 @@ class TStreamedLines {
     fTextStart = fRows->Offset();
   }
 
-  // The parent's side: the texts' lines in order, up to `max` lines (0: all),
-  // with the problems met reading them; the hits per text and the texts read
-  // go to `all`. True when the run stopped at `max`.
-  static bool WriteInOrder(TStreamedWorkers& workers, int jobs, const std::vector<TTextRef>& texts, int64_t max,
-                           TTableWriter& out, TConcordResult& all) {
-    std::string record, rows;
+  // The hits kept, in the order the parent wants them, and the last record.
+  void EndHits(const std::vector<const THit*>& hits) {
+    std::string one;
+    for (const THit* h : hits) {
+      one.clear();
+      PutHit(one, *h);
+      std::memcpy(fRows->Room(one.size()), one.data(), one.size());
+      fRows->Wrote(one.size());
+    }
+    EndText(-1, false, static_cast<int64_t>(hits.size()));
+  }
+
+  struct TRecord {
+    int64_t index = 0, read = 0, hits = 0, offset = 0, bytes = 0;
+    std::string problems;
+  };
+  static bool Next(TStreamedWorkers& workers, int w, std::string& bytes, TRecord& record) {
+    if (!workers.Next(w, bytes)) return false;
+    TReader r{bytes};
+    record.index = r.Int();
+    record.read = r.Int();
+    record.hits = r.Int();
+    record.offset = r.Int();
+    record.bytes = r.Int();
+    record.problems = r.Str();
+    if (record.index < -1 || record.hits < 0 || record.offset < 0 || record.bytes < 0 || !r.rest.empty()) {
+      throw TFatal{kExitCannot, "worker results differ"};
+    }
+    return true;
+  }
+
+  // The parent's side: the texts' records in text order, up to `max` hits
+  // (0: all), the problems printed as they come, the hits per text and the
+  // texts read put in `all`; with `lines`, the texts' lines written there.
+  // True when the run stopped at `max`.
+  static bool TakeTexts(TStreamedWorkers& workers, int jobs, const std::vector<TTextRef>& texts, int64_t max,
+                        TTableWriter* lines, TConcordResult& all) {
+    std::string bytes;
+    TRecord record;
     int64_t found = 0;
     for (size_t i = 0; i < texts.size(); ++i) {
       if (max > 0 && found >= max) return true;
       const int w = static_cast<int>(i % static_cast<size_t>(jobs));
-      if (!workers.Next(w, record)) {
+      if (!Next(workers, w, bytes, record)) {
         workers.Finish();  // raises TFatal when the worker failed
         throw TFatal{kExitCannot, "worker results cut short"};
       }
-      TReader r{record};
-      const int64_t index = r.Int(), read = r.Int(), hits = r.Int(), offset = r.Int(), bytes = r.Int();
-      const std::string problems = r.Str();
-      if (index != static_cast<int64_t>(i) || hits < 0 || offset < 0 || bytes < 0 || !r.rest.empty()) {
-        throw TFatal{kExitCannot, "worker results differ"};
-      }
-      if (!problems.empty()) {
-        std::fputs(problems.c_str(), stderr);
+      if (record.index != static_cast<int64_t>(i)) throw TFatal{kExitCannot, "worker results differ"};
+      if (!record.problems.empty()) {
+        std::fputs(record.problems.c_str(), stderr);
         SetInputFailed();
       }
       // A worker stops at `max` hits of its own texts, which may be more than
       // are still wanted here.
-      const int64_t take = max > 0 ? std::min(hits, max - found) : hits;
+      const int64_t take = max > 0 ? std::min(record.hits, max - found) : record.hits;
       all.perText[i] = take;
-      all.read[i] = read != 0 ? 1 : 0;
-      CopyLines(workers, w, static_cast<uint64_t>(offset), static_cast<uint64_t>(bytes), take, texts[i].display,
-                found, out, rows);
-      workers.Release(w, static_cast<uint64_t>(offset), static_cast<uint64_t>(bytes));
+      all.read[i] = record.read != 0 ? 1 : 0;
+      if (lines != nullptr) {
+        TWorkerBytes rows(workers, w, static_cast<uint64_t>(record.offset), static_cast<uint64_t>(record.bytes));
+        for (int64_t k = 0; k < take; ++k) {
+          uint32_t size = 0;
+          std::memcpy(&size, rows.Take(4), 4);
+          const char* const fields = rows.Take(size);
+          lines->Str(texts[i].display);
+          lines->Int(found + k + 1);
+          lines->PassFields(std::string_view(fields, size), kLineFieldsAfterNumber);
+          lines->EndRow();
+        }
+        workers.Release(w, static_cast<uint64_t>(record.offset), static_cast<uint64_t>(record.bytes));
+      }
       found += take;
     }
     return max > 0 && found >= max;
   }
 
- private:
-  // The first `count` lines of [offset, offset + bytes) of worker w's rows,
-  // numbered from before + 1, read a block at a time.
-  static void CopyLines(TStreamedWorkers& workers, int w, uint64_t offset, uint64_t bytes, int64_t count,
-                        std::string_view file, int64_t before, TTableWriter& out, std::string& block) {
-    constexpr size_t kBlock = size_t{1} << 20;
-    size_t have = 0, used = 0;  // block[used, have) is read and not yet written
-    uint64_t next = offset;     // where reading goes on
-    const uint64_t end = offset + bytes;
-    // At least `size` unwritten bytes in the block.
-    const auto need = [&](size_t size) {
-      if (have - used >= size) return;
-      if (size > end - next + (have - used)) throw TFatal{kExitCannot, "worker results cut short"};
-      std::memmove(block.data(), block.data() + used, have - used);
-      have -= used;
-      used = 0;
-      if (block.size() < std::max(size, kBlock)) block.resize(std::max(size, kBlock));
-      const size_t more = static_cast<size_t>(std::min<uint64_t>(block.size() - have, end - next));
-      workers.Read(w, next, more, block.data() + have);
-      next += more;
-      have += more;
-    };
-    for (int64_t k = 0; k < count; ++k) {
-      need(4);
-      uint32_t size = 0;
-      std::memcpy(&size, block.data() + used, 4);
-      used += 4;
-      need(size);
-      out.Str(file);
-      out.Int(before + k + 1);
-      out.PassFields(std::string_view(block.data() + used, size), kLineFieldsAfterNumber);
-      out.EndRow();
-      used += size;
-    }
+  // Where worker w's kept hits lie (its last record; the records of texts
+  // past the stop before it are passed over).
+  static TWorkerBytes KeptHits(TStreamedWorkers& workers, int w, int64_t& count) {
+    std::string bytes;
+    TRecord record;
+    do {
+      if (!Next(workers, w, bytes, record)) {
+        workers.Finish();
+        throw TFatal{kExitCannot, "worker results cut short"};
+      }
+    } while (record.index != -1);
+    count = record.hits;
+    return TWorkerBytes(workers, w, static_cast<uint64_t>(record.offset), static_cast<uint64_t>(record.bytes));
   }
 
+ private:
   // word, sentence, paragraph, left, hit, right
   static constexpr size_t kLineFieldsAfterNumber = 6;
 
@@ -911,6 +969,16 @@ class TStreamedLines {
   uint64_t fTextStart = 0;
   std::string fProblems;
 };
+
+// Whether hit a comes before hit b in the sorted concordance: by the sort
+// levels' keys, then in text order (as THitSortList orders them).
+bool SortedBefore(const THit& a, const THit& b) {
+  for (size_t level = 0; level < a.keys.size() && level < b.keys.size(); ++level) {
+    const int c = a.keys[level].compare(b.keys[level]);
+    if (c != 0) return c < 0;
+  }
+  return a.n < b.n;
+}
 
 int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutputOptions& output,
                    std::vector<TTextRef>& texts, qn::TSearchWordItems& items, qn::TContextWordItems* context) {
@@ -953,10 +1021,11 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     if (!items.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) filter.Add(*items.GetPtr(i));
   }
   const qn::TRawTextPrefilter* const prefilter = filter.AlwaysMayHold() ? nullptr : &filter;
-  // A worker of a run in text order keeps its lines in `rows` and sends a
-  // record per text (TStreamedLines).
+  // A worker (rows not null) sends a record per text, and keeps its lines in
+  // text order in `rows`, or its sorted or sampled hits until the end
+  // (TConcordWorker).
   const auto work = [&](int w, int n, TWorkerOutput* rows) {
-    TStreamedLines lines(output, kColumns, rows);
+    TConcordWorker worker(output, kColumns, rows);
     TConcordResult result;
     result.perText.assign(texts.size(), 0);
     result.read.assign(texts.size(), 0);
@@ -985,72 +1054,86 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
       } else if (reader.Read(ref, text, prefilter)) {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
         const auto keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
-          if (rows != nullptr) {
-            lines.Add(search, rec);
+          if (rows != nullptr && inTextOrder) {
+            worker.AddLine(search, rec);
             return;
           }
           if (stream) {
             search.WriteLine(rec, found + inText + 1, ref.display, *stream);
             return;
           }
-          h.text = ref.number;
+          h.text = static_cast<int64_t>(i);
           h.inText = inText;
           h.random = Mix(options.seed ^ Mix(static_cast<uint64_t>(ref.number) * 0x100000001B3ull + static_cast<uint64_t>(inText)));
           if (options.sample > 0 && !sampler.Wants(h.random)) return;
           search.Fill(rec, h);
-          THit kept = h;
-          kept.file = ref.display;
-          if (options.sample > 0) sampler.Add(std::move(kept));
-          else result.hits.push_back(std::move(kept));
+          // (In text order among this process's hits; numbered in the whole
+          // concordance once every text's hits are known.)
+          h.n = static_cast<int64_t>(result.hits.size());
+          if (options.sample > 0) sampler.Add(THit(h));
+          else result.hits.push_back(h);
         };
         const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : TTextSearch::TOnHit(keep));
         result.perText[i] = count;
         result.read[i] = 1;
         found += count;
       }
-      if (rows != nullptr) lines.EndText(i, result.read[i] != 0, result.perText[i]);
+      if (rows != nullptr) worker.EndText(static_cast<int64_t>(i), result.read[i] != 0, result.perText[i]);
       for (int k = 0; k < n; ++k) progress.Done(ref);
     }
-    if (options.sample > 0) result.hits = std::move(sampler.heap);
+    if (options.sample > 0) {
+      result.hits.assign(std::make_move_iterator(sampler.heap.begin()), std::make_move_iterator(sampler.heap.end()));
+    }
+    if (rows != nullptr) worker.EndHits(SortedHits(result.hits, options.sample > 0 ? 0 : sortKeys.size()));
     return result;
   };
 
   TConcordResult all;
   all.perText.assign(texts.size(), 0);
   all.read.assign(texts.size(), 0);
-  const int jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(input.jobs, 1)),
-                                                     std::max<size_t>(texts.size(), 1)));
+  // A sample with --max is taken from the hits before the stop, which a
+  // worker cannot tell: one process takes it.
+  const size_t wanted = options.sample > 0 && options.max > 0 ? 1 : static_cast<size_t>(std::max(input.jobs, 1));
+  const int jobs = static_cast<int>(std::min(wanted, std::max<size_t>(texts.size(), 1)));
+  // Sorted hits from workers, each worker's already sorted: merged as they
+  // are written.
+  std::unique_ptr<TStreamedWorkers> workers;
+  std::vector<TWorkerBytes> sortedHits;
   if (jobs <= 1) {
     all = work(0, 1, nullptr);
-  } else if (inTextOrder) {
-    // Lines in text order: each worker keeps its texts' lines in a file; they
-    // are numbered and written out here text by text as the workers finish
-    // them, never all held.
-    stream = std::make_unique<TTableWriter>(output, kColumns);
-    TStreamedWorkers workers(jobs, [&](int w, int n, TWorkerOutput& rows) { work(w, n, &rows); });
-    const bool stopped = TStreamedLines::WriteInOrder(workers, jobs, texts, options.max, *stream, all);
-    if (stopped) workers.Stop();
-    else workers.Finish();
   } else {
-    const std::vector<std::string> parts = RunInWorkers(jobs, [&](int w, int n) {
-      return SerialisedConcord(work(w, n, nullptr));
-    });
-    for (const std::string& p : parts) MergeConcord(p, all);
-    // Each worker kept its own sample: keep the smallest keys of them all.
-    if (options.sample > 0 && all.hits.size() > static_cast<size_t>(options.sample)) {
-      std::nth_element(all.hits.begin(), all.hits.begin() + options.sample, all.hits.end(), TSampler::Less);
-      all.hits.resize(static_cast<size_t>(options.sample));
+    if (inTextOrder) stream = std::make_unique<TTableWriter>(output, kColumns);
+    workers = std::make_unique<TStreamedWorkers>(jobs, [&](int w, int n, TWorkerOutput& rows) { work(w, n, &rows); });
+    const bool stoppedEarly = TConcordWorker::TakeTexts(*workers, jobs, texts, options.max, stream.get(), all);
+    if (inTextOrder || options.count) {
+      // (The workers, which may have read on past the stop, are not waited for.)
+      if (stoppedEarly) workers->Stop();
+      else workers->Finish();
+      workers.reset();
+    } else {
+      for (int w = 0; w < jobs; ++w) {
+        int64_t count = 0;
+        TWorkerBytes hits = TConcordWorker::KeptHits(*workers, w, count);
+        if (options.sample > 0) {
+          // At most the sample's size from each worker.
+          for (int64_t k = 0; k < count; ++k) {
+            THit h;
+            hits.Hit(h);
+            all.hits.push_back(std::move(h));
+          }
+        } else {
+          sortedHits.push_back(std::move(hits));
+        }
+      }
     }
   }
   // Numbers in the whole concordance: hits of the texts before, plus the place.
   std::vector<int64_t> before(texts.size() + 1, 0);
   int64_t textsWithHits = 0, textsRead = 0;
-  std::unordered_map<int64_t, size_t> indexOfNumber;
   for (size_t i = 0; i < texts.size(); ++i) {
     before[i + 1] = before[i] + all.perText[i];
     if (all.perText[i] > 0) ++textsWithHits;
     textsRead += all.read[i];
-    indexOfNumber[texts[i].number] = i;
   }
   int64_t total = before[texts.size()];
   bool stopped = false;
@@ -1058,8 +1141,19 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     stopped = true;
     total = options.max;
   }
-  for (THit& h : all.hits) h.n = before[indexOfNumber[h.text]] + h.inText + 1;
-  std::sort(all.hits.begin(), all.hits.end(), [](const THit& a, const THit& b) { return a.n < b.n; });
+  const auto number = [&](THit& h) {
+    if (h.text < 0 || static_cast<size_t>(h.text) >= texts.size()) throw TFatal{kExitCannot, "worker results differ"};
+    h.n = before[static_cast<size_t>(h.text)] + h.inText + 1;
+  };
+  for (THit& h : all.hits) number(h);
+  // Each worker kept its own sample: keep the smallest keys of them all.
+  if (options.sample > 0 && all.hits.size() > static_cast<size_t>(options.sample)) {
+    std::nth_element(all.hits.begin(), all.hits.begin() + options.sample, all.hits.end(), TSampler::Less);
+    all.hits.resize(static_cast<size_t>(options.sample));
+  }
+  // (One process's hits are in text order already.)
+  const auto byNumber = [](const THit& a, const THit& b) { return a.n < b.n; };
+  if (!std::is_sorted(all.hits.begin(), all.hits.end(), byNumber)) std::sort(all.hits.begin(), all.hits.end(), byNumber);
   if (options.max > 0 && all.hits.size() > static_cast<size_t>(options.max)) all.hits.resize(static_cast<size_t>(options.max));
   if (stopped) {
     // Texts past the stop do not count (workers may have read further than
@@ -1080,12 +1174,39 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     out.Int(textsWithHits);
     out.EndRow();
     out.Finish();
+  } else if (!sortedHits.empty()) {
+    // The workers' sorted hits merged: the first of each worker's in a heap.
+    TTableWriter out(output, kColumns);
+    std::vector<THit> first(sortedHits.size());
+    std::vector<size_t> heap;
+    const auto later = [&](size_t a, size_t b) { return SortedBefore(first[b], first[a]); };
+    const auto next = [&](size_t w) {
+      if (sortedHits[w].AtEnd()) return false;
+      sortedHits[w].Hit(first[w]);
+      number(first[w]);
+      return true;
+    };
+    for (size_t w = 0; w < sortedHits.size(); ++w) {
+      if (next(w)) heap.push_back(w);
+    }
+    std::make_heap(heap.begin(), heap.end(), later);
+    while (!heap.empty()) {
+      std::pop_heap(heap.begin(), heap.end(), later);
+      const size_t w = heap.back();
+      // Hits past the stop were kept by workers that read on.
+      if (first[w].n <= total) writeHit(out, first[w], texts[static_cast<size_t>(first[w].text)].display);
+      if (next(w)) std::push_heap(heap.begin(), heap.end(), later);
+      else heap.pop_back();
+    }
+    out.Finish();
   } else {
-    SortHits(all.hits, sortKeys.size());
     if (!stream) stream = std::make_unique<TTableWriter>(output, kColumns);
-    for (const THit& h : all.hits) writeHit(*stream, h, h.file);
+    for (const THit* h : SortedHits(all.hits, sortKeys.size())) {
+      writeHit(*stream, *h, texts[static_cast<size_t>(h->text)].display);
+    }
     stream->Finish();
   }
+  if (workers) workers->Finish();
   std::string summary = "quillon: concord: " + Counted(total, "hit") + " in " + Counted(textsWithHits, "text") + "; " +
                         Counted(textsRead, "text") + " read";
   if (stopped) summary += "; stopped at " + std::to_string(options.max);

@@ -924,15 +924,16 @@ TEST_F(Quillon, InputsThatCannotBeReadAreReportedAndTheRestProcessed) {
   }
 }
 
-// Concordance lines in text order from worker processes: each worker's lines
-// are numbered and written out by the parent text by text. Texts with and
-// without hits, one with more lines than the parent reads at a time, texts
-// that cannot be read between them; every format, --max inside a text and
-// between texts: the output, the messages and the status of one process.
-TEST_F(Quillon, ConcordanceLinesFromWorkersAreTheOneProcessLines) {
+// A concordance from worker processes: lines in text order numbered and
+// written out by the parent text by text, sorted lines merged from the
+// workers' sorted hits, samples and counts. Texts with and without hits, one
+// with more lines than the parent reads at a time, texts that cannot be read
+// between them; every format, --max inside a text and between texts: the
+// output, the messages and the status of one process.
+TEST_F(Quillon, ConcordanceFromWorkersIsTheOneProcessConcordance) {
   fs::create_directories(fDir / "k");
-  // Hits of x per text: 3, 0, 1, 0, 5, 2, 20000, 4, 0, 1.
-  const int hits[] = {3, 0, 1, 0, 5, 2, 20000, 4, 0, 1};
+  // Hits of x per text: 3, 0, 1, 0, 5, 2, 12000, 4, 0, 1.
+  const int hits[] = {3, 0, 1, 0, 5, 2, 12000, 4, 0, 1};
   int64_t total = 0;
   for (int i = 0; i < 10; ++i) {
     std::string text = "Start of text " + std::to_string(i) + ".\n";
@@ -993,8 +994,17 @@ TEST_F(Quillon, ConcordanceLinesFromWorkersAreTheOneProcessLines) {
       {"--max", "7"},                        // inside the fifth text (3 + 1 + 3 of its 5)
       {"--max", "4"},                        // between the third and fifth texts
       {"--max", "10", "--format", "json"},  // at the end of the sixth text
-      {"--max", "20020", "--format", "csv"},
+      {"--max", "12020", "--format", "csv"},
       {"--max", std::to_string(total + 100)},
+      // Equal keys in many texts: text order among them across workers.
+      {"--sort", "R1,L1"},
+      {"--sort", "L2", "--max", "7", "--format", "json"},
+      {"--sort", "hit,R2,L1", "--max", "12020"},
+      {"--sample", "6", "--seed", "3", "--format", "csv"},
+      {"--sample", "5", "--seed", "4", "--max", "9"},  // drawn from the hits before the stop
+      {"--sample", "3", "--sort", "R1"},
+      {"--count"},
+      {"--count", "--max", "7"},
   };
   for (const auto& variant : variants) {
     const TRun one = concord(variant, 1);
