@@ -1501,6 +1501,37 @@ TTextEncoding TextFileBytesEncoding(Bytes bytes) {
   return LooksLikeUTF8<true>(bytes) ? platform::kEncodingUTF8 : platform::kEncodingDefault;
 }
 
+namespace {
+
+// The bytes at the start of s[0, n) that are whole 64-byte blocks of ASCII
+// without a zero: the stretches the evidence passes over.
+size_t AsciiBlocks(const uint8_t* s, size_t n) noexcept {
+  size_t i = 0;
+  while (n - i >= 64 && FirstZeroOrNonAscii(s + i) == kBlock && FirstZeroOrNonAscii(s + i + kBlock) == kBlock &&
+         FirstZeroOrNonAscii(s + i + 2 * kBlock) == kBlock && FirstZeroOrNonAscii(s + i + 3 * kBlock) == kBlock) {
+    i += 64;
+  }
+  return i;
+}
+
+#if QN_UTF8_VECTOR
+__attribute__((target("avx2"))) size_t AsciiBlocksAvx2(const uint8_t* s, size_t n) noexcept {
+  size_t i = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  for (; n - i >= 64; i += 64) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32));
+    // A byte of 0x80 or above sets its top bit; a zero byte compares equal.
+    const __m256i odd = _mm256_or_si256(_mm256_or_si256(a, b),
+                                        _mm256_or_si256(_mm256_cmpeq_epi8(a, zero), _mm256_cmpeq_epi8(b, zero)));
+    if (_mm256_movemask_epi8(odd) != 0) break;
+  }
+  return i;
+}
+#endif
+
+}  // namespace
+
 size_t TUtf8Evidence::Add(Bytes piece, bool* nonAscii) noexcept {
   if (nonAscii != nullptr) *nonAscii = false;
   if (ended) return 0;
@@ -1511,12 +1542,14 @@ size_t TUtf8Evidence::Add(Bytes piece, bool* nonAscii) noexcept {
   bool high = false;
   size_t i = 0;
   while (i < n) {
-    if (n - i >= 4 * kBlock) {
-      if (FirstZeroOrNonAscii(s + i) == kBlock && FirstZeroOrNonAscii(s + i + kBlock) == kBlock &&
-          FirstZeroOrNonAscii(s + i + 2 * kBlock) == kBlock && FirstZeroOrNonAscii(s + i + 3 * kBlock) == kBlock) {
-        i += 4 * kBlock;
-        continue;
-      }
+    if (n - i >= 64) {
+#if QN_UTF8_VECTOR
+      const size_t skipped = ProcessorUtf8Level() == 2 ? AsciiBlocksAvx2(s + i, n - i) : AsciiBlocks(s + i, n - i);
+#else
+      const size_t skipped = AsciiBlocks(s + i, n - i);
+#endif
+      i += skipped;
+      if (skipped != 0) continue;
     }
     if (n - i >= kBlock) {
       const size_t k = FirstZeroOrNonAscii(s + i);

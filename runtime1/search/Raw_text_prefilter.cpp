@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "platform/CodePages.h"
 #include "platform/Streams.h"
@@ -31,11 +34,69 @@ bool RunAtBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p) {
   return true;
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QN_PREFILTER_AVX2 1
+// The same search 64 bytes at a time with AVX2, on processors that have it:
+// the candidates of two 32-byte halves are sought together, and a step
+// without any costs one test.
+struct TAvx2Units {
+  __m256i u0, u1, u2;
+};
+
+__attribute__((target("avx2"))) inline TAvx2Units Avx2UnitsOf(const std::array<char16_t, 3>& units) {
+  return {_mm256_set1_epi8(static_cast<char>(units[0])), _mm256_set1_epi8(static_cast<char>(units[1])),
+          _mm256_set1_epi8(static_cast<char>(units[2]))};
+}
+
+__attribute__((target("avx2"))) inline __m256i Avx2Among(const TAvx2Units& units, const uint8_t* at) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  return _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(x, units.u0), _mm256_cmpeq_epi8(x, units.u1)),
+                         _mm256_cmpeq_epi8(x, units.u2));
+}
+
+// Looks for the run from p on while 64 bytes remain; returns where it
+// stopped, found telling whether the run was met.
+__attribute__((target("avx2"))) size_t RunInBytesAvx2(const TRawTextPrefilter::TRun& run, const uint8_t* p,
+                                                      size_t last, bool& found) {
+  const TAvx2Units f = Avx2UnitsOf(run.units[run.rare]);
+  const TAvx2Units b = Avx2UnitsOf(run.units[run.nextRare]);
+  const uint8_t* const first = p + run.rare;
+  const uint8_t* const second = p + run.nextRare;
+  size_t i = 0;
+  for (; i + 64 <= last + 1; i += 64) {
+    const auto low = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_and_si256(Avx2Among(f, first + i), Avx2Among(b, second + i))));
+    const auto high = static_cast<uint32_t>(
+        _mm256_movemask_epi8(_mm256_and_si256(Avx2Among(f, first + i + 32), Avx2Among(b, second + i + 32))));
+    for (uint64_t rest = uint64_t{low} | (uint64_t{high} << 32); rest != 0; rest &= rest - 1) {
+      if (RunAtBytes(run, p + i + static_cast<unsigned>(__builtin_ctzll(rest)))) {
+        found = true;
+        return i;
+      }
+    }
+  }
+  found = false;
+  return i;
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) {
   const size_t m = run.units.size();
   if (m == 0 || n < m) return false;
   const size_t last = n - m;  // the last place a run may start
   size_t i = 0;
+#if defined(QN_PREFILTER_AVX2)
+  if (HasAvx2()) {
+    bool found = false;
+    i = RunInBytesAvx2(run, p, last, found);
+    if (found) return true;
+  }
+#endif
 #if defined(__SSE2__)
   const auto& f = run.units[run.rare];
   const auto& b = run.units[run.nextRare];

@@ -152,16 +152,35 @@ TEST(RawTextPrefilter, MalformedUtf8NeverDecodesToAscii) {
   EXPECT_FALSE(FilterOf({u"a"}).MayHoldAHit(malformed, platform::kEncodingUTF8));
 }
 
-TEST(RawTextPrefilter, FindsRunsAcrossTheSixteenByteBlocks) {
-  // The word at every offset of a long text, and cut at its end.
+TEST(RawTextPrefilter, FindsRunsAcrossTheBlocksOfTheSearch) {
+  // The word at every offset of a text longer than the widest step of the
+  // search (64 bytes), and cut at its end.
   const TRawTextPrefilter filter = FilterOf({u"abednego"});
-  for (size_t at = 0; at < 40; ++at) {
+  for (size_t at = 0; at < 200; ++at) {
     std::u16string text(at, u'x');
     text += u"Abednego";
     text += std::u16string(at % 5, u'y');
     for (const TEncoded& e : Encodings(text)) ASSERT_TRUE(filter.MayHoldAHit(e.bytes, e.encoding)) << at;
     text.resize(at + 7);
     for (const TEncoded& e : Encodings(text)) ASSERT_FALSE(filter.MayHoldAHit(e.bytes, e.encoding)) << at;
+  }
+}
+
+TEST(RawTextPrefilter, NearMissesAnywhereInALongTextAreRuledOut) {
+  // Long texts full of near misses (the word's rarest letters at their
+  // distance, the rest wrong; the word cut short), with the word itself at
+  // one place or none: only a text holding it may hold a hit.
+  const TRawTextPrefilter filter = FilterOf({u"abednego"});
+  const std::vector<std::u16string> misses = {u"xbxxxgx ", u"abednegx ", u"bednego ", u"Abedneg\r\n", u"ABEDNEG0 "};
+  std::mt19937 random(3);
+  for (int round = 0; round < 400; ++round) {
+    std::u16string text;
+    while (text.size() < 300) text += misses[random() % misses.size()];
+    const bool with = round % 2 == 0;
+    if (with) text.insert(random() % text.size(), u" abednego ");
+    for (const TEncoded& e : Encodings(text)) {
+      ASSERT_EQ(filter.MayHoldAHit(e.bytes, e.encoding), with) << "round " << round << " encoding " << e.encoding;
+    }
   }
 }
 
