@@ -438,6 +438,75 @@ inline __m128i LoadEight(const uint8_t* t) {
   return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(t)),
                            _mm_setzero_si128());
 }
+
+// The scan for a literal first unit, eight characters at a time: for a block,
+// the word starts among its characters and the characters a hit may start
+// at (one of the first unit's copies, followed by one of a literal second
+// unit's or by markup, and for a left-bounded word not after a letter or
+// digit outside markup).
+struct TBlockScan {
+  __m128i lo, up, ti, lo1, up1, ti1;
+  bool second;  // the second unit is literal: test it too
+  bool left;    // left-bounded: test the character before
+
+  // Word starts in the low byte, possible first characters in the high byte
+  // (bit i: character k + i); `back`: the detail before k may be read.
+  template <typename C>
+  [[gnu::always_inline]] unsigned Bits(const C* t, const uint16_t* d, int32_t k, bool back) const {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i marker = _mm_set1_epi16(static_cast<int16_t>(kDetailMarker));
+    const __m128i white = _mm_set1_epi16(kDetailWhiteSpace);
+    const __m128i markup = _mm_set1_epi16(static_cast<int16_t>(kDetailInMarkup));
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1));
+    const __m128i notWhite = _mm_cmpeq_epi16(_mm_and_si128(here, white), zero);
+    const __m128i nextNotWhite = _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(next, white), zero),
+                                              _mm_cmpeq_epi16(_mm_and_si128(next, marker), marker));
+    const __m128i c = LoadEight(t + k);
+    __m128i firsts = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, lo), _mm_cmpeq_epi16(c, up)),
+                                  _mm_cmpeq_epi16(c, ti));
+    if (second) {
+      const __m128i c1 = LoadEight(t + k + 1);
+      const __m128i seconds = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi16(c1, lo1), _mm_cmpeq_epi16(c1, up1)),
+          _mm_or_si128(_mm_cmpeq_epi16(c1, ti1), _mm_cmpeq_epi16(_mm_and_si128(next, markup), markup)));
+      firsts = _mm_and_si128(firsts, seconds);
+    }
+    if (left && back) {
+      // After a letter or digit that is neither a marker nor in markup: no hit.
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k - 1));
+      const __m128i notWord = _mm_cmpeq_epi16(
+          _mm_and_si128(before, _mm_set1_epi16(static_cast<int16_t>(kDetailLetterOrDigit))), zero);
+      const __m128i plain = _mm_cmpeq_epi16(
+          _mm_and_si128(before, _mm_set1_epi16(static_cast<int16_t>(kDetailMarker | kDetailInMarkup))), zero);
+      firsts = _mm_andnot_si128(_mm_andnot_si128(notWord, plain), firsts);
+    }
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_packs_epi16(_mm_andnot_si128(notWhite, nextNotWhite), firsts)));
+  }
+  // Whether the block at k holds a marker.
+  static bool Marker(const uint16_t* d, int32_t k) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    return _mm_movemask_epi8(_mm_and_si128(here, _mm_set1_epi16(static_cast<int16_t>(kDetailMarker)))) != 0;
+  }
+  // From block k on, the first block (k + 8 < n) with a marker or a possible
+  // first character, or the end of the blocks; the word starts of the blocks
+  // passed over are added to starts. The running count stays in a register,
+  // and the character before is left to the blocks where a hit may start
+  // (testing it in every block costs more than the candidates it rules out).
+  template <typename C>
+  int32_t Quiet(const C* t, const uint16_t* d, int32_t k, int32_t n, uint32_t& starts) const {
+    uint32_t passed = 0;
+    for (; k + 8 < n; k += 8) {
+      if (Marker(d, k)) break;
+      const unsigned bits = Bits(t, d, k, false);
+      if ((bits >> 8) != 0) break;
+      passed += kBitsSet[bits & 0xFF];
+    }
+    starts += passed;
+    return k;
+  }
+};
 #endif
 
 template <typename C>
@@ -514,49 +583,32 @@ int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& in
   // Eight characters at a time while no marker and no possible first character
   // is among them: the word starts of the block are counted together.
   if (firstLiteral) {
-    const __m128i vlo = _mm_set1_epi16(static_cast<int16_t>(lo0));
-    const __m128i vup = _mm_set1_epi16(static_cast<int16_t>(up0));
-    const __m128i vti = _mm_set1_epi16(static_cast<int16_t>(ti0));
-    const __m128i marker = _mm_set1_epi16(static_cast<int16_t>(kDetailMarker));
-    const __m128i white = _mm_set1_epi16(kDetailWhiteSpace);
-    const __m128i zero = _mm_setzero_si128();
-    // A literal second unit rules out the places where the next character is
-    // none of its copies (unless markup, which a hit passes over, is there).
-    const __m128i vlo1 = _mm_set1_epi16(static_cast<int16_t>(lo1));
-    const __m128i vup1 = _mm_set1_epi16(static_cast<int16_t>(up1));
-    const __m128i vti1 = _mm_set1_epi16(static_cast<int16_t>(ti1));
-    const __m128i markup = _mm_set1_epi16(static_cast<int16_t>(kDetailInMarkup));
-    for (; k + 8 < n; k += 8) {
-      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1));
-      if (_mm_movemask_epi8(_mm_and_si128(here, marker)) != 0) {
+    const TBlockScan scan{_mm_set1_epi16(static_cast<int16_t>(lo0)),
+                          _mm_set1_epi16(static_cast<int16_t>(up0)),
+                          _mm_set1_epi16(static_cast<int16_t>(ti0)),
+                          _mm_set1_epi16(static_cast<int16_t>(lo1)),
+                          _mm_set1_epi16(static_cast<int16_t>(up1)),
+                          _mm_set1_epi16(static_cast<int16_t>(ti1)),
+                          secondLiteral,
+                          r.leftBounded};
+    for (;;) {
+      uint32_t passed = 0;
+      k = scan.Quiet(t, d, k, n, passed);
+      counter.WordStarts(passed);
+      if (k + 8 >= n) break;
+      if (TBlockScan::Marker(d, k)) {
         for (int32_t i = k; i < k + 8; ++i) {
           if (step(i)) {
             counter.WriteBack(stats, inHeading);
             return i;
           }
         }
+        k += 8;
         continue;
       }
-      const __m128i isWhite = _mm_cmpeq_epi16(_mm_and_si128(here, white), zero);  // not white
-      const __m128i nextNotWhite =
-          _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(next, white), zero),
-                       _mm_cmpeq_epi16(_mm_and_si128(next, marker), marker));
-      // One bit per character: word starts, possible first characters.
-      const __m128i c = LoadEight(t + k);
-      __m128i firsts = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi16(c, vlo), _mm_cmpeq_epi16(c, vup)), _mm_cmpeq_epi16(c, vti));
-      if (secondLiteral) {
-        const __m128i c1 = LoadEight(t + k + 1);
-        const __m128i seconds = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(c1, vlo1), _mm_cmpeq_epi16(c1, vup1)),
-            _mm_or_si128(_mm_cmpeq_epi16(c1, vti1), _mm_cmpeq_epi16(_mm_and_si128(next, markup), markup)));
-        firsts = _mm_and_si128(firsts, seconds);
-      }
-      const int bits =
-          _mm_movemask_epi8(_mm_packs_epi16(_mm_andnot_si128(isWhite, nextNotWhite), firsts));
-      uint32_t starts = static_cast<uint32_t>(bits) & 0xFF;
-      uint32_t candidates = static_cast<uint32_t>(bits) >> 8;
+      const unsigned bits = scan.Bits(t, d, k, leftOfP || k > 0);
+      uint32_t starts = bits & 0xFF;
+      uint32_t candidates = bits >> 8;
       while (candidates != 0) {
         const int at = __builtin_ctz(candidates);
         const uint32_t upTo = (2u << at) - 1;
@@ -569,6 +621,7 @@ int32_t Find(const TMatchRequest& r, int32_t n, TSearchStatsRec& stats, bool& in
         }
       }
       counter.WordStarts(kBitsSet[starts]);
+      k += 8;
     }
   }
 #endif

@@ -835,5 +835,45 @@ TEST(BufferMatcher, AgreesWithTheReferenceOnRandomInput) {
   EXPECT_GT(wildcardExtras, 200);
 }
 
+// Longer texts, so that they are scanned eight characters at a time, dense in
+// the search word's letters (possible first characters after letters,
+// digits, markup and markers, at every place in a block), and search words
+// whose first units are literal, with any bounds: the same hits and counts as
+// the reference.
+TEST(BufferMatcher, BlockScanAgreesWithTheReferenceOnLongTexts) {
+  std::mt19937 random(20261210);
+  // Pieces of text: the word and near misses, and what may stand around them.
+  const std::u16string textUnits[] = {u"the", u"The", u"THE", u"th", u"t", u"he", u"other", u"x7",
+                                      u"e\u00E9", u" ",  u" ",   u"  ",  u"\n", u".",  u"<",     u">",
+                                      u"\u0019", u"\u0018", u"\u00A0"};
+  const std::u16string words[] = {u"the", u"th", u"t", u"he", u"the\u001D", u"th\u001E", u"t\u001B",
+                                  u"the the", u"e.", u"\u0019t", u"h\u001A"};
+  auto pick = [&](const auto& units) { return units[random() % std::size(units)]; };
+  int roundsWithHits = 0, hits = 0;
+  for (int round = 0; round < 6000; ++round) {
+    std::u16string text;
+    const size_t length = 16 + random() % 150;
+    while (text.size() < length) text += pick(textUnits);
+    const size_t n = text.size();
+    Doc doc = MakeDoc(text, random() % 2 == 0);
+    const int markers = static_cast<int>(random() % 3);
+    for (int m = 0; m < markers; ++m)
+      doc.details[random() % n] = MarkerWord(static_cast<uint16_t>(13 + random() % 10));
+    const Word w = MakeWord(pick(words), random() % 4 == 0);
+    Options o;
+    o.left = random() % 4 != 0;
+    o.right = random() % 2;
+    o.skipPunctuation = random() % 2;
+    o.has15 = random() % 2;
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    const TRun run = Search(doc, w, o);
+    if (testing::Test::HasFailure()) break;
+    roundsWithHits += !run.hits.empty();
+    hits += static_cast<int>(run.hits.size());
+  }
+  EXPECT_GT(roundsWithHits, 3000);
+  EXPECT_GT(hits, 10000);
+}
+
 }  // namespace
 }  // namespace qn
