@@ -38,7 +38,7 @@ namespace quillon {
 namespace {
 
 bool gInputFailed = false;
-std::string* gKeptProblems = nullptr;
+std::vector<TKeptProblem>* gKeptProblems = nullptr;
 
 // The temporary file of the output while it is written, for the handler of
 // SIGINT and SIGTERM, which removes it and then ends the process as the
@@ -284,11 +284,13 @@ size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
 void ReportProblem(std::string_view what, std::string_view reason) {
   gInputFailed = true;
   if (gKeptProblems != nullptr) {
-    *gKeptProblems += "quillon: ";
-    *gKeptProblems += what;
-    *gKeptProblems += ": ";
-    *gKeptProblems += reason;
-    *gKeptProblems += '\n';
+    TKeptProblem& kept = gKeptProblems->emplace_back();
+    kept.what = what;
+    kept.line = "quillon: ";
+    kept.line += what;
+    kept.line += ": ";
+    kept.line += reason;
+    kept.line += '\n';
     return;
   }
   std::fprintf(stderr, "quillon: %.*s: %.*s\n", static_cast<int>(what.size()), what.data(),
@@ -296,7 +298,7 @@ void ReportProblem(std::string_view what, std::string_view reason) {
 }
 bool AnyInputFailed() { return gInputFailed; }
 void SetInputFailed() { gInputFailed = true; }
-void KeepProblems(std::string* into) { gKeptProblems = into; }
+void KeepProblems(std::vector<TKeptProblem>* into) { gKeptProblems = into; }
 
 void ApplyInputOptions(TInputOptions& options) {
   if (!qn::platform::IsCodePageSupported(options.codePage) || !qn::platform::SetActiveCodePage(options.codePage)) {

@@ -70,10 +70,14 @@ struct TTextRef {
 void ReportProblem(std::string_view what, std::string_view reason);
 bool AnyInputFailed();
 void SetInputFailed();
-// In a worker process: the problems' lines are kept in *into instead of being
-// printed, so that the parent prints them in the corpus's order, once (null:
-// printed again).
-void KeepProblems(std::string* into);
+// In a worker process: problems are kept in *into instead of being printed,
+// so that the parent prints them in the corpus's order, once (null: printed
+// again).
+struct TKeptProblem {
+  std::string what;  // the input it concerns
+  std::string line;  // as it is printed, with its line feed
+};
+void KeepProblems(std::vector<TKeptProblem>* into);
 
 // Applies the input options that are process-wide (the code page).
 void ApplyInputOptions(TInputOptions& options);

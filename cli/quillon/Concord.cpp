@@ -863,7 +863,9 @@ class TConcordWorker {
     PutInt(record, hits);
     PutInt(record, static_cast<int64_t>(fTextStart));
     PutInt(record, static_cast<int64_t>(fRows->Offset() - fTextStart));
-    PutStr(record, fProblems);
+    std::string problems;
+    for (const TKeptProblem& kept : fProblems) problems += kept.line;
+    PutStr(record, problems);
     fProblems.clear();
     fRows->Send(record);
     fTextStart = fRows->Offset();
@@ -967,7 +969,7 @@ class TConcordWorker {
   std::unique_ptr<TTableWriter> fTable;
   size_t fStart = 0;
   uint64_t fTextStart = 0;
-  std::string fProblems;
+  std::vector<TKeptProblem> fProblems;
 };
 
 // Whether hit a comes before hit b in the sorted concordance: by the sort
@@ -1348,7 +1350,7 @@ int RunCollocates(TConcordOptions& options, TInputOptions& input, const TOutputO
   if (input.jobs <= 1) {
     all = work(0, 1);
   } else {
-    const std::vector<std::string> parts = RunInWorkers(input.jobs, [&](int w, int n) {
+    const std::vector<std::string> parts = RunInWorkers(input.jobs, texts, [&](int w, int n) {
       return SerialisedCollocates(work(w, n));
     });
     for (const std::string& p : parts) MergeCollocates(p, all);

@@ -460,7 +460,7 @@ int RunCounts(TCountOptions& options, TInputOptions& input, const TOutputOptions
       progress.Done(ref);
     }
   } else {
-    const std::vector<std::string> parts = RunInWorkers(input.jobs, work);
+    const std::vector<std::string> parts = RunInWorkers(input.jobs, texts, work);
     for (size_t w = 0; w < parts.size(); ++w) MergeSerialised("worker " + std::to_string(w + 1), parts[w], options, table);
   }
   WriteResult(options, table, output);

@@ -160,7 +160,7 @@ int RunDetect(const std::vector<std::string>& paths, TInputOptions& input, const
     }
     return rows;
   };
-  const std::vector<std::string> parts = RunInWorkers(input.jobs, work);
+  const std::vector<std::string> parts = RunInWorkers(input.jobs, texts, work);
   // Back in the order of the texts.
   std::vector<std::vector<std::string>> rows(texts.size());
   for (const std::string& part : parts) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "cli/quillon/Common.h"
 
@@ -75,7 +76,35 @@ constexpr size_t kWorkerBlock = size_t{1} << 20;
 
 }  // namespace
 
-std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int w, int n)>& work) {
+namespace {
+
+void PutSize(std::string& out, uint64_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
+
+// A worker's file: its result, then the problems it met reading, each as
+// [8-byte size][bytes]. False when the bytes are not that.
+bool SplitWorkerFile(std::string_view bytes, std::string& result, std::vector<TKeptProblem>& problems) {
+  const auto take = [&](std::string& into) {
+    uint64_t size = 0;
+    if (bytes.size() < sizeof size) return false;
+    std::memcpy(&size, bytes.data(), sizeof size);
+    bytes.remove_prefix(sizeof size);
+    if (size > bytes.size()) return false;
+    into.assign(bytes.substr(0, static_cast<size_t>(size)));
+    bytes.remove_prefix(static_cast<size_t>(size));
+    return true;
+  };
+  if (!take(result)) return false;
+  while (!bytes.empty()) {
+    TKeptProblem& p = problems.emplace_back();
+    if (!take(p.what) || !take(p.line)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> RunInWorkers(int n, const std::vector<TTextRef>& texts,
+                                      const std::function<std::string(int w, int n)>& work) {
   std::vector<std::string> results(static_cast<size_t>(n));
   if (n <= 1) {
     results[0] = work(0, 1);
@@ -95,9 +124,21 @@ std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int
     if (pid == 0) {
       int status = 0;
       try {
-        const std::string bytes = work(w, n);
+        std::vector<TKeptProblem> problems;
+        KeepProblems(&problems);
+        const std::string result = work(w, n);
+        KeepProblems(nullptr);
+        std::string bytes;
+        bytes.reserve(result.size() + 8);
+        PutSize(bytes, result.size());
+        bytes += result;
+        for (const TKeptProblem& p : problems) {
+          PutSize(bytes, p.what.size());
+          bytes += p.what;
+          PutSize(bytes, p.line.size());
+          bytes += p.line;
+        }
         if (!WriteAll(fd, bytes)) status = 4;
-        else if (AnyInputFailed()) status = 1;
       } catch (const TFatal& fatal) {
         std::fprintf(stderr, "quillon: %s\n", fatal.message.c_str());
         status = 4;
@@ -111,20 +152,35 @@ std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int
     pids.push_back(pid);
   }
   bool workerFailed = false;
+  std::vector<TKeptProblem> problems;
   for (int w = 0; w < n; ++w) {
     int status = 0;
     while (::waitpid(pids[static_cast<size_t>(w)], &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 1) SetInputFailed();
-    else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) workerFailed = true;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) workerFailed = true;
     const int fd = files[static_cast<size_t>(w)];
+    std::string bytes;
     if (!workerFailed) {
       ::lseek(fd, 0, SEEK_SET);
-      if (!ReadAll(fd, results[static_cast<size_t>(w)])) workerFailed = true;
+      if (!ReadAll(fd, bytes) || !SplitWorkerFile(bytes, results[static_cast<size_t>(w)], problems)) {
+        workerFailed = true;
+      }
     }
     ::close(fd);
   }
   if (workerFailed) throw TFatal{kExitCannot, "a worker process failed"};
+  // The problems in the order of the texts they concern, as one process meets
+  // them (those of the same text in the order they were met).
+  std::unordered_map<std::string_view, size_t> place;
+  for (size_t i = texts.size(); i-- > 0;) place[texts[i].display] = i;
+  const auto placeOf = [&](const TKeptProblem& p) {
+    const auto at = place.find(p.what);
+    return at == place.end() ? texts.size() : at->second;
+  };
+  std::stable_sort(problems.begin(), problems.end(),
+                   [&](const TKeptProblem& a, const TKeptProblem& b) { return placeOf(a) < placeOf(b); });
+  for (const TKeptProblem& p : problems) std::fputs(p.line.c_str(), stderr);
+  if (!problems.empty()) SetInputFailed();
   return results;
 }
 

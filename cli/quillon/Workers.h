@@ -12,12 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/quillon/Common.h"
+
 namespace quillon {
 
 // Runs work(w, n) in n worker processes (in this process when n is 1) and
-// returns what each produced. A worker that found an unreadable input marks
-// the run (AnyInputFailed); a worker that dies raises TFatal.
-std::vector<std::string> RunInWorkers(int n, const std::function<std::string(int w, int n)>& work);
+// returns what each produced. The problems the workers met reading are
+// printed once they have ended, in the order of the texts they concern, and
+// mark the run (AnyInputFailed); a worker that dies raises TFatal.
+std::vector<std::string> RunInWorkers(int n, const std::vector<TTextRef>& texts,
+                                      const std::function<std::string(int w, int n)>& work);
 
 // A worker's side of a streamed run: bulk bytes (rows of a table) go to the
 // worker's own unlinked temporary file, and after each unit of work (a text)
