@@ -1,0 +1,250 @@
+// The piece-by-piece counter against the whole text: the text decoded whole,
+// classified by the search-and-do engine, its word starts counted from the
+// engine's classes and its sentences and paragraphs counted by walking the
+// text with EndOfSentence, as the concordance numbering always did.
+#include "runtime1/search/Text_unit_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/CharTypes.h"
+#include "platform/CodePages.h"
+#include "platform/TextDetection.h"
+#include "runtime1/search/Search_engines.h"
+#include "runtime1/search/Search_parsing.h"
+#include "runtime1/text/Bare_assemb3.h"
+#include "runtime1/text/My_string_functions_sentences.h"
+
+namespace qn {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The whole text's counts before every position.
+struct TReference {
+  std::u16string text;
+  std::vector<uint16_t> details;
+  std::vector<int64_t> starts, sentences, paragraphs;  // before position p, p = 0..n (n: through the end)
+};
+
+TReference ReferenceOf(const Bytes& bytes, platform::TTextEncoding encoding) {
+  TReference r;
+  r.text = platform::DecodeTextBytesAs(bytes, encoding);
+  if (const size_t nul = r.text.find(u'\0'); nul != std::u16string::npos) r.text.resize(nul);
+  const size_t n = r.text.size();
+  // The classes the engine gives the text.
+  TSearchAndDoEngine engine(true, true, 0x0409);
+  engine.PrepareFirst(r.text.c_str(), static_cast<int32_t>(n * 2), 0, TSearchFoundEvent(), TWordCountEvent());
+  r.details.assign(engine.BufferDetails(), engine.BufferDetails() + n);
+  const auto white = [&](size_t i) { return (r.details[i] & kDetailWhiteSpace) != 0; };
+  r.starts.assign(n + 1, 0);
+  for (size_t p = 0; p < n; ++p) r.starts[p + 1] = r.starts[p] + ((p == 0 || white(p - 1)) && !white(p) ? 1 : 0);
+  // Sentences and paragraphs: a walk with EndOfSentence's ends.
+  r.sentences.assign(n + 1, 0);
+  r.paragraphs.assign(n + 1, 0);
+  int64_t sentences = 0, paragraphs = 0;
+  bool paragraphOpen = false, sentenceOpen = false;
+  int32_t from = 1;
+  int32_t end = n > 0 ? EndOfSentence(from, r.text) : -1;
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t c = r.text[i];
+    if (end >= 1 && i == static_cast<size_t>(end - 1)) {
+      ++sentences;
+      sentenceOpen = false;
+      paragraphOpen = true;
+      from = static_cast<int32_t>(i + 2);
+      end = from <= static_cast<int32_t>(n) ? EndOfSentence(from, r.text) : -1;
+    } else if (c == u'\n' || c == u'\r' || c == 0x2029) {
+      if (paragraphOpen) {
+        ++paragraphs;
+        if (sentenceOpen) ++sentences;
+      }
+      paragraphOpen = sentenceOpen = false;
+    } else if ((r.details[i] & (platform::C1_ALPHA | platform::C1_DIGIT)) != 0) {
+      paragraphOpen = sentenceOpen = true;
+    } else if (c > 0x20) {
+      paragraphOpen = true;
+    }
+    r.sentences[i + 1] = sentences;
+    r.paragraphs[i + 1] = paragraphs;
+  }
+  return r;
+}
+
+// Random text rich in what the counts turn on: white space of every kind,
+// terminators (ASCII and others) before letters, digits or space, line
+// breaks, apostrophes and hyphens, non-ASCII letters and marks, surrogate
+// pairs; long ASCII stretches, so that whole blocks of 64 are met too.
+std::u16string RandomText(std::mt19937& random) {
+  static const std::vector<std::u16string> kPieces = {
+      u"a", u"Word", u"the", u"3", u"3.14", u" ", u"  ", u"\t", u"\n", u"\r\n", u"\r", u"\u00a0", u"\u2029",
+      u"\u0085", u"\u3000", u".", u"!", u"?", u"...", u"\u3002", u"\u0964", u"\u061f", u"'", u"-", u"\u2019",
+      u"\u00e9t\u00e9", u"Stra\u00dfe", u"\u043c\u0438\u0440", u"\u65e5\u672c", u"e\u0301", u"\U0001F600",
+      u"\u0660", u",", u";", u"\"", u"(", u")", u"\u0001", u"\u007f", u"x.y", u"Mr. Smith", u"end.\n\n"};
+  std::u16string text;
+  const size_t parts = random() % 60;
+  for (size_t k = 0; k < parts; ++k) {
+    if (random() % 6 == 0) {
+      // A long plain stretch.
+      const size_t words = random() % 40;
+      for (size_t w = 0; w < words; ++w) text += random() % 9 == 0 ? u"and God said. " : u"and the earth ";
+    } else {
+      text += kPieces[random() % kPieces.size()];
+    }
+  }
+  if (random() % 25 == 0) text.insert(text.begin() + static_cast<std::ptrdiff_t>(random() % (text.size() + 1)), u'\0');
+  return text;
+}
+
+// Feeds the bytes in pieces of the sizes chosen, checking after each piece
+// the counts before the units counted so far, and the totals at the end.
+void CheckPieces(const Bytes& bytes, platform::TTextEncoding encoding, const TReference& r,
+                 const std::function<size_t()>& pieceSize, const std::string& what) {
+  TTextUnitCounter counter(encoding);
+  const size_t n = r.text.size();
+  size_t at = 0;
+  while (at < bytes.size()) {
+    const size_t size = std::min(bytes.size() - at, std::max<size_t>(1, pieceSize()));
+    counter.Add(std::span<const uint8_t>(bytes.data() + at, size));
+    at += size;
+    const auto p = static_cast<size_t>(counter.Units());
+    ASSERT_LE(p, n) << what;
+    ASSERT_EQ(counter.WordStarts(), r.starts[p]) << what << " at unit " << p;
+    ASSERT_EQ(counter.LastIsWhite(), p == 0 || (r.details[p - 1] & kDetailWhiteSpace) != 0) << what;
+    if (p < n) {
+      ASSERT_EQ(counter.Ends().SentencesBefore(r.text[p]), r.sentences[p]) << what << " at unit " << p;
+      ASSERT_EQ(counter.Ends().ParagraphsBefore(r.text[p]), r.paragraphs[p]) << what << " at unit " << p;
+    }
+  }
+  counter.Finish();
+  ASSERT_EQ(counter.Units(), static_cast<int64_t>(n)) << what;
+  ASSERT_EQ(counter.WordStarts(), r.starts[n]) << what;
+  if (n > 0) {
+    EXPECT_EQ(counter.Ends().SentencesBefore(0, true), r.sentences[n]) << what;
+    EXPECT_EQ(counter.Ends().ParagraphsBefore(0, true), r.paragraphs[n]) << what;
+  }
+}
+
+TEST(TextUnitCounter, CountsAsTheWholeTextInEveryEncodingAndPieceSize) {
+  std::mt19937 random(2026);
+  const std::vector<std::pair<platform::TTextEncoding, bool>> encodings = {
+      {platform::kEncodingUTF8, false}, {platform::kEncodingUTF8, true},     {platform::kEncodingUTF16LE, true},
+      {platform::kEncodingUTF16LE, false}, {platform::kEncodingUTF16BE, true}, {1252, false}};
+  int checked = 0;
+  for (int round = 0; round < 400; ++round) {
+    const std::u16string text = RandomText(random);
+    for (const auto& [encoding, mark] : encodings) {
+      Bytes bytes = platform::EncodeTextBytes(text, encoding, mark);
+      // Damaged bytes now and then, so that ill-formed UTF-8 and odd lengths
+      // are counted as the decoder takes them.
+      if (!bytes.empty() && random() % 4 == 0) {
+        for (int k = 0; k < 3; ++k) bytes[random() % bytes.size()] = static_cast<uint8_t>(0x80 + random() % 0x80);
+        if (random() % 2 == 0) bytes.pop_back();
+      }
+      const TReference r = ReferenceOf(bytes, encoding);
+      const std::string what = "round " + std::to_string(round) + ", encoding " + std::to_string(encoding);
+      for (const size_t fixed : {size_t{1}, size_t{2}, size_t{3}, size_t{64}, size_t{1} << 20}) {
+        CheckPieces(bytes, encoding, r, [fixed] { return fixed; }, what + ", pieces of " + std::to_string(fixed));
+      }
+      CheckPieces(bytes, encoding, r, [&random] { return static_cast<size_t>(random() % 200); },
+                  what + ", random pieces");
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 400 * 6);
+}
+
+TEST(SentenceParagraphCounter, DecodedUnitsInRunsOfAnyLength) {
+  // The same state machine over units already decoded and classified, as
+  // the concordance numbering takes them from one hit to the next.
+  std::mt19937 random(3);
+  for (int round = 0; round < 1500; ++round) {
+    const std::u16string text = RandomText(random);
+    const TReference r = ReferenceOf(platform::EncodeTextBytes(text, platform::kEncodingUTF16LE, false),
+                                     platform::kEncodingUTF16LE);
+    const size_t n = r.text.size();
+    TSentenceParagraphCounter counter;
+    size_t at = 0;
+    while (at < n) {
+      const size_t count = std::min(n - at, static_cast<size_t>(random() % (round % 2 == 0 ? 4 : 150)));
+      counter.Take(r.text.data() + at, r.details.data() + at, count);
+      at += count;
+      ASSERT_EQ(counter.UnitsTaken(), static_cast<int64_t>(at));
+      if (at < n) {
+        ASSERT_EQ(counter.SentencesBefore(r.text[at]), r.sentences[at]) << "round " << round << " at " << at;
+        ASSERT_EQ(counter.ParagraphsBefore(r.text[at]), r.paragraphs[at]) << "round " << round << " at " << at;
+      }
+    }
+    counter.TakeTextEnd();
+    ASSERT_EQ(counter.Sentences(), r.sentences[n]) << "round " << round;
+    ASSERT_EQ(counter.Paragraphs(), r.paragraphs[n]) << "round " << round;
+  }
+}
+
+TEST(TextUnitCounter, SignatureSplitAcrossPiecesAndShortTexts) {
+  // A signature only: no unit. Part of one: the bytes are text.
+  const std::vector<std::pair<Bytes, platform::TTextEncoding>> cases = {
+      {{0xEF, 0xBB, 0xBF}, platform::kEncodingUTF8},
+      {{0xEF, 0xBB}, platform::kEncodingUTF8},
+      {{0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 'a'}, platform::kEncodingUTF8},
+      {{0xFF, 0xFE}, platform::kEncodingUTF16LE},
+      {{0xFF}, platform::kEncodingUTF16LE},
+      {{0xFE, 0xFF, 0x00, 'a', 0x00}, platform::kEncodingUTF16BE},
+      {{'a', 0x00, 'b'}, platform::kEncodingUTF8},
+      {{}, platform::kEncodingUTF8}};
+  for (const auto& [bytes, encoding] : cases) {
+    const TReference r = ReferenceOf(bytes, encoding);
+    CheckPieces(bytes, encoding, r, [] { return size_t{1}; }, "short text");
+    CheckPieces(bytes, encoding, r, [] { return size_t{100}; }, "short text");
+  }
+}
+
+TEST(TextUnitCounter, WordStartsAreTheEnginesWordNumbers) {
+  // The engine's word count at a hit, with one more for a text that starts
+  // with a word, is the number of word starts up to and including the hit's
+  // first unit: what the counter's count is, taken just past that unit.
+  std::mt19937 random(11);
+  const TIgnore_tag_type noTags{};
+  int hits = 0;
+  for (int round = 0; round < 200; ++round) {
+    const std::u16string text = RandomText(random);
+    std::u16string typed = round % 2 == 0 ? u"the" : u"a*";
+    TSearch_word_format_rec word = Parsed_SearchWord(noTags, typed);
+    TSearchAndDoEngine engine(true, true, 0x0409);
+    std::vector<std::pair<int32_t, int32_t>> found;  // position, engine count
+    auto onHit = [&](platform::TObject*, const TSearchFound_Rec& rec) {
+      found.emplace_back(rec.hit_pos_in_characters, rec.count_stats.number[word_stats]);
+      return true;
+    };
+    engine.PrepareFirst(text.c_str(), static_cast<int32_t>(text.size() * 2), 0, TSearchFoundEvent::FromCallable(onHit),
+                        TWordCountEvent());
+    const bool firstIsWord = !text.empty() && text[0] != 0 && (engine.BufferDetails()[0] & kDetailWhiteSpace) == 0;
+    engine.SearchAndDo(&word);
+    for (const auto& [at, count] : found) {
+      const Bytes upTo = platform::EncodeTextBytes(text.substr(0, static_cast<size_t>(at) + 1), platform::kEncodingUTF16LE, false);
+      TTextUnitCounter counter(platform::kEncodingUTF16LE);
+      counter.Add(upTo);
+      ASSERT_EQ(counter.WordStarts(), count + (firstIsWord ? 1 : 0)) << "round " << round << " hit at " << at;
+      ++hits;
+    }
+  }
+  EXPECT_GT(hits, 200);
+}
+
+TEST(TextUnitCounter, EncodingsItCannotCount) {
+  EXPECT_TRUE(TTextUnitCounter::Handles(platform::kEncodingUTF8));
+  EXPECT_TRUE(TTextUnitCounter::Handles(1252));
+  EXPECT_FALSE(TTextUnitCounter::Handles(932));
+  TTextUnitCounter counter(932);
+  const Bytes bytes = {'a', ' ', 'b'};
+  counter.Add(bytes);
+  counter.Finish();
+  EXPECT_EQ(counter.Units(), 0);
+}
+
+}  // namespace
+}  // namespace qn
