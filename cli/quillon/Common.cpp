@@ -674,6 +674,37 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
   return PiecesOf(source, pieceBytes, piece, filter);
 }
 
+bool TTextReader::WithBytes(const TTextRef& ref,
+                            const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use) {
+  std::vector<uint8_t> read;
+  std::string extracted;
+  std::unique_ptr<TFileBytes> file;
+  std::span<const uint8_t> bytes;
+  try {
+    if (ref.zipEntry < 0) {
+      file = std::make_unique<TFileBytes>(Utf8(ref.path), fBuffer, fBufferRoom);
+      if (file->ok()) {
+        bytes = file->Bytes();
+      } else {
+        read = qn::platform::ReadWholeFile(ref.path);
+        bytes = read;
+      }
+    } else {
+      extracted = ExtractedEntry(ref);
+      bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
+    }
+  } catch (const qn::Exception&) {
+    std::u16string text;
+    return Read(ref, text);  // reports the reason as the whole-text reader does
+  }
+  if (bytes.size() > 0x7FFFFFFF) {
+    ReportProblem(ref.display, "text file too large");
+    return false;
+  }
+  use(bytes, qn::TextFileBytesEncoding(bytes));
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 
 TProgress::TProgress(bool quiet, const std::vector<TTextRef>& texts) {

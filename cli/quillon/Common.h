@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@ class TRawTextPrefilter;
 class TZipForge;
 namespace platform {
 class TSafeFileWriter;
+using TTextEncoding = uint32_t;
 }
 }  // namespace qn
 
@@ -104,6 +106,11 @@ class TTextReader {
   // filter, a piece whose bytes cannot hold a hit is passed over undecoded.
   bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
                   const qn::TRawTextPrefilter* filter = nullptr);
+  // The text's bytes, undecoded, with the encoding the readers decode them
+  // in (TextFileBytesEncoding), handed to `use` while they are held. A text
+  // that cannot be read is reported as Read reports it, and gives false.
+  bool WithBytes(const TTextRef& ref,
+                 const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);

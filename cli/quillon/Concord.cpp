@@ -25,6 +25,8 @@
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
+#include "platform/StringList.h"
+#include "platform/TextDetection.h"
 #include "runtime1/containers/SortableLists.h"
 #include "runtime1/search/Raw_text_prefilter.h"
 #include "runtime1/search/Search_engines.h"
@@ -324,6 +326,61 @@ class TTextSearch {
     return fHitsInText;
   }
 
+  // Searches a text from its bytes (in the encoding the readers decode them
+  // in), decoding only the parts around the lines that may hold a hit: the
+  // words, sentences and paragraphs before each part are counted from the
+  // bytes by the library's counter. Gives the same hits, numbers and
+  // contexts as Search over the whole decoded text; returns -1, having
+  // called onHit for none, where a hit's context or sort words reach past
+  // the part decoded, or most of the text would be decoded anyway: the
+  // caller then searches the whole text. Only for search words that never
+  // match across a line break, without context words or words to avoid.
+  int64_t SearchByWindows(std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding,
+                          const qn::TRawTextPrefilter& filter, int64_t limit, const TOnHit& onHit) {
+    if (!qn::TTextUnitCounter::Handles(encoding)) return -1;
+    const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
+    bytes = bytes.first(TextEnd(bytes, wide));
+    FindWindows(bytes, encoding, wide, filter);
+    size_t decoded = 0;
+    for (const auto& [from, to] : fWindows) decoded += to - from;
+    if (decoded > bytes.size() / 2) return -1;
+
+    // First without a line written, to see that every hit's words lie in
+    // its part; then again, writing them.
+    struct TRestore {
+      TTextSearch& s;
+      ~TRestore() { s.SetPlace(0, qn::TSentenceParagraphCounter(), true, true); }
+    } restore{*this};
+    bool enough = true;
+    const auto checkEach = [&](int64_t, const qn::TSearchFound_Rec& rec) { enough = enough && Sufficient(rec); };
+    const TOnHit check = checkEach;
+    for (int pass = 0; pass < 2; ++pass) {
+      qn::TTextUnitCounter counter(encoding);
+      size_t counted = 0;
+      int64_t hits = 0;
+      const auto numberEach = [&](int64_t inText, const qn::TSearchFound_Rec& rec) { onHit(hits + inText, rec); };
+      const TOnHit numbered = numberEach;
+      for (const auto& [from, to] : fWindows) {
+        if (limit > 0 && hits >= limit) break;
+        counter.Add(bytes.subspan(counted, from - counted));
+        counted = from;
+        const std::span<const uint8_t> part = bytes.subspan(from, to - from);
+        fWindow = qn::platform::DecodeTextBytesAs(part, encoding);
+        // The decoder takes the encoding's signature at the start of the
+        // bytes for a mark and skips it; within the text it is a character.
+        // (8-bit text has none: its bytes are all text.)
+        if (from > 0 && encoding != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(part) == encoding)
+          fWindow.insert(fWindow.begin(), u'\uFEFF');
+        SetPlace(counter.WordStarts(), counter.Ends(), from == 0, to == bytes.size());
+        const TOnHit& call = pass == 0 ? check : (onHit ? numbered : onHit);
+        hits += Search(fWindow, limit > 0 ? limit - hits : 0, call);
+        if (!enough) return -1;
+      }
+      if (pass == 1) return hits;
+    }
+    return -1;
+  }
+
   // Where a hit's line lies in the text: the hit [start, end), its context
   // [leftFrom, start) and [end, rightTo), and its numbers. The words on each
   // side, as far as the context and the sort keys reach, are left in fLeft
@@ -339,7 +396,9 @@ class TTextSearch {
     line.end = std::min(text.size(), line.start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
     // The engine counts a word where white space gives way to something
     // else, so the first word of a text is counted only after white space.
-    line.word = rec.count_stats.number[qn::word_stats] +
+    // A part of a text starts after a line break: its first word is counted
+    // the same way, after the words before it.
+    line.word = static_cast<int32_t>(fWordBase) + rec.count_stats.number[qn::word_stats] +
                 ((text.empty() || (fDetails[0] & qn::kDetailWhiteSpace) != 0) ? 0 : 1);
     CountUnitsUpTo(line.start);
     const bool atEnd = line.start >= text.size();
@@ -456,6 +515,108 @@ class TTextSearch {
     return true;
   }
   bool IsWord(size_t i) const { return (fDetails[i] & kWordClasses) != 0; }
+
+  // Where the text searched lies in the whole text: the word starts before
+  // it, the sentence and paragraph state there, and whether it starts or
+  // ends where the whole text does.
+  void SetPlace(int64_t wordBase, const qn::TSentenceParagraphCounter& units, bool atStart, bool atEnd) {
+    fWordBase = wordBase;
+    fUnitsAtStart = units;
+    fAtTextStart = atStart;
+    fAtTextEnd = atEnd;
+  }
+
+  // Whether the words a hit's line wants (its context, and the words of its
+  // sort keys) all lie inside the text searched, when that is a part of the
+  // whole: fewer words found, or a word at the part's very edge, may mean
+  // the line needs text beyond it.
+  bool Sufficient(const qn::TSearchFound_Rec& rec) {
+    const size_t n = fText->size();
+    const size_t start = std::min(n, static_cast<size_t>(std::max(rec.hit_pos_in_characters, 0)));
+    const size_t end = std::min(n, start + static_cast<size_t>(std::max(rec.hit_characters, 0)));
+    const auto context = static_cast<size_t>(fOptions.context);
+    if (fSortKeys.empty()) {
+      if (context == 0) return true;
+      if (!fAtTextStart && NthWordStartLeft(start, context) == 0) return false;
+      if (!fAtTextEnd && NthWordEndRight(end, context) == n) return false;
+      return true;
+    }
+    fLeft.clear();
+    fRight.clear();
+    WordsLeft(start, fWantLeft, fLeft);
+    WordsRight(end, fWantRight, fRight);
+    if (!fAtTextStart && (fLeft.size() < static_cast<size_t>(fWantLeft) || (!fLeft.empty() && fLeft.back().start == 0)))
+      return false;
+    if (!fAtTextEnd && (fRight.size() < static_cast<size_t>(fWantRight) || (!fRight.empty() && fRight.back().end == n)))
+      return false;
+    return true;
+  }
+
+  // Bytes of the text before its first zero unit (which ends it for the readers).
+  static size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
+    if (!wide) {
+      const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
+      return zero == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes.data());
+    }
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      if (bytes[i] == 0 && bytes[i + 1] == 0) return i;
+    }
+    return bytes.size();
+  }
+
+  // Whether a line feed ends just before byte `at` (a whole unit of one in UTF-16).
+  static bool AfterLineFeed(std::span<const uint8_t> bytes, size_t at, bool wide, size_t lfAt) {
+    if (!wide) return at > 0 && bytes[at - 1] == '\n';
+    return at >= 2 && bytes[at - 2 + lfAt] == '\n' && bytes[at - 1 - lfAt] == 0;
+  }
+  // The start of the line holding byte `at` (0 or just after a line feed).
+  static size_t LineStart(std::span<const uint8_t> bytes, size_t at, bool wide, size_t lfAt) {
+    if (wide) at &= ~size_t{1};
+    const size_t step = wide ? 2 : 1;
+    while (at > 0 && !AfterLineFeed(bytes, at, wide, lfAt)) at -= step;
+    return at;
+  }
+  // The end of the line holding the byte before `at`: just after its line
+  // feed, or the text's end.
+  static size_t LineEnd(std::span<const uint8_t> bytes, size_t at, bool wide, size_t lfAt) {
+    if (at >= bytes.size()) return bytes.size();
+    if (!wide) {
+      if (at > 0 && bytes[at - 1] == '\n') return at;
+      const void* lf = std::memchr(bytes.data() + at, '\n', bytes.size() - at);
+      return lf == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes.data()) + 1;
+    }
+    at = (at + 1) & ~size_t{1};
+    while (at + 1 < bytes.size() && !AfterLineFeed(bytes, at, wide, lfAt)) at += 2;
+    return at + 1 < bytes.size() ? at : bytes.size();
+  }
+
+  // The parts of the text to decode: each line piece whose bytes may hold a
+  // hit, widened by a margin of whole lines for the hits' context on each
+  // side; parts that meet are joined.
+  void FindWindows(std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding, bool wide,
+                   const qn::TRawTextPrefilter& filter) {
+    // Small pieces, so that a rare word's lines are a small share of the text.
+    constexpr size_t kPiece = 4096;
+    // Enough for the widest context (100 words) in all but unusual texts;
+    // a line whose words reach further is found, and the whole text read.
+    const size_t margin = wide ? 8192 : 4096;
+    const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
+    fWindows.clear();
+    size_t start = 0;
+    while (start < bytes.size()) {
+      const size_t end = LineEnd(bytes, std::min(bytes.size(), start + kPiece), wide, lfAt);
+      if (filter.MayHoldAHit(bytes.subspan(start, end - start), encoding)) {
+        const size_t from = LineStart(bytes, start - std::min(start, margin), wide, lfAt);
+        const size_t to = LineEnd(bytes, std::min(bytes.size(), end + margin), wide, lfAt);
+        if (!fWindows.empty() && from <= fWindows.back().second) {
+          fWindows.back().second = to;
+        } else {
+          fWindows.emplace_back(from, to);
+        }
+      }
+      start = end;
+    }
+  }
 
   // Whether the hit [start, end) has one of its context words within the
   // horizon (when it wants any) and none of its context words to avoid. A
@@ -662,6 +823,10 @@ class TTextSearch {
   qn::TSentenceParagraphCounter fUnitsAtStart;  // the same before the text searched
   TCleanedStretch fStretch;    // the text searched, cleaned for the lines written
   bool fStretchStale = true;   // fStretch not yet started on the text searched
+  int64_t fWordBase = 0;                        // word starts before the text searched
+  bool fAtTextStart = true, fAtTextEnd = true;  // the text searched starts, ends the whole text
+  std::u16string fWindow;                       // the part of a text decoded
+  std::vector<std::pair<size_t, size_t>> fWindows;  // the parts' bytes [from, to)
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
 };
 
@@ -1023,6 +1188,17 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     if (!items.GetPtr(i)->flags.Contains(qn::mySW_To_Avoid)) filter.Add(*items.GetPtr(i));
   }
   const qn::TRawTextPrefilter* const prefilter = filter.AlwaysMayHold() ? nullptr : &filter;
+  // Lines of a text are searched in parts, decoded around the lines whose
+  // bytes may hold a hit, where no hit can cross a line break (as for
+  // counting in pieces), and no context word or word to avoid asks about
+  // text further away.
+  bool byParts = !options.count && context == nullptr && prefilter != nullptr;
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    const qn::TSearch_word_format_rec& item = *items.GetPtr(i);
+    if (item.flags.Contains(qn::mySW_To_Avoid) ||
+        item.search_text.find_first_of(u" \u0010\u0013\u001A") != std::u16string::npos)
+      byParts = false;
+  }
   // A worker (rows not null) sends a record per text, and keeps its lines in
   // text order in `rows`, or its sorted or sampled hits until the end
   // (TConcordWorker).
@@ -1053,7 +1229,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
           result.read[i] = 1;
           found += count;
         }
-      } else if (reader.Read(ref, text, prefilter)) {
+      } else {
         const int64_t limit = options.max > 0 ? options.max - found : 0;
         const auto keep = [&](int64_t inText, const qn::TSearchFound_Rec& rec) {
           if (rows != nullptr && inTextOrder) {
@@ -1075,10 +1251,25 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
           if (options.sample > 0) sampler.Add(THit(h));
           else result.hits.push_back(h);
         };
-        const int64_t count = search.Search(text, limit, options.count ? TTextSearch::TOnHit() : TTextSearch::TOnHit(keep));
-        result.perText[i] = count;
-        result.read[i] = 1;
-        found += count;
+        const TTextSearch::TOnHit onHit = options.count ? TTextSearch::TOnHit() : TTextSearch::TOnHit(keep);
+        // Parts of the text around the lines that may hold a hit, when they
+        // are enough; else the whole text.
+        int64_t count = -1;
+        bool read = true;
+        if (byParts) {
+          read = reader.WithBytes(ref, [&](std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding) {
+            count = search.SearchByWindows(bytes, encoding, *prefilter, limit, onHit);
+          });
+        }
+        if (read && count < 0) {
+          read = reader.Read(ref, text, prefilter);
+          if (read) count = search.Search(text, limit, onHit);
+        }
+        if (read) {
+          result.perText[i] = count;
+          result.read[i] = 1;
+          found += count;
+        }
       }
       if (rows != nullptr) worker.EndText(static_cast<int64_t>(i), result.read[i] != 0, result.perText[i]);
       for (int k = 0; k < n; ++k) progress.Done(ref);

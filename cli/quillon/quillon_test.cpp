@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -618,6 +619,83 @@ TEST_F(Quillon, TextsWithoutTheWordGiveTheSameConcordance) {
   // Words the test cannot rule out give the same counts.
   EXPECT_EQ(RunQuillon(fDir, {"concord", "--count", "abed*/^bednego", "r"}).out,
             "search\thits\ttexts\nabed*/^bednego\t8\t4\n");
+}
+
+TEST_F(Quillon, ConcordanceFromPartsOfTextsEqualsTheWholeTexts) {
+  // A rare word's lines are searched in parts of the texts decoded around
+  // them, the words, sentences and paragraphs before each part counted from
+  // the bytes; a word to avoid that never occurs makes the program read
+  // every text whole. Texts of random lines (sentences running over line
+  // breaks, terminators of other scripts, no-break spaces, blank lines,
+  // letters beyond ASCII, paragraph separators), hits near each other and
+  // far apart, at the texts' edges, and hits whose left or right context
+  // reaches over 20,000 blank lines; in UTF-8 with and without a mark, UTF-16 of both byte
+  // orders and 8-bit.
+  fs::create_directories(fDir / "p");
+  std::mt19937 random(17);
+  const std::vector<std::u16string> words = {u"the", u"And", u"king", u"s\u00e6id", u"\u00e9t\u00e9", u"3.14",
+                                             u"Mr.", u"unto", u"\u0928\u092e", u"x"};
+  const std::vector<std::u16string> gaps = {u" ", u" ", u" ", u"  ", u"\t", u"\u00a0", u". ", u"! ", u"? ",
+                                            u"\u0964 ", u", ", u"\n", u"\r\n", u"\n\n", u"\u2029"};
+  // Hits in few lines, most of the text without: the parts decoded are few.
+  const std::vector<int> hitLines = {3, 2000, 2001, 2030, 4000, 6000, 8000, 11000, 13000, 15000, 17000, 19990};
+  const auto makeText = [&](int farContext) {
+    std::u16string t = u"abednego ";
+    for (int line = 0; line < 20000; ++line) {
+      const int n = static_cast<int>(random() % 14);
+      const bool hit = std::find(hitLines.begin(), hitLines.end(), line) != hitLines.end();
+      if (random() % 3 == 0) t += u"  ";  // lines that start with white space
+      for (int w = 0; w < n; ++w) {
+        t += hit && w == n / 2 ? u"Abednego" : words[random() % words.size()];
+        t += gaps[random() % gaps.size()];
+      }
+      // A hit whose left context reaches far back, in one text; one whose
+      // right context reaches far on, in another.
+      if (line == 9000 && farContext == 1) t += std::u16string(20000, u'\n') + u"abednego said.";
+      if (line == 15000 && farContext == 2) t += std::u16string(20000, u'\n');
+      t += random() % 4 == 0 ? u"\n\n" : u"\n";
+    }
+    return t + u"the end abednego";
+  };
+  const auto encode = [](const std::u16string& text, int how) {
+    std::string out = how == 1 ? "\xEF\xBB\xBF" : how == 2 ? "\xFF\xFE" : how == 3 ? "\xFE\xFF" : "";
+    for (const char16_t c : text) {
+      if (how == 2 || how == 3) {
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        out += how == 2 ? std::string{lo, hi} : std::string{hi, lo};
+      } else if (how == 4) {
+        out += static_cast<char>(c < 0x100 ? c : '?');  // 8-bit, Latin-1 letters as they are
+      } else if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+      } else {
+        out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                static_cast<char>(0x80 | (c & 0x3F))};
+      }
+    }
+    return out;
+  };
+  for (int how = 0; how < 5; ++how) {
+    WriteBytes(fDir / "p" / NumberedName('t', how), encode(makeText(how == 0 ? 1 : how == 2 ? 2 : 0), how));
+  }
+  // An 8-bit text with a part that starts on a blank line: its bytes hold no
+  // byte-order mark to stand for.
+  std::string blank;
+  for (int i = 0; i < 5000; ++i) blank += "w\xE9rd and more\n";
+  WriteBytes(fDir / "p" / "b.txt", blank + std::string(30000, '\n') + "abednego\n" + blank);
+  int lines = 0;
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, {"--context", "0"}, {"--context", "100"}, {"--sort", "R1,L2"}, {"--max", "9"}}) {
+    std::vector<std::string> parts = {"concord", "abednego", "p"}, whole = {"concord", "abednego/~zzqzz", "p"};
+    parts.insert(parts.end(), options.begin(), options.end());
+    whole.insert(whole.end(), options.begin(), options.end());
+    const TRun byParts = RunQuillon(fDir, parts), byWhole = RunQuillon(fDir, whole);
+    ASSERT_EQ(byParts.status, 0) << byParts.err;
+    EXPECT_EQ(byParts.out, byWhole.out) << options.size();
+    lines += static_cast<int>(Rows(byParts.out).size());
+  }
+  EXPECT_GT(lines, 100);
 }
 
 TEST_F(Quillon, AMarkThatStartsAPieceIsACharacterOfTheText) {
