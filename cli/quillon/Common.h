@@ -278,6 +278,28 @@ class TTableWriter {
       fUsed += static_cast<size_t>(std::to_chars(at, at + 24, value).ptr - at);
     }
   }
+  // Two numbers in a row, as Int writes them; what was written for the last
+  // pair is written again while the pair and its place in the row stay the
+  // same (a concordance's sentence and paragraph numbers, line after line).
+  void IntPair(int64_t a, int64_t b) {
+    if (a == fPairA && b == fPairB && fField == fPairField && fPairSize > 0) {
+      std::memcpy(Room(sizeof fPairBytes), fPairBytes, sizeof fPairBytes);
+      fUsed += fPairSize;
+      fField += 2;
+      return;
+    }
+    const size_t from = fUsed, field = fField;
+    Int(a);
+    Int(b);
+    fPairSize = 0;
+    if (fUsed - from <= sizeof fPairBytes) {
+      std::memcpy(fPairBytes, fBuffer.data() + from, fUsed - from);
+      fPairSize = fUsed - from;
+      fPairA = a;
+      fPairB = b;
+      fPairField = field;
+    }
+  }
   // A number with `decimals` digits after the point; scientific with
   // `decimals` significant digits when `scientific`. Not finite: "inf",
   // "-inf", "nan" (JSON: null).
@@ -351,6 +373,11 @@ class TTableWriter {
   std::string fBuffer;  // its first fUsed bytes are to be written, the rest is room
   size_t fUsed = 0;
   size_t fField = 0;
+  // The last IntPair: its numbers, the field it began at, its bytes.
+  int64_t fPairA = 0, fPairB = 0;
+  size_t fPairField = 0;
+  char fPairBytes[64] = {};
+  size_t fPairSize = 0;
   bool fFirstRow = true;
   int fFormat = 0;  // 0 tsv, 1 csv, 2 json
   bool fFinished = false;

@@ -434,8 +434,7 @@ class TTextSearch {
     out.Str(file);
     out.Int(n);
     out.Int(line.word);
-    out.Int(line.sentence);
-    out.Int(line.paragraph);
+    out.IntPair(line.sentence, line.paragraph);
     // Neighbouring hits' contexts overlap: the text is cleaned once, as the
     // lines move on through it.
     if (fStretchStale) {
