@@ -557,8 +557,18 @@ class TTextSearch {
       const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
       return zero == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes.data());
     }
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      if (bytes[i] == 0 && bytes[i + 1] == 0) return i;
+    const size_t units = bytes.size() / 2;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= units; i += 8) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + 2 * i));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, zero)));
+      if (mask != 0) return 2 * (i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1));
+    }
+#endif
+    for (; i < units; ++i) {
+      if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) return 2 * i;
     }
     return bytes.size();
   }
@@ -585,8 +595,16 @@ class TTextSearch {
       return lf == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes.data()) + 1;
     }
     at = (at + 1) & ~size_t{1};
-    while (at + 1 < bytes.size() && !AfterLineFeed(bytes, at, wide, lfAt)) at += 2;
-    return at + 1 < bytes.size() ? at : bytes.size();
+    if (AfterLineFeed(bytes, at, wide, lfAt)) return at;
+    // The next byte '\n' that is the low byte of a whole unit LF.
+    for (size_t from = at + lfAt; from < bytes.size();) {
+      const void* lf = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
+      if (lf == nullptr) break;
+      const auto q = static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes.data());
+      if (q % 2 == lfAt && q - lfAt + 1 < bytes.size() && bytes[q - lfAt + 1 - lfAt] == 0) return q - lfAt + 2;
+      from = q + 1;
+    }
+    return bytes.size();
   }
 
   // The parts of the text to decode: each line piece whose bytes may hold a

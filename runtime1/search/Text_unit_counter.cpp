@@ -181,13 +181,15 @@ TTextUnitCounter::TTextUnitCounter(platform::TTextEncoding encoding)
   // Only UTF-8 and UTF-16 texts have a signature to skip.
   fStarted = !(encoding == platform::kEncodingUTF8 || fWide);
   // Blocks of ASCII are counted from masks when the classes of the units
-  // below 0x80 are the ones the masks stand for, and only ".", "!" and "?"
-  // among them may end a sentence.
+  // below 0x80 are the ones the masks stand for (white space, letters and
+  // digits), and only ".", "!" and "?" among them may end a sentence.
   bool ascii = true;
   for (char16_t c = 1; c < 0x80 && ascii; ++c) {
     const bool white = (fClasses[c] & kDetailWhiteSpace) != 0;
     const bool terminator = IsPotentialSentenceTerminator(c);
-    ascii = white == (c <= 0x20 || c == 0x7F) && terminator == (c == u'.' || c == u'!' || c == u'?');
+    const bool letterOrDigit = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    ascii = white == (c <= 0x20 || c == 0x7F) && terminator == (c == u'.' || c == u'!' || c == u'?') &&
+            IsLetterOrDigitUnit(c) == letterOrDigit && ((fClasses[c] & kWordClasses) != 0) == letterOrDigit;
   }
   fAsciiSame = ascii && (fWide || fUtf8);
   if (ascii && fDecode != nullptr) {
@@ -293,8 +295,20 @@ size_t TTextUnitCounter::AsciiBlock(const uint8_t* b) {
   };
   const uint64_t w = Mask64(white(x0), white(x1), white(x2), white(x3));
   const uint64_t events = Mask64(event(x0), event(x1), event(x2), event(x3));
+  // Letters and digits: the case bit set, then ranges (signed, all below 0x80).
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  const __m128i beforeA = _mm_set1_epi8('a' - 1), afterZ = _mm_set1_epi8('z' + 1);
+  const __m128i before0 = _mm_set1_epi8('0' - 1), after9 = _mm_set1_epi8('9' + 1);
+  const auto word = [&](__m128i x) {
+    const __m128i lower = _mm_or_si128(x, caseBit);
+    return _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi8(lower, beforeA), _mm_cmplt_epi8(lower, afterZ)),
+                        _mm_and_si128(_mm_cmpgt_epi8(x, before0), _mm_cmplt_epi8(x, after9)));
+  };
+  const uint64_t words = Mask64(word(x0), word(x1), word(x2), word(x3));
+  const uint64_t dels = Mask64(_mm_cmpeq_epi8(x0, del), _mm_cmpeq_epi8(x1, del), _mm_cmpeq_epi8(x2, del),
+                               _mm_cmpeq_epi8(x3, del));
 #else
-  uint64_t w = 0, events = 0;
+  uint64_t w = 0, events = 0, words = 0, dels = 0;
   for (size_t k = 0; k < 64; ++k) {
     if (b[k] == 0 || b[k] >= 0x80) return 0;
   }
@@ -302,24 +316,44 @@ size_t TTextUnitCounter::AsciiBlock(const uint8_t* b) {
     const uint8_t c = b[k];
     if (c <= 0x20 || c == 0x7F) w |= uint64_t{1} << k;
     if (c == '.' || c == '!' || c == '?' || c == '\n' || c == '\r') events |= uint64_t{1} << k;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) words |= uint64_t{1} << k;
+    if (c == 0x7F) dels |= uint64_t{1} << k;
   }
 #endif
   // A word starts where white space gives way to something else.
   const uint64_t starts = ~w & ((w << 1) | (fLastWhite ? 1u : 0u));
   fWordStarts += Ones(starts);
   fLastWhite = (w >> 63) != 0;
-  // Sentences and paragraphs: once open, only the events change anything.
+  // Sentences and paragraphs: once open, only the events change anything;
+  // before, only what is not a space or tab (line breaks are events). The
+  // units below 0x80 are stepped here with the masks for their classes.
   TSentenceParagraphCounter& e = fEnds;
-  if (e.fHeld) e.Step(e.fHeldUnit, e.fHeldDetail, IsLetterOrDigitUnit(b[0]), false);
+  if (e.fHeld) e.Step(e.fHeldUnit, e.fHeldDetail, (words & 1) != 0, false);
+  const uint64_t quiet = w & ~events & ~dels;  // spaces, tabs and the like
   size_t i = 0;
   while (i < 63) {
-    if (e.Open()) {
-      const uint64_t rest = events & (~uint64_t{0} << i) & (~uint64_t{0} >> 1);
-      if (rest == 0) break;
-      i = static_cast<size_t>(__builtin_ctzll(rest));
+    const uint64_t wanted = (e.Open() ? events : ~quiet) & (~uint64_t{0} << i) & (~uint64_t{0} >> 1);
+    if (wanted == 0) break;
+    i = static_cast<size_t>(__builtin_ctzll(wanted));
+    const uint8_t c = b[i];
+    const bool isWord = ((words >> i) & 1) != 0;
+    if (!e.fSeenLetter && isWord) e.fSeenLetter = true;
+    if (e.fSeenLetter && (c == '.' || c == '!' || c == '?') && ((words >> (i + 1)) & 1) == 0) {
+      ++e.fSentences;
+      e.fSentenceOpen = false;
+      e.fParagraphOpen = true;
+      e.fSeenLetter = false;
+    } else if (c == '\n' || c == '\r') {
+      if (e.fParagraphOpen) {
+        ++e.fParagraphs;
+        if (e.fSentenceOpen) ++e.fSentences;
+      }
+      e.fParagraphOpen = e.fSentenceOpen = false;
+    } else if (isWord) {
+      e.fParagraphOpen = e.fSentenceOpen = true;
+    } else if (c > 0x20) {
+      e.fParagraphOpen = true;
     }
-    const char16_t c = b[i];
-    e.Step(c, fClasses[c], IsLetterOrDigitUnit(b[i + 1]), false);
     ++i;
   }
   e.fHeld = true;

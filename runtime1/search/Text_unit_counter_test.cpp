@@ -185,6 +185,30 @@ TEST(SentenceParagraphCounter, DecodedUnitsInRunsOfAnyLength) {
   }
 }
 
+TEST(TextUnitCounter, AsciiBlocksOfEveryKindOfUnit) {
+  // Plain ASCII only, so that nearly every block of 64 is counted from
+  // masks: letters, digits, terminators before letters, digits and spaces,
+  // line breaks, tabs and other control characters (DEL is white space that
+  // still opens a paragraph), in short random runs.
+  static const std::vector<std::string> kPieces = {"ab", "Z", "7", " ", " ", "\t", ".", "!", "?", "\n", "\r",
+                                                    "\x7f", "\x01", ",", "'", "-", "x.y", "e.g. "};
+  std::mt19937 random(29);
+  for (int round = 0; round < 600; ++round) {
+    std::string text;
+    const size_t length = 64 + random() % 1500;
+    while (text.size() < length) text += kPieces[random() % kPieces.size()];
+    const Bytes bytes(text.begin(), text.end());
+    for (const platform::TTextEncoding encoding : {platform::kEncodingUTF8, platform::TTextEncoding{1252}}) {
+      const TReference r = ReferenceOf(bytes, encoding);
+      CheckPieces(bytes, encoding, r, [&random] { return static_cast<size_t>(64 + random() % 300); },
+                  "ascii round " + std::to_string(round));
+    }
+    const Bytes wide = platform::EncodeTextBytes(std::u16string(text.begin(), text.end()), platform::kEncodingUTF16LE, false);
+    CheckPieces(wide, platform::kEncodingUTF16LE, ReferenceOf(wide, platform::kEncodingUTF16LE),
+                [] { return size_t{4096}; }, "ascii UTF-16 round " + std::to_string(round));
+  }
+}
+
 TEST(TextUnitCounter, SignatureSplitAcrossPiecesAndShortTexts) {
   // A signature only: no unit. Part of one: the bytes are text.
   const std::vector<std::pair<Bytes, platform::TTextEncoding>> cases = {
