@@ -880,8 +880,10 @@ void TCleanedStretch::Keep(size_t from) {
   const size_t newFrom = std::min(from, fTo) & ~size_t{63};
   const size_t shift = newFrom - fFrom;
   const size_t kept = fTo - newFrom;
-  std::memmove(fBytes.data(), fBytes.data() + shift, kept);
-  std::memmove(fOther.data(), fOther.data() + shift / 64, (kept + 63) / 64 * sizeof(uint64_t));
+  if (kept > 0) {  // (an empty window may have no storage yet)
+    std::memmove(fBytes.data(), fBytes.data() + shift, kept);
+    std::memmove(fOther.data(), fOther.data() + shift / 64, (kept + 63) / 64 * sizeof(uint64_t));
+  }
   fFrom = newFrom;
 }
 
