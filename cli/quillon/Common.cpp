@@ -255,9 +255,8 @@ class TFileBytes {
   bool fMapped = false;
 };
 
-// Where the text of these bytes ends for the readers: at its first zero unit
-// (a zero byte of 8-bit or UTF-8 text, a zero unit at an even offset of
-// UTF-16); the size when there is none.
+}  // namespace
+
 size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
   if (!wide) {
     const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
@@ -278,8 +277,6 @@ size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
   }
   return bytes.size();
 }
-
-}  // namespace
 
 void ReportProblem(std::string_view what, std::string_view reason) {
   gInputFailed = true;
@@ -627,6 +624,45 @@ bool PiecesOf(TPieceSource& source, size_t pieceBytes, const std::function<void(
 
 }  // namespace
 
+// A text's bytes held in memory while they are used: mapped or read into the
+// reader's buffer, read whole, or extracted from the text's archive.
+struct TTextReader::THeld {
+  std::vector<uint8_t> read;
+  std::string extracted;
+  std::unique_ptr<TFileBytes> file;
+  std::span<const uint8_t> bytes;
+  // When they could not be held: whether the whole-text reader, which
+  // reports why, read the text after all, and the text it read.
+  bool readAnyway = false;
+  std::u16string text;
+};
+
+bool TTextReader::Hold(const TTextRef& ref, THeld& held) {
+  try {
+    if (ref.zipEntry < 0) {
+      held.file = std::make_unique<TFileBytes>(Utf8(ref.path), fBuffer, fBufferRoom);
+      if (held.file->ok()) {
+        held.bytes = held.file->Bytes();
+      } else {
+        held.read = qn::platform::ReadWholeFile(ref.path);
+        held.bytes = held.read;
+      }
+    } else {
+      held.extracted = ExtractedEntry(ref);
+      held.bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(held.extracted.data()),
+                                            held.extracted.size());
+    }
+  } catch (const qn::Exception&) {
+    held.readAnyway = Read(ref, held.text);  // reports the reason as the whole-text reader does
+    return false;
+  }
+  if (held.bytes.size() > 0x7FFFFFFF) {
+    ReportProblem(ref.display, "text file too large");
+    return false;
+  }
+  return true;
+}
+
 bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
                              const std::function<void(const std::u16string&)>& piece,
                              const qn::TRawTextPrefilter* filter) {
@@ -645,63 +681,20 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     }
     if (fd >= 0) ::close(fd);
   }
-  std::vector<uint8_t> read;
-  std::string extracted;
-  std::unique_ptr<TFileBytes> file;
-  std::span<const uint8_t> bytes;
-  try {
-    if (ref.zipEntry < 0) {
-      file = std::make_unique<TFileBytes>(Utf8(ref.path), fBuffer, fBufferRoom);
-      if (file->ok()) {
-        bytes = file->Bytes();
-      } else {
-        read = qn::platform::ReadWholeFile(ref.path);
-        bytes = read;
-      }
-    } else {
-      extracted = ExtractedEntry(ref);
-      bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
-    }
-  } catch (const qn::Exception&) {
-    std::u16string text;
-    return Read(ref, text);  // reports the reason as the whole-text reader does
+  THeld held;
+  if (!Hold(ref, held)) {
+    if (held.readAnyway) piece(held.text);  // one piece: it was read whole
+    return held.readAnyway;
   }
-  if (bytes.size() > 0x7FFFFFFF) {
-    ReportProblem(ref.display, "text file too large");
-    return false;
-  }
-  TPieceSource source(bytes);
+  TPieceSource source(held.bytes);
   return PiecesOf(source, pieceBytes, piece, filter);
 }
 
 bool TTextReader::WithBytes(const TTextRef& ref,
                             const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use) {
-  std::vector<uint8_t> read;
-  std::string extracted;
-  std::unique_ptr<TFileBytes> file;
-  std::span<const uint8_t> bytes;
-  try {
-    if (ref.zipEntry < 0) {
-      file = std::make_unique<TFileBytes>(Utf8(ref.path), fBuffer, fBufferRoom);
-      if (file->ok()) {
-        bytes = file->Bytes();
-      } else {
-        read = qn::platform::ReadWholeFile(ref.path);
-        bytes = read;
-      }
-    } else {
-      extracted = ExtractedEntry(ref);
-      bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(extracted.data()), extracted.size());
-    }
-  } catch (const qn::Exception&) {
-    std::u16string text;
-    return Read(ref, text);  // reports the reason as the whole-text reader does
-  }
-  if (bytes.size() > 0x7FFFFFFF) {
-    ReportProblem(ref.display, "text file too large");
-    return false;
-  }
-  use(bytes, qn::TextFileBytesEncoding(bytes));
+  THeld held;
+  if (!Hold(ref, held)) return held.readAnyway;  // the caller then reads it whole
+  use(held.bytes, qn::TextFileBytesEncoding(held.bytes));
   return true;
 }
 

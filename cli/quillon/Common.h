@@ -91,6 +91,11 @@ void ListTexts(const std::vector<std::string>& paths, const TInputOptions& optio
 // Numbers the texts and keeps the share of --shard.
 void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options);
 
+// Where the text of these bytes ends for the readers: at its first zero unit
+// (a zero byte of 8-bit or UTF-8 text, a zero unit at an even offset of
+// UTF-16); the size when there is none.
+size_t TextEnd(std::span<const uint8_t> bytes, bool wide);
+
 // Reads a text whole into UTF-16 with the library's readers; false (and the
 // problem reported) when it cannot be read.
 class TTextReader {
@@ -108,12 +113,18 @@ class TTextReader {
                   const qn::TRawTextPrefilter* filter = nullptr);
   // The text's bytes, undecoded, with the encoding the readers decode them
   // in (TextFileBytesEncoding), handed to `use` while they are held. A text
-  // that cannot be read is reported as Read reports it, and gives false.
+  // that cannot be read is reported as Read reports it, and gives false; one
+  // whose bytes could not be held but that Read could read gives true
+  // without `use` being called (the caller then reads it whole).
   bool WithBytes(const TTextRef& ref,
                  const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);
+  // Holds a text's bytes for ReadPieces and WithBytes; false when they
+  // cannot be held (the reason reported as Read reports it).
+  struct THeld;
+  bool Hold(const TTextRef& ref, THeld& held);
 
   std::unique_ptr<qn::TZipForge> fZip;
   std::u16string fZipPath;

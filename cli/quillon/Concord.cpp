@@ -551,28 +551,6 @@ class TTextSearch {
     return true;
   }
 
-  // Bytes of the text before its first zero unit (which ends it for the readers).
-  static size_t TextEnd(std::span<const uint8_t> bytes, bool wide) {
-    if (!wide) {
-      const void* zero = bytes.empty() ? nullptr : std::memchr(bytes.data(), 0, bytes.size());
-      return zero == nullptr ? bytes.size() : static_cast<size_t>(static_cast<const uint8_t*>(zero) - bytes.data());
-    }
-    const size_t units = bytes.size() / 2;
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 8 <= units; i += 8) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + 2 * i));
-      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, zero)));
-      if (mask != 0) return 2 * (i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1));
-    }
-#endif
-    for (; i < units; ++i) {
-      if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) return 2 * i;
-    }
-    return bytes.size();
-  }
-
   // Whether a line feed ends just before byte `at` (a whole unit of one in UTF-16).
   static bool AfterLineFeed(std::span<const uint8_t> bytes, size_t at, bool wide, size_t lfAt) {
     if (!wide) return at > 0 && bytes[at - 1] == '\n';

@@ -101,6 +101,21 @@ bool SplitWorkerFile(std::string_view bytes, std::string& result, std::vector<TK
   return true;
 }
 
+// Ends a worker process after its work: status 0 when the work says it
+// went well, 4 when it did not or raised (having said why on standard error).
+[[noreturn]] void EndWorker(const std::function<bool()>& work) {
+  int status = 4;
+  try {
+    if (work()) status = 0;
+  } catch (const TFatal& fatal) {
+    std::fprintf(stderr, "quillon: %s\n", fatal.message.c_str());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "quillon: worker: %s\n", error.what());
+  }
+  std::fflush(stderr);
+  ::_exit(status);
+}
+
 }  // namespace
 
 std::vector<std::string> RunInWorkers(int n, const std::vector<TTextRef>& texts,
@@ -122,8 +137,7 @@ std::vector<std::string> RunInWorkers(int n, const std::vector<TTextRef>& texts,
     const pid_t pid = ::fork();
     if (pid < 0) throw TFatal{kExitCannot, std::string("cannot start a worker: ") + std::strerror(errno)};
     if (pid == 0) {
-      int status = 0;
-      try {
+      EndWorker([&] {
         std::vector<TKeptProblem> problems;
         KeepProblems(&problems);
         const std::string result = work(w, n);
@@ -138,16 +152,8 @@ std::vector<std::string> RunInWorkers(int n, const std::vector<TTextRef>& texts,
           PutSize(bytes, p.line.size());
           bytes += p.line;
         }
-        if (!WriteAll(fd, bytes)) status = 4;
-      } catch (const TFatal& fatal) {
-        std::fprintf(stderr, "quillon: %s\n", fatal.message.c_str());
-        status = 4;
-      } catch (const std::exception& error) {
-        std::fprintf(stderr, "quillon: worker: %s\n", error.what());
-        status = 4;
-      }
-      std::fflush(stderr);
-      ::_exit(status);
+        return WriteAll(fd, bytes);
+      });
     }
     pids.push_back(pid);
   }
@@ -244,19 +250,11 @@ TStreamedWorkers::TStreamedWorkers(int n, const std::function<void(int w, int n,
           ::close(other.pipe);
           if (&other != &fWorkers.back()) ::close(other.file);
         }
-        int status = 0;
-        try {
+        EndWorker([&] {
           TWorkerOutput out(worker.file, ends[1]);
           work(w, n, out);
-        } catch (const TFatal& fatal) {
-          std::fprintf(stderr, "quillon: %s\n", fatal.message.c_str());
-          status = 4;
-        } catch (const std::exception& error) {
-          std::fprintf(stderr, "quillon: worker: %s\n", error.what());
-          status = 4;
-        }
-        std::fflush(stderr);
-        ::_exit(status);
+          return true;
+        });
       }
       fWorkers.back().pid = pid;
       ::close(ends[1]);
