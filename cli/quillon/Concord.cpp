@@ -21,6 +21,7 @@
 
 #include "cli/quillon/Commands.h"
 #include "cli/quillon/Workers.h"
+#include "platform/Bits.h"
 #include "platform/CharTypes.h"
 #include "platform/CodePages.h"
 #include "platform/Exceptions.h"
@@ -674,14 +675,6 @@ class TTextSearch {
     }
     return bits;
   }
-  // Bits set in x (without a population-count instruction, which the
-  // baseline x86-64 lacks and a library call would stand in for).
-  static size_t Ones(uint64_t x) {
-    x -= (x >> 1) & 0x5555555555555555ull;
-    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return static_cast<size_t>((x * 0x0101010101010101ull) >> 56);
-  }
   // Where the count-th word before `from` starts (a word `from` cuts counts
   // as one); 0 when there are fewer. Word starts are counted 64 units at a
   // time.
@@ -693,7 +686,7 @@ class TTextSearch {
       const uint64_t words = WordBits(base, len);
       uint64_t starts = words & ~(words << 1);
       if (base > 0 && IsWord(base - 1)) starts &= ~uint64_t{1};  // a word from before goes on
-      const size_t found = Ones(starts);
+      const size_t found = qn::platform::BitsSet(starts);
       if (found >= count) {
         for (size_t k = 1; k < count; ++k) starts &= ~(uint64_t{1} << (63 - std::countl_zero(starts)));
         return base + static_cast<size_t>(63 - std::countl_zero(starts));
@@ -713,7 +706,7 @@ class TTextSearch {
       const uint64_t words = WordBits(i, len);
       uint64_t ends = words & ~(words >> 1);
       if (len == 64 && i + 64 < n && IsWord(i + 64)) ends &= ~(uint64_t{1} << 63);  // the word goes on
-      const size_t found = Ones(ends);
+      const size_t found = qn::platform::BitsSet(ends);
       if (found >= count) {
         for (size_t k = 1; k < count; ++k) ends &= ends - 1;
         return i + static_cast<size_t>(std::countr_zero(ends)) + 1;

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "platform/Bits.h"
 #include "platform/CharTypes.h"
 #include "platform/CodePages.h"
 #include "platform/TextDetection.h"
@@ -19,15 +20,6 @@ namespace qn {
 namespace {
 
 constexpr uint16_t kWordClasses = platform::C1_ALPHA | platform::C1_DIGIT;
-
-// Bits set in x (the baseline x86-64 has no population-count instruction,
-// and a library call would stand in for one).
-inline int64_t Ones(uint64_t x) noexcept {
-  x -= (x >> 1) & 0x5555555555555555ull;
-  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-  return static_cast<int64_t>((x * 0x0101010101010101ull) >> 56);
-}
 
 // The bytes of a UTF-8 sequence that starts with b, as the decoder takes it
 // at most: an ill-formed sequence never reaches further, and a byte that is
@@ -322,7 +314,7 @@ size_t TTextUnitCounter::AsciiBlock(const uint8_t* b) {
 #endif
   // A word starts where white space gives way to something else.
   const uint64_t starts = ~w & ((w << 1) | (fLastWhite ? 1u : 0u));
-  fWordStarts += Ones(starts);
+  fWordStarts += static_cast<int64_t>(platform::BitsSet(starts));
   fLastWhite = (w >> 63) != 0;
   // Sentences and paragraphs: once open, only the events change anything;
   // before, only what is not a space or tab (line breaks are events). The
