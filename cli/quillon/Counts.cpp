@@ -77,6 +77,11 @@ class TCountTable {
   std::unique_ptr<qn::TCorpusWordTally> words;
   std::unique_ptr<qn::TCorpusNGramTally> grams;
   std::vector<int64_t> entryOfType;
+  // The words of the text being read, not yet counted: their frequency by
+  // type (zero for the types it has not met), the types met, and the tokens.
+  std::vector<int64_t> pendingFreq;
+  std::vector<int32_t> pendingTypes;
+  int64_t pendingTokens = 0;
 
  private:
   std::unordered_map<std::string, uint32_t> fIndex;
@@ -155,20 +160,43 @@ int64_t EntryOfNewType(std::u16string_view s, const std::string& key, const TTex
   return &e - table.entries.data();
 }
 
-// Counts the words of a text, or of a piece of one cut between words, into
-// the table. The types new to the table make their entries in the order of
-// their collation keys, so that the entries come in the same order however
-// the texts' words are counted.
-void CountWords(const TTextRef& ref, std::u16string_view text, TCountTable& table, TListFilter& filter) {
+// The words of a text are counted into the table only once the whole text
+// is read: its pieces are tallied first (the library's tally learns their
+// types as it goes), so that a text whose reading fails part-way adds
+// nothing, as a text that cannot be read at all.
+void TallyWordsOfPiece(const TTextRef& ref, std::u16string_view piece, TCountTable& table) {
   if (!table.words) table.words = std::make_unique<qn::TCorpusWordTally>(1);
   qn::TCorpusWordTally& words = *table.words;
-  const int side = ref.side;
-  table.tokens[side] += words.AddText(text, ref.number);
+  table.pendingTokens += words.AddText(piece, ref.number);
+  if (table.pendingFreq.size() < static_cast<size_t>(words.TypeCount())) {
+    table.pendingFreq.resize(static_cast<size_t>(words.TypeCount()), 0);
+  }
   const int32_t met = words.MetCount();
+  for (int32_t i = 0; i < met; ++i) {
+    const auto t = static_cast<size_t>(words.MetType(i));
+    if (table.pendingFreq[t] == 0) table.pendingTypes.push_back(static_cast<int32_t>(t));
+    table.pendingFreq[t] += words.MetFreq(i);
+  }
+}
+
+// Forgets what the pieces of a text tallied.
+void DropPendingWords(TCountTable& table) {
+  for (int32_t t : table.pendingTypes) table.pendingFreq[static_cast<size_t>(t)] = 0;
+  table.pendingTypes.clear();
+  table.pendingTokens = 0;
+}
+
+// Counts the words tallied from a whole text into the table. The types new
+// to the table make their entries in the order of their collation keys, so
+// that the entries come in the same order however the texts' words are
+// counted.
+void AddPendingWords(const TTextRef& ref, TCountTable& table, TListFilter& filter) {
+  if (!table.words) return;  // no piece: an empty text
+  qn::TCorpusWordTally& words = *table.words;
+  table.tokens[ref.side] += table.pendingTokens;
   table.entryOfType.resize(static_cast<size_t>(words.TypeCount()), TCountTable::kUnknown);
   std::vector<int32_t> fresh;
-  for (int32_t i = 0; i < met; ++i) {
-    const int32_t t = words.MetType(i);
+  for (int32_t t : table.pendingTypes) {
     if (table.entryOfType[static_cast<size_t>(t)] == TCountTable::kUnknown) fresh.push_back(t);
   }
   std::sort(fresh.begin(), fresh.end(), [&](int32_t a, int32_t b) { return words.Key(a) < words.Key(b); });
@@ -176,13 +204,14 @@ void CountWords(const TTextRef& ref, std::u16string_view text, TCountTable& tabl
     table.entryOfType[static_cast<size_t>(t)] =
         EntryOfNewType(words.Spelling(t), std::string(words.Key(t)), ref, table, filter);
   }
-  for (int32_t i = 0; i < met; ++i) {
-    const int64_t e = table.entryOfType[static_cast<size_t>(words.MetType(i))];
+  for (int32_t t : table.pendingTypes) {
+    const int64_t e = table.entryOfType[static_cast<size_t>(t)];
     if (e < 0) continue;
     TEntry& entry = table.entries[static_cast<size_t>(e)];
     // A lemma's entry keeps the headword's spelling.
-    table.AddFromText(entry, entry.spelling, words.MetFreq(i), ref.number, side);
+    table.AddFromText(entry, entry.spelling, table.pendingFreq[static_cast<size_t>(t)], ref.number, ref.side);
   }
+  DropPendingWords(table);
 }
 
 // Counts the n-grams of a text into the table. The n-grams new to the table
@@ -235,8 +264,10 @@ void CountWholeText(const TCountOptions& options, TTextReader& reader, const TTe
     if (read) CountNGrams(options, ref, text, table, filter);
   } else {
     read = reader.ReadPieces(ref, PieceBytes(kPieceBytes), [&](const std::u16string& piece) {
-      CountWords(ref, piece, table, filter);
+      TallyWordsOfPiece(ref, piece, table);
     });
+    if (read) AddPendingWords(ref, table, filter);
+    else DropPendingWords(table);
   }
   if (read) ++table.textCount[ref.side];
 }

@@ -524,6 +524,47 @@ TEST_F(Quillon, LongTextsReadInPiecesCountAsWholeTexts) {
   EXPECT_EQ(Rows(RunQuillon(fDir, {"concord", "été/café", "long"}).out).size(), 10001u);
 }
 
+// A text that fails to read part-way, after pieces of it were counted, is
+// reported and adds nothing: not its words, tokens or types, as a text that
+// cannot be read at all; the other texts are counted as ever, by one process
+// or by workers.
+TEST_F(Quillon, ATextThatFailsPartWayAddsNothing) {
+  fs::create_directories(fDir / "f");
+  WriteBytes(fDir / "f" / "good.txt", "cat dog\n");
+  std::string bad;
+  while (bad.size() < 700000) bad += "alpha beta dog\n";
+  WriteBytes(fDir / "f" / "bad.txt", bad);
+  // The failing reads come from a library preloaded into the program, which
+  // the sanitizers' run-time then does not come first before.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  ASSERT_EQ(::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1), 0);
+  ASSERT_EQ(::setenv("QN_FAIL_READS_OF", "/f/bad.txt", 1), 0);
+  ASSERT_EQ(::setenv("LD_PRELOAD", QN_FAILING_READS_SO, 1), 0);
+  ASSERT_EQ(::setenv("QUILLON_PIECE_BYTES", "100", 1), 0);
+  const TRun one = RunQuillon(fDir, {"wordlist", "f"});
+  const TRun jobs = RunQuillon(fDir, {"wordlist", "--jobs", "2", "f"});
+  const TRun keywords = RunQuillon(fDir, {"keywords", "--study", "f/good.txt", "--reference", "f", "--max-p", "1"});
+  const TRun count = RunQuillon(fDir, {"concord", "--count", "dog", "f"});
+  ::unsetenv("QUILLON_PIECE_BYTES");
+  ::unsetenv("LD_PRELOAD");
+  ::unsetenv("QN_FAIL_READS_OF");
+  if (asan != nullptr) ::setenv("ASAN_OPTIONS", asan, 1);
+  else ::unsetenv("ASAN_OPTIONS");
+  for (const TRun* run : {&one, &jobs}) {
+    EXPECT_EQ(run->status, 1);
+    EXPECT_NE(run->err.find("bad.txt: Input/output error"), std::string::npos) << run->err;
+    EXPECT_NE(run->err.find("1 text read, 2 tokens, 2 types"), std::string::npos) << run->err;
+    EXPECT_EQ(Rows(run->out).size(), 3u) << run->out;
+    EXPECT_EQ(RowOf(run->out, "dog")[1], "1");
+    EXPECT_TRUE(RowOf(run->out, "alpha").empty()) << run->out;
+  }
+  EXPECT_EQ(jobs.out, one.out);
+  EXPECT_EQ(keywords.status, 1);
+  EXPECT_NE(keywords.err.find("reference 1 text read, 2 tokens"), std::string::npos) << keywords.err;
+  EXPECT_EQ(count.status, 1);
+  EXPECT_EQ(count.out, "search\thits\ttexts\ndog\t1\t1\n");
+}
+
 TEST_F(Quillon, TextsLongerThanTheReadWindowCountAsWholeTexts) {
   // Texts of several hundred kilobytes, read a window at a time when only
   // counted, against the concordance of the same texts read whole. Without a
