@@ -1,11 +1,13 @@
 #include "platform/CaseMapping.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 
 #include <unicode/uchar.h>
+#include <unicode/uset.h>
 #include <unicode/utf16.h>
 
 #include "platform/CodePageConverters.h"
@@ -22,18 +24,38 @@ struct TCaseTables {
   TUnitTable upper;
   TUnitTable lower;
   explicit TCaseTables(TCaseVariant variant) {
-    for (uint32_t c = 0; c < 0x10000; ++c) {
-      bool surrogate = c >= 0xD800 && c <= 0xDFFF;
-      UChar32 up = surrogate ? UChar32(c) : u_toupper(UChar32(c));
-      UChar32 down = surrogate ? UChar32(c) : u_tolower(UChar32(c));
-      upper[c] = up < 0x10000 ? char16_t(up) : char16_t(c);
-      lower[c] = down < 0x10000 ? char16_t(down) : char16_t(c);
+    for (uint32_t c = 0; c < 0x10000; ++c) upper[c] = lower[c] = char16_t(c);
+    // Only the case-sensitive characters (those that map or are mapped to)
+    // can map to anything but themselves: a few thousand of the 65,536.
+    UErrorCode status = U_ZERO_ERROR;
+    const USet* set = u_getBinaryPropertySet(UCHAR_CASE_SENSITIVE, &status);
+    const int32_t ranges = U_SUCCESS(status) && set != nullptr ? uset_getItemCount(set) : -1;
+    if (ranges < 0) {
+      MapUnits(0, 0x10000);
+    } else {
+      for (int32_t i = 0; i < ranges; ++i) {
+        UChar32 start = 0, end = 0;
+        status = U_ZERO_ERROR;
+        if (uset_getItem(set, i, &start, &end, nullptr, 0, &status) != 0 || U_FAILURE(status)) continue;
+        if (start < 0x10000) MapUnits(uint32_t(start), std::min<uint32_t>(uint32_t(end) + 1, 0x10000));
+      }
     }
     if (variant == TCaseVariant::Turkic) {
       upper[u'i'] = u'\u0130';
       lower[u'I'] = u'\u0131';
       upper[0x0131] = u'I';
       lower[0x0130] = u'i';
+    }
+  }
+
+  // The simple mappings of the units in [from, to); surrogates map to themselves.
+  void MapUnits(uint32_t from, uint32_t to) {
+    for (uint32_t c = from; c < to; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      UChar32 up = u_toupper(UChar32(c));
+      UChar32 down = u_tolower(UChar32(c));
+      upper[c] = up < 0x10000 ? char16_t(up) : char16_t(c);
+      lower[c] = down < 0x10000 ? char16_t(down) : char16_t(c);
     }
   }
 };

@@ -1,6 +1,7 @@
 #include "platform/CaseMapping.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 
 #include <string>
 
@@ -88,6 +89,39 @@ TEST(CaseMapping, TablesAgreeWithTheClassification) {
   }
   EXPECT_GT(checked, 900);
   EXPECT_EQ(upper[u'a'], u'A');
+}
+
+// The tables map only the units ICU calls case-sensitive and leave the rest
+// as they are; a unit left out wrongly would differ here from its own simple
+// mapping. The Turkic tables differ from the invariant ones in the four
+// dotted and dotless i entries only.
+TEST(CaseMapping, TablesHoldEveryUnitsSimpleMapping) {
+  const char16_t* upper = UpperTable(TCaseVariant::Invariant);
+  const char16_t* lower = LowerTable(TCaseVariant::Invariant);
+  const char16_t* turkicUpper = UpperTable(TCaseVariant::Turkic);
+  const char16_t* turkicLower = LowerTable(TCaseVariant::Turkic);
+  int mapped = 0;
+  for (uint32_t c = 0; c < 0x10000; ++c) {
+    const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+    const UChar32 up = surrogate ? UChar32(c) : u_toupper(UChar32(c));
+    const UChar32 down = surrogate ? UChar32(c) : u_tolower(UChar32(c));
+    const char16_t expectUp = up < 0x10000 ? char16_t(up) : char16_t(c);
+    const char16_t expectDown = down < 0x10000 ? char16_t(down) : char16_t(c);
+    ASSERT_EQ(upper[c], expectUp) << "U+" << std::hex << c;
+    ASSERT_EQ(lower[c], expectDown) << "U+" << std::hex << c;
+    if (c == u'i' || c == u'I' || c == 0x0130 || c == 0x0131) continue;
+    ASSERT_EQ(turkicUpper[c], expectUp) << "U+" << std::hex << c;
+    ASSERT_EQ(turkicLower[c], expectDown) << "U+" << std::hex << c;
+    if (expectUp != c || expectDown != c) ++mapped;
+  }
+  EXPECT_GT(mapped, 2000);
+  EXPECT_EQ(turkicUpper[u'i'], u'\u0130');
+  EXPECT_EQ(turkicLower[u'I'], u'\u0131');
+  EXPECT_EQ(turkicUpper[0x0131], u'I');
+  EXPECT_EQ(turkicLower[0x0130], u'i');
+  EXPECT_EQ(upper[0x0131], u'I');   // dotless i upper-cases to I everywhere
+  EXPECT_EQ(lower[0x0130], u'i');   // and dotted capital I lower-cases to i
+  EXPECT_EQ(upper[u'\u00DF'], u'\u00DF');  // sharp s: no single-unit upper case
 }
 
 TEST(CaseMapping, EightBitTextInItsCodePage) {

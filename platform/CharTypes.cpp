@@ -1,16 +1,18 @@
 #include "platform/CharTypes.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include <unicode/uchar.h>
+#include <unicode/uset.h>
 #include <unicode/utf16.h>
 
 #include "platform/CodePageConverters.h"
@@ -91,10 +93,78 @@ uint16_t ClassifyCodePoint(UChar32 c) {
   return flags;
 }
 
+// The code units at which some input of ClassifyCodePoint may change: the
+// starts of the general category ranges, the starts and ends of the four
+// binary properties' sets, and the edges of the fixed ranges it tests itself.
+// Between two such boundaries every input is the same, and so are the flags.
+// Marked in a bit set, so that they come out in order without a sort.
+class TClassBoundaries {
+ public:
+  // False when ICU cannot give a property's set.
+  bool Find() {
+    for (uint32_t at : {0x0009, 0x000A, 0x00AD, 0x00AE, 0xD800, 0xE000}) Mark(at);
+    for (auto [lo, hi] : {std::pair<uint32_t, uint32_t>{u'0', u'9'}, {u'A', u'F'}, {u'a', u'f'}, {0xFF10, 0xFF19},
+                          {0xFF21, 0xFF26}, {0xFF41, 0xFF46}}) {
+      Mark(lo);
+      Mark(hi + 1);
+    }
+    u_enumCharTypes(
+        [](const void* context, UChar32 start, UChar32, UCharCategory) -> UBool {
+          if (start >= 0x10000) return false;
+          static_cast<TClassBoundaries*>(const_cast<void*>(context))->Mark(uint32_t(start));
+          return true;
+        },
+        this);
+    for (UProperty property : {UCHAR_ALPHABETIC, UCHAR_UPPERCASE, UCHAR_LOWERCASE, UCHAR_WHITE_SPACE}) {
+      UErrorCode status = U_ZERO_ERROR;
+      const USet* set = u_getBinaryPropertySet(property, &status);
+      if (U_FAILURE(status) || set == nullptr) return false;
+      const int32_t ranges = uset_getItemCount(set);
+      for (int32_t i = 0; i < ranges; ++i) {
+        UChar32 start = 0, end = 0;
+        status = U_ZERO_ERROR;
+        if (uset_getItem(set, i, &start, &end, nullptr, 0, &status) != 0 || U_FAILURE(status)) return false;
+        Mark(uint32_t(start));
+        Mark(uint32_t(end) + 1);
+      }
+    }
+    return true;
+  }
+
+  // The first boundary after unit at (0x10000 when none is left).
+  uint32_t After(uint32_t at) const noexcept {
+    for (uint32_t word = (at + 1) / 64; word < kWords; ++word) {
+      uint64_t bits = fBits[word];
+      if (word == (at + 1) / 64) bits &= ~uint64_t(0) << ((at + 1) % 64);
+      if (bits) return word * 64 + uint32_t(__builtin_ctzll(bits));
+    }
+    return 0x10000;
+  }
+
+ private:
+  static constexpr uint32_t kWords = 0x10000 / 64;
+  void Mark(uint32_t at) noexcept {
+    if (at < 0x10000) fBits[at / 64] |= uint64_t(1) << (at % 64);
+  }
+  std::array<uint64_t, kWords> fBits{};
+};
+
+// Built from the boundaries, one classification per stretch (a few thousand)
+// instead of one per code unit: this table is made by nearly every run, and
+// classifying 65,536 units one by one was most of a short run's time.
 struct TCharTable {
   std::array<uint16_t, 0x10000> flags;
   TCharTable() {
-    for (uint32_t c = 0; c < 0x10000; ++c) flags[c] = ClassifyCodePoint(UChar32(c));
+    TClassBoundaries boundaries;
+    if (!boundaries.Find()) {
+      for (uint32_t c = 0; c < 0x10000; ++c) flags[c] = ClassifyCodePoint(UChar32(c));
+      return;
+    }
+    for (uint32_t at = 0; at < 0x10000;) {
+      const uint32_t next = boundaries.After(at);
+      std::fill(flags.begin() + at, flags.begin() + next, ClassifyCodePoint(UChar32(at)));
+      at = next;
+    }
   }
 };
 
@@ -134,6 +204,8 @@ void ClassifyMultiByte(uint32_t codePage, const char* text, size_t count, uint16
 }
 
 }  // namespace
+
+uint16_t CharType1OfCodePoint(char32_t c) noexcept { return ClassifyCodePoint(UChar32(c)); }
 
 const uint16_t* CharType1Table() noexcept { return Table().flags.data(); }
 

@@ -51,6 +51,11 @@ QN_API const uint16_t* CharType1Table() noexcept;
 // The flags of one code unit.
 QN_API uint16_t CharType1(char16_t c) noexcept;
 
+// The flags of one code point, classified from its Unicode data on each call:
+// what the table holds for a code unit, and what a supplementary character of
+// 8-bit text gets.
+uint16_t CharType1OfCodePoint(char32_t c) noexcept;
+
 // Classifies count code units of text into out[0..count-1].
 QN_API void CharTypes1(const char16_t* text, size_t count, uint16_t* out) noexcept;
 

@@ -100,6 +100,31 @@ TEST(CharTypes, EveryFlagWordIsConsistent) {
   }
 }
 
+// The table is filled stretch by stretch between the points where a category
+// or property changes; any stretch cut wrongly shows up as a unit whose table
+// entry differs from its own classification. Code points beyond the BMP go
+// through the classification alone.
+TEST(CharTypes, TableHoldsEachUnitsOwnClassification) {
+  const uint16_t* table = CharType1Table();
+  for (uint32_t c = 0; c < 0x10000; ++c) {
+    ASSERT_EQ(table[c], CharType1OfCodePoint(c)) << "U+" << std::hex << c;
+  }
+  EXPECT_EQ(CharType1OfCodePoint(U'\U0001D400'), kUpperLetter);  // MATHEMATICAL BOLD CAPITAL A
+  EXPECT_EQ(CharType1OfCodePoint(U'\U0001F600'), kPunct);        // an emoji: So
+  EXPECT_EQ(CharType1OfCodePoint(U'\U000E0001'), C1_CNTRL | C1_DEFINED);  // LANGUAGE TAG: Cf
+  EXPECT_EQ(CharType1OfCodePoint(U'\U0010FFFF'), 0);              // a noncharacter: unassigned
+  // The edges of the stretches the classification itself draws.
+  EXPECT_EQ(table[0x0009], kBlankSpace | C1_CNTRL);
+  EXPECT_EQ(table[0x00AD], kPunct);
+  EXPECT_EQ(table[0xD7FF], 0);
+  EXPECT_EQ(table[0xD800], C1_DEFINED);
+  EXPECT_EQ(table[0xDFFF], C1_DEFINED);
+  EXPECT_EQ(table[u'F'] & C1_XDIGIT, C1_XDIGIT);
+  EXPECT_EQ(table[u'G'] & C1_XDIGIT, 0);
+  EXPECT_EQ(table[0xFF46] & C1_XDIGIT, C1_XDIGIT);
+  EXPECT_EQ(table[0xFF47] & C1_XDIGIT, 0);
+}
+
 TEST(CharTypes, BufferFormsMatchTheTable) {
   std::u16string text = u"Wort-Ñ 12 \u0915\u093F \U0001F600!";
   std::vector<uint16_t> flags(text.size());

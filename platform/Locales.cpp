@@ -273,15 +273,47 @@ std::u16string DatePattern(const char* locale, UDateFormatStyle style, bool four
   return PlatformDatePattern(pattern, fourDigitYears);
 }
 
+// The date format of a locale whose symbols DateSymbol reads. Opening one
+// costs far more than reading a symbol from it, and a locale's format settings
+// read some forty symbols in a row (the user's are read when the library is
+// loaded), so each thread keeps the last one it opened. Reading symbols does
+// not change it.
+class TSymbolsFormat {
+ public:
+  TSymbolsFormat() = default;
+  TSymbolsFormat(const TSymbolsFormat&) = delete;
+  TSymbolsFormat& operator=(const TSymbolsFormat&) = delete;
+  ~TSymbolsFormat() {
+    if (fFormat) udat_close(fFormat);
+  }
+
+  const UDateFormat* Of(const char* locale) {
+    if (fFormat && fLocale == locale) return fFormat;
+    if (fFormat) udat_close(fFormat);
+    fFormat = nullptr;
+    UErrorCode status = U_ZERO_ERROR;
+    UDateFormat* format = udat_open(UDAT_DEFAULT, UDAT_DEFAULT, locale, nullptr, 0, nullptr, 0, &status);
+    if (U_FAILURE(status)) {
+      if (format) udat_close(format);
+      return nullptr;
+    }
+    fFormat = format;
+    fLocale = locale;
+    return fFormat;
+  }
+
+ private:
+  std::string fLocale;
+  UDateFormat* fFormat = nullptr;
+};
+
 std::u16string DateSymbol(const char* locale, UDateFormatSymbolType type, int32_t index) {
-  UErrorCode status = U_ZERO_ERROR;
-  UDateFormat* format = udat_open(UDAT_DEFAULT, UDAT_DEFAULT, locale, nullptr, 0, nullptr, 0, &status);
-  if (U_FAILURE(status)) return {};
-  std::u16string symbol = IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
+  thread_local TSymbolsFormat symbols;
+  const UDateFormat* format = symbols.Of(locale);
+  if (!format) return {};
+  return IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
     return udat_getSymbols(format, type, index, buffer, capacity, err);
   });
-  udat_close(format);
-  return symbol;
 }
 
 std::u16string NumberSymbol(const char* locale, UNumberFormatSymbol symbol) {

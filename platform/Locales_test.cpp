@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/CodePages.h"
 
@@ -118,6 +120,32 @@ TEST(Locales, LocaleDataItems) {
   EXPECT_TRUE(UsesUSMeasurement(0x0409));
   EXPECT_FALSE(UsesUSMeasurement(0x0809));
   EXPECT_FALSE(UsesUSMeasurement(0x0FFF));
+}
+
+// Day and month names come from a date format kept per thread for the last
+// locale asked for: asking in turns for different locales, and from other
+// threads at once, must still give each locale its own names.
+TEST(Locales, NamesOfLocalesAskedForInTurns) {
+  auto names = [] {
+    std::u16string all;
+    for (uint32_t lcid : {0x0409u, 0x0407u, 0x0409u, 0x040Cu, 0x0407u}) {
+      all += GetLocaleInfo(lcid, LOCALE_SMONTHNAME1 + 2) + u"|" + GetLocaleInfo(lcid, LOCALE_SABBREVDAYNAME1) +
+             u"|" + GetLocaleInfo(lcid, LOCALE_S2359) + u";";
+    }
+    return all;
+  };
+  const std::u16string expected =
+      u"March|Mon|PM;M\u00E4rz|Mo|PM;March|Mon|PM;mars|lun.|PM;M\u00E4rz|Mo|PM;";
+  EXPECT_EQ(names(), expected);
+  std::u16string fromThreads[3];
+  {
+    std::vector<std::thread> threads;
+    for (auto& result : fromThreads) threads.emplace_back([&result, &names] { result = names(); });
+    for (auto& thread : threads) thread.join();
+  }
+  for (const auto& result : fromThreads) EXPECT_EQ(result, expected);
+  EXPECT_EQ(GetLocaleInfo(0x0FFF, LOCALE_SMONTHNAME1), u"");  // no locale: no names, and no format kept
+  EXPECT_EQ(GetLocaleInfo(0x0407, LOCALE_SDAYNAME1 + 6), u"Sonntag");
 }
 
 struct TCompareCase {

@@ -27,33 +27,44 @@ enum : uint8_t {
   kPunct = 0x10,
 };
 
+uint8_t BitsOfCategory(int8_t category) noexcept {
+  switch (category) {
+    case U_UPPERCASE_LETTER: return kAlnum | kUpper;
+    case U_LOWERCASE_LETTER: return kAlnum | kLower;
+    case U_TITLECASE_LETTER:
+    case U_MODIFIER_LETTER:
+    case U_OTHER_LETTER:
+    case U_DECIMAL_DIGIT_NUMBER: return kAlnum;
+    case U_SPACE_SEPARATOR:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR: return kSpace;
+    case U_CONNECTOR_PUNCTUATION:
+    case U_DASH_PUNCTUATION:
+    case U_START_PUNCTUATION:
+    case U_END_PUNCTUATION:
+    case U_INITIAL_PUNCTUATION:
+    case U_FINAL_PUNCTUATION:
+    case U_OTHER_PUNCTUATION: return kPunct;
+    default: return 0;
+  }
+}
+
+// Filled range by range of the same general category (ICU hands them over in
+// order), not by a lookup per code unit.
 const std::array<uint8_t, 0x10000>& ClassTable() {
   static const std::unique_ptr<std::array<uint8_t, 0x10000>> table = [] {
     auto t = std::make_unique<std::array<uint8_t, 0x10000>>();
-    for (UChar32 c = 0; c < 0x10000; ++c) {
-      uint8_t bits = 0;
-      switch (u_charType(c)) {
-        case U_UPPERCASE_LETTER: bits = kAlnum | kUpper; break;
-        case U_LOWERCASE_LETTER: bits = kAlnum | kLower; break;
-        case U_TITLECASE_LETTER:
-        case U_MODIFIER_LETTER:
-        case U_OTHER_LETTER:
-        case U_DECIMAL_DIGIT_NUMBER: bits = kAlnum; break;
-        case U_SPACE_SEPARATOR:
-        case U_LINE_SEPARATOR:
-        case U_PARAGRAPH_SEPARATOR: bits = kSpace; break;
-        case U_CONNECTOR_PUNCTUATION:
-        case U_DASH_PUNCTUATION:
-        case U_START_PUNCTUATION:
-        case U_END_PUNCTUATION:
-        case U_INITIAL_PUNCTUATION:
-        case U_FINAL_PUNCTUATION:
-        case U_OTHER_PUNCTUATION: bits = kPunct; break;
-        default: break;
-      }
-      if ((c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0) bits |= kSpace;
-      (*t)[static_cast<size_t>(c)] = bits;
-    }
+    t->fill(BitsOfCategory(U_UNASSIGNED));
+    u_enumCharTypes(
+        [](const void* context, UChar32 start, UChar32 limit, UCharCategory category) -> UBool {
+          auto* bits = static_cast<std::array<uint8_t, 0x10000>*>(const_cast<void*>(context));
+          if (start >= 0x10000) return false;
+          std::fill(bits->begin() + start, bits->begin() + std::min<UChar32>(limit, 0x10000),
+                    BitsOfCategory(int8_t(category)));
+          return true;
+        },
+        t.get());
+    for (char16_t c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0x85, 0xA0}) (*t)[c] |= kSpace;
     return t;
   }();
   return *table;

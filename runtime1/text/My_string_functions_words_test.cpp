@@ -1,6 +1,7 @@
 #include "runtime1/text/My_string_functions_words.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -39,6 +40,35 @@ TEST(WordsCase, ClassesAndCaseTests) {
   EXPECT_FALSE(IsPunctuationUnit(u'$'));
   EXPECT_FALSE(IsLetterOrDigitUnit(u'\u0301'));  // a mark is not a letter here
   EXPECT_TRUE(IsLetterOrDigitUnit(u'\u02B0'));   // Lm
+}
+
+// The unit classes are filled a category range at a time; every unit's five
+// answers must still be those of its own general category (plus the ASCII and
+// Latin-1 white space that is not a separator).
+TEST(WordsCase, UnitClassesFollowEachUnitsCategory) {
+  int letters = 0;
+  for (UChar32 c = 0; c < 0x10000; ++c) {
+    const int8_t category = u_charType(c);
+    const char16_t unit = char16_t(c);
+    const bool upper = category == U_UPPERCASE_LETTER, lower = category == U_LOWERCASE_LETTER;
+    const bool alnum = upper || lower || category == U_TITLECASE_LETTER || category == U_MODIFIER_LETTER ||
+                       category == U_OTHER_LETTER || category == U_DECIMAL_DIGIT_NUMBER;
+    const bool space = category == U_SPACE_SEPARATOR || category == U_LINE_SEPARATOR ||
+                       category == U_PARAGRAPH_SEPARATOR || (c >= 0x09 && c <= 0x0D) || c == 0x85;
+    const bool punct = category == U_CONNECTOR_PUNCTUATION || category == U_DASH_PUNCTUATION ||
+                       category == U_START_PUNCTUATION || category == U_END_PUNCTUATION ||
+                       category == U_INITIAL_PUNCTUATION || category == U_FINAL_PUNCTUATION ||
+                       category == U_OTHER_PUNCTUATION;
+    ASSERT_EQ(IsLetterOrDigitUnit(unit), alnum) << "U+" << std::hex << c;
+    ASSERT_EQ(IsUpperCaseLetterUnit(unit), upper) << "U+" << std::hex << c;
+    ASSERT_EQ(IsLowerCaseLetterUnit(unit), lower) << "U+" << std::hex << c;
+    ASSERT_EQ(IsWhiteSpaceUnit(unit), space) << "U+" << std::hex << c;
+    ASSERT_EQ(IsPunctuationUnit(unit), punct) << "U+" << std::hex << c;
+    letters += alnum;
+  }
+  EXPECT_GT(letters, 40000);  // the CJK and Hangul ranges among them
+  EXPECT_TRUE(IsWhiteSpaceUnit(0xA0) && IsWhiteSpaceUnit(0x3000) && !IsWhiteSpaceUnit(0x200B));
+  EXPECT_TRUE(IsPunctuationUnit(u'-') && !IsPunctuationUnit(u'+'));  // math symbols are not punctuation
 }
 
 TEST(WordsCase, TitleCaseAndOutputCase) {
