@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/CodePages.h"
@@ -165,16 +166,28 @@ char16_t SeparatorOf(std::u16string_view pattern, char16_t fallback) {
   return fallback;
 }
 
-void FillFromIcu(TFormatSettings& s, const icu::Locale& locale) {
+// The groups of settings FillFromIcu reads. Each costs an ICU object or two
+// to open (most of the time a locale's settings take), and is read only when
+// the platform's locale data, which takes precedence, leaves a field of it
+// empty.
+struct TIcuGroups {
+  bool numbers = true;    // decimal and thousand separators, currency
+  bool shortDate = true;  // the short date pattern
+  bool longDate = true;   // the long date pattern
+  bool names = true;      // month and day names, AM and PM
+};
+
+void FillFromIcu(TFormatSettings& s, const icu::Locale& locale, const TIcuGroups& groups) {
   UErrorCode status = U_ZERO_ERROR;
-  icu::DecimalFormatSymbols numbers(locale, status);
-  if (U_SUCCESS(status)) {
+  std::optional<icu::DecimalFormatSymbols> numbers;
+  if (groups.numbers) numbers.emplace(locale, status);
+  if (numbers && U_SUCCESS(status)) {
     s.DecimalSeparator =
-        FirstUnit(FromIcu(numbers.getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol)), u'.');
+        FirstUnit(FromIcu(numbers->getSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol)), u'.');
     s.ThousandSeparator = FirstUnit(
-        FromIcu(numbers.getSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol)), u',');
+        FromIcu(numbers->getSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol)), u',');
     const std::u16string currency =
-        FromIcu(numbers.getSymbol(icu::DecimalFormatSymbols::kCurrencySymbol));
+        FromIcu(numbers->getSymbol(icu::DecimalFormatSymbols::kCurrencySymbol));
     if (!currency.empty()) s.CurrencyString = currency;
   }
 
@@ -187,9 +200,11 @@ void FillFromIcu(TFormatSettings& s, const icu::Locale& locale) {
     return PatternFromIcu(FromIcu(pattern));
   };
   const std::u16string shortDate =
-      patternOf(icu::DateFormat::createDateInstance(icu::DateFormat::kShort, locale));
+      groups.shortDate ? patternOf(icu::DateFormat::createDateInstance(icu::DateFormat::kShort, locale))
+                       : std::u16string();
   const std::u16string longDate =
-      patternOf(icu::DateFormat::createDateInstance(icu::DateFormat::kFull, locale));
+      groups.longDate ? patternOf(icu::DateFormat::createDateInstance(icu::DateFormat::kFull, locale))
+                      : std::u16string();
   const std::u16string shortTime =
       patternOf(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale));
   const std::u16string longTime =
@@ -199,6 +214,7 @@ void FillFromIcu(TFormatSettings& s, const icu::Locale& locale) {
   if (!shortTime.empty()) s.ShortTimeFormat = shortTime;
   if (!longTime.empty()) s.LongTimeFormat = longTime;
 
+  if (!groups.names) return;
   status = U_ZERO_ERROR;
   icu::DateFormatSymbols symbols(locale, status);
   if (U_SUCCESS(status)) {
@@ -223,28 +239,66 @@ void FillFromIcu(TFormatSettings& s, const icu::Locale& locale) {
   }
 }
 
-// Items the platform's locale data gives take precedence over what ICU derives.
-void FillFromPlatform(TFormatSettings& s, uint32_t lcid) {
-  auto item = [lcid](uint32_t id) { return GetLocaleInfo(lcid, id); };
-  std::u16string v;
-  if (!(v = item(LOCALE_SDECIMAL)).empty()) s.DecimalSeparator = v[0];
-  if (!(v = item(LOCALE_STHOUSAND)).empty()) s.ThousandSeparator = v[0];
-  if (!(v = item(LOCALE_SCURRENCY)).empty()) s.CurrencyString = v;
-  if (!(v = item(LOCALE_SSHORTDATE)).empty()) s.ShortDateFormat = PatternFromPlatform(v, false);
-  if (!(v = item(LOCALE_SLONGDATE)).empty()) s.LongDateFormat = PatternFromPlatform(v, false);
-  if (!(v = item(LOCALE_S1159)).empty()) s.TimeAMString = v;
-  if (!(v = item(LOCALE_S2359)).empty()) s.TimePMString = v;
-  // Day names come Monday first in the platform's numbering.
-  for (int i = 0; i < 7; ++i) {
-    const int day = (i + 1) % 7;  // Monday -> 1 .. Sunday -> 0
-    if (!(v = item(LOCALE_SDAYNAME1 + i)).empty()) s.LongDayNames[day] = v;
-    if (!(v = item(LOCALE_SABBREVDAYNAME1 + i)).empty()) s.ShortDayNames[day] = v;
+// The items the platform's locale data gives; they take precedence over what
+// ICU derives. Empty where the locale data has none.
+struct TPlatformItems {
+  std::u16string decimal, thousand, currency, shortDate, longDate, am, pm;
+  std::array<std::u16string, 7> longDays, shortDays;  // Sunday first
+  std::array<std::u16string, 12> longMonths, shortMonths;
+
+  explicit TPlatformItems(uint32_t lcid) {
+    auto item = [lcid](uint32_t id) { return GetLocaleInfo(lcid, id); };
+    decimal = item(LOCALE_SDECIMAL);
+    thousand = item(LOCALE_STHOUSAND);
+    currency = item(LOCALE_SCURRENCY);
+    shortDate = item(LOCALE_SSHORTDATE);
+    longDate = item(LOCALE_SLONGDATE);
+    am = item(LOCALE_S1159);
+    pm = item(LOCALE_S2359);
+    // Day names come Monday first in the platform's numbering.
+    for (int i = 0; i < 7; ++i) {
+      const int day = (i + 1) % 7;  // Monday -> 1 .. Sunday -> 0
+      longDays[day] = item(LOCALE_SDAYNAME1 + i);
+      shortDays[day] = item(LOCALE_SABBREVDAYNAME1 + i);
+    }
+    for (int i = 0; i < 12; ++i) {
+      longMonths[i] = item(LOCALE_SMONTHNAME1 + i);
+      shortMonths[i] = item(LOCALE_SABBREVMONTHNAME1 + i);
+    }
   }
-  for (int i = 0; i < 12; ++i) {
-    if (!(v = item(LOCALE_SMONTHNAME1 + i)).empty()) s.LongMonthNames[i] = v;
-    if (!(v = item(LOCALE_SABBREVMONTHNAME1 + i)).empty()) s.ShortMonthNames[i] = v;
+
+  // The groups ICU must still give: those with a field left empty here.
+  TIcuGroups Missing() const {
+    auto anyEmpty = [](const auto& names) {
+      return std::any_of(names.begin(), names.end(), [](const std::u16string& v) { return v.empty(); });
+    };
+    TIcuGroups groups;
+    groups.numbers = decimal.empty() || thousand.empty() || currency.empty();
+    groups.shortDate = shortDate.empty();
+    groups.longDate = longDate.empty();
+    groups.names = am.empty() || pm.empty() || anyEmpty(longDays) || anyEmpty(shortDays) ||
+                   anyEmpty(longMonths) || anyEmpty(shortMonths);
+    return groups;
   }
-}
+
+  void ApplyTo(TFormatSettings& s) const {
+    if (!decimal.empty()) s.DecimalSeparator = decimal[0];
+    if (!thousand.empty()) s.ThousandSeparator = thousand[0];
+    if (!currency.empty()) s.CurrencyString = currency;
+    if (!shortDate.empty()) s.ShortDateFormat = PatternFromPlatform(shortDate, false);
+    if (!longDate.empty()) s.LongDateFormat = PatternFromPlatform(longDate, false);
+    if (!am.empty()) s.TimeAMString = am;
+    if (!pm.empty()) s.TimePMString = pm;
+    for (size_t day = 0; day < 7; ++day) {
+      if (!longDays[day].empty()) s.LongDayNames[day] = longDays[day];
+      if (!shortDays[day].empty()) s.ShortDayNames[day] = shortDays[day];
+    }
+    for (size_t month = 0; month < 12; ++month) {
+      if (!longMonths[month].empty()) s.LongMonthNames[month] = longMonths[month];
+      if (!shortMonths[month].empty()) s.ShortMonthNames[month] = shortMonths[month];
+    }
+  }
+};
 
 }  // namespace
 
@@ -253,8 +307,13 @@ TFormatSettings TFormatSettings::ForLocale(uint32_t lcid) {
   const uint32_t resolved = ResolvedLCID(lcid);
   const std::string name = LocaleNameOfLCID(resolved);
   const icu::Locale locale(name.empty() ? "en_US" : name.c_str());
-  FillFromIcu(s, locale);
-  if (!name.empty()) FillFromPlatform(s, resolved);
+  if (name.empty()) {
+    FillFromIcu(s, locale, TIcuGroups());
+  } else {
+    const TPlatformItems items(resolved);
+    FillFromIcu(s, locale, items.Missing());
+    items.ApplyTo(s);
+  }
   s.DateSeparator = SeparatorOf(s.ShortDateFormat, u'/');
   s.TimeSeparator = SeparatorOf(s.LongTimeFormat, u':');
   // The separator characters of the patterns stand for the settings' separators.

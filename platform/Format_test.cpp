@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/Exceptions.h"
+#include "platform/Locales.h"
 
 namespace qn::platform {
 namespace {
@@ -211,6 +212,41 @@ TEST(Format, FloatConversions) {
   EXPECT_EQ(FloatToStr(0.1, EnUS()), u"0.1");
   EXPECT_EQ(FloatToStr(-1e-7, EnUS()), u"-1E-7");
   EXPECT_EQ(FloatToStr(1.5, German()), u"1,5");
+}
+
+// A locale's settings take the platform's locale items where it has them and
+// ICU's patterns for the rest: each name in its place (the platform counts
+// days from Monday, the settings from Sunday), the separators and the time
+// patterns of the locale.
+TEST(Format, LocaleSettingsTakeThePlatformsItems) {
+  for (uint32_t lcid : {0x0409u, 0x0407u, 0x040Cu, 0x0411u, 0x0401u, 0x041Fu}) {
+    const TFormatSettings s = TFormatSettings::ForLocale(lcid);
+    SCOPED_TRACE(testing::Message() << "locale " << std::hex << lcid);
+    EXPECT_EQ(s.DecimalSeparator, GetLocaleInfo(lcid, LOCALE_SDECIMAL).at(0));
+    EXPECT_EQ(s.ThousandSeparator, GetLocaleInfo(lcid, LOCALE_STHOUSAND).at(0));
+    EXPECT_EQ(s.CurrencyString, GetLocaleInfo(lcid, LOCALE_SCURRENCY));
+    EXPECT_EQ(s.TimeAMString, GetLocaleInfo(lcid, LOCALE_S1159));
+    EXPECT_EQ(s.TimePMString, GetLocaleInfo(lcid, LOCALE_S2359));
+    for (uint32_t i = 0; i < 7; ++i) {
+      EXPECT_EQ(s.LongDayNames[(i + 1) % 7], GetLocaleInfo(lcid, LOCALE_SDAYNAME1 + i)) << i;
+      EXPECT_EQ(s.ShortDayNames[(i + 1) % 7], GetLocaleInfo(lcid, LOCALE_SABBREVDAYNAME1 + i)) << i;
+    }
+    for (uint32_t i = 0; i < 12; ++i) {
+      EXPECT_EQ(s.LongMonthNames[i], GetLocaleInfo(lcid, LOCALE_SMONTHNAME1 + i)) << i;
+      EXPECT_EQ(s.ShortMonthNames[i], GetLocaleInfo(lcid, LOCALE_SABBREVMONTHNAME1 + i)) << i;
+    }
+    EXPECT_NE(s.ShortTimeFormat.find(u':'), std::u16string::npos);
+    EXPECT_NE(s.LongTimeFormat.find(u"ss"), std::u16string::npos);
+  }
+  EXPECT_EQ(German().LongDayNames[0], u"Sonntag");
+  EXPECT_EQ(German().ShortDateFormat, u"dd/MM/yyyy");
+  EXPECT_EQ(German().DateSeparator, u'.');
+  EXPECT_EQ(EnUS().LongTimeFormat, u"h:nn:ss AMPM");
+  // A locale without data: en-US's settings, from ICU alone.
+  const TFormatSettings none = TFormatSettings::ForLocale(0x0FFF);
+  EXPECT_EQ(none.LongMonthNames[0], u"January");
+  EXPECT_EQ(none.ShortDateFormat, u"m/d/yyyy");  // ICU's pattern letters, lower-case months
+  EXPECT_EQ(none.LongTimeFormat, EnUS().LongTimeFormat);
 }
 
 TEST(Format, UserSettingsFollowTheUserLocale) {
