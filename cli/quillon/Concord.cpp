@@ -347,7 +347,9 @@ class TTextSearch {
     if (decoded > bytes.size() / 2) return -1;
 
     // First without a line written, to see that every hit's words lie in
-    // its part; then again, writing them.
+    // its part; then again, writing them. Only the second pass numbers the
+    // lines, so only it counts the units before each part (the check looks
+    // at nothing but the part's own words).
     struct TRestore {
       TTextSearch& s;
       ~TRestore() { s.SetPlace(0, qn::TSentenceParagraphCounter(), true, true); }
@@ -363,8 +365,10 @@ class TTextSearch {
       const TOnHit numbered = numberEach;
       for (const auto& [from, to] : fWindows) {
         if (limit > 0 && hits >= limit) break;
-        counter.Add(bytes.subspan(counted, from - counted));
-        counted = from;
+        if (pass == 1) {
+          counter.Add(bytes.subspan(counted, from - counted));
+          counted = from;
+        }
         const std::span<const uint8_t> part = bytes.subspan(from, to - from);
         fWindow = qn::platform::DecodeTextBytesAs(part, encoding);
         // The decoder takes the encoding's signature at the start of the
