@@ -52,11 +52,18 @@ const std::vector<uint8_t>& Bytes(qn::platform::TTextEncoding encoding) {
   return encoding == qn::platform::kEncodingUTF8 ? utf8 : utf16;
 }
 
+// The argument is the widest vector level the counter may use (2: AVX2,
+// 1: SSE2, 0: none), capped by what the processor has.
 void Count(benchmark::State& state, qn::platform::TTextEncoding encoding) {
   const std::vector<uint8_t>& bytes = Bytes(encoding);
   constexpr size_t kPiece = size_t{1} << 16;
+  const int level = static_cast<int>(state.range(0));
+  if (level > qn::TTextUnitCounter::ProcessorLevel()) {
+    state.SkipWithError("the processor lacks this level");
+    return;
+  }
   for (auto _ : state) {
-    qn::TTextUnitCounter counter(encoding);
+    qn::TTextUnitCounter counter(encoding, level);
     for (size_t at = 0; at < bytes.size(); at += kPiece) {
       counter.Add(std::span<const uint8_t>(bytes).subspan(at, std::min(kPiece, bytes.size() - at)));
     }
@@ -100,9 +107,9 @@ void BM_EngineWalkUtf16(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
-BENCHMARK(BM_CounterUtf8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CounterUtf8)->Arg(2)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeAndEngineWalkUtf8)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CounterUtf16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CounterUtf16)->Arg(2)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EngineWalkUtf16)->Unit(benchmark::kMillisecond);
 
 }  // namespace

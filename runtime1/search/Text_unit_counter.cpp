@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QN_COUNTER_AVX2 1
+#endif
 
 #include "platform/Bits.h"
 #include "platform/CharTypes.h"
@@ -31,6 +35,13 @@ inline size_t SequenceLength(uint8_t b) noexcept {
   return 1;
 }
 
+// Whether one of the n bytes at p is 0x80 or above.
+inline bool AnyBeyondAscii(const uint8_t* p, size_t n) noexcept {
+  uint8_t any = 0;
+  for (size_t k = 0; k < n; ++k) any |= p[k];
+  return (any & 0x80) != 0;
+}
+
 // The largest cut at or before `cut` (and after `from`) that no sequence
 // crosses, so that the bytes on each side decode on their own as they do
 // together; `from` when none is.
@@ -42,14 +53,6 @@ size_t Utf8Cut(const uint8_t* p, size_t from, size_t cut) noexcept {
   return cut;  // only continuation bytes: each stands alone, or ends a sequence that ends here
 }
 
-#if defined(__SSE2__)
-inline uint64_t Mask64(__m128i a, __m128i b, __m128i c, __m128i d) noexcept {
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(a))) |
-         (static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(b))) << 16) |
-         (static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(c))) << 32) |
-         (static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(d))) << 48);
-}
-#endif
 
 }  // namespace
 
@@ -160,8 +163,8 @@ bool TTextUnitCounter::Handles(platform::TTextEncoding encoding) noexcept {
   return cp == platform::kEncodingUTF8 || (platform::IsSingleByteCodePage(cp) && platform::DecodeTableOfCodePage(cp));
 }
 
-TTextUnitCounter::TTextUnitCounter(platform::TTextEncoding encoding)
-    : fEncoding(encoding), fClasses(platform::CharType1Table()) {
+TTextUnitCounter::TTextUnitCounter(platform::TTextEncoding encoding, int widestLevel)
+    : fEncoding(encoding), fLevel(std::clamp(widestLevel, 0, ProcessorLevel())), fClasses(platform::CharType1Table()) {
   fHandled = Handles(encoding);
   fWide = encoding == platform::kEncodingUTF16LE || encoding == platform::kEncodingUTF16BE;
   fBigEndian = encoding == platform::kEncodingUTF16BE;
@@ -264,146 +267,313 @@ void TTextUnitCounter::Units(const char16_t* u, size_t n) {
   }
 }
 
-size_t TTextUnitCounter::AsciiBlock(const uint8_t* b) {
-#if defined(__SSE2__)
-  const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-  const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16));
-  const __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 32));
-  const __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 48));
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i any = _mm_or_si128(_mm_or_si128(x0, x1), _mm_or_si128(x2, x3));
-  const __m128i zeros = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x0, zero), _mm_cmpeq_epi8(x1, zero)),
-                                     _mm_or_si128(_mm_cmpeq_epi8(x2, zero), _mm_cmpeq_epi8(x3, zero)));
-  if ((_mm_movemask_epi8(any) | _mm_movemask_epi8(zeros)) != 0) return 0;
-  // Every byte is below 0x80, so the signed comparisons are right.
-  const __m128i space = _mm_set1_epi8(0x21), del = _mm_set1_epi8(0x7F);
-  const auto white = [&](__m128i x) { return _mm_or_si128(_mm_cmplt_epi8(x, space), _mm_cmpeq_epi8(x, del)); };
-  const __m128i dot = _mm_set1_epi8('.'), bang = _mm_set1_epi8('!'), query = _mm_set1_epi8('?');
-  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
-  const auto event = [&](__m128i x) {
-    return _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, dot), _mm_cmpeq_epi8(x, bang)),
-                                     _mm_cmpeq_epi8(x, query)),
-                        _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)));
-  };
-  const uint64_t w = Mask64(white(x0), white(x1), white(x2), white(x3));
-  const uint64_t events = Mask64(event(x0), event(x1), event(x2), event(x3));
-  // Letters and digits: the case bit set, then ranges (signed, all below 0x80).
-  const __m128i caseBit = _mm_set1_epi8(0x20);
-  const __m128i beforeA = _mm_set1_epi8('a' - 1), afterZ = _mm_set1_epi8('z' + 1);
-  const __m128i before0 = _mm_set1_epi8('0' - 1), after9 = _mm_set1_epi8('9' + 1);
-  const auto word = [&](__m128i x) {
-    const __m128i lower = _mm_or_si128(x, caseBit);
-    return _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi8(lower, beforeA), _mm_cmplt_epi8(lower, afterZ)),
-                        _mm_and_si128(_mm_cmpgt_epi8(x, before0), _mm_cmplt_epi8(x, after9)));
-  };
-  const uint64_t words = Mask64(word(x0), word(x1), word(x2), word(x3));
-  const uint64_t dels = Mask64(_mm_cmpeq_epi8(x0, del), _mm_cmpeq_epi8(x1, del), _mm_cmpeq_epi8(x2, del),
-                               _mm_cmpeq_epi8(x3, del));
-#else
-  uint64_t w = 0, events = 0, words = 0, dels = 0;
-  for (size_t k = 0; k < 64; ++k) {
-    if (b[k] == 0 || b[k] >= 0x80) return 0;
+// ---------------------------------------------------------------------------
+// Blocks of 64 ASCII units
+
+// The classes of a block's 64 units, bit k for unit k.
+struct TAsciiMasks {
+  uint64_t low;     // at most U+0020: white space, line breaks among it
+  uint64_t del;     // DEL: white space that still opens a paragraph
+  uint64_t words;   // letters and digits
+  uint64_t terms;   // ".", "!", "?"
+  uint64_t breaks;  // LF, CR
+};
+
+// Makes the masks of 64 units and counts them; a block holding a zero unit
+// or one of U+0080 or above is left to the unit-by-unit path.
+struct TAsciiBlocks {
+  // Counts a block whose masks are m and whose last unit is last.
+  //
+  // Word starts are where white space gives way to something else. The
+  // sentence and paragraph walk goes over the units before the last (the
+  // unit held from the block before, decided now, then units 0 to 62; the
+  // last is held for the next unit to decide) by carries: each of its flags
+  // is set by some units, cleared by others, and carried through the rest,
+  // and where a run of units that carry it holds one that sets it, adding
+  // the setting units to the carrying ones sends a carry into the clearing
+  // unit after the run. So the sum's bit at a clearing unit is the flag just
+  // before it, and the carry out of the sum is the flag after the block.
+  //   - "a letter or digit since the last sentence end": set by letters and
+  //     digits, cleared by a terminator not followed by one; a terminator
+  //     ends a sentence when the flag is set before it (one that ends none
+  //     found it clear and leaves it so; line breaks do not touch it);
+  //   - "paragraph open": set by any unit above U+0020, cleared by a line
+  //     break, which ends a paragraph when it is set;
+  //   - "sentence open": set by letters and digits, cleared by a sentence
+  //     end and by a line break, which also ends a sentence when it is set.
+  template <bool kPopcount>
+  [[gnu::always_inline]] static inline void Count(TTextUnitCounter& c, const TAsciiMasks& m, uint8_t last) noexcept {
+    const auto bits = [](uint64_t x) -> int64_t {
+      if constexpr (kPopcount) {
+        return __builtin_popcountll(x);
+      } else {
+        return static_cast<int64_t>(platform::BitsSet(x));
+      }
+    };
+    const uint64_t white = m.low | m.del;
+    c.fWordStarts += bits(~white & ((white << 1) | (c.fLastWhite ? 1u : 0u)));
+    c.fLastWhite = (white >> 63) != 0;
+
+    TSentenceParagraphCounter& e = c.fEnds;
+    // Bit k is unit k - 1 from here on; the next unit of bit k is m's bit k.
+    uint64_t words = m.words << 1, terms = m.terms << 1, breaks = m.breaks << 1, opens = ~m.low << 1;
+    if (e.fHeld) {
+      const char16_t h = e.fHeldUnit;
+      if (h < 0x80) {
+        // Classed as the masks class it (the same classes: see fAsciiSame).
+        const bool word = (h >= u'a' && h <= u'z') || (h >= u'A' && h <= u'Z') || (h >= u'0' && h <= u'9');
+        words |= word ? 1u : 0u;
+        terms |= (h == u'.' || h == u'!' || h == u'?') ? 1u : 0u;
+        breaks |= (h == u'\n' || h == u'\r') ? 1u : 0u;
+        opens |= h > 0x20 ? 1u : 0u;
+      } else {
+        // Stepped on its own; bit 0 then changes nothing.
+        e.Step(h, e.fHeldDetail, (m.words & 1) != 0, false);
+      }
+    }
+    using Wide = unsigned __int128;
+    const uint64_t ends = terms & ~m.words;  // terminators not followed by a letter or digit
+    const Wide seen = Wide{words} + ~ends + (e.fSeenLetter ? 1u : 0u);
+    const uint64_t sentenceEnds = static_cast<uint64_t>(seen) & ends;
+    const Wide paragraph = Wide{opens} + ~breaks + (e.fParagraphOpen ? 1u : 0u);
+    const uint64_t paragraphEnds = static_cast<uint64_t>(paragraph) & breaks;
+    const Wide sentence = Wide{words} + ~(sentenceEnds | breaks) + (e.fSentenceOpen ? 1u : 0u);
+    e.fSentences += bits(sentenceEnds) + bits(static_cast<uint64_t>(sentence) & paragraphEnds);
+    e.fParagraphs += bits(paragraphEnds);
+    e.fSeenLetter = (seen >> 64) != 0;
+    e.fParagraphOpen = (paragraph >> 64) != 0;
+    e.fSentenceOpen = (sentence >> 64) != 0;
+    e.fHeld = true;
+    e.fHeldUnit = last;
+    e.fHeldDetail = c.fClasses[last];
+    e.fTaken += 64;
   }
-  for (size_t k = 0; k < 64; ++k) {
-    const uint8_t c = b[k];
-    if (c <= 0x20 || c == 0x7F) w |= uint64_t{1} << k;
-    if (c == '.' || c == '!' || c == '?' || c == '\n' || c == '\r') events |= uint64_t{1} << k;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) words |= uint64_t{1} << k;
-    if (c == 0x7F) dels |= uint64_t{1} << k;
+
+  // The masks of 64 bytes with the plain instructions; false when one is
+  // zero or 0x80 or above.
+  static bool MasksPlain(const uint8_t* b, TAsciiMasks& m) noexcept {
+    m = {};
+    for (size_t k = 0; k < 64; ++k) {
+      if (b[k] == 0 || b[k] >= 0x80) return false;
+    }
+    for (size_t k = 0; k < 64; ++k) {
+      const uint8_t c = b[k];
+      const uint64_t bit = uint64_t{1} << k;
+      if (c <= 0x20) m.low |= bit;
+      if (c == 0x7F) m.del |= bit;
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) m.words |= bit;
+      if (c == '.' || c == '!' || c == '?') m.terms |= bit;
+      if (c == '\n' || c == '\r') m.breaks |= bit;
+    }
+    return true;
+  }
+
+  static size_t RunPlain(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    size_t i = 0;
+    TAsciiMasks m;
+    for (; n - i >= 64 && MasksPlain(p + i, m); i += 64) Count<false>(c, m, p[i + 63]);
+    return i;
+  }
+  // 64 units of UTF-16 (128 bytes) in the plain way: packed to bytes first.
+  static size_t WideRunPlain(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    size_t i = 0;
+    uint8_t packed[64];
+    TAsciiMasks m;
+    const size_t high = c.fBigEndian ? 0 : 1;
+    for (; n - i >= 128; i += 128) {
+      bool plain = true;
+      for (size_t k = 0; k < 64; ++k) {
+        plain = plain && p[i + 2 * k + high] == 0;
+        packed[k] = p[i + 2 * k + 1 - high];
+      }
+      if (!plain || !MasksPlain(packed, m)) break;
+      Count<false>(c, m, packed[63]);
+    }
+    return i;
+  }
+
+#if defined(__SSE2__)
+  // Bits of the bytes of 16 set in x (0xFF each).
+  static inline uint64_t Bits16(__m128i x) noexcept {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(x)));
+  }
+  // The masks of 16 bytes below 0x80 (comparisons signed, which they then
+  // may be), at bit `shift` on.
+  static inline void Masks16(__m128i x, unsigned shift, TAsciiMasks& m) noexcept {
+    const __m128i lower = _mm_or_si128(x, _mm_set1_epi8(0x20));
+    // A byte minus the first of a range, plus 0x80: the range's bytes are the
+    // smallest signed values.
+    const __m128i letter = _mm_cmpgt_epi8(_mm_set1_epi8(-128 + 26), _mm_add_epi8(lower, _mm_set1_epi8(0x80 - 'a')));
+    const __m128i digit = _mm_cmpgt_epi8(_mm_set1_epi8(-128 + 10), _mm_add_epi8(x, _mm_set1_epi8(0x80 - '0')));
+    m.low |= Bits16(_mm_cmpgt_epi8(_mm_set1_epi8(0x21), x)) << shift;
+    m.del |= Bits16(_mm_cmpeq_epi8(x, _mm_set1_epi8(0x7F))) << shift;
+    m.words |= Bits16(_mm_or_si128(letter, digit)) << shift;
+    m.terms |= Bits16(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('.')), _mm_cmpeq_epi8(x, _mm_set1_epi8('!'))),
+                                   _mm_cmpeq_epi8(x, _mm_set1_epi8('?'))))
+               << shift;
+    m.breaks |= Bits16(_mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\r'))))
+                << shift;
+  }
+  // The masks of 64 bytes in four vectors; false when one is zero or 0x80
+  // or above.
+  static inline bool Masks64(__m128i x0, __m128i x1, __m128i x2, __m128i x3, TAsciiMasks& m) noexcept {
+    const __m128i any = _mm_or_si128(_mm_or_si128(x0, x1), _mm_or_si128(x2, x3));
+    const __m128i least = _mm_min_epu8(_mm_min_epu8(x0, x1), _mm_min_epu8(x2, x3));
+    if ((_mm_movemask_epi8(any) | _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128()))) != 0) return false;
+    m = {};
+    Masks16(x0, 0, m);
+    Masks16(x1, 16, m);
+    Masks16(x2, 32, m);
+    Masks16(x3, 48, m);
+    return true;
+  }
+  static size_t RunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    size_t i = 0;
+    TAsciiMasks m;
+    for (; n - i >= 64; i += 64) {
+      const auto at = [&](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k)); };
+      if (!Masks64(at(0), at(1), at(2), at(3), m)) break;
+      Count<false>(c, m, p[i + 63]);
+    }
+    return i;
+  }
+  // UTF-16: 64 units whose high bytes are all zero and whose low bytes are
+  // below 0x80 packed to bytes.
+  static size_t WideRunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    const __m128i mustBeClear = _mm_set1_epi16(static_cast<int16_t>(c.fBigEndian ? 0x80FF : 0xFF80));
+    size_t i = 0;
+    TAsciiMasks m;
+    for (; n - i >= 128; i += 128) {
+      __m128i u[8];
+      __m128i any = _mm_setzero_si128();
+      for (size_t k = 0; k < 8; ++k) {
+        u[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
+        any = _mm_or_si128(any, _mm_and_si128(u[k], mustBeClear));
+      }
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
+      if (c.fBigEndian) {
+        for (__m128i& x : u) x = _mm_srli_epi16(x, 8);
+      }
+      if (!Masks64(_mm_packus_epi16(u[0], u[1]), _mm_packus_epi16(u[2], u[3]), _mm_packus_epi16(u[4], u[5]),
+                   _mm_packus_epi16(u[6], u[7]), m))
+        break;
+      const size_t last = i + 126 + (c.fBigEndian ? 1 : 0);
+      Count<false>(c, m, p[last]);
+    }
+    return i;
   }
 #endif
-  // A word starts where white space gives way to something else.
-  const uint64_t starts = ~w & ((w << 1) | (fLastWhite ? 1u : 0u));
-  fWordStarts += static_cast<int64_t>(platform::BitsSet(starts));
-  fLastWhite = (w >> 63) != 0;
-  // Sentences and paragraphs: once open, only the events change anything;
-  // before, only what is not a space or tab (line breaks are events). The
-  // units below 0x80 are stepped here with the masks for their classes.
-  TSentenceParagraphCounter& e = fEnds;
-  if (e.fHeld) e.Step(e.fHeldUnit, e.fHeldDetail, (words & 1) != 0, false);
-  const uint64_t quiet = w & ~events & ~dels;  // spaces, tabs and the like
-  size_t i = 0;
-  while (i < 63) {
-    const uint64_t wanted = (e.Open() ? events : ~quiet) & (~uint64_t{0} << i) & (~uint64_t{0} >> 1);
-    if (wanted == 0) break;
-    i = static_cast<size_t>(__builtin_ctzll(wanted));
-    const uint8_t c = b[i];
-    const bool isWord = ((words >> i) & 1) != 0;
-    if (!e.fSeenLetter && isWord) e.fSeenLetter = true;
-    if (e.fSeenLetter && (c == '.' || c == '!' || c == '?') && ((words >> (i + 1)) & 1) == 0) {
-      ++e.fSentences;
-      e.fSentenceOpen = false;
-      e.fParagraphOpen = true;
-      e.fSeenLetter = false;
-    } else if (c == '\n' || c == '\r') {
-      if (e.fParagraphOpen) {
-        ++e.fParagraphs;
-        if (e.fSentenceOpen) ++e.fSentences;
-      }
-      e.fParagraphOpen = e.fSentenceOpen = false;
-    } else if (isWord) {
-      e.fParagraphOpen = e.fSentenceOpen = true;
-    } else if (c > 0x20) {
-      e.fParagraphOpen = true;
-    }
-    ++i;
+
+#if defined(QN_COUNTER_AVX2)
+  [[gnu::always_inline]] __attribute__((target("avx2,popcnt"))) static inline uint64_t Bits32(__m256i x) noexcept {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(x)));
   }
-  e.fHeld = true;
-  e.fHeldUnit = b[63];
-  e.fHeldDetail = fClasses[b[63]];
-  e.fTaken += 64;
-  return 64;
+  [[gnu::always_inline]] __attribute__((target("avx2,popcnt"))) static inline void Masks32(__m256i x, unsigned shift,
+                                                                                          TAsciiMasks& m) noexcept {
+    const __m256i lower = _mm256_or_si256(x, _mm256_set1_epi8(0x20));
+    const __m256i letter =
+        _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 26), _mm256_add_epi8(lower, _mm256_set1_epi8(0x80 - 'a')));
+    const __m256i digit = _mm256_cmpgt_epi8(_mm256_set1_epi8(-128 + 10), _mm256_add_epi8(x, _mm256_set1_epi8(0x80 - '0')));
+    m.low |= Bits32(_mm256_cmpgt_epi8(_mm256_set1_epi8(0x21), x)) << shift;
+    m.del |= Bits32(_mm256_cmpeq_epi8(x, _mm256_set1_epi8(0x7F))) << shift;
+    m.words |= Bits32(_mm256_or_si256(letter, digit)) << shift;
+    m.terms |= Bits32(_mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('.')),
+                                                      _mm256_cmpeq_epi8(x, _mm256_set1_epi8('!'))),
+                                      _mm256_cmpeq_epi8(x, _mm256_set1_epi8('?'))))
+               << shift;
+    m.breaks |= Bits32(_mm256_or_si256(_mm256_cmpeq_epi8(x, _mm256_set1_epi8('\n')),
+                                       _mm256_cmpeq_epi8(x, _mm256_set1_epi8('\r'))))
+                << shift;
+  }
+  [[gnu::always_inline]] __attribute__((target("avx2,popcnt"))) static inline bool Masks64(__m256i x0, __m256i x1,
+                                                                                          TAsciiMasks& m) noexcept {
+    const __m256i least = _mm256_min_epu8(x0, x1);
+    if ((_mm256_movemask_epi8(_mm256_or_si256(x0, x1)) |
+         _mm256_movemask_epi8(_mm256_cmpeq_epi8(least, _mm256_setzero_si256()))) != 0)
+      return false;
+    m = {};
+    Masks32(x0, 0, m);
+    Masks32(x1, 32, m);
+    return true;
+  }
+  __attribute__((target("avx2,popcnt"))) static size_t RunAvx2(TTextUnitCounter& c, const uint8_t* p,
+                                                                size_t n) noexcept {
+    size_t i = 0;
+    TAsciiMasks m;
+    for (; n - i >= 64; i += 64) {
+      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+      if (!Masks64(x0, x1, m)) break;
+      Count<true>(c, m, p[i + 63]);
+    }
+    return i;
+  }
+  __attribute__((target("avx2,popcnt"))) static size_t WideRunAvx2(TTextUnitCounter& c, const uint8_t* p,
+                                                                    size_t n) noexcept {
+    const __m256i mustBeClear = _mm256_set1_epi16(static_cast<int16_t>(c.fBigEndian ? 0x80FF : 0xFF80));
+    size_t i = 0;
+    TAsciiMasks m;
+    for (; n - i >= 128; i += 128) {
+      __m256i u[4];
+      for (size_t k = 0; k < 4; ++k) u[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32 * k));
+      const __m256i any = _mm256_or_si256(_mm256_or_si256(u[0], u[1]), _mm256_or_si256(u[2], u[3]));
+      if (!_mm256_testz_si256(any, mustBeClear)) break;
+      if (c.fBigEndian) {
+        for (__m256i& x : u) x = _mm256_srli_epi16(x, 8);
+      }
+      // Packing works within each half of the vectors: the quarters are put
+      // back in order after it.
+      const __m256i x0 = _mm256_permute4x64_epi64(_mm256_packus_epi16(u[0], u[1]), 0xD8);
+      const __m256i x1 = _mm256_permute4x64_epi64(_mm256_packus_epi16(u[2], u[3]), 0xD8);
+      if (!Masks64(x0, x1, m)) break;
+      Count<true>(c, m, p[i + 126 + (c.fBigEndian ? 1 : 0)]);
+    }
+    return i;
+  }
+#endif
+};
+
+int TTextUnitCounter::ProcessorLevel() noexcept {
+#if defined(QN_COUNTER_AVX2)
+  static const int level = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") ? 2 : 1;
+  }();
+  return level;
+#elif defined(__SSE2__)
+  return 1;
+#else
+  return 0;
+#endif
+}
+
+size_t TTextUnitCounter::AsciiRun(const uint8_t* p, size_t n) noexcept {
+  switch (fLevel) {
+#if defined(QN_COUNTER_AVX2)
+    case 2:
+      return fWide ? TAsciiBlocks::WideRunAvx2(*this, p, n) : TAsciiBlocks::RunAvx2(*this, p, n);
+#endif
+#if defined(__SSE2__)
+    case 1:
+      return fWide ? TAsciiBlocks::WideRunSse2(*this, p, n) : TAsciiBlocks::RunSse2(*this, p, n);
+#endif
+    default:
+      return fWide ? TAsciiBlocks::WideRunPlain(*this, p, n) : TAsciiBlocks::RunPlain(*this, p, n);
+  }
 }
 
 void TTextUnitCounter::Process(const uint8_t* p, size_t n) {
   size_t i = 0;
-  if (fWide) {
-    alignas(16) uint8_t packed[64];
-    char16_t units[64];
-    while (n - i >= 128 && !fEnded) {
-#if defined(__SSE2__)
-      if (fAsciiSame) {
-        // Units below 0x80 and not zero: packed to one byte each.
-        // In the file's byte order: the bits that must be clear, and the low
-        // byte, which must not be zero.
-        const __m128i high = _mm_set1_epi16(static_cast<int16_t>(fBigEndian ? 0x80FF : 0xFF80));
-        const __m128i low = _mm_set1_epi16(static_cast<int16_t>(fBigEndian ? 0xFF00 : 0x00FF));
-        const __m128i zero = _mm_setzero_si128();
-        bool plain = true;
-        for (int k = 0; k < 4 && plain; ++k) {
-          __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32 * k));
-          __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32 * k + 16));
-          // A plain unit has its high part clear and its low part set.
-          const __m128i okA = _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(a, low), zero),
-                                               _mm_cmpeq_epi16(_mm_and_si128(a, high), zero));
-          const __m128i okB = _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(b, low), zero),
-                                               _mm_cmpeq_epi16(_mm_and_si128(b, high), zero));
-          if ((_mm_movemask_epi8(okA) & _mm_movemask_epi8(okB)) != 0xFFFF) {
-            plain = false;
-            break;
-          }
-          if (fBigEndian) {
-            a = _mm_srli_epi16(a, 8);
-            b = _mm_srli_epi16(b, 8);
-          }
-          _mm_store_si128(reinterpret_cast<__m128i*>(packed + 16 * k), _mm_packus_epi16(a, b));
-        }
-        if (plain && AsciiBlock(packed) != 0) {
-          i += 128;
-          continue;
-        }
-      }
-#else
-      (void)packed;
-#endif
-      for (size_t k = 0; k < 64; ++k) {
-        const uint8_t a = p[i + 2 * k], b = p[i + 2 * k + 1];
-        units[k] = static_cast<char16_t>(fBigEndian ? (a << 8) | b : (b << 8) | a);
-      }
-      Units(units, 64);
-      i += 128;
+  while (i < n && !fEnded) {
+    // Blocks of plain ASCII from masks; then at most a block's worth of
+    // other units (or the last few) one by one.
+    if (fAsciiSame) {
+      i += AsciiRun(p + i, n - i);
+      if (i >= n) break;
     }
-    while (n - i >= 2 && !fEnded) {
+    if (fWide) {
+      if (n - i < 2) break;
+      char16_t units[64];
       const size_t count = std::min<size_t>(64, (n - i) / 2);
       for (size_t k = 0; k < count; ++k) {
         const uint8_t a = p[i + 2 * k], b = p[i + 2 * k + 1];
@@ -411,28 +581,18 @@ void TTextUnitCounter::Process(const uint8_t* p, size_t n) {
       }
       Units(units, count);
       i += 2 * count;
-    }
-  } else if (fUtf8) {
-    while (i < n && !fEnded) {
-      if (n - i >= 64 && fAsciiSame && AsciiBlock(p + i) != 0) {
-        i += 64;
-        continue;
-      }
+    } else if (fUtf8) {
       const size_t cut = Utf8Cut(p, i, std::min(n, i + 64));
+      fBeyondAscii = fBeyondAscii || AnyBeyondAscii(p + i, std::max(cut, i + 1) - i);
       if (cut == i) break;  // an unfinished character: wait for the rest
       fDecoded.clear();
       platform::AppendDecoded(platform::kEncodingUTF8, reinterpret_cast<const char*>(p + i), cut - i, fDecoded);
       Units(fDecoded.data(), fDecoded.size());
       i = cut;
-    }
-  } else {
-    char16_t units[64];
-    while (i < n && !fEnded) {
-      if (n - i >= 64 && fAsciiSame && AsciiBlock(p + i) != 0) {
-        i += 64;
-        continue;
-      }
+    } else {
+      char16_t units[64];
       const size_t count = std::min<size_t>(64, n - i);
+      fBeyondAscii = fBeyondAscii || AnyBeyondAscii(p + i, count);
       for (size_t k = 0; k < count; ++k) units[k] = fDecode[p[i + k]];
       Units(units, count);
       i += count;

@@ -15,8 +15,10 @@
 //     letter or digit, not followed by one), and also at the end of a
 //     paragraph whose last sentence had no terminator.
 //
-// Blocks of 64 units below U+0080 are counted from bit masks; other units
-// are decoded and classified one by one with the library's own classes.
+// Blocks of 64 units below U+0080 are counted from bit masks, the sentence
+// and paragraph walk over them by carries through the masks instead of a
+// step per unit; other units are decoded and classified one by one with the
+// library's own classes.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +59,7 @@ class QN_API TSentenceParagraphCounter {
 
  private:
   friend class TTextUnitCounter;
+  friend struct TAsciiBlocks;
   // Unit c (classes d) decided by whether the next unit is a letter or
   // digit, or by the text's end.
   void Step(char16_t c, uint16_t d, bool nextIsLetterOrDigit, bool atTextEnd) noexcept;
@@ -81,8 +84,14 @@ class QN_API TTextUnitCounter {
   // encoding: kEncodingUTF8, kEncodingUTF16LE or BE, or an 8-bit code page
   // (kEncodingDefault: the active one). Multi-byte code pages other than
   // UTF-8 are not counted: Handles() says so, and Add() does nothing.
-  explicit TTextUnitCounter(platform::TTextEncoding encoding);
+  //
+  // The masks of ASCII blocks are made with the widest vector instructions
+  // the processor has, up to widestLevel (2: AVX2, 1: SSE2, 0: none), so
+  // that tests can run every form on one machine; all count alike.
+  explicit TTextUnitCounter(platform::TTextEncoding encoding, int widestLevel = 2);
   static bool Handles(platform::TTextEncoding encoding) noexcept;
+  // The widest level this processor has.
+  static int ProcessorLevel() noexcept;
 
   // The next bytes of the text. The encoding's signature at the start of the
   // text is skipped, as the readers skip it; a zero unit ends the text.
@@ -100,22 +109,30 @@ class QN_API TTextUnitCounter {
   bool LastIsWhite() const noexcept { return fLastWhite; }
   // Whether a zero unit ended the text (later bytes are not counted).
   bool Ended() const noexcept { return fEnded; }
+  // Whether a byte of 0x80 or above was among the bytes counted, in 8-bit
+  // and UTF-8 text: until one is, the text counts the same in both.
+  bool MetByteBeyondAscii() const noexcept { return fBeyondAscii; }
   // The sentence and paragraph state after the units counted: the caller
   // may go on with it over the decoded text that follows.
   const TSentenceParagraphCounter& Ends() const noexcept { return fEnds; }
 
  private:
+  friend struct TAsciiBlocks;
   void Process(const uint8_t* p, size_t n);
-  size_t AsciiBlock(const uint8_t* units64);  // returns 64, or 0 when the block is not plain ASCII
+  // The blocks of 64 plain ASCII units (not zero) from p on, as many as
+  // there are in a row among the n bytes; returns the bytes counted.
+  size_t AsciiRun(const uint8_t* p, size_t n) noexcept;
   void Units(const char16_t* u, size_t n);
 
   platform::TTextEncoding fEncoding;
   bool fHandled = false, fWide = false, fBigEndian = false, fUtf8 = false;
   bool fAsciiSame = false;            // units below 0x80 are the bytes (8-bit, UTF-8)
+  int fLevel = 0;                     // the vector instructions used for ASCII blocks
   const char16_t* fDecode = nullptr;  // single-byte decoding table
   const uint16_t* fClasses = nullptr; // the class of every UTF-16 unit
   bool fStarted = false;              // the signature is behind
   bool fEnded = false, fFinished = false;
+  bool fBeyondAscii = false;
   int64_t fWordStarts = 0;
   bool fLastWhite = true;
   TSentenceParagraphCounter fEnds;

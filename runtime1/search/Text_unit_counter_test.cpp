@@ -102,9 +102,17 @@ std::u16string RandomText(std::mt19937& random) {
 
 // Feeds the bytes in pieces of the sizes chosen, checking after each piece
 // the counts before the units counted so far, and the totals at the end.
+// The vector levels this processor has (2: AVX2, 1: SSE2, 0: none): every
+// form of the ASCII blocks' masks is checked.
+std::vector<int> Levels() {
+  std::vector<int> levels;
+  for (int level = 0; level <= TTextUnitCounter::ProcessorLevel(); ++level) levels.push_back(level);
+  return levels;
+}
+
 void CheckPieces(const Bytes& bytes, platform::TTextEncoding encoding, const TReference& r,
-                 const std::function<size_t()>& pieceSize, const std::string& what) {
-  TTextUnitCounter counter(encoding);
+                 const std::function<size_t()>& pieceSize, const std::string& what, int level = 2) {
+  TTextUnitCounter counter(encoding, level);
   const size_t n = r.text.size();
   size_t at = 0;
   while (at < bytes.size()) {
@@ -152,6 +160,9 @@ TEST(TextUnitCounter, CountsAsTheWholeTextInEveryEncodingAndPieceSize) {
       }
       CheckPieces(bytes, encoding, r, [&random] { return static_cast<size_t>(random() % 200); },
                   what + ", random pieces");
+      for (const int level : Levels()) {
+        CheckPieces(bytes, encoding, r, [] { return size_t{1} << 20; }, what + ", level " + std::to_string(level), level);
+      }
       ++checked;
     }
   }
@@ -198,15 +209,58 @@ TEST(TextUnitCounter, AsciiBlocksOfEveryKindOfUnit) {
     const size_t length = 64 + random() % 1500;
     while (text.size() < length) text += kPieces[random() % kPieces.size()];
     const Bytes bytes(text.begin(), text.end());
-    for (const platform::TTextEncoding encoding : {platform::kEncodingUTF8, platform::TTextEncoding{1252}}) {
-      const TReference r = ReferenceOf(bytes, encoding);
-      CheckPieces(bytes, encoding, r, [&random] { return static_cast<size_t>(64 + random() % 300); },
-                  "ascii round " + std::to_string(round));
+    const std::u16string units(text.begin(), text.end());
+    for (const int level : Levels()) {
+      const std::string what = "ascii round " + std::to_string(round) + ", level " + std::to_string(level);
+      for (const platform::TTextEncoding encoding : {platform::kEncodingUTF8, platform::TTextEncoding{1252}}) {
+        const TReference r = ReferenceOf(bytes, encoding);
+        CheckPieces(bytes, encoding, r, [&random] { return static_cast<size_t>(64 + random() % 300); }, what, level);
+      }
+      for (const platform::TTextEncoding encoding : {platform::kEncodingUTF16LE, platform::kEncodingUTF16BE}) {
+        const Bytes wide = platform::EncodeTextBytes(units, encoding, round % 2 == 0);
+        CheckPieces(wide, encoding, ReferenceOf(wide, encoding),
+                    [&random] { return static_cast<size_t>(128 + random() % 4000); }, what + " UTF-16", level);
+      }
     }
-    const Bytes wide = platform::EncodeTextBytes(std::u16string(text.begin(), text.end()), platform::kEncodingUTF16LE, false);
-    CheckPieces(wide, platform::kEncodingUTF16LE, ReferenceOf(wide, platform::kEncodingUTF16LE),
-                [] { return size_t{4096}; }, "ascii UTF-16 round " + std::to_string(round));
   }
+}
+
+TEST(TextUnitCounter, StatesCarriedAcrossBlockEdges) {
+  // Each flag of the sentence and paragraph walk set in one block and met
+  // by what ends it blocks later, and the units that decide one another
+  // (a terminator and the unit after it, a line break after a held unit)
+  // on both sides of every block edge, with ASCII blocks and blocks that
+  // hold other units next to each other.
+  static const std::vector<std::string> kEnds = {".", "!", "?", ".a", ".1", ". ", "\n", "\r\n", "\n\n",
+                                                 "\x7f\n", "\t\n", "?\n", "\xc3\xa9.", ".\xc3\xa9"};
+  int checked = 0;
+  for (const std::string& end : kEnds) {
+    for (size_t at = 40; at < 200; ++at) {
+      for (const size_t filler : {size_t{0}, size_t{1}, size_t{2}}) {
+        // "word" runs, or spaces, or a single letter then spaces up to the edge.
+        std::string text;
+        while (text.size() < at) text += filler == 0 ? "word " : (filler == 1 ? " " : (text.empty() ? "w" : " "));
+        text.resize(at);
+        text += end;
+        text += std::string(130, filler == 1 ? ' ' : 'x');
+        text += "\n";
+        const Bytes bytes(text.begin(), text.end());
+        const TReference r = ReferenceOf(bytes, platform::kEncodingUTF8);
+        const std::string what = "end " + std::to_string(&end - kEnds.data()) + " at " + std::to_string(at) + ", filler " +
+                                 std::to_string(filler);
+        for (const int level : Levels()) {
+          CheckPieces(bytes, platform::kEncodingUTF8, r, [] { return size_t{1} << 20; }, what, level);
+          CheckPieces(bytes, platform::kEncodingUTF8, r, [] { return size_t{64}; }, what + " in 64s", level);
+          const std::u16string units = platform::DecodeTextBytesAs(bytes, platform::kEncodingUTF8);
+          const Bytes wide = platform::EncodeTextBytes(units, platform::kEncodingUTF16BE, false);
+          CheckPieces(wide, platform::kEncodingUTF16BE, ReferenceOf(wide, platform::kEncodingUTF16BE),
+                      [] { return size_t{1} << 20; }, what + " UTF-16", level);
+          ++checked;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(checked, static_cast<int>(kEnds.size() * 160 * 3 * Levels().size()));
 }
 
 TEST(TextUnitCounter, SignatureSplitAcrossPiecesAndShortTexts) {
@@ -257,6 +311,33 @@ TEST(TextUnitCounter, WordStartsAreTheEnginesWordNumbers) {
     }
   }
   EXPECT_GT(hits, 200);
+}
+
+TEST(TextUnitCounter, TellsWhetherAByteBeyondAsciiWasCounted) {
+  // Until one is, 8-bit and UTF-8 text count alike: a caller that does not
+  // yet know which of the two a text is relies on the answer.
+  std::mt19937 random(41);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const size_t length = 1 + random() % 700;
+    while (text.size() < length) text += random() % 5 == 0 ? ". " : "word ";
+    const bool high = round % 3 != 0;
+    const size_t at = random() % text.size();
+    if (high) text[at] = round % 2 == 0 ? '\xE9' : '\x80';
+    const Bytes bytes(text.begin(), text.end());
+    for (const platform::TTextEncoding encoding : {platform::kEncodingUTF8, platform::TTextEncoding{1252}}) {
+      for (const int level : Levels()) {
+        TTextUnitCounter counter(encoding, level);
+        const size_t piece = 1 + random() % 200;
+        for (size_t from = 0; from < bytes.size(); from += piece) {
+          const size_t to = std::min(bytes.size(), from + piece);
+          counter.Add(std::span<const uint8_t>(bytes).subspan(from, to - from));
+          ASSERT_EQ(counter.MetByteBeyondAscii(), high && at < to)
+              << "round " << round << ", encoding " << encoding << ", level " << level << ", bytes to " << to;
+        }
+      }
+    }
+  }
 }
 
 TEST(TextUnitCounter, EncodingsItCannotCount) {
