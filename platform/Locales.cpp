@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <unicode/ucol.h>
 #include <unicode/ucurr.h>
@@ -262,54 +263,87 @@ std::u16string PlatformDatePattern(std::u16string_view icu, bool fourDigitYears)
   return out;
 }
 
-std::u16string DatePattern(const char* locale, UDateFormatStyle style, bool fourDigitYears) {
-  UErrorCode status = U_ZERO_ERROR;
-  UDateFormat* format = udat_open(UDAT_NONE, style, locale, nullptr, 0, nullptr, 0, &status);
-  if (U_FAILURE(status)) return {};
-  std::u16string pattern = IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
-    return udat_toPattern(format, false, buffer, capacity, err);
-  });
-  udat_close(format);
-  return PlatformDatePattern(pattern, fourDigitYears);
-}
-
-// The date format of a locale whose symbols DateSymbol reads. Opening one
-// costs far more than reading a symbol from it, and a locale's format settings
-// read some forty symbols in a row (the user's are read when the library is
-// loaded), so each thread keeps the last one it opened. Reading symbols does
-// not change it.
-class TSymbolsFormat {
+// The date and number formats of one locale that the locale items read.
+// Opening one costs far more than reading from it, and a locale's format
+// settings read some forty items in a row from a few of them (the user's are
+// read when the library is loaded), so each thread keeps those of the last
+// locale it was asked about. Reading patterns, symbols and attributes does not
+// change a format.
+class TLocaleFormats {
  public:
-  TSymbolsFormat() = default;
-  TSymbolsFormat(const TSymbolsFormat&) = delete;
-  TSymbolsFormat& operator=(const TSymbolsFormat&) = delete;
-  ~TSymbolsFormat() {
-    if (fFormat) udat_close(fFormat);
-  }
+  TLocaleFormats() = default;
+  TLocaleFormats(const TLocaleFormats&) = delete;
+  TLocaleFormats& operator=(const TLocaleFormats&) = delete;
+  ~TLocaleFormats() { Close(); }
 
-  const UDateFormat* Of(const char* locale) {
-    if (fFormat && fLocale == locale) return fFormat;
-    if (fFormat) udat_close(fFormat);
-    fFormat = nullptr;
+  // Null when ICU cannot open it.
+  const UDateFormat* Date(const char* locale, UDateFormatStyle timeStyle, UDateFormatStyle dateStyle) {
+    Select(locale);
+    for (const TDate& d : fDates) {
+      if (d.timeStyle == timeStyle && d.dateStyle == dateStyle) return d.format;
+    }
     UErrorCode status = U_ZERO_ERROR;
-    UDateFormat* format = udat_open(UDAT_DEFAULT, UDAT_DEFAULT, locale, nullptr, 0, nullptr, 0, &status);
+    UDateFormat* format = udat_open(timeStyle, dateStyle, locale, nullptr, 0, nullptr, 0, &status);
     if (U_FAILURE(status)) {
       if (format) udat_close(format);
       return nullptr;
     }
-    fFormat = format;
-    fLocale = locale;
-    return fFormat;
+    fDates.push_back({timeStyle, dateStyle, format});
+    return format;
+  }
+
+  const UNumberFormat* Decimal(const char* locale) {
+    Select(locale);
+    if (fDecimal) return fDecimal;
+    UErrorCode status = U_ZERO_ERROR;
+    UNumberFormat* format = unum_open(UNUM_DECIMAL, nullptr, 0, locale, nullptr, &status);
+    if (U_FAILURE(status)) {
+      if (format) unum_close(format);
+      return nullptr;
+    }
+    fDecimal = format;
+    return fDecimal;
   }
 
  private:
+  struct TDate {
+    UDateFormatStyle timeStyle, dateStyle;
+    UDateFormat* format;
+  };
+
+  void Select(const char* locale) {
+    if (fLocale == locale) return;
+    Close();
+    fLocale = locale;
+  }
+  void Close() {
+    for (const TDate& d : fDates) udat_close(d.format);
+    fDates.clear();
+    if (fDecimal) unum_close(fDecimal);
+    fDecimal = nullptr;
+  }
+
   std::string fLocale;
-  UDateFormat* fFormat = nullptr;
+  std::vector<TDate> fDates;
+  UNumberFormat* fDecimal = nullptr;
 };
 
+TLocaleFormats& Formats() {
+  thread_local TLocaleFormats formats;
+  return formats;
+}
+
+std::u16string DatePattern(const char* locale, UDateFormatStyle style, bool fourDigitYears) {
+  const UDateFormat* format = Formats().Date(locale, UDAT_NONE, style);
+  if (!format) return {};
+  std::u16string pattern = IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
+    return udat_toPattern(format, false, buffer, capacity, err);
+  });
+  return PlatformDatePattern(pattern, fourDigitYears);
+}
+
 std::u16string DateSymbol(const char* locale, UDateFormatSymbolType type, int32_t index) {
-  thread_local TSymbolsFormat symbols;
-  const UDateFormat* format = symbols.Of(locale);
+  const UDateFormat* format = Formats().Date(locale, UDAT_DEFAULT, UDAT_DEFAULT);
   if (!format) return {};
   return IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
     return udat_getSymbols(format, type, index, buffer, capacity, err);
@@ -317,23 +351,18 @@ std::u16string DateSymbol(const char* locale, UDateFormatSymbolType type, int32_
 }
 
 std::u16string NumberSymbol(const char* locale, UNumberFormatSymbol symbol) {
-  UErrorCode status = U_ZERO_ERROR;
-  UNumberFormat* format = unum_open(UNUM_DECIMAL, nullptr, 0, locale, nullptr, &status);
-  if (U_FAILURE(status)) return {};
-  std::u16string text = IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
+  const UNumberFormat* format = Formats().Decimal(locale);
+  if (!format) return {};
+  return IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
     return unum_getSymbol(format, symbol, buffer, capacity, err);
   });
-  unum_close(format);
-  return text;
 }
 
 std::u16string Grouping(const char* locale) {
-  UErrorCode status = U_ZERO_ERROR;
-  UNumberFormat* format = unum_open(UNUM_DECIMAL, nullptr, 0, locale, nullptr, &status);
-  if (U_FAILURE(status)) return {};
+  const UNumberFormat* format = Formats().Decimal(locale);
+  if (!format) return {};
   int32_t primary = unum_getAttribute(format, UNUM_GROUPING_SIZE);
   int32_t secondary = unum_getAttribute(format, UNUM_SECONDARY_GROUPING_SIZE);
-  unum_close(format);
   if (primary <= 0) return u"0";
   std::string text = std::to_string(primary);
   if (secondary > 0 && secondary != primary) {
@@ -394,13 +423,11 @@ std::u16string SeparatorIn(std::u16string_view pattern) {
 }
 
 std::u16string TimeSeparator(const char* locale) {
-  UErrorCode status = U_ZERO_ERROR;
-  UDateFormat* format = udat_open(UDAT_SHORT, UDAT_NONE, locale, nullptr, 0, nullptr, 0, &status);
-  if (U_FAILURE(status)) return u":";
+  const UDateFormat* format = Formats().Date(locale, UDAT_SHORT, UDAT_NONE);
+  if (!format) return u":";
   std::u16string pattern = IcuString([&](UChar* buffer, int32_t capacity, UErrorCode* err) {
     return udat_toPattern(format, false, buffer, capacity, err);
   });
-  udat_close(format);
   size_t h = pattern.find_first_of(u"Hhkm");
   if (h == std::u16string::npos) return u":";
   while (h < pattern.size() && (pattern[h] == u'H' || pattern[h] == u'h' || pattern[h] == u'k')) ++h;

@@ -67,6 +67,18 @@ void ReserveHugePageHeap() {
   std::free(block);
 }
 
+// Whether a token of the command line is name: only such a subcommand can be
+// chosen (the parser matches subcommands by their exact names), so only its
+// options are worth building (building those of all eight was about a tenth
+// of the instructions of a search in a one-line text). The others keep their
+// names, descriptions and examples for the program's help.
+bool Named(int argc, char** argv, const char* name) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], name) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,26 +101,30 @@ int main(int argc, char** argv) {
 
   CLI::App* wordlist = app.add_subcommand("wordlist", "word, frequency, per cent, number of texts");
   wordlist->footer("Example: quillon wordlist --top 20 --stop stop.txt corpus/");
-  wordlist->add_option("PATH", counts.paths, "texts, folders, zip archives")->required();
-  wordlist->add_option("--sort", counts.sort, "freq or alpha")->default_val("freq");
-  wordlist->add_option("--min-freq", counts.minFreq, "least frequency listed")->default_val(1);
-  wordlist->add_option("--top", counts.top, "only the first N rows");
-  wordlist->add_option("--lemmas", counts.lemmas, "lemma list file: variants counted under their headword");
-  wordlist->add_option("--stop", counts.stop, "stop list file: its words are not listed");
-  wordlist->add_flag("--partial", counts.partial, "write partial counts for quillon merge");
-  AddInputOptions(wordlist, input);
-  AddOutputOptions(wordlist, output);
+  if (Named(argc, argv, "wordlist")) {
+    wordlist->add_option("PATH", counts.paths, "texts, folders, zip archives")->required();
+    wordlist->add_option("--sort", counts.sort, "freq or alpha")->default_val("freq");
+    wordlist->add_option("--min-freq", counts.minFreq, "least frequency listed")->default_val(1);
+    wordlist->add_option("--top", counts.top, "only the first N rows");
+    wordlist->add_option("--lemmas", counts.lemmas, "lemma list file: variants counted under their headword");
+    wordlist->add_option("--stop", counts.stop, "stop list file: its words are not listed");
+    wordlist->add_flag("--partial", counts.partial, "write partial counts for quillon merge");
+    AddInputOptions(wordlist, input);
+    AddOutputOptions(wordlist, output);
+  }
 
   CLI::App* ngrams = app.add_subcommand("ngrams", "n-grams with frequency, per cent, number of texts");
   ngrams->footer("Example: quillon ngrams 3 --top 20 corpus/");
-  ngrams->add_option("N", ngramCounts.n, "words per n-gram")->required();
-  ngrams->add_option("PATH", ngramCounts.paths, "texts, folders, zip archives")->required();
-  ngrams->add_option("--sort", ngramCounts.sort, "freq or alpha")->default_val("freq");
-  ngrams->add_option("--min-freq", ngramCounts.minFreq, "least frequency listed")->default_val(1);
-  ngrams->add_option("--top", ngramCounts.top, "only the first N rows");
-  ngrams->add_flag("--partial", ngramCounts.partial, "write partial counts for quillon merge");
-  AddInputOptions(ngrams, input);
-  AddOutputOptions(ngrams, output);
+  if (Named(argc, argv, "ngrams")) {
+    ngrams->add_option("N", ngramCounts.n, "words per n-gram")->required();
+    ngrams->add_option("PATH", ngramCounts.paths, "texts, folders, zip archives")->required();
+    ngrams->add_option("--sort", ngramCounts.sort, "freq or alpha")->default_val("freq");
+    ngrams->add_option("--min-freq", ngramCounts.minFreq, "least frequency listed")->default_val(1);
+    ngrams->add_option("--top", ngramCounts.top, "only the first N rows");
+    ngrams->add_flag("--partial", ngramCounts.partial, "write partial counts for quillon merge");
+    AddInputOptions(ngrams, input);
+    AddOutputOptions(ngrams, output);
+  }
 
   CLI::App* conc = app.add_subcommand("concord", "every hit of a search word in its context (KWIC)");
   conc->footer(
@@ -117,65 +133,77 @@ int main(int argc, char** argv) {
       "(WORDS in the same syntax, ~word for one that must not be there).\n"
       "Example: quillon concord --sort R1,R2,L1 --context 6 'love*' corpus/\n"
       "Example: quillon concord --horizon L3,R3 'bank context:=river/~money' corpus/");
-  conc->add_option("SEARCH", concord.search, "the search word")->required();
-  conc->add_option("PATH", concord.paths, "texts, folders, zip archives")->required();
-  conc->add_option("--context", concord.context, "words of context on each side")->default_val(8);
-  conc->add_option("--sort", concord.sort, "up to three keys: L1..L9, R1..R9, hit (e.g. R1,R2,L1)");
-  conc->add_flag("--count", concord.count, "only the number of hits and of texts with hits");
-  conc->add_option("--max", concord.max, "stop after N hits");
-  conc->add_option("--sample", concord.sample, "a reproducible random sample of N hits");
-  conc->add_option("--seed", concord.seed, "seed of the sample")->default_val(1);
-  conc->add_option("--horizon", concord.horizon, "where context words are looked for, e.g. L5,R5")->default_val("L5,R5");
-  AddInputOptions(conc, input);
-  AddOutputOptions(conc, output);
+  if (Named(argc, argv, "concord")) {
+    conc->add_option("SEARCH", concord.search, "the search word")->required();
+    conc->add_option("PATH", concord.paths, "texts, folders, zip archives")->required();
+    conc->add_option("--context", concord.context, "words of context on each side")->default_val(8);
+    conc->add_option("--sort", concord.sort, "up to three keys: L1..L9, R1..R9, hit (e.g. R1,R2,L1)");
+    conc->add_flag("--count", concord.count, "only the number of hits and of texts with hits");
+    conc->add_option("--max", concord.max, "stop after N hits");
+    conc->add_option("--sample", concord.sample, "a reproducible random sample of N hits");
+    conc->add_option("--seed", concord.seed, "seed of the sample")->default_val(1);
+    conc->add_option("--horizon", concord.horizon, "where context words are looked for, e.g. L5,R5")->default_val("L5,R5");
+    AddInputOptions(conc, input);
+    AddOutputOptions(conc, output);
+  }
 
   CLI::App* kw = app.add_subcommand("keywords", "words whose frequency in a study corpus stands out against a reference");
   kw->footer(std::string("Example: quillon keywords --study psalms/ --reference bible/ --max-p 0.001\n") + kKeywordsHelp);
-  kw->add_option("--study", kwCounts.paths, "study texts, folders, archives")->required();
-  kw->add_option("--reference", kwCounts.reference, "reference texts, folders, archives")->required();
-  kw->add_option("--max-p", kwCounts.maxP, "largest p listed")->default_val(0.05);
-  kw->add_option("--min-freq", kwCounts.minFreq, "least frequency in the study corpus")->default_val(2);
-  kw->add_flag("--negative", kwCounts.negative, "also list negative key words");
-  kw->add_option("--top", kwCounts.top, "only the first N rows");
-  kw->add_option("--lemmas", kwCounts.lemmas, "lemma list file");
-  kw->add_option("--stop", kwCounts.stop, "stop list file");
-  kw->add_flag("--partial", kwCounts.partial, "write partial counts for quillon merge");
-  AddInputOptions(kw, input);
-  AddOutputOptions(kw, output);
+  if (Named(argc, argv, "keywords")) {
+    kw->add_option("--study", kwCounts.paths, "study texts, folders, archives")->required();
+    kw->add_option("--reference", kwCounts.reference, "reference texts, folders, archives")->required();
+    kw->add_option("--max-p", kwCounts.maxP, "largest p listed")->default_val(0.05);
+    kw->add_option("--min-freq", kwCounts.minFreq, "least frequency in the study corpus")->default_val(2);
+    kw->add_flag("--negative", kwCounts.negative, "also list negative key words");
+    kw->add_option("--top", kwCounts.top, "only the first N rows");
+    kw->add_option("--lemmas", kwCounts.lemmas, "lemma list file");
+    kw->add_option("--stop", kwCounts.stop, "stop list file");
+    kw->add_flag("--partial", kwCounts.partial, "write partial counts for quillon merge");
+    AddInputOptions(kw, input);
+    AddOutputOptions(kw, output);
+  }
 
   CLI::App* coll = app.add_subcommand("collocates", "words that go with a search word, with association measures");
   coll->footer("Example: quillon collocates --span L3,R3 --sort mi3 --top 20 love corpus/");
-  coll->add_option("SEARCH", collConcord.search, "the search word")->required();
-  coll->add_option("PATH", collConcord.paths, "texts, folders, zip archives")->required();
-  coll->add_option("--span", collConcord.span, "words to the left and right, e.g. L5,R5")->default_val("L5,R5");
-  coll->add_option("--min-freq", collConcord.minFreq, "least joint frequency")->default_val(2);
-  coll->add_option("--sort", collConcord.sort, "mi, mi3, t, z, dice or ll")->default_val("ll");
-  coll->add_option("--top", collConcord.top, "only the first N rows");
-  coll->add_option("--horizon", collConcord.horizon, "where context words of SEARCH are looked for, e.g. L5,R5")
-      ->default_val("L5,R5");
-  AddInputOptions(coll, input);
-  AddOutputOptions(coll, output);
+  if (Named(argc, argv, "collocates")) {
+    coll->add_option("SEARCH", collConcord.search, "the search word")->required();
+    coll->add_option("PATH", collConcord.paths, "texts, folders, zip archives")->required();
+    coll->add_option("--span", collConcord.span, "words to the left and right, e.g. L5,R5")->default_val("L5,R5");
+    coll->add_option("--min-freq", collConcord.minFreq, "least joint frequency")->default_val(2);
+    coll->add_option("--sort", collConcord.sort, "mi, mi3, t, z, dice or ll")->default_val("ll");
+    coll->add_option("--top", collConcord.top, "only the first N rows");
+    coll->add_option("--horizon", collConcord.horizon, "where context words of SEARCH are looked for, e.g. L5,R5")
+        ->default_val("L5,R5");
+    AddInputOptions(coll, input);
+    AddOutputOptions(coll, output);
+  }
 
   CLI::App* lem = app.add_subcommand("lemmatise", "words on standard input, headwords out");
   lem->footer("Example: echo 'was went children' | quillon lemmatise --lemmas lemmas.txt");
-  lem->add_option("--lemmas", lemmas, "lemma list file")->required();
-  AddOutputOptions(lem, output);
+  if (Named(argc, argv, "lemmatise")) {
+    lem->add_option("--lemmas", lemmas, "lemma list file")->required();
+    AddOutputOptions(lem, output);
+  }
 
   CLI::App* det = app.add_subcommand("detect", "the encoding each text will be read in, and why");
   det->footer("Example: quillon detect --mask '*' corpus/");
-  det->add_option("PATH", paths, "texts, folders, zip archives")->required();
-  AddInputOptions(det, input);
-  AddOutputOptions(det, output);
+  if (Named(argc, argv, "detect")) {
+    det->add_option("PATH", paths, "texts, folders, zip archives")->required();
+    AddInputOptions(det, input);
+    AddOutputOptions(det, output);
+  }
 
   CLI::App* merge = app.add_subcommand("merge", "add up partial results of wordlist, ngrams or keywords");
   merge->footer("Example: quillon merge --top 20 part1.qnp part2.qnp");
-  merge->add_option("PARTIAL", paths, "partial-results files")->required();
-  merge->add_option("--sort", mergeCounts.sort, "freq or alpha")->default_val("freq");
-  merge->add_option("--min-freq", mergeCounts.minFreq, "least frequency listed")->default_val(1);
-  merge->add_option("--top", mergeCounts.top, "only the first N rows");
-  merge->add_option("--max-p", mergeCounts.maxP, "keywords: largest p listed")->default_val(0.05);
-  merge->add_flag("--negative", mergeCounts.negative, "keywords: also negative key words");
-  AddOutputOptions(merge, output);
+  if (Named(argc, argv, "merge")) {
+    merge->add_option("PARTIAL", paths, "partial-results files")->required();
+    merge->add_option("--sort", mergeCounts.sort, "freq or alpha")->default_val("freq");
+    merge->add_option("--min-freq", mergeCounts.minFreq, "least frequency listed")->default_val(1);
+    merge->add_option("--top", mergeCounts.top, "only the first N rows");
+    merge->add_option("--max-p", mergeCounts.maxP, "keywords: largest p listed")->default_val(0.05);
+    merge->add_flag("--negative", mergeCounts.negative, "keywords: also negative key words");
+    AddOutputOptions(merge, output);
+  }
 
   try {
     app.parse(argc, argv);

@@ -1213,6 +1213,24 @@ TEST_F(Quillon, UsageErrorsAndTheOutputFile) {
     EXPECT_NE(help.out.find("quillon " + std::string(sub)), std::string::npos) << sub << help.out;
   }
   EXPECT_NE(RunQuillon(fDir, {"keywords", "--help"}).out.find("Zero frequencies"), std::string::npos);
+  // Only the subcommand named on the command line gets its options built: each
+  // one's help still lists its own, and the program's help every subcommand.
+  const std::pair<const char*, const char*> ownOptions[] = {
+      {"wordlist", "--stop"}, {"ngrams", "--partial"}, {"concord", "--horizon"}, {"keywords", "--reference"},
+      {"collocates", "--span"}, {"lemmatise", "--lemmas"}, {"detect", "--code-page"}, {"merge", "--max-p"}};
+  const TRun programHelp = RunQuillon(fDir, {"--help"});
+  EXPECT_EQ(programHelp.status, 0);
+  for (const auto& [sub, option] : ownOptions) {
+    const std::string help = RunQuillon(fDir, {sub, "--help"}).out;
+    EXPECT_NE(help.find(option), std::string::npos) << sub << help;
+    EXPECT_NE(help.find("--format"), std::string::npos) << sub << help;
+    EXPECT_NE(programHelp.out.find(std::string("  ") + sub + " "), std::string::npos) << sub;
+    EXPECT_EQ(programHelp.out.find(option), std::string::npos) << option;  // subcommands' options not listed
+  }
+  // A search word that is another subcommand's name is still a search word.
+  const TRun named = RunQuillon(fDir, {"concord", "--count", "wordlist", "c"});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(RunQuillon(fDir, {"concord", "--top", "1", "cat", "c"}).status, 2);  // wordlist's option, not concord's
 
   // --output: the table in the file, nothing on standard output; an older
   // file is replaced whole.
