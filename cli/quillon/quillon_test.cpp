@@ -1197,6 +1197,19 @@ TEST_F(Quillon, ConcordanceFromWorkersIsTheOneProcessConcordance) {
   EXPECT_TRUE(ReadBytes(fDir / "lines.json") == RunQuillon(fDir, {"concord", "--format", "json", "x", "k"}).out);
 }
 
+// The program looks for its libraries beside itself or in the installed
+// library folder, never in the folder it is run from: files there named as the
+// libraries it needs (a corpus may hold anything) are not loaded.
+TEST_F(Quillon, LibrariesAreNotTakenFromTheWorkingFolder) {
+  MakeCorpus();
+  for (const char* name : {"libicui18n.so.72", "libicuuc.so.72", "libstdc++.so.6", "libQN7GeneralRuntimePack1.so.7"}) {
+    WriteBytes(fDir / name, "not a library\n");
+  }
+  const TRun run = RunQuillon(fDir, {"wordlist", "--top", "1", "c"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "word\tfrequency\tpercent\ttexts\nthe\t5\t25.0000\t2\n");
+}
+
 TEST_F(Quillon, UsageErrorsAndTheOutputFile) {
   MakeCorpus();
   EXPECT_EQ(RunQuillon(fDir, {"wordlist"}).status, 2);
