@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/CodePages.h"
 #include "platform/Exceptions.h"
 #include "platform/Locales.h"
 
@@ -254,6 +255,16 @@ TEST(Format, UserSettingsFollowTheUserLocale) {
   EXPECT_EQ(Format(u"%.0n", 1234567.0), u"1,234,567");
   EXPECT_EQ(UserFormatSettings().DecimalSeparator, u'.');
   EXPECT_EQ(Format("%d-%s", 1, u"x"), "1-x");
+  // The host changes the user's locale: the settings are read for it, and
+  // those of the first locale come back when it is chosen again.
+  const TFormatSettings* english = &UserFormatSettings();
+  SetUserDefaultLCID(0x0407);
+  EXPECT_EQ(UserFormatSettings().DecimalSeparator, u',');
+  EXPECT_EQ(UserFormatSettings().LongMonthNames[2], u"M\u00E4rz");
+  EXPECT_EQ(Format(u"%.0n", 1234567.0), u"1.234.567");
+  SetUserDefaultLCID(0x0409);
+  EXPECT_EQ(&UserFormatSettings(), english);
+  EXPECT_EQ(UserFormatSettings().LongMonthNames[2], u"March");
 }
 
 }  // namespace

@@ -148,6 +148,22 @@ TEST(Locales, NamesOfLocalesAskedForInTurns) {
   EXPECT_EQ(GetLocaleInfo(0x0407, LOCALE_SDAYNAME1 + 6), u"Sonntag");
 }
 
+// The user's default locale is a process-wide setting the host may change at
+// any time: items of LOCALE_USER_DEFAULT follow it, whatever formats are kept
+// from the locale asked about before.
+TEST(Locales, UserDefaultItemsFollowTheHostsSetting) {
+  ASSERT_EQ(UserDefaultLCID(), 0x0409u);
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME1 + 2), u"March");
+  SetUserDefaultLCID(0x0407);
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME1 + 2), u"M\u00E4rz");
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL), u",");
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE), u"dd.MM.yyyy");
+  SetUserDefaultLCID(0x0409);
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SMONTHNAME1 + 2), u"March");
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL), u".");
+  EXPECT_EQ(GetLocaleInfo(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE), u"M/d/yyyy");
+}
+
 struct TCompareCase {
   uint32_t lcid;
   uint32_t flags;
