@@ -529,8 +529,8 @@ bool PieceEnd(TPieceSource& source, size_t start, size_t pieceBytes, bool wide, 
   return true;
 }
 
-// Whether the active code page decodes every byte below 0x80 to itself, so
-// that ASCII bytes are the same text in it and in UTF-8.
+}  // namespace
+
 bool AsciiReadsAlike() {
   const char16_t* table = qn::platform::DecodeTableOfCodePage(qn::platform::ResolvedCodePage(qn::platform::CP_ACP));
   if (table == nullptr) return false;
@@ -539,6 +539,8 @@ bool AsciiReadsAlike() {
   }
   return true;
 }
+
+namespace {
 
 // Hands the text of source to `piece` in pieces of about pieceBytes bytes,
 // decoded as the readers decode the whole text. False on a read error.
@@ -690,11 +692,13 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
   return PiecesOf(source, pieceBytes, piece, filter);
 }
 
-bool TTextReader::WithBytes(const TTextRef& ref,
-                            const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use) {
+bool TTextReader::WithBytes(
+    const TTextRef& ref, const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding, bool)>& use) {
   THeld held;
   if (!Hold(ref, held)) return held.readAnyway;  // the caller then reads it whole
-  use(held.bytes, qn::TextFileBytesEncoding(held.bytes));
+  bool decided = true;
+  const qn::platform::TTextEncoding encoding = qn::TextFileHeadEncoding(held.bytes, held.bytes.size(), decided);
+  use(held.bytes, encoding, decided);
   return true;
 }
 

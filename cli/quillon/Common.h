@@ -91,6 +91,10 @@ void ListTexts(const std::vector<std::string>& paths, const TInputOptions& optio
 // Numbers the texts and keeps the share of --shard.
 void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options);
 
+// Whether the active code page decodes every byte below 0x80 to itself, so
+// that ASCII bytes are the same text in it and in UTF-8.
+bool AsciiReadsAlike();
+
 // Where the text of these bytes ends for the readers: at its first zero unit
 // (a zero byte of 8-bit or UTF-8 text, a zero unit at an even offset of
 // UTF-16); the size when there is none.
@@ -111,13 +115,16 @@ class TTextReader {
   // filter, a piece whose bytes cannot hold a hit is passed over undecoded.
   bool ReadPieces(const TTextRef& ref, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
                   const qn::TRawTextPrefilter* filter = nullptr);
-  // The text's bytes, undecoded, with the encoding the readers decode them
-  // in (TextFileBytesEncoding), handed to `use` while they are held. A text
-  // that cannot be read is reported as Read reports it, and gives false; one
-  // whose bytes could not be held but that Read could read gives true
-  // without `use` being called (the caller then reads it whole).
+  // The text's bytes, undecoded, handed to `use` while they are held, with
+  // the encoding the readers decode them in as far as the text's head tells
+  // it (TextFileHeadEncoding): when it cannot (decided false), the text is
+  // 8-bit of the active code page (kEncodingDefault, given) or UTF-8, as
+  // TextFileBytesEncoding tells from all the bytes. A text that cannot be
+  // read is reported as Read reports it, and gives false; one whose bytes
+  // could not be held but that Read could read gives true without `use`
+  // being called (the caller then reads it whole).
   bool WithBytes(const TTextRef& ref,
-                 const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding)>& use);
+                 const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding, bool decided)>& use);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);

@@ -29,6 +29,7 @@
 #include "platform/StringList.h"
 #include "platform/TextDetection.h"
 #include "runtime1/containers/SortableLists.h"
+#include "runtime1/files/FileOfChar.h"
 #include "runtime1/search/Raw_text_prefilter.h"
 #include "runtime1/search/Search_engines.h"
 #include "runtime1/text/Bare_assemb3.h"
@@ -212,6 +213,13 @@ struct TPlaces {
   }
 };
 
+// Whether a byte of 0x80 or above is among the bytes.
+bool AnyBeyondAscii(std::span<const uint8_t> bytes) {
+  uint8_t any = 0;
+  for (const uint8_t b : bytes) any |= b;
+  return (any & 0x80) != 0;
+}
+
 class TTextSearch {
  public:
   // Words to avoid ("~word") among the items are not sought: a hit where one
@@ -336,54 +344,85 @@ class TTextSearch {
   // the part decoded, or most of the text would be decoded anyway: the
   // caller then searches the whole text. Only for search words that never
   // match across a line break, without context words or words to avoid.
-  int64_t SearchByWindows(std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding,
+  //
+  // encoding is the one the text's head tells (TTextReader::WithBytes);
+  // when the head cannot tell (decided false), the text is 8-bit of the
+  // active code page or UTF-8 by the evidence of all its bytes, which is
+  // weighed only when a byte beyond ASCII is met in the bytes counted or
+  // decoded: ASCII bytes are the same text in both.
+  int64_t SearchByWindows(std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding, bool decided,
                           const qn::TRawTextPrefilter& filter, int64_t limit, const TOnHit& onHit) {
+    const std::span<const uint8_t> all = bytes;
+    if (!decided && (!AsciiReadsAlike() || !qn::TTextUnitCounter::Handles(encoding))) {
+      encoding = qn::TextFileBytesEncoding(all);
+      decided = true;
+    }
     if (!qn::TTextUnitCounter::Handles(encoding)) return -1;
     const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
     bytes = bytes.first(TextEnd(bytes, wide));
+    // (Where the two readings of an undecided text differ, no byte is ASCII:
+    // the text's end and the parts are found alike in both.)
     FindWindows(bytes, encoding, wide, filter);
     size_t decoded = 0;
     for (const auto& [from, to] : fWindows) decoded += to - from;
     if (decoded > bytes.size() / 2) return -1;
 
-    // First without a line written, to see that every hit's words lie in
-    // its part; then again, writing them. Only the second pass numbers the
-    // lines, so only it counts the units before each part (the check looks
-    // at nothing but the part's own words).
     struct TRestore {
       TTextSearch& s;
       ~TRestore() { s.SetPlace(0, qn::TSentenceParagraphCounter(), true, true); }
     } restore{*this};
+    // First the units before each part are counted and every hit's words
+    // are seen to lie in its part, without a line written; then the lines
+    // are written, each part's counts kept from the first pass.
     bool enough = true;
     const auto checkEach = [&](int64_t, const qn::TSearchFound_Rec& rec) { enough = enough && Sufficient(rec); };
     const TOnHit check = checkEach;
-    for (int pass = 0; pass < 2; ++pass) {
+    const auto decode = [&](size_t from, size_t to) {
+      const std::span<const uint8_t> part = bytes.subspan(from, to - from);
+      fWindow = qn::platform::DecodeTextBytesAs(part, encoding);
+      // The decoder takes the encoding's signature at the start of the
+      // bytes for a mark and skips it; within the text it is a character.
+      // (8-bit text has none: its bytes are all text.)
+      if (from > 0 && encoding != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(part) == encoding)
+        fWindow.insert(fWindow.begin(), u'\uFEFF');
+    };
+    for (;;) {
       qn::TTextUnitCounter counter(encoding);
       size_t counted = 0;
       int64_t hits = 0;
-      const auto numberEach = [&](int64_t inText, const qn::TSearchFound_Rec& rec) { onHit(hits + inText, rec); };
-      const TOnHit numbered = numberEach;
+      bool beyondAscii = false;
+      fPlaces.clear();
       for (const auto& [from, to] : fWindows) {
         if (limit > 0 && hits >= limit) break;
-        if (pass == 1) {
-          counter.Add(bytes.subspan(counted, from - counted));
-          counted = from;
-        }
-        const std::span<const uint8_t> part = bytes.subspan(from, to - from);
-        fWindow = qn::platform::DecodeTextBytesAs(part, encoding);
-        // The decoder takes the encoding's signature at the start of the
-        // bytes for a mark and skips it; within the text it is a character.
-        // (8-bit text has none: its bytes are all text.)
-        if (from > 0 && encoding != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(part) == encoding)
-          fWindow.insert(fWindow.begin(), u'\uFEFF');
+        counter.Add(bytes.subspan(counted, from - counted));
+        counted = from;
+        fPlaces.emplace_back(counter.WordStarts(), counter.Ends());
+        decode(from, to);
+        if (!decided) beyondAscii = beyondAscii || AnyBeyondAscii(bytes.subspan(from, to - from));
         SetPlace(counter.WordStarts(), counter.Ends(), from == 0, to == bytes.size());
-        const TOnHit& call = pass == 0 ? check : (onHit ? numbered : onHit);
-        hits += Search(fWindow, limit > 0 ? limit - hits : 0, call);
+        hits += Search(fWindow, limit > 0 ? limit - hits : 0, check);
         if (!enough) return -1;
       }
-      if (pass == 1) return hits;
+      if (decided || !(beyondAscii || counter.MetByteBeyondAscii())) break;
+      // The bytes read differ between the two readings: the text's evidence
+      // says which is right, and the parts are read again in it if it is not
+      // the one they were read in.
+      decided = true;
+      const qn::platform::TTextEncoding weighed = qn::TextFileBytesEncoding(all);
+      if (weighed == encoding) break;
+      encoding = weighed;
+      if (!qn::TTextUnitCounter::Handles(encoding)) return -1;
     }
-    return -1;
+    int64_t hits = 0;
+    const auto numberEach = [&](int64_t inText, const qn::TSearchFound_Rec& rec) { onHit(hits + inText, rec); };
+    const TOnHit numbered = numberEach;
+    for (size_t k = 0; k < fPlaces.size(); ++k) {
+      const auto [from, to] = fWindows[k];
+      decode(from, to);
+      SetPlace(fPlaces[k].first, fPlaces[k].second, from == 0, to == bytes.size());
+      hits += Search(fWindow, limit > 0 ? limit - hits : 0, onHit ? numbered : onHit);
+    }
+    return hits;
   }
 
   // Where a hit's line lies in the text: the hit [start, end), its context
@@ -818,6 +857,8 @@ class TTextSearch {
   int64_t fWordBase = 0;                        // word starts before the text searched
   bool fAtTextStart = true, fAtTextEnd = true;  // the text searched starts, ends the whole text
   std::u16string fWindow;                       // the part of a text decoded
+  // The word starts and the sentence and paragraph state before each part.
+  std::vector<std::pair<int64_t, qn::TSentenceParagraphCounter>> fPlaces;
   std::vector<std::pair<size_t, size_t>> fWindows;  // the parts' bytes [from, to)
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
 };
@@ -1249,8 +1290,9 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         int64_t count = -1;
         bool read = true;
         if (byParts) {
-          read = reader.WithBytes(ref, [&](std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding) {
-            count = search.SearchByWindows(bytes, encoding, *prefilter, limit, onHit);
+          read = reader.WithBytes(ref, [&](std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding,
+                                           bool decided) {
+            count = search.SearchByWindows(bytes, encoding, decided, *prefilter, limit, onHit);
           });
         }
         if (read && count < 0) {

@@ -739,6 +739,52 @@ TEST_F(Quillon, ConcordanceFromPartsOfTextsEqualsTheWholeTexts) {
   EXPECT_GT(lines, 100);
 }
 
+TEST_F(Quillon, PartsOfTextsWithoutMarkReadInTheEncodingOfTheirEvidence) {
+  // Texts whose head is ASCII and has no mark: 8-bit or UTF-8 by the
+  // evidence of all their bytes. The parts around the hits, and the units
+  // counted before them, are the same text in both readings until a byte
+  // beyond ASCII comes: one met before a hit's line, in a hit's line, only
+  // after the last hit's line, in UTF-8 or 8-bit. Before a hit, U+3002 (a
+  // sentence's end) and U+2029 (a paragraph's end) are other characters
+  // read as 8-bit, so the hit's numbers tell the readings apart.
+  fs::create_directories(fDir / "u");
+  std::string filler;
+  while (filler.size() < 30000) filler += "and the king said unto them, go in peace.\n";
+  const std::string head = filler + filler + filler;  // beyond the 64 KiB of the head
+  const std::string ends = "x\xE3\x80\x82 y \xE2\x80\xA9 z \xE3\x80\x82\n";
+  WriteBytes(fDir / "u" / "a.txt", head + "abednego first.\n" + filler + ends + filler +
+                                       "caf\xC3\xA9 abednego \xC3\xA9t\xC3\xA9\n" + filler);
+  WriteBytes(fDir / "u" / "b.txt", head + "abednego first.\n" + filler + ends + ends + filler + "abednego last\n" + filler);
+  WriteBytes(fDir / "u" / "c.txt", head + "abednego here.\n" + filler + "\xC3\xA9t\xC3\xA9\n" + ends);
+  WriteBytes(fDir / "u" / "d.txt", head + "abednego one.\n" + filler + "w\xE9rd \xE9t\xE9.\n" + filler +
+                                       "caf\xE9 abednego\n" + filler);
+  WriteBytes(fDir / "u" / "e.txt", head + "abednego two.\n" + filler + "w\xE9rd.\n");
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, {"--context", "3"}, {"--sort", "R1,L1"}}) {
+    std::vector<std::string> parts = {"concord", "abednego", "u"}, whole = {"concord", "abednego/~zzqzz", "u"};
+    parts.insert(parts.end(), options.begin(), options.end());
+    whole.insert(whole.end(), options.begin(), options.end());
+    const TRun byParts = RunQuillon(fDir, parts), byWhole = RunQuillon(fDir, whole);
+    ASSERT_EQ(byParts.status, 0) << byParts.err;
+    EXPECT_EQ(byParts.out, byWhole.out) << options.size();
+    const auto rows = Rows(byParts.out);
+    ASSERT_EQ(rows.size(), 9u) << byParts.out;
+    if (options.empty()) {
+      // The hit after U+3002 and U+2029 in b.txt (UTF-8): between the two
+      // hits, 715 lines of one sentence each twice, and twice a line of
+      // three sentences and two paragraphs (8-bit: one of each).
+      const std::vector<std::string>& first = rows[3];
+      const std::vector<std::string>& after = rows[4];
+      ASSERT_EQ(after[0], "u/b.txt");
+      EXPECT_EQ(std::stol(after[3]) - std::stol(first[3]), 1 + 715 + 2 * 3 + 715) << after[3] << " " << first[3];
+      EXPECT_EQ(std::stol(after[4]) - std::stol(first[4]), 1 + 715 + 2 * 2 + 715) << after[4] << " " << first[4];
+      // "é" read from UTF-8 in a.txt and from 8-bit in d.txt, written in UTF-8.
+      EXPECT_NE(rows[2][5].find("caf\xC3\xA9"), std::string::npos) << rows[2][5];
+      EXPECT_NE(rows[7][5].find("caf\xC3\xA9"), std::string::npos) << rows[7][5];
+    }
+  }
+}
+
 TEST_F(Quillon, AMarkThatStartsAPieceIsACharacterOfTheText) {
   // Every line starts with U+FEFF, so that pieces cut after line feeds start
   // with the encoding's own signature; only the one at the very start of the
