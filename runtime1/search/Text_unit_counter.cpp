@@ -282,7 +282,60 @@ struct TAsciiMasks {
 // Makes the masks of 64 units and counts them; a block holding a zero unit
 // or one of U+0080 or above is left to the unit-by-unit path.
 struct TAsciiBlocks {
-  // Counts a block whose masks are m and whose last unit is last.
+  // The counts while a run of blocks is counted, kept in registers (the
+  // counter's own fields might be the bytes counted, for all the compiler
+  // knows).
+  struct TRun {
+    int64_t wordStarts, sentences, paragraphs, taken;
+    uint64_t lastWhite, seen, paragraphOpen, sentenceOpen;  // 0 or 1
+    // The unit held from the block before, as bit 0 of the masks.
+    uint64_t heldWord, heldTerm, heldBreak, heldOpen;
+  };
+
+  // Starts a run at its first block: a unit held from before that is beyond
+  // ASCII is stepped on its own, decided by the block's first unit.
+  [[gnu::always_inline]] static inline TRun Begin(TTextUnitCounter& c, const TAsciiMasks& first) noexcept {
+    TSentenceParagraphCounter& e = c.fEnds;
+    TRun r{};
+    if (e.fHeld) {
+      const char16_t h = e.fHeldUnit;
+      if (h < 0x80) {
+        // Classed as the masks class it (the same classes: see fAsciiSame).
+        r.heldWord = (h >= u'a' && h <= u'z') || (h >= u'A' && h <= u'Z') || (h >= u'0' && h <= u'9');
+        r.heldTerm = h == u'.' || h == u'!' || h == u'?';
+        r.heldBreak = h == u'\n' || h == u'\r';
+        r.heldOpen = h > 0x20;
+      } else {
+        e.Step(h, e.fHeldDetail, (first.words & 1) != 0, false);
+      }
+    }
+    r.wordStarts = c.fWordStarts;
+    r.lastWhite = c.fLastWhite;
+    r.sentences = e.fSentences;
+    r.paragraphs = e.fParagraphs;
+    r.taken = e.fTaken;
+    r.seen = e.fSeenLetter;
+    r.paragraphOpen = e.fParagraphOpen;
+    r.sentenceOpen = e.fSentenceOpen;
+    return r;
+  }
+  // Ends a run whose last unit (held for the next to decide) is last.
+  static void End(TTextUnitCounter& c, const TRun& r, uint8_t last) noexcept {
+    TSentenceParagraphCounter& e = c.fEnds;
+    c.fWordStarts = r.wordStarts;
+    c.fLastWhite = r.lastWhite != 0;
+    e.fSentences = r.sentences;
+    e.fParagraphs = r.paragraphs;
+    e.fSeenLetter = r.seen != 0;
+    e.fParagraphOpen = r.paragraphOpen != 0;
+    e.fSentenceOpen = r.sentenceOpen != 0;
+    e.fHeld = true;
+    e.fHeldUnit = last;
+    e.fHeldDetail = c.fClasses[last];
+    e.fTaken = r.taken;
+  }
+
+  // Counts a block whose masks are m.
   //
   // Word starts are where white space gives way to something else. The
   // sentence and paragraph walk goes over the units before the last (the
@@ -302,7 +355,7 @@ struct TAsciiBlocks {
   //   - "sentence open": set by letters and digits, cleared by a sentence
   //     end and by a line break, which also ends a sentence when it is set.
   template <bool kPopcount>
-  [[gnu::always_inline]] static inline void Count(TTextUnitCounter& c, const TAsciiMasks& m, uint8_t last) noexcept {
+  [[gnu::always_inline]] static inline void Count(TRun& r, const TAsciiMasks& m) noexcept {
     const auto bits = [](uint64_t x) -> int64_t {
       if constexpr (kPopcount) {
         return __builtin_popcountll(x);
@@ -311,42 +364,28 @@ struct TAsciiBlocks {
       }
     };
     const uint64_t white = m.low | m.del;
-    c.fWordStarts += bits(~white & ((white << 1) | (c.fLastWhite ? 1u : 0u)));
-    c.fLastWhite = (white >> 63) != 0;
-
-    TSentenceParagraphCounter& e = c.fEnds;
+    r.wordStarts += bits(~white & ((white << 1) | r.lastWhite));
+    r.lastWhite = white >> 63;
     // Bit k is unit k - 1 from here on; the next unit of bit k is m's bit k.
-    uint64_t words = m.words << 1, terms = m.terms << 1, breaks = m.breaks << 1, opens = ~m.low << 1;
-    if (e.fHeld) {
-      const char16_t h = e.fHeldUnit;
-      if (h < 0x80) {
-        // Classed as the masks class it (the same classes: see fAsciiSame).
-        const bool word = (h >= u'a' && h <= u'z') || (h >= u'A' && h <= u'Z') || (h >= u'0' && h <= u'9');
-        words |= word ? 1u : 0u;
-        terms |= (h == u'.' || h == u'!' || h == u'?') ? 1u : 0u;
-        breaks |= (h == u'\n' || h == u'\r') ? 1u : 0u;
-        opens |= h > 0x20 ? 1u : 0u;
-      } else {
-        // Stepped on its own; bit 0 then changes nothing.
-        e.Step(h, e.fHeldDetail, (m.words & 1) != 0, false);
-      }
-    }
+    const uint64_t words = (m.words << 1) | r.heldWord, terms = (m.terms << 1) | r.heldTerm;
+    const uint64_t breaks = (m.breaks << 1) | r.heldBreak, opens = (~m.low << 1) | r.heldOpen;
+    r.heldWord = m.words >> 63;
+    r.heldTerm = m.terms >> 63;
+    r.heldBreak = m.breaks >> 63;
+    r.heldOpen = ~m.low >> 63;
     using Wide = unsigned __int128;
     const uint64_t ends = terms & ~m.words;  // terminators not followed by a letter or digit
-    const Wide seen = Wide{words} + ~ends + (e.fSeenLetter ? 1u : 0u);
+    const Wide seen = Wide{words} + ~ends + r.seen;
     const uint64_t sentenceEnds = static_cast<uint64_t>(seen) & ends;
-    const Wide paragraph = Wide{opens} + ~breaks + (e.fParagraphOpen ? 1u : 0u);
+    const Wide paragraph = Wide{opens} + ~breaks + r.paragraphOpen;
     const uint64_t paragraphEnds = static_cast<uint64_t>(paragraph) & breaks;
-    const Wide sentence = Wide{words} + ~(sentenceEnds | breaks) + (e.fSentenceOpen ? 1u : 0u);
-    e.fSentences += bits(sentenceEnds) + bits(static_cast<uint64_t>(sentence) & paragraphEnds);
-    e.fParagraphs += bits(paragraphEnds);
-    e.fSeenLetter = (seen >> 64) != 0;
-    e.fParagraphOpen = (paragraph >> 64) != 0;
-    e.fSentenceOpen = (sentence >> 64) != 0;
-    e.fHeld = true;
-    e.fHeldUnit = last;
-    e.fHeldDetail = c.fClasses[last];
-    e.fTaken += 64;
+    const Wide sentence = Wide{words} + ~(sentenceEnds | breaks) + r.sentenceOpen;
+    r.sentences += bits(sentenceEnds) + bits(static_cast<uint64_t>(sentence) & paragraphEnds);
+    r.paragraphs += bits(paragraphEnds);
+    r.seen = static_cast<uint64_t>(seen >> 64);
+    r.paragraphOpen = static_cast<uint64_t>(paragraph >> 64);
+    r.sentenceOpen = static_cast<uint64_t>(sentence >> 64);
+    r.taken += 64;
   }
 
   // The masks of 64 bytes with the plain instructions; false when one is
@@ -368,27 +407,38 @@ struct TAsciiBlocks {
     return true;
   }
 
+  // 64 units of UTF-16 (128 bytes) in the plain way: packed to bytes first.
+  static bool WideMasksPlain(const uint8_t* p, bool bigEndian, TAsciiMasks& m) noexcept {
+    uint8_t packed[64];
+    const size_t high = bigEndian ? 0 : 1;
+    for (size_t k = 0; k < 64; ++k) {
+      if (p[2 * k + high] != 0) return false;
+      packed[k] = p[2 * k + 1 - high];
+    }
+    return MasksPlain(packed, m);
+  }
   static size_t RunPlain(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
-    size_t i = 0;
     TAsciiMasks m;
-    for (; n - i >= 64 && MasksPlain(p + i, m); i += 64) Count<false>(c, m, p[i + 63]);
+    if (n < 64 || !MasksPlain(p, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<false>(r, m);
+      i += 64;
+    } while (n - i >= 64 && MasksPlain(p + i, m));
+    End(c, r, p[i - 1]);
     return i;
   }
-  // 64 units of UTF-16 (128 bytes) in the plain way: packed to bytes first.
   static size_t WideRunPlain(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
-    size_t i = 0;
-    uint8_t packed[64];
     TAsciiMasks m;
-    const size_t high = c.fBigEndian ? 0 : 1;
-    for (; n - i >= 128; i += 128) {
-      bool plain = true;
-      for (size_t k = 0; k < 64; ++k) {
-        plain = plain && p[i + 2 * k + high] == 0;
-        packed[k] = p[i + 2 * k + 1 - high];
-      }
-      if (!plain || !MasksPlain(packed, m)) break;
-      Count<false>(c, m, packed[63]);
-    }
+    if (n < 128 || !WideMasksPlain(p, c.fBigEndian, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<false>(r, m);
+      i += 128;
+    } while (n - i >= 128 && WideMasksPlain(p + i, c.fBigEndian, m));
+    End(c, r, p[i - 2 + (c.fBigEndian ? 1 : 0)]);
     return i;
   }
 
@@ -427,39 +477,49 @@ struct TAsciiBlocks {
     Masks16(x3, 48, m);
     return true;
   }
-  static size_t RunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
-    size_t i = 0;
-    TAsciiMasks m;
-    for (; n - i >= 64; i += 64) {
-      const auto at = [&](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k)); };
-      if (!Masks64(at(0), at(1), at(2), at(3), m)) break;
-      Count<false>(c, m, p[i + 63]);
-    }
-    return i;
+  static inline bool MasksSse2(const uint8_t* p, TAsciiMasks& m) noexcept {
+    const auto at = [p](size_t k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k)); };
+    return Masks64(at(0), at(1), at(2), at(3), m);
   }
   // UTF-16: 64 units whose high bytes are all zero and whose low bytes are
   // below 0x80 packed to bytes.
-  static size_t WideRunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
-    const __m128i mustBeClear = _mm_set1_epi16(static_cast<int16_t>(c.fBigEndian ? 0x80FF : 0xFF80));
-    size_t i = 0;
-    TAsciiMasks m;
-    for (; n - i >= 128; i += 128) {
-      __m128i u[8];
-      __m128i any = _mm_setzero_si128();
-      for (size_t k = 0; k < 8; ++k) {
-        u[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * k));
-        any = _mm_or_si128(any, _mm_and_si128(u[k], mustBeClear));
-      }
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
-      if (c.fBigEndian) {
-        for (__m128i& x : u) x = _mm_srli_epi16(x, 8);
-      }
-      if (!Masks64(_mm_packus_epi16(u[0], u[1]), _mm_packus_epi16(u[2], u[3]), _mm_packus_epi16(u[4], u[5]),
-                   _mm_packus_epi16(u[6], u[7]), m))
-        break;
-      const size_t last = i + 126 + (c.fBigEndian ? 1 : 0);
-      Count<false>(c, m, p[last]);
+  static inline bool WideMasksSse2(const uint8_t* p, bool bigEndian, TAsciiMasks& m) noexcept {
+    const __m128i mustBeClear = _mm_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
+    __m128i u[8];
+    __m128i any = _mm_setzero_si128();
+    for (size_t k = 0; k < 8; ++k) {
+      u[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      any = _mm_or_si128(any, _mm_and_si128(u[k], mustBeClear));
     }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+    if (bigEndian) {
+      for (__m128i& x : u) x = _mm_srli_epi16(x, 8);
+    }
+    return Masks64(_mm_packus_epi16(u[0], u[1]), _mm_packus_epi16(u[2], u[3]), _mm_packus_epi16(u[4], u[5]),
+                   _mm_packus_epi16(u[6], u[7]), m);
+  }
+  static size_t RunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    if (n < 64 || !MasksSse2(p, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<false>(r, m);
+      i += 64;
+    } while (n - i >= 64 && MasksSse2(p + i, m));
+    End(c, r, p[i - 1]);
+    return i;
+  }
+  static size_t WideRunSse2(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    if (n < 128 || !WideMasksSse2(p, c.fBigEndian, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<false>(r, m);
+      i += 128;
+    } while (n - i >= 128 && WideMasksSse2(p + i, c.fBigEndian, m));
+    End(c, r, p[i - 2 + (c.fBigEndian ? 1 : 0)]);
     return i;
   }
 #endif
@@ -496,38 +556,51 @@ struct TAsciiBlocks {
     Masks32(x1, 32, m);
     return true;
   }
+  [[gnu::always_inline]] __attribute__((target("avx2,popcnt"))) static inline bool MasksAvx2(const uint8_t* p,
+                                                                                            TAsciiMasks& m) noexcept {
+    return Masks64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                   _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), m);
+  }
+  [[gnu::always_inline]] __attribute__((target("avx2,popcnt"))) static inline bool WideMasksAvx2(
+      const uint8_t* p, bool bigEndian, TAsciiMasks& m) noexcept {
+    const __m256i mustBeClear = _mm256_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
+    __m256i u[4];
+    for (size_t k = 0; k < 4; ++k) u[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * k));
+    const __m256i any = _mm256_or_si256(_mm256_or_si256(u[0], u[1]), _mm256_or_si256(u[2], u[3]));
+    if (!_mm256_testz_si256(any, mustBeClear)) return false;
+    if (bigEndian) {
+      for (__m256i& x : u) x = _mm256_srli_epi16(x, 8);
+    }
+    // Packing works within each half of the vectors: the quarters are put
+    // back in order after it.
+    return Masks64(_mm256_permute4x64_epi64(_mm256_packus_epi16(u[0], u[1]), 0xD8),
+                   _mm256_permute4x64_epi64(_mm256_packus_epi16(u[2], u[3]), 0xD8), m);
+  }
   __attribute__((target("avx2,popcnt"))) static size_t RunAvx2(TTextUnitCounter& c, const uint8_t* p,
                                                                 size_t n) noexcept {
-    size_t i = 0;
     TAsciiMasks m;
-    for (; n - i >= 64; i += 64) {
-      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
-      if (!Masks64(x0, x1, m)) break;
-      Count<true>(c, m, p[i + 63]);
-    }
+    if (n < 64 || !MasksAvx2(p, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<true>(r, m);
+      i += 64;
+    } while (n - i >= 64 && MasksAvx2(p + i, m));
+    End(c, r, p[i - 1]);
     return i;
   }
   __attribute__((target("avx2,popcnt"))) static size_t WideRunAvx2(TTextUnitCounter& c, const uint8_t* p,
                                                                     size_t n) noexcept {
-    const __m256i mustBeClear = _mm256_set1_epi16(static_cast<int16_t>(c.fBigEndian ? 0x80FF : 0xFF80));
-    size_t i = 0;
     TAsciiMasks m;
-    for (; n - i >= 128; i += 128) {
-      __m256i u[4];
-      for (size_t k = 0; k < 4; ++k) u[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32 * k));
-      const __m256i any = _mm256_or_si256(_mm256_or_si256(u[0], u[1]), _mm256_or_si256(u[2], u[3]));
-      if (!_mm256_testz_si256(any, mustBeClear)) break;
-      if (c.fBigEndian) {
-        for (__m256i& x : u) x = _mm256_srli_epi16(x, 8);
-      }
-      // Packing works within each half of the vectors: the quarters are put
-      // back in order after it.
-      const __m256i x0 = _mm256_permute4x64_epi64(_mm256_packus_epi16(u[0], u[1]), 0xD8);
-      const __m256i x1 = _mm256_permute4x64_epi64(_mm256_packus_epi16(u[2], u[3]), 0xD8);
-      if (!Masks64(x0, x1, m)) break;
-      Count<true>(c, m, p[i + 126 + (c.fBigEndian ? 1 : 0)]);
-    }
+    const bool bigEndian = c.fBigEndian;
+    if (n < 128 || !WideMasksAvx2(p, bigEndian, m)) return 0;
+    TRun r = Begin(c, m);
+    size_t i = 0;
+    do {
+      Count<true>(r, m);
+      i += 128;
+    } while (n - i >= 128 && WideMasksAvx2(p + i, bigEndian, m));
+    End(c, r, p[i - 2 + (bigEndian ? 1 : 0)]);
     return i;
   }
 #endif
