@@ -377,14 +377,18 @@ class TTextSearch {
     bool enough = true;
     const auto checkEach = [&](int64_t, const qn::TSearchFound_Rec& rec) { enough = enough && Sufficient(rec); };
     const TOnHit check = checkEach;
-    const auto decode = [&](size_t from, size_t to) {
+    // The parts decoded are kept for the second pass.
+    const auto decode = [&](size_t k, size_t from, size_t to) -> const std::u16string& {
+      if (fParts.size() <= k) fParts.resize(k + 1);
+      std::u16string& window = fParts[k];
       const std::span<const uint8_t> part = bytes.subspan(from, to - from);
-      fWindow = qn::platform::DecodeTextBytesAs(part, encoding);
+      window = qn::platform::DecodeTextBytesAs(part, encoding);
       // The decoder takes the encoding's signature at the start of the
       // bytes for a mark and skips it; within the text it is a character.
       // (8-bit text has none: its bytes are all text.)
       if (from > 0 && encoding != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(part) == encoding)
-        fWindow.insert(fWindow.begin(), u'\uFEFF');
+        window.insert(window.begin(), u'\uFEFF');
+      return window;
     };
     for (;;) {
       qn::TTextUnitCounter counter(encoding);
@@ -396,11 +400,11 @@ class TTextSearch {
         if (limit > 0 && hits >= limit) break;
         counter.Add(bytes.subspan(counted, from - counted));
         counted = from;
+        const std::u16string& window = decode(fPlaces.size(), from, to);
         fPlaces.emplace_back(counter.WordStarts(), counter.Ends());
-        decode(from, to);
         if (!decided) beyondAscii = beyondAscii || AnyBeyondAscii(bytes.subspan(from, to - from));
         SetPlace(counter.WordStarts(), counter.Ends(), from == 0, to == bytes.size());
-        hits += Search(fWindow, limit > 0 ? limit - hits : 0, check);
+        hits += Search(window, limit > 0 ? limit - hits : 0, check);
         if (!enough) return -1;
       }
       if (decided || !(beyondAscii || counter.MetByteBeyondAscii())) break;
@@ -418,9 +422,8 @@ class TTextSearch {
     const TOnHit numbered = numberEach;
     for (size_t k = 0; k < fPlaces.size(); ++k) {
       const auto [from, to] = fWindows[k];
-      decode(from, to);
       SetPlace(fPlaces[k].first, fPlaces[k].second, from == 0, to == bytes.size());
-      hits += Search(fWindow, limit > 0 ? limit - hits : 0, onHit ? numbered : onHit);
+      hits += Search(fParts[k], limit > 0 ? limit - hits : 0, onHit ? numbered : onHit);
     }
     return hits;
   }
@@ -856,7 +859,7 @@ class TTextSearch {
   bool fStretchStale = true;   // fStretch not yet started on the text searched
   int64_t fWordBase = 0;                        // word starts before the text searched
   bool fAtTextStart = true, fAtTextEnd = true;  // the text searched starts, ends the whole text
-  std::u16string fWindow;                       // the part of a text decoded
+  std::vector<std::u16string> fParts;           // the parts of a text decoded
   // The word starts and the sentence and paragraph state before each part.
   std::vector<std::pair<int64_t, qn::TSentenceParagraphCounter>> fPlaces;
   std::vector<std::pair<size_t, size_t>> fWindows;  // the parts' bytes [from, to)
