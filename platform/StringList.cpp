@@ -20,14 +20,18 @@ namespace qn::platform {
 
 namespace {
 
-std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  UnitsFromBytes(text.data(), bytes.data(), text.size(), bigEndian);
-  return text;
-}
-
-std::string_view AsChars(std::span<const uint8_t> bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+// The units of UTF-16 bytes into `into`'s storage. In the host's order from
+// bytes aligned for units this is one copy into the storage (no zero-fill of
+// it first, which a text of megabytes would pay for again).
+void DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian, std::u16string& into) {
+  const size_t count = bytes.size() / 2;
+  if (bigEndian == (std::endian::native == std::endian::big) &&
+      reinterpret_cast<uintptr_t>(bytes.data()) % alignof(char16_t) == 0) {
+    into.assign(reinterpret_cast<const char16_t*>(bytes.data()), count);
+    return;
+  }
+  into.resize(count);
+  UnitsFromBytes(into.data(), bytes.data(), count, bigEndian);
 }
 
 }  // namespace
@@ -39,17 +43,27 @@ std::u16string DecodeTextBytes(std::span<const uint8_t> bytes, TTextEncoding* de
 }
 
 std::u16string DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding) {
+  std::u16string text;
+  DecodeTextBytesAs(bytes, encoding, text);
+  return text;
+}
+
+void DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding, std::u16string& into) {
   // Only the one signature of the encoding is skipped; a second is text.
   if (SignatureEncoding(bytes) == encoding) bytes = bytes.subspan(SignatureLength(encoding));
   switch (encoding) {
-    case kEncodingUTF8:
-      return DecodedUTF8(AsChars(bytes));
     case kEncodingUTF16LE:
-      return DecodeUtf16(bytes, false);
+      DecodeUtf16(bytes, false, into);
+      return;
     case kEncodingUTF16BE:
-      return DecodeUtf16(bytes, true);
-    default:
-      return Decoded(encoding == kEncodingDefault ? CP_ACP : encoding, AsChars(bytes));
+      DecodeUtf16(bytes, true, into);
+      return;
+    default: {
+      into.clear();
+      const uint32_t codePage = encoding == kEncodingUTF8 ? CP_UTF8 : encoding == kEncodingDefault ? CP_ACP : encoding;
+      AppendDecoded(codePage, reinterpret_cast<const char*>(bytes.data()), bytes.size(), into);
+      return;
+    }
   }
 }
 

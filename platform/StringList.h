@@ -70,6 +70,10 @@ QN_API std::u16string DecodeTextBytes(std::span<const uint8_t> bytes,
 // Decodes bytes in a known encoding. A byte-order mark matching the encoding
 // is skipped; no other detection is done.
 QN_API std::u16string DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding);
+// The same into `into` (its text replaced), whose storage is reused: a reader
+// of many long texts decodes them all into one string's memory instead of
+// paying for fresh memory, page by page, for every text.
+QN_API void DecodeTextBytesAs(std::span<const uint8_t> bytes, TTextEncoding encoding, std::u16string& into);
 // Encodes text; with writeBOM, UTF-8 and UTF-16 get their byte-order mark.
 // Characters an 8-bit code page cannot hold become its replacement character.
 QN_API std::vector<uint8_t> EncodeTextBytes(std::u16string_view text, TTextEncoding encoding,

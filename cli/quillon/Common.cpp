@@ -377,27 +377,29 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
   text.clear();
   // Decoded unless the filter rules the bytes out (a text too large for the
   // readers is always handed to them, which say so).
-  const auto decoded = [filter](std::span<const uint8_t> bytes) {
+  // (Into the caller's string, whose memory then serves text after text.)
+  const auto decode = [filter, &text](std::span<const uint8_t> bytes) {
     if (filter != nullptr && bytes.size() <= 0x7FFFFFFF &&
         !filter->MayHoldAHit(bytes, qn::TextFileBytesEncoding(bytes))) {
-      return std::u16string();
+      return;
     }
-    return qn::DecodedTextFileBytes(bytes);
+    qn::DecodeTextFileBytesInto(bytes, text);
   };
   try {
     if (ref.zipEntry < 0) {
       const TFileBytes file(Utf8(ref.path), fBuffer, fBufferRoom);
       if (!file.ok()) {
         const std::vector<uint8_t> bytes = qn::platform::ReadWholeFile(ref.path);
-        text = decoded(bytes);
+        decode(bytes);
       } else {
-        text = decoded(file.Bytes());
+        decode(file.Bytes());
       }
     } else {
       const std::string bytes = ExtractedEntry(ref);
-      text = decoded(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+      decode(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     }
   } catch (const qn::Exception& error) {
+    text.clear();
     if (ref.zipEntry >= 0) {
       fZip.reset();
       fZipPath.clear();
@@ -412,6 +414,7 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
     ReportProblem(ref.display, reason);
     return false;
   } catch (const std::bad_alloc&) {
+    text.clear();
     ReportProblem(ref.display, "too large to hold in memory");
     return false;
   }

@@ -450,8 +450,10 @@ class TTextSearch {
     CountUnitsUpTo(line.start);
     const bool atEnd = line.start >= text.size();
     const char16_t next = atEnd ? u'\0' : text[line.start];
-    line.sentence = static_cast<int32_t>(fUnits.SentencesBefore(next, atEnd) + 1);
-    line.paragraph = static_cast<int32_t>(fUnits.ParagraphsBefore(next, atEnd) + 1);
+    int64_t sentences = 0, paragraphs = 0;
+    fUnits.EndsBefore(next, atEnd, sentences, paragraphs);
+    line.sentence = static_cast<int32_t>(sentences + 1);
+    line.paragraph = static_cast<int32_t>(paragraphs + 1);
     // N words each side; fewer are there: the context runs to the text's edge.
     const auto context = static_cast<size_t>(fOptions.context);
     if (fSortKeys.empty()) {

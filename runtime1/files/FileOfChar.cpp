@@ -356,15 +356,14 @@ void CheckTextSize(uint64_t byteCount) {
   if (byteCount > kMaxTextUnits) RaiseFileReadError("text file too large");
 }
 
-// The text of 8-bit bytes without a signature.
-std::u16string DecodedEightBit(Bytes b, TTextEncoding* encoding) {
+// The text of 8-bit bytes without a signature (UTF-8, or the active code
+// page) decoded into `into`, its storage reused.
+void DecodeEightBit(Bytes b, std::u16string& into, TTextEncoding* encoding) {
   b = UpToFirstZero(b);
-  if (platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8(b)) {
-    if (encoding != nullptr) *encoding = platform::kEncodingUTF8;
-    return platform::Decoded(platform::CP_UTF8, AsChars(b));
-  }
-  if (encoding != nullptr) *encoding = platform::kEncodingDefault;
-  return platform::Decoded(platform::CP_ACP, AsChars(b));
+  const bool utf8 = platform::IsSingleByteCodePage(platform::CP_ACP) && LooksLikeUTF8(b);
+  if (encoding != nullptr) *encoding = utf8 ? platform::kEncodingUTF8 : platform::kEncodingDefault;
+  into.clear();
+  platform::AppendDecoded(utf8 ? platform::CP_UTF8 : platform::CP_ACP, AsChars(b).data(), b.size(), into);
 }
 
 // The text up to its first NUL, every line followed by CR LF.
@@ -1579,21 +1578,26 @@ size_t TUtf8Evidence::Add(Bytes piece, bool* nonAscii) noexcept {
 }
 
 std::u16string DecodedTextFileBytes(Bytes bytes, TTextEncoding* encoding) {
+  std::u16string text;
+  DecodeTextFileBytesInto(bytes, text, encoding);
+  return text;
+}
+
+void DecodeTextFileBytesInto(Bytes bytes, std::u16string& into, TTextEncoding* encoding) {
   CheckTextSize(bytes.size());
   TTextEncoding used;
-  std::u16string text;
   const TUtf16Layout utf16 = Utf16LayoutOf(bytes);
   if (HasUTF8Signature(bytes)) {
     used = platform::kEncodingUTF8;
-    text = platform::Decoded(platform::CP_UTF8, AsChars(bytes.subspan(3)));
+    into.clear();
+    platform::AppendDecoded(platform::CP_UTF8, AsChars(bytes.subspan(3)).data(), bytes.size() - 3, into);
   } else if (utf16.IsUtf16()) {
     used = utf16.BigEndian() ? platform::kEncodingUTF16BE : platform::kEncodingUTF16LE;
-    text = platform::DecodeTextBytesAs(bytes, used);  // skips the mark, if any
+    platform::DecodeTextBytesAs(bytes, used, into);  // skips the mark, if any
   } else {
-    text = DecodedEightBit(bytes, &used);
+    DecodeEightBit(bytes, into, &used);
   }
   if (encoding != nullptr) *encoding = used;
-  return text;
 }
 
 std::u16string TextOfFileBytes(Bytes bytes) {

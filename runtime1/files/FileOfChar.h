@@ -100,6 +100,12 @@ QN_API bool TextFileInUnicode(std::u16string_view fileName);
 // was recognised without a signature).
 QN_API std::u16string DecodedTextFileBytes(std::span<const uint8_t> bytes,
                                            platform::TTextEncoding* encoding = nullptr);
+// The same text into `into` (its text replaced, its storage reused), for a
+// reader of many long texts: one string's memory serves them all instead of
+// fresh memory, faulted in and zeroed page by page, for every text. On an
+// exception `into` holds nothing meaningful.
+QN_API void DecodeTextFileBytesInto(std::span<const uint8_t> bytes, std::u16string& into,
+                                    platform::TTextEncoding* encoding = nullptr);
 // The encoding DecodedTextFileBytes reads the bytes in, without decoding them,
 // for readers that decode a long text piece by piece (with
 // platform::DecodeTextBytesAs, pieces cut on character boundaries):

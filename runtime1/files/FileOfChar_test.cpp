@@ -270,6 +270,42 @@ TEST_F(FileOfCharTest, EncodingDecidedAloneAgreesWithTheReaderAndDecodesPieceByP
   }
 }
 
+TEST_F(FileOfCharTest, DecodingIntoAStringInUseGivesTheReadersText) {
+  // One string decoded into text after text, in every encoding, from bytes
+  // aligned for UTF-16 units and not (one byte further on): each time the
+  // reader's text and encoding, whatever the string held before (longer or
+  // shorter text, or nothing).
+  std::mt19937 random(23);
+  const std::vector<uint8_t> alphabet = {'a', 'b', ' ', '\n', 0x00, 0xC3, 0xA9, 0xE9, 0xE2, 0x82, 0xAC, 0xFF};
+  std::u16string into;
+  std::vector<uint8_t> room;
+  for (int round = 0; round < 3000; ++round) {
+    ByteVec bytes(random() % (round % 50 == 0 ? 5000 : 80));
+    for (uint8_t& b : bytes) b = alphabet[random() % alphabet.size()];
+    if (round % 5 == 1 && bytes.size() >= 3) bytes[0] = 0xEF, bytes[1] = 0xBB, bytes[2] = 0xBF;
+    if (round % 5 >= 2) {
+      std::u16string wide;
+      for (uint8_t b : bytes) wide.push_back(b == 0 ? u'x' : static_cast<char16_t>(b < 0x80 ? b : 0x20AC));
+      if (round % 3 == 0) wide.push_back(u'\0');
+      bytes = Utf16Bytes(wide, round % 5 == 3, round % 5 != 4);
+      if (round % 7 == 0) bytes.push_back('z');  // an odd byte at the end
+    }
+    const size_t shift = static_cast<size_t>(round % 2);
+    room.assign(bytes.size() + shift, 0);
+    std::copy(bytes.begin(), bytes.end(), room.begin() + static_cast<std::ptrdiff_t>(shift));
+    const std::span<const uint8_t> at(room.data() + shift, bytes.size());
+    platform::TTextEncoding expectedEncoding = 0, used = 0;
+    const std::u16string expected = DecodedTextFileBytes(bytes, &expectedEncoding);
+    DecodeTextFileBytesInto(at, into, &used);
+    ASSERT_EQ(into, expected) << "round " << round;
+    ASSERT_EQ(used, expectedEncoding) << "round " << round;
+    // The platform decoder into a string in use, in the encoding found.
+    std::u16string again = round % 4 == 0 ? std::u16string(300, u'q') : std::u16string();
+    platform::DecodeTextBytesAs(at, used, again);
+    ASSERT_EQ(again, platform::DecodeTextBytesAs(bytes, used)) << "round " << round;
+  }
+}
+
 TEST_F(FileOfCharTest, EncodingEvidenceEndsAtTheFirstZeroByte) {
   // Long runs of ASCII, so that the evidence is sought block by block: UTF-8
   // sequences after the first zero byte are not evidence, those before it are;

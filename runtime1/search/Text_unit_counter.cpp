@@ -53,6 +53,13 @@ size_t Utf8Cut(const uint8_t* p, size_t from, size_t cut) noexcept {
   return cut;  // only continuation bytes: each stands alone, or ends a sequence that ends here
 }
 
+// Whether a unit is a letter or digit as IsLetterOrDigitUnit says, without
+// the call for ASCII, where that is [0-9A-Za-z] (the sentence walk asks it
+// for the unit after every one it decides).
+inline bool LetterOrDigit(char16_t c) noexcept {
+  if (c < 0x80) return (c >= u'0' && c <= u'9') || ((c | 0x20) >= u'a' && (c | 0x20) <= u'z');
+  return IsLetterOrDigitUnit(c);
+}
 
 }  // namespace
 
@@ -63,7 +70,7 @@ void TSentenceParagraphCounter::Step(char16_t c, uint16_t d, bool nextIsLetterOr
   // The sentence-end test as EndOfSentence makes it: from the first letter or
   // digit after the last end on, a terminator not followed by a letter or
   // digit, or the text's last unit.
-  if (!fSeenLetter && IsLetterOrDigitUnit(c)) fSeenLetter = true;
+  if (!fSeenLetter && LetterOrDigit(c)) fSeenLetter = true;
   if (fSeenLetter && (atTextEnd || (!nextIsLetterOrDigit && IsPotentialSentenceTerminator(c)))) {
     ++fSentences;
     fSentenceOpen = false;
@@ -86,23 +93,35 @@ namespace {
 
 // The first unit in [i, end) that may end a sentence or is a line break
 // (".", "!", "?", LF, CR, or from U+0589 on, where the other scripts'
-// terminators and U+2029 lie), or end. Looked for eight units at a time.
+// terminators and U+2029 lie), or end. Looked for eight units at a time; the
+// last units, fewer than eight, in the block that ends at `end` when the
+// units from t on are that many (the lanes before i left out), so that the
+// short stretches between a concordance's hits are not gone through one unit
+// at a time.
 size_t NextEvent(const char16_t* t, size_t i, size_t end) noexcept {
 #if defined(__SSE2__)
   const __m128i dot = _mm_set1_epi16(u'.'), bang = _mm_set1_epi16(u'!'), query = _mm_set1_epi16(u'?');
   const __m128i lf = _mm_set1_epi16(u'\n'), cr = _mm_set1_epi16(u'\r');
   const __m128i belowOthers = _mm_set1_epi16(0x0588), zero = _mm_setzero_si128();
-  while (end - i >= 8) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+  // Two bits per unit of the eight at `at` that are events.
+  const auto events = [&](size_t at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at));
     const __m128i basic = _mm_or_si128(
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, dot), _mm_cmpeq_epi16(x, bang)), _mm_cmpeq_epi16(x, query)),
         _mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, cr)));
     // Lanes up to U+0588: their saturated difference from U+0588 is zero.
     const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(x, belowOthers), zero);
-    const unsigned mask =
-        static_cast<unsigned>(_mm_movemask_epi8(basic)) | (static_cast<unsigned>(_mm_movemask_epi8(low)) ^ 0xFFFFu);
+    return static_cast<unsigned>(_mm_movemask_epi8(basic)) | (static_cast<unsigned>(_mm_movemask_epi8(low)) ^ 0xFFFFu);
+  };
+  while (end - i >= 8) {
+    const unsigned mask = events(i);
     if (mask != 0) return i + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1);
     i += 8;
+  }
+  if (i < end && end >= 8) {
+    const size_t at = end - 8;
+    const unsigned mask = events(at) & (~0u << (2 * (i - at)));
+    return mask != 0 ? at + (static_cast<unsigned>(__builtin_ctz(mask)) >> 1) : end;
   }
 #endif
   for (; i < end; ++i) {
@@ -116,7 +135,7 @@ size_t NextEvent(const char16_t* t, size_t i, size_t end) noexcept {
 
 void TSentenceParagraphCounter::Take(const char16_t* units, const uint16_t* details, size_t count) noexcept {
   if (count == 0) return;
-  if (fHeld) Step(fHeldUnit, fHeldDetail, IsLetterOrDigitUnit(units[0]), false);
+  if (fHeld) Step(fHeldUnit, fHeldDetail, LetterOrDigit(units[0]), false);
   // Each unit but the last is decided by the one after it; while a sentence
   // is open, only the units that may end it or are line breaks are looked at.
   size_t k = 0;
@@ -125,7 +144,7 @@ void TSentenceParagraphCounter::Take(const char16_t* units, const uint16_t* deta
       k = NextEvent(units, k, count - 1);
       if (k + 1 >= count) break;
     }
-    Step(units[k], details[k], IsLetterOrDigitUnit(units[k + 1]), false);
+    Step(units[k], details[k], LetterOrDigit(units[k + 1]), false);
     ++k;
   }
   fTaken += static_cast<int64_t>(count) - 1;
@@ -133,17 +152,28 @@ void TSentenceParagraphCounter::Take(const char16_t* units, const uint16_t* deta
 }
 
 int64_t TSentenceParagraphCounter::SentencesBefore(char16_t next, bool atTextEnd) const noexcept {
-  if (!fHeld) return fSentences;
-  TSentenceParagraphCounter copy = *this;
-  copy.Step(fHeldUnit, fHeldDetail, IsLetterOrDigitUnit(next), atTextEnd);
-  return copy.fSentences;
+  int64_t sentences = 0, paragraphs = 0;
+  EndsBefore(next, atTextEnd, sentences, paragraphs);
+  return sentences;
 }
 
 int64_t TSentenceParagraphCounter::ParagraphsBefore(char16_t next, bool atTextEnd) const noexcept {
-  if (!fHeld) return fParagraphs;
+  int64_t sentences = 0, paragraphs = 0;
+  EndsBefore(next, atTextEnd, sentences, paragraphs);
+  return paragraphs;
+}
+
+void TSentenceParagraphCounter::EndsBefore(char16_t next, bool atTextEnd, int64_t& sentences,
+                                           int64_t& paragraphs) const noexcept {
+  if (!fHeld) {
+    sentences = fSentences;
+    paragraphs = fParagraphs;
+    return;
+  }
   TSentenceParagraphCounter copy = *this;
-  copy.Step(fHeldUnit, fHeldDetail, IsLetterOrDigitUnit(next), atTextEnd);
-  return copy.fParagraphs;
+  copy.Step(fHeldUnit, fHeldDetail, LetterOrDigit(next), atTextEnd);
+  sentences = copy.fSentences;
+  paragraphs = copy.fParagraphs;
 }
 
 void TSentenceParagraphCounter::TakeTextEnd() noexcept {

@@ -48,6 +48,8 @@ class QN_API TSentenceParagraphCounter {
   // (the unit after it); atTextEnd when the text ends there instead.
   int64_t SentencesBefore(char16_t next, bool atTextEnd = false) const noexcept;
   int64_t ParagraphsBefore(char16_t next, bool atTextEnd = false) const noexcept;
+  // Both at once (the held unit decided once).
+  void EndsBefore(char16_t next, bool atTextEnd, int64_t& sentences, int64_t& paragraphs) const noexcept;
   int64_t UnitsTaken() const noexcept { return fTaken; }
 
   // The held unit decided by the text's end: the counts are then final.

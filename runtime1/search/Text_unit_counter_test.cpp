@@ -340,6 +340,58 @@ TEST(TextUnitCounter, TellsWhetherAByteBeyondAsciiWasCounted) {
   }
 }
 
+TEST(SentenceParagraphCounter, RunsAsLongAsTheGapsBetweenHitsAndBothEndsAtOnce) {
+  // Runs of 5 to 20 units, as between the hits of a frequent word: their last
+  // units are looked at in a block that starts before the run, and an event
+  // there before the run must not count again (nor one in the run be missed).
+  // EndsBefore gives what SentencesBefore and ParagraphsBefore give.
+  std::mt19937 random(11);
+  for (int round = 0; round < 800; ++round) {
+    const std::u16string text = RandomText(random);
+    const TReference r = ReferenceOf(platform::EncodeTextBytes(text, platform::kEncodingUTF16LE, false),
+                                     platform::kEncodingUTF16LE);
+    const size_t n = r.text.size();
+    TSentenceParagraphCounter counter;
+    for (size_t at = 0; at < n;) {
+      const size_t count = std::min(n - at, 5 + static_cast<size_t>(random() % 16));
+      counter.Take(r.text.data() + at, r.details.data() + at, count);
+      at += count;
+      const bool atEnd = at == n;
+      const char16_t next = atEnd ? u'\0' : r.text[at];
+      int64_t sentences = -1, paragraphs = -1;
+      counter.EndsBefore(next, atEnd, sentences, paragraphs);
+      ASSERT_EQ(sentences, counter.SentencesBefore(next, atEnd)) << "round " << round << " at " << at;
+      ASSERT_EQ(paragraphs, counter.ParagraphsBefore(next, atEnd)) << "round " << round << " at " << at;
+      if (!atEnd) {
+        ASSERT_EQ(sentences, r.sentences[at]) << "round " << round << " at " << at;
+        ASSERT_EQ(paragraphs, r.paragraphs[at]) << "round " << round << " at " << at;
+      }
+    }
+    counter.TakeTextEnd();
+    ASSERT_EQ(counter.Sentences(), r.sentences[n]) << "round " << round;
+    ASSERT_EQ(counter.Paragraphs(), r.paragraphs[n]) << "round " << round;
+  }
+}
+
+TEST(SentenceParagraphCounter, EveryAsciiUnitAfterATerminator) {
+  // A full stop ends a sentence unless a letter or digit follows it: every
+  // unit below U+0080 after one, taken as the numbering takes it (the stop
+  // held, decided by the next unit) and after it, against EndOfSentence.
+  for (char16_t c = 1; c < 0x80; ++c) {
+    const std::u16string text = std::u16string(u"Ab cd.") + c + u"ef gh";
+    const TReference r = ReferenceOf(platform::EncodeTextBytes(text, platform::kEncodingUTF16LE, false),
+                                     platform::kEncodingUTF16LE);
+    ASSERT_EQ(r.text, text);
+    TSentenceParagraphCounter counter;
+    counter.Take(r.text.data(), r.details.data(), 6);
+    EXPECT_EQ(counter.SentencesBefore(c), r.sentences[6]) << "unit " << static_cast<int>(c);
+    counter.Take(r.text.data() + 6, r.details.data() + 6, text.size() - 6);
+    counter.TakeTextEnd();
+    EXPECT_EQ(counter.Sentences(), r.sentences[text.size()]) << "unit " << static_cast<int>(c);
+    EXPECT_EQ(counter.Paragraphs(), r.paragraphs[text.size()]) << "unit " << static_cast<int>(c);
+  }
+}
+
 TEST(TextUnitCounter, EncodingsItCannotCount) {
   EXPECT_TRUE(TTextUnitCounter::Handles(platform::kEncodingUTF8));
   EXPECT_TRUE(TTextUnitCounter::Handles(1252));
