@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -358,6 +359,56 @@ void NumberAndShard(std::vector<TTextRef>& texts, const TInputOptions& options) 
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// A regular file of UTF-16 in the host's order that starts with its
+// byte-order mark, read straight into the text's storage: the readers' text
+// of it is its units after the mark (a final odd byte left out), so its bytes
+// need no copy to be decoded. The storage and what it held are reused (only
+// units beyond the text before are zeroed first). False, with nothing said,
+// when the file is not such a file or is not read whole so: the caller reads
+// it as any other, and reports what goes wrong.
+// A NUL ends a text for the readers; the engine wants it terminated too.
+void CutAtNul(std::u16string& text) {
+  for (size_t from = 0; from < text.size();) {
+    const size_t length = std::min<size_t>(text.size() - from, INT32_MAX);
+    const char16_t* nul = qn::FastStrScanW(text.data() + from, u'\0', static_cast<int32_t>(length));
+    if (nul != nullptr) {
+      text.resize(static_cast<size_t>(nul - text.data()));
+      break;
+    }
+    from += length;
+  }
+}
+
+bool ReadMarkedUtf16(const std::string& path, std::u16string& text) {
+  if constexpr (std::endian::native != std::endian::little) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  uint8_t mark[2] = {0, 0};
+  bool done = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 4 &&
+      static_cast<uint64_t>(st.st_size) <= TFileBytes::kReadWhole && ::pread(fd, mark, 2, 0) == 2 && mark[0] == 0xFF &&
+      mark[1] == 0xFE) {
+    const size_t want = (static_cast<size_t>(st.st_size) - 2) / 2 * 2;
+    text.resize(want / 2);
+    char* const into = reinterpret_cast<char*>(text.data());
+    size_t got = 0;
+    while (got < want) {
+      const ssize_t n = ::pread(fd, into + got, want - got, static_cast<off_t>(2 + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    done = got == want;
+  }
+  ::close(fd);
+  return done;
+}
+
+}  // namespace
+
 TTextReader::TTextReader() = default;
 TTextReader::~TTextReader() = default;
 
@@ -374,6 +425,17 @@ std::string TTextReader::ExtractedEntry(const TTextRef& ref) {
 }
 
 bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRawTextPrefilter* filter) {
+  if (ref.zipEntry < 0 && ReadMarkedUtf16(Utf8(ref.path), text)) {
+    // (The filter is given the text's bytes without the mark, which only
+    // ever makes it answer "may hold one".)
+    if (filter != nullptr && text.size() <= 0x3FFFFFFF &&
+        !filter->MayHoldAHit(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), 2 * text.size()),
+                             qn::platform::kEncodingUTF16LE)) {
+      text.clear();
+    }
+    CutAtNul(text);
+    return true;
+  }
   text.clear();
   // Decoded unless the filter rules the bytes out (a text too large for the
   // readers is always handed to them, which say so).
@@ -418,16 +480,7 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
     ReportProblem(ref.display, "too large to hold in memory");
     return false;
   }
-  // A NUL ends a text for the readers; the engine wants it terminated too.
-  for (size_t from = 0; from < text.size();) {
-    const size_t length = std::min<size_t>(text.size() - from, INT32_MAX);
-    const char16_t* nul = qn::FastStrScanW(text.data() + from, u'\0', static_cast<int32_t>(length));
-    if (nul != nullptr) {
-      text.resize(static_cast<size_t>(nul - text.data()));
-      break;
-    }
-    from += length;
-  }
+  CutAtNul(text);
   return true;
 }
 

@@ -258,6 +258,22 @@ class TTableWriter {
   ~TTableWriter();
   void Str(std::string_view utf8);
   void Str(std::u16string_view text);
+  // A field as Str writes it; while the same text comes again (a
+  // concordance's file name, line after line) the bytes written for it last
+  // are written again without looking for what to escape.
+  void StrAgain(std::string_view utf8) {
+    BeginField();
+    if (fAgainKept && utf8 == fAgainText) {
+      std::memcpy(Room(fAgainBytes.size()), fAgainBytes.data(), fAgainBytes.size());
+      fUsed += fAgainBytes.size();
+      return;
+    }
+    const size_t from = fUsed;
+    Escaped(utf8);
+    fAgainText.assign(utf8);
+    fAgainBytes.assign(fBuffer.data() + from, fUsed - from);
+    fAgainKept = true;
+  }
   // A field of text as CleanedUtf8 makes it, cleaned straight into the
   // output. `readable`: the units that may be read from text.data() on (a
   // text viewed inside a longer one), so that its last units can be read
@@ -391,6 +407,9 @@ class TTableWriter {
   std::string fBuffer;  // its first fUsed bytes are to be written, the rest is room
   size_t fUsed = 0;
   size_t fField = 0;
+  // The last StrAgain: its text and the bytes written for it.
+  std::string fAgainText, fAgainBytes;
+  bool fAgainKept = false;
   // The last IntPair: its numbers, the field it began at, its bytes.
   int64_t fPairA = 0, fPairB = 0;
   size_t fPairField = 0;

@@ -480,7 +480,7 @@ class TTextSearch {
   void WriteLine(const qn::TSearchFound_Rec& rec, int64_t n, std::string_view file, TTableWriter& out) {
     const TLine line = Locate(rec);
     const std::u16string_view view(*fText);
-    out.Str(file);
+    out.StrAgain(file);
     out.Int(n);
     out.Int(line.word);
     out.IntPair(line.sentence, line.paragraph);
@@ -1137,7 +1137,7 @@ class TConcordWorker {
           uint32_t size = 0;
           std::memcpy(&size, rows.Take(4), 4);
           const char* const fields = rows.Take(size);
-          lines->Str(texts[i].display);
+          lines->StrAgain(texts[i].display);
           lines->Int(found + k + 1);
           lines->PassFields(std::string_view(fields, size), kLineFieldsAfterNumber);
           lines->EndRow();

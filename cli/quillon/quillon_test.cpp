@@ -1052,6 +1052,96 @@ TEST_F(Quillon, ContextFieldsEscapedForEachFormat) {
             "\"left\":\"He said \\\"yes, C:\\\\dir\\\"\",\"hit\":\"zq\",\"right\":\"and, \\\"no\\\" \\\\ end\"}\n]\n");
 }
 
+TEST_F(Quillon, FileNamesEscapedOnEveryLineOfEveryText) {
+  // A file's name is written on each of its lines: escaped for each format,
+  // and the next text's lines carry the next text's name, from one process
+  // and from workers alike.
+  const std::vector<std::string> names = {"a\\b.txt", "c,\"d\".txt", "e.txt"};
+  for (const std::string& name : names) WriteBytes(fDir / name, "zq x zq\n");
+  const auto lines = [&](const char* format, const char* jobs) {
+    std::vector<std::string> args = {"concord", "--format", format, "--jobs", jobs, "zq"};
+    args.insert(args.end(), names.begin(), names.end());
+    const TRun run = RunQuillon(fDir, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+  };
+  const std::vector<std::string> tsvNames = {"a\\\\b.txt", "c,\"d\".txt", "e.txt"};
+  std::string tsv = "file\tn\tword\tsentence\tparagraph\tleft\thit\tright\n";
+  const std::vector<std::string> csvNames = {"a\\b.txt", "\"c,\"\"d\"\".txt\"", "e.txt"};
+  std::string csv = "file,n,word,sentence,paragraph,left,hit,right\r\n";
+  const std::vector<std::string> jsonNames = {"a\\\\b.txt", "c,\\\"d\\\".txt", "e.txt"};
+  std::string json = "[";
+  int n = 0;
+  for (size_t i = 0; i < names.size(); ++i) {
+    tsv += tsvNames[i] + "\t" + std::to_string(++n) + "\t1\t1\t1\t\tzq\tx zq\n";
+    tsv += tsvNames[i] + "\t" + std::to_string(++n) + "\t3\t1\t1\tzq x\tzq\t\n";
+    csv += csvNames[i] + "," + std::to_string(n - 1) + ",1,1,1,,zq,x zq\r\n";
+    csv += csvNames[i] + "," + std::to_string(n) + ",3,1,1,zq x,zq,\r\n";
+    json += std::string(i == 0 ? "\n" : ",\n") + "{\"file\":\"" + jsonNames[i] + "\",\"n\":" + std::to_string(n - 1) +
+            ",\"word\":1,\"sentence\":1,\"paragraph\":1,\"left\":\"\",\"hit\":\"zq\",\"right\":\"x zq\"}";
+    json += ",\n{\"file\":\"" + jsonNames[i] + "\",\"n\":" + std::to_string(n) +
+            ",\"word\":3,\"sentence\":1,\"paragraph\":1,\"left\":\"zq x\",\"hit\":\"zq\",\"right\":\"\"}";
+  }
+  json += "\n]\n";
+  for (const char* jobs : {"1", "2"}) {
+    EXPECT_EQ(lines("tsv", jobs), tsv) << "jobs " << jobs;
+    EXPECT_EQ(lines("csv", jobs), csv) << "jobs " << jobs;
+    EXPECT_EQ(lines("json", jobs), json) << "jobs " << jobs;
+  }
+}
+
+TEST_F(Quillon, MarkedUtf16TextsGiveTheLinesOfTheSameTextsInUtf8) {
+  // UTF-16 with a byte-order mark is read straight into the text's memory,
+  // which serves text after text: a long text, then shorter ones (a final
+  // odd byte, a NUL that ends the text, a text of one unit, one in the other
+  // byte order, one whose mark is only the start of its bytes) give the
+  // lines the same texts give in UTF-8.
+  std::string longText;
+  for (int i = 0; i < 3000; ++i) longText += "and zq went on. zq zq said no\n";
+  struct TText {
+    std::string name, text;
+    bool bigEndian = false, mark = true;
+    std::string tail = "";  // bytes after the UTF-16
+  };
+  const std::vector<TText> texts = {
+      {"t1", longText},
+      {"t2", "the zq of zq.\n"},
+      {"t3", "zq at the end zq", false, true, "z"},
+      {"t4", std::string("zq before\0zq after", 18)},
+      {"t5", "q"},
+      {"t6", "zq big zq\n", true},
+      {"t7", "a zq b and more words\nzq c\nzq d and e\n", false, false},
+  };
+  const auto utf16 = [](const std::string& text, bool big, bool mark) {
+    std::string bytes = mark ? (big ? std::string("\xFE\xFF") : std::string("\xFF\xFE")) : std::string();
+    for (char c : text) {
+      bytes += big ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    return bytes;
+  };
+  fs::create_directories(fDir / "w");
+  fs::create_directories(fDir / "n");
+  std::vector<std::string> wide = {"concord", "zq"}, narrow = {"concord", "zq"};
+  for (const TText& t : texts) {
+    WriteBytes(fDir / "w" / (t.name + ".txt"), utf16(t.text, t.bigEndian, t.mark) + t.tail);
+    WriteBytes(fDir / "n" / (t.name + ".txt"), t.text);
+    wide.push_back("w/" + t.name + ".txt");
+    narrow.push_back("n/" + t.name + ".txt");
+  }
+  const TRun w = RunQuillon(fDir, wide), n = RunQuillon(fDir, narrow);
+  ASSERT_EQ(w.status, 0) << w.err;
+  ASSERT_EQ(n.status, 0) << n.err;
+  std::string fromWide = w.out, fromNarrow = n.out;
+  for (std::string* out : {&fromWide, &fromNarrow}) {
+    for (size_t at = 0; (at = out->find("/t", at)) != std::string::npos; ++at) (*out)[at - 1] = '_';
+  }
+  EXPECT_EQ(fromWide, fromNarrow);
+  // zq: 3 in every line of the long text, 2 in t2, 2 in t3, 1 in t4 (before
+  // its NUL), none in t5, 2 in t6, 3 in t7.
+  EXPECT_EQ(Rows(w.out).size(), 1u + 3 * 3000 + 2 + 2 + 1 + 2 + 3);
+  EXPECT_EQ(w.err, "quillon: concord: 9010 hits in 6 texts; 7 texts read\n");
+}
+
 TEST_F(Quillon, PartialResultsAreCheckedAsOutsideInput) {
   const std::string good = "quillon-partial 1 wordlist\ntexts 1\ntokens 3\n2\t1\t0\tcat\n1\t1\t0\tdog\nend\n";
   WriteBytes(fDir / "good.qnp", good);
