@@ -410,6 +410,28 @@ bool ReadMarkedUtf16(const std::string& path, std::u16string& text) {
 }  // namespace
 
 TTextReader::TTextReader() = default;
+
+bool TTextReader::Decode(const TTextRef& ref, std::span<const uint8_t> bytes, std::u16string& text,
+                         const qn::TRawTextPrefilter* filter) {
+  try {
+    if (filter != nullptr && bytes.size() <= 0x7FFFFFFF &&
+        !filter->MayHoldAHit(bytes, qn::TextFileBytesEncoding(bytes))) {
+      text.clear();
+    } else {
+      qn::DecodeTextFileBytesInto(bytes, text);
+    }
+  } catch (const qn::Exception& error) {
+    text.clear();
+    ReportProblem(ref.display, error.what());
+    return false;
+  } catch (const std::bad_alloc&) {
+    text.clear();
+    ReportProblem(ref.display, "too large to hold in memory");
+    return false;
+  }
+  CutAtNul(text);
+  return true;
+}
 TTextReader::~TTextReader() = default;
 
 // The bytes of a zip entry; the archive stays open for the texts after it,

@@ -125,6 +125,11 @@ class TTextReader {
   // being called (the caller then reads it whole).
   bool WithBytes(const TTextRef& ref,
                  const std::function<void(std::span<const uint8_t>, qn::platform::TTextEncoding, bool decided)>& use);
+  // The text of a text's bytes held already (by WithBytes), as Read gives it
+  // from the file: decoded unless the filter rules them out, ended at a NUL;
+  // false (and the problem reported) when it cannot be decoded.
+  bool Decode(const TTextRef& ref, std::span<const uint8_t> bytes, std::u16string& text,
+              const qn::TRawTextPrefilter* filter = nullptr);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);

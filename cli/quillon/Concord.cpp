@@ -1293,14 +1293,21 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         // Parts of the text around the lines that may hold a hit, when they
         // are enough; else the whole text.
         int64_t count = -1;
-        bool read = true;
+        bool read = true, wholeFromHeld = false, decoded = true;
         if (byParts) {
           read = reader.WithBytes(ref, [&](std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding,
                                            bool decided) {
             count = search.SearchByWindows(bytes, encoding, decided, *prefilter, limit, onHit);
+            if (count >= 0) return;
+            // The parts are not enough (a frequent word): the whole text,
+            // decoded from the bytes held instead of read again.
+            wholeFromHeld = true;
+            decoded = reader.Decode(ref, bytes, text, prefilter);
+            if (decoded) count = search.Search(text, limit, onHit);
           });
+          read = read && decoded;
         }
-        if (read && count < 0) {
+        if (read && count < 0 && !wholeFromHeld) {
           read = reader.Read(ref, text, prefilter);
           if (read) count = search.Search(text, limit, onHit);
         }
