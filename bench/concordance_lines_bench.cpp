@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Verses.h"
 #include "platform/StringList.h"
 #include "runtime1/files/FileOfChar.h"
 #include "runtime1/search/Search_engines.h"
@@ -22,25 +23,7 @@
 
 namespace {
 
-std::u16string MakeVerses(size_t units) {
-  static const char16_t* const kWords[] = {u"the",  u"and",   u"of",    u"that",   u"shall", u"he",     u"unto",
-                                           u"LORD", u"his",   u"I",     u"they",   u"be",    u"is",     u"him",
-                                           u"not",  u"them",  u"it",    u"with",   u"all",   u"thou",   u"thy",
-                                           u"was",  u"which", u"my",    u"for",    u"me",    u"said",   u"God",
-                                           u"upon", u"land",  u"house", u"people", u"came",  u"before", u"Israel"};
-  std::mt19937 random(5);
-  std::u16string t;
-  t.reserve(units + 64);
-  while (t.size() < units) {
-    const size_t words = 8 + random() % 30;
-    for (size_t w = 0; w < words; ++w) {
-      t += kWords[random() % std::size(kWords)];
-      t += w + 1 == words ? u"." : (random() % 7 == 0 ? u", " : u" ");
-    }
-    t += random() % 20 == 0 ? u"\n\n" : u"\n";
-  }
-  return t;
-}
+using qn::bench_support::MakeVerses;
 
 const std::u16string& Text() {
   static const std::u16string text = MakeVerses(size_t{4} << 20);
