@@ -7,73 +7,52 @@
 #include <unordered_map>
 
 #include <unicode/uchar.h>
-#include <unicode/uset.h>
 #include <unicode/utf16.h>
 
 #include "platform/CodePageConverters.h"
 #include "platform/CodePages.h"
 #include "platform/Locales.h"
+#include "platform/UnitTables.h"
 
 namespace qn::platform {
 
 namespace {
 
-using TUnitTable = std::array<char16_t, 0x10000>;
-
+// The upper- and lower-case tables of a variant, indexed by code unit.
 struct TCaseTables {
-  TUnitTable upper;
-  TUnitTable lower;
-  explicit TCaseTables(TCaseVariant variant) {
-    for (uint32_t c = 0; c < 0x10000; ++c) upper[c] = lower[c] = char16_t(c);
-    // Only the case-sensitive characters (those that map or are mapped to)
-    // can map to anything but themselves: a few thousand of the 65,536.
-    UErrorCode status = U_ZERO_ERROR;
-    const USet* set = u_getBinaryPropertySet(UCHAR_CASE_SENSITIVE, &status);
-    const int32_t ranges = U_SUCCESS(status) && set != nullptr ? uset_getItemCount(set) : -1;
-    if (ranges < 0) {
-      MapUnits(0, 0x10000);
-    } else {
-      for (int32_t i = 0; i < ranges; ++i) {
-        UChar32 start = 0, end = 0;
-        status = U_ZERO_ERROR;
-        if (uset_getItem(set, i, &start, &end, nullptr, 0, &status) != 0 || U_FAILURE(status)) continue;
-        if (start < 0x10000) MapUnits(uint32_t(start), std::min<uint32_t>(uint32_t(end) + 1, 0x10000));
-      }
-    }
-    if (variant == TCaseVariant::Turkic) {
-      upper[u'i'] = u'\u0130';
-      lower[u'I'] = u'\u0131';
-      upper[0x0131] = u'I';
-      lower[0x0130] = u'i';
-    }
-  }
+  const char16_t* upper;
+  const char16_t* lower;
+};
 
-  // The simple mappings of the units in [from, to); surrogates map to themselves.
-  void MapUnits(uint32_t from, uint32_t to) {
-    for (uint32_t c = from; c < to; ++c) {
-      if (c >= 0xD800 && c <= 0xDFFF) continue;
-      UChar32 up = u_toupper(UChar32(c));
-      UChar32 down = u_tolower(UChar32(c));
-      upper[c] = up < 0x10000 ? char16_t(up) : char16_t(c);
-      lower[c] = down < 0x10000 ? char16_t(down) : char16_t(c);
-    }
+// The Turkic variant differs from the built-in tables in four units only, but
+// callers take whole tables (UpperTable), so it gets a copy of its own, made
+// when first asked for.
+struct TTurkicTables {
+  std::array<char16_t, kUnitCount> upper;
+  std::array<char16_t, kUnitCount> lower;
+  TTurkicTables() {
+    std::copy(kUnitUpper, kUnitUpper + kUnitCount, upper.begin());
+    std::copy(kUnitLower, kUnitLower + kUnitCount, lower.begin());
+    upper[u'i'] = u'\u0130';
+    lower[u'I'] = u'\u0131';
+    upper[0x0131] = u'I';
+    lower[0x0130] = u'i';
   }
 };
 
-const TCaseTables& Tables(TCaseVariant variant) {
-  static const TCaseTables invariant(TCaseVariant::Invariant);
+TCaseTables Tables(TCaseVariant variant) noexcept {
   if (variant == TCaseVariant::Turkic) {
-    static const TCaseTables turkic(TCaseVariant::Turkic);
-    return turkic;
+    static const TTurkicTables turkic;
+    return {turkic.upper.data(), turkic.lower.data()};
   }
-  return invariant;
+  return {kUnitUpper, kUnitLower};
 }
 
 // A pair maps as one supplementary character; its simple mapping is always
 // supplementary too, but never trust that blindly.
 template <bool kUpper>
 void MapInPlace(char16_t* text, size_t count, TCaseVariant variant) noexcept {
-  const char16_t* table = kUpper ? Tables(variant).upper.data() : Tables(variant).lower.data();
+  const char16_t* table = kUpper ? Tables(variant).upper : Tables(variant).lower;
   size_t i = 0;
   while (i < count) {
     // Steps of four without surrogates: loads before stores, since the text
@@ -118,7 +97,7 @@ const unsigned char* SingleByteMap(uint32_t codePage, TCaseVariant variant, bool
   auto& slot = maps[key];
   if (!slot) {
     auto map = std::make_unique<TByteMap>();
-    const char16_t* table = upper ? Tables(variant).upper.data() : Tables(variant).lower.data();
+    const char16_t* table = upper ? Tables(variant).upper : Tables(variant).lower;
     for (int b = 0; b < 256; ++b) {
       (*map)[b] = static_cast<unsigned char>(b);
       char16_t mapped = table[decode[b]];
@@ -139,7 +118,7 @@ void MapBytesInPlace(uint32_t codePage, char* text, size_t count, TCaseVariant v
     for (size_t i = 0; i < count; ++i) bytes[i] = map[bytes[i]];
     return;
   }
-  const char16_t* table = upper ? Tables(variant).upper.data() : Tables(variant).lower.data();
+  const char16_t* table = upper ? Tables(variant).upper : Tables(variant).lower;
   size_t pos = 0;
   while (pos < count) {
     unsigned char b = static_cast<unsigned char>(text[pos]);
@@ -179,8 +158,8 @@ TCaseVariant CaseVariantOfLCID(uint32_t lcid) noexcept {
 char16_t UpperChar(char16_t c, TCaseVariant variant) noexcept { return Tables(variant).upper[c]; }
 char16_t LowerChar(char16_t c, TCaseVariant variant) noexcept { return Tables(variant).lower[c]; }
 
-const char16_t* UpperTable(TCaseVariant variant) noexcept { return Tables(variant).upper.data(); }
-const char16_t* LowerTable(TCaseVariant variant) noexcept { return Tables(variant).lower.data(); }
+const char16_t* UpperTable(TCaseVariant variant) noexcept { return Tables(variant).upper; }
+const char16_t* LowerTable(TCaseVariant variant) noexcept { return Tables(variant).lower; }
 
 void UpperCaseInPlace(char16_t* text, size_t count, TCaseVariant variant) noexcept {
   if (text) MapInPlace<true>(text, count, variant);

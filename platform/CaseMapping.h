@@ -11,7 +11,9 @@
 // locale-independent mapping: their special casings (Lithuanian dot above,
 // Greek final sigma and accents) change lengths or depend on context and so
 // have no 1:1 form. A locale identifier selects the variant by its primary
-// language. Each variant is a pair of 64K tables built lazily, thread-safely.
+// language. Each variant is a pair of 64K tables: the invariant ones built into
+// the library (platform/UnitTables.h), the Turkic ones copied from them and
+// amended lazily, thread-safely.
 //
 // 8-bit text: each character is decoded with the code page, mapped, and
 // encoded back; when the mapped character does not exist in the code page or

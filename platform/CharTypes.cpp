@@ -18,160 +18,11 @@
 #include "platform/CodePageConverters.h"
 #include "platform/CodePages.h"
 #include "platform/Locales.h"
+#include "platform/UnitTables.h"
 
 namespace qn::platform {
 
 namespace {
-
-// Hexadecimal digits are the ASCII ones and their full-width forms only (not
-// the decimal digits of other scripts).
-bool IsHexDigit(UChar32 c) {
-  auto in = [c](UChar32 lo, UChar32 hi) { return c >= lo && c <= hi; };
-  return in(u'0', u'9') || in(u'A', u'F') || in(u'a', u'f') || in(0xFF10, 0xFF19) || in(0xFF21, 0xFF26) ||
-         in(0xFF41, 0xFF46);
-}
-
-// The flags of one code point, from its Unicode general category and
-// properties. Windows-style C1_PUNCT covers symbols as well as punctuation
-// (like C's ispunct), and format characters count as controls, except the
-// soft hyphen, which behaves as a hyphen in text.
-uint16_t ClassifyCodePoint(UChar32 c) {
-  if (c >= 0xD800 && c <= 0xDFFF) return C1_DEFINED;
-  int8_t category = u_charType(c);
-  if (category == U_UNASSIGNED) return 0;
-  uint16_t flags = C1_DEFINED;
-  switch (category) {
-    case U_UPPERCASE_LETTER:
-    case U_TITLECASE_LETTER:
-      flags |= C1_UPPER | C1_ALPHA;
-      break;
-    case U_LOWERCASE_LETTER:
-      flags |= C1_LOWER | C1_ALPHA;
-      break;
-    case U_MODIFIER_LETTER:
-    case U_OTHER_LETTER:
-    case U_NON_SPACING_MARK:
-    case U_COMBINING_SPACING_MARK:
-    case U_ENCLOSING_MARK:
-      flags |= C1_ALPHA;
-      break;
-    case U_DECIMAL_DIGIT_NUMBER:
-      flags |= C1_DIGIT;
-      break;
-    case U_CONNECTOR_PUNCTUATION:
-    case U_DASH_PUNCTUATION:
-    case U_START_PUNCTUATION:
-    case U_END_PUNCTUATION:
-    case U_INITIAL_PUNCTUATION:
-    case U_FINAL_PUNCTUATION:
-    case U_OTHER_PUNCTUATION:
-    case U_MATH_SYMBOL:
-    case U_CURRENCY_SYMBOL:
-    case U_MODIFIER_SYMBOL:
-    case U_OTHER_SYMBOL:
-      flags |= C1_PUNCT;
-      break;
-    case U_CONTROL_CHAR:
-      flags |= C1_CNTRL;
-      break;
-    case U_FORMAT_CHAR:
-      flags |= (c == 0x00AD) ? C1_PUNCT : C1_CNTRL;
-      break;
-    default:
-      break;
-  }
-  // Letters outside L* that Unicode calls alphabetic (Roman numerals, circled
-  // letters) and the case properties of letters outside Lu/Ll (ª, ʰ, Ⓐ).
-  if (u_hasBinaryProperty(c, UCHAR_ALPHABETIC)) flags |= C1_ALPHA;
-  if ((flags & C1_ALPHA) && !(flags & (C1_UPPER | C1_LOWER))) {
-    if (u_hasBinaryProperty(c, UCHAR_UPPERCASE)) flags |= C1_UPPER;
-    else if (u_hasBinaryProperty(c, UCHAR_LOWERCASE)) flags |= C1_LOWER;
-  }
-  if (u_hasBinaryProperty(c, UCHAR_WHITE_SPACE)) flags |= C1_SPACE;
-  if (c == 0x0009 || category == U_SPACE_SEPARATOR) flags |= C1_BLANK;
-  if (IsHexDigit(c)) flags |= C1_XDIGIT;
-  return flags;
-}
-
-// The code units at which some input of ClassifyCodePoint may change: the
-// starts of the general category ranges, the starts and ends of the four
-// binary properties' sets, and the edges of the fixed ranges it tests itself.
-// Between two such boundaries every input is the same, and so are the flags.
-// Marked in a bit set, so that they come out in order without a sort.
-class TClassBoundaries {
- public:
-  // False when ICU cannot give a property's set.
-  bool Find() {
-    for (uint32_t at : {0x0009, 0x000A, 0x00AD, 0x00AE, 0xD800, 0xE000}) Mark(at);
-    for (auto [lo, hi] : {std::pair<uint32_t, uint32_t>{u'0', u'9'}, {u'A', u'F'}, {u'a', u'f'}, {0xFF10, 0xFF19},
-                          {0xFF21, 0xFF26}, {0xFF41, 0xFF46}}) {
-      Mark(lo);
-      Mark(hi + 1);
-    }
-    u_enumCharTypes(
-        [](const void* context, UChar32 start, UChar32, UCharCategory) -> UBool {
-          if (start >= 0x10000) return false;
-          static_cast<TClassBoundaries*>(const_cast<void*>(context))->Mark(uint32_t(start));
-          return true;
-        },
-        this);
-    for (UProperty property : {UCHAR_ALPHABETIC, UCHAR_UPPERCASE, UCHAR_LOWERCASE, UCHAR_WHITE_SPACE}) {
-      UErrorCode status = U_ZERO_ERROR;
-      const USet* set = u_getBinaryPropertySet(property, &status);
-      if (U_FAILURE(status) || set == nullptr) return false;
-      const int32_t ranges = uset_getItemCount(set);
-      for (int32_t i = 0; i < ranges; ++i) {
-        UChar32 start = 0, end = 0;
-        status = U_ZERO_ERROR;
-        if (uset_getItem(set, i, &start, &end, nullptr, 0, &status) != 0 || U_FAILURE(status)) return false;
-        Mark(uint32_t(start));
-        Mark(uint32_t(end) + 1);
-      }
-    }
-    return true;
-  }
-
-  // The first boundary after unit at (0x10000 when none is left).
-  uint32_t After(uint32_t at) const noexcept {
-    for (uint32_t word = (at + 1) / 64; word < kWords; ++word) {
-      uint64_t bits = fBits[word];
-      if (word == (at + 1) / 64) bits &= ~uint64_t(0) << ((at + 1) % 64);
-      if (bits) return word * 64 + uint32_t(__builtin_ctzll(bits));
-    }
-    return 0x10000;
-  }
-
- private:
-  static constexpr uint32_t kWords = 0x10000 / 64;
-  void Mark(uint32_t at) noexcept {
-    if (at < 0x10000) fBits[at / 64] |= uint64_t(1) << (at % 64);
-  }
-  std::array<uint64_t, kWords> fBits{};
-};
-
-// Built from the boundaries, one classification per stretch (a few thousand)
-// instead of one per code unit: this table is made by nearly every run, and
-// classifying 65,536 units one by one was most of a short run's time.
-struct TCharTable {
-  std::array<uint16_t, 0x10000> flags;
-  TCharTable() {
-    TClassBoundaries boundaries;
-    if (!boundaries.Find()) {
-      for (uint32_t c = 0; c < 0x10000; ++c) flags[c] = ClassifyCodePoint(UChar32(c));
-      return;
-    }
-    for (uint32_t at = 0; at < 0x10000;) {
-      const uint32_t next = boundaries.After(at);
-      std::fill(flags.begin() + at, flags.begin() + next, ClassifyCodePoint(UChar32(at)));
-      at = next;
-    }
-  }
-};
-
-const TCharTable& Table() {
-  static const TCharTable table;
-  return table;
-}
 
 using TByteTable = std::array<uint16_t, 256>;
 
@@ -184,8 +35,7 @@ const uint16_t* BuildByteTable(uint32_t codePage) {
     const char16_t* decode = DecodeTableOfCodePage(codePage);
     if (!decode) return nullptr;
     auto table = std::make_unique<TByteTable>();
-    const uint16_t* flags = Table().flags.data();
-    for (int b = 0; b < 256; ++b) (*table)[b] = flags[decode[b]];
+    for (int b = 0; b < 256; ++b) (*table)[b] = kUnitClasses[decode[b]];
     slot = std::move(table);
   }
   return slot->data();
@@ -198,21 +48,21 @@ void ClassifyMultiByte(uint32_t codePage, const char* text, size_t count, uint16
     int32_t length = 1;
     UChar32 c = DecodeOneChar(codePage, text + pos, count - pos, &length);
     if (length < 1) length = 1;
-    uint16_t flags = c < 0x10000 ? Table().flags[size_t(c)] : ClassifyCodePoint(c);
+    uint16_t flags = c < 0x10000 ? kUnitClasses[size_t(c)] : ClassOfCodePoint(char32_t(c));
     for (int32_t i = 0; i < length && pos < count; ++i) out[pos++] = flags;
   }
 }
 
 }  // namespace
 
-uint16_t CharType1OfCodePoint(char32_t c) noexcept { return ClassifyCodePoint(UChar32(c)); }
+uint16_t CharType1OfCodePoint(char32_t c) noexcept { return ClassOfCodePoint(c); }
 
-const uint16_t* CharType1Table() noexcept { return Table().flags.data(); }
+const uint16_t* CharType1Table() noexcept { return kUnitClasses; }
 
-uint16_t CharType1(char16_t c) noexcept { return Table().flags[c]; }
+uint16_t CharType1(char16_t c) noexcept { return kUnitClasses[c]; }
 
 void CharTypes1(const char16_t* text, size_t count, uint16_t* out) noexcept {
-  const uint16_t* flags = Table().flags.data();
+  const uint16_t* flags = kUnitClasses;
   size_t i = 0;
   // Four independent lookups per step keep the load ports busy.
   for (; i + 4 <= count; i += 4) {
@@ -238,7 +88,7 @@ void CharTypes1(const char16_t* text, size_t count, uint16_t* out) noexcept {
 #endif
 
 size_t CharTypes1UpToZero(const char16_t* text, size_t limit, uint16_t* out) noexcept {
-  const uint16_t* flags = Table().flags.data();
+  const uint16_t* flags = kUnitClasses;
   size_t i = 0;
 #if defined(QN_BLOCK_ZERO_TEST)
   while (i < limit && reinterpret_cast<uintptr_t>(text + i) % 16 != 0) {

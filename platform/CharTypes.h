@@ -15,8 +15,10 @@
 // classified; single-byte code pages get a 256-entry table of their own, and in
 // multi-byte code pages every byte of a character gets that character's flags.
 //
-// All tables are built lazily on first use, thread-safely, and live until the
-// process ends. Nothing here allocates per call except the multi-byte path.
+// The code-unit table is built into the library (platform/UnitTables.h); the
+// code pages' tables are built lazily on first use, thread-safely, and live
+// until the process ends. Nothing here allocates per call except the
+// multi-byte path.
 #pragma once
 
 #include <cstddef>

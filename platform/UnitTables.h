@@ -1,0 +1,40 @@
+// The per-code-unit tables of the character classes (CharTypes) and of the
+// simple case mappings (CaseMapping), and how they are worked out from ICU's
+// Unicode data.
+//
+// Working them out takes a few thousand ICU calls and writes 384 KiB, which
+// nearly every run of a tool needs and which was a good part of a short run's
+// start. So the build works them out once, with the ICU the libraries are
+// linked against (platform/generate/MakeUnitTables.cpp), and compiles them
+// into read-only data: a process maps from the library file only the pages it
+// reads, shared with every other process, and never writes them. The Compute
+// functions are the same code, so that tests can hold the built-in tables
+// against what the installed ICU says.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qn::platform {
+
+inline constexpr size_t kUnitCount = 0x10000;
+
+// The built-in tables, indexed by code unit: CT_CTYPE1 flags, and the
+// locale-independent simple upper- and lower-case mappings (surrogates and
+// units whose mapping lies beyond the BMP map to themselves).
+extern const uint16_t kUnitClasses[kUnitCount];
+extern const char16_t kUnitUpper[kUnitCount];
+extern const char16_t kUnitLower[kUnitCount];
+
+// The CT_CTYPE1 flags of one code point, from its Unicode general category and
+// properties.
+uint16_t ClassOfCodePoint(char32_t c) noexcept;
+
+// Fills classes[0..0xFFFF] with ClassOfCodePoint of every unit.
+void ComputeUnitClasses(uint16_t* classes);
+
+// Fills upper[0..0xFFFF] and lower[0..0xFFFF] with the locale-independent
+// simple mappings of every unit.
+void ComputeUnitCases(char16_t* upper, char16_t* lower);
+
+}  // namespace qn::platform

@@ -1,0 +1,82 @@
+#include "platform/UnitTables.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/CharTypes.h"
+
+namespace qn::platform {
+namespace {
+
+// The build works the tables out with the ICU it links against; working them
+// out again here with the ICU the tests run on must give the same tables, or
+// the libraries would classify and case-map otherwise than ICU does.
+TEST(UnitTables, BuiltInTablesAreWhatIcuGivesNow) {
+  std::vector<uint16_t> classes(kUnitCount, 0xFFFF);
+  ComputeUnitClasses(classes.data());
+  std::vector<char16_t> upper(kUnitCount, 0), lower(kUnitCount, 0);
+  ComputeUnitCases(upper.data(), lower.data());
+  for (uint32_t c = 0; c < kUnitCount; ++c) {
+    ASSERT_EQ(classes[c], kUnitClasses[c]) << "U+" << std::hex << c;
+    ASSERT_EQ(upper[c], kUnitUpper[c]) << "U+" << std::hex << c;
+    ASSERT_EQ(lower[c], kUnitLower[c]) << "U+" << std::hex << c;
+  }
+}
+
+// The classes are worked out one stretch between boundaries at a time; a
+// stretch cut wrongly shows up as a unit whose entry differs from its own
+// classification.
+TEST(UnitTables, StretchesHoldEachUnitsOwnClassification) {
+  std::vector<uint16_t> classes(kUnitCount, 0xFFFF);
+  ComputeUnitClasses(classes.data());
+  for (uint32_t c = 0; c < kUnitCount; ++c) {
+    ASSERT_EQ(classes[c], ClassOfCodePoint(c)) << "U+" << std::hex << c;
+  }
+  EXPECT_EQ(kUnitClasses[u'A'], C1_UPPER | C1_ALPHA | C1_XDIGIT | C1_DEFINED);
+  EXPECT_EQ(kUnitClasses[u' '], C1_SPACE | C1_BLANK | C1_DEFINED);
+  EXPECT_EQ(kUnitClasses[0xDBFF], C1_DEFINED);
+  EXPECT_EQ(kUnitUpper[u'\u00E9'], u'\u00C9');
+  EXPECT_EQ(kUnitLower[u'\u0391'], u'\u03B1');
+  EXPECT_EQ(kUnitUpper[0xD800], char16_t(0xD800));
+  EXPECT_EQ(kUnitUpper[u'\u00DF'], u'\u00DF');
+}
+
+// The tables must stay in read-only pages mapped from the program or library
+// file: pages that are never written are not copied per process, and only
+// those read are brought in.
+TEST(UnitTables, TablesLieInReadOnlyPagesOfTheFile) {
+  std::ifstream maps("/proc/self/maps");
+  ASSERT_TRUE(maps.good());
+  struct TTable {
+    const void* data;
+    const char* name;
+    bool found = false;
+  };
+  std::vector<TTable> tables = {{kUnitClasses, "classes"}, {kUnitUpper, "upper"}, {kUnitLower, "lower"}};
+  std::string line;
+  while (std::getline(maps, line)) {
+    unsigned long long from = 0, to = 0;
+    char perms[5] = {};
+    unsigned long long offset = 0, inode = 0;
+    char device[16] = {};
+    if (std::sscanf(line.c_str(), "%llx-%llx %4s %llx %15s %llu", &from, &to, perms, &offset, device, &inode) != 6)
+      continue;
+    for (TTable& table : tables) {
+      const auto at = reinterpret_cast<uintptr_t>(table.data);
+      if (at < from || at + kUnitCount * 2 > to) continue;
+      table.found = true;
+      EXPECT_EQ(perms[1], '-') << table.name << " in a writable mapping: " << line;
+      EXPECT_NE(inode, 0u) << table.name << " not mapped from a file: " << line;
+    }
+  }
+  for (const TTable& table : tables) EXPECT_TRUE(table.found) << table.name;
+}
+
+}  // namespace
+}  // namespace qn::platform

@@ -1,0 +1,63 @@
+// Writes the C++ source of the built-in per-code-unit tables (kUnitClasses,
+// kUnitUpper, kUnitLower of platform/UnitTables.h), worked out with the ICU
+// this program is linked against: the build runs it and compiles its output
+// into the libraries.
+// Usage: MakeUnitTables <output .cpp>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unicode/uversion.h>
+
+#include "platform/UnitTables.h"
+
+namespace {
+
+template <typename T>
+void WriteTable(std::FILE* out, const char* type, const char* name, const std::vector<T>& values) {
+  std::fprintf(out, "alignas(64) extern const %s %s[kUnitCount] = {\n", type, name);
+  for (size_t i = 0; i < values.size(); ++i) {
+    std::fprintf(out, "%s0x%x,%s", i % 16 == 0 ? "  " : "", unsigned(values[i]), i % 16 == 15 ? "\n" : "");
+  }
+  std::fprintf(out, "};\n\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output .cpp>\n", argv[0]);
+    return 2;
+  }
+  using namespace qn::platform;
+  std::vector<uint16_t> classes(kUnitCount);
+  std::vector<char16_t> upper(kUnitCount), lower(kUnitCount);
+  ComputeUnitClasses(classes.data());
+  ComputeUnitCases(upper.data(), lower.data());
+
+  // Written beside the target and renamed over it, so that a failed run never
+  // leaves a half-written source for the next build to compile.
+  const std::string path = argv[1];
+  const std::string temporary = path + ".part";
+  std::FILE* out = std::fopen(temporary.c_str(), "w");
+  if (out == nullptr) {
+    std::perror(temporary.c_str());
+    return 1;
+  }
+  std::fprintf(out,
+               "// Made by the build (platform/generate/MakeUnitTables.cpp) from the Unicode data of\n"
+               "// ICU %s; not to be edited.\n"
+               "#include \"platform/UnitTables.h\"\n\nnamespace qn::platform {\n\n",
+               U_ICU_VERSION);
+  WriteTable(out, "uint16_t", "kUnitClasses", classes);
+  WriteTable(out, "char16_t", "kUnitUpper", upper);
+  WriteTable(out, "char16_t", "kUnitLower", lower);
+  std::fprintf(out, "}  // namespace qn::platform\n");
+  const bool written = std::ferror(out) == 0;
+  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::perror(path.c_str());
+    std::remove(temporary.c_str());
+    return 1;
+  }
+  return 0;
+}
