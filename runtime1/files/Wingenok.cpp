@@ -25,6 +25,7 @@
 #include "platform/FolderListing.h"
 #include "platform/Locales.h"
 #include "platform/Streams.h"
+#include "runtime1/files/BuiltInFormatSettings.h"
 #include "runtime1/files/Logging_utilities.h"
 #include "runtime1/files/Mykpsmall.h"
 
@@ -32,7 +33,21 @@ namespace qn {
 
 uint32_t DriveBits = 0;
 TWorkAreaRect Work_Area{0, 0, 1024, 768};
-platform::TFormatSettings UserDefaultFormatSettings = platform::UserFormatSettings();
+
+namespace {
+
+// The user's default locale when the library loads is nearly always the one
+// the built-in settings were made for: those are then what
+// platform::UserFormatSettings() would work out, without opening ICU's formats.
+platform::TFormatSettings LoadTimeFormatSettings() {
+  platform::TFormatSettings settings;
+  if (BuiltInFormatSettings(platform::UserDefaultLCID(), settings)) return settings;
+  return platform::UserFormatSettings();
+}
+
+}  // namespace
+
+platform::TFormatSettings UserDefaultFormatSettings = LoadTimeFormatSettings();
 
 std::u16string _QNTrue = u"true";
 std::u16string _QNFalse = u"false";
