@@ -188,7 +188,26 @@ TConverter* ConverterFor(uint32_t codePage) {
 struct TSingleByteTables {
   std::array<char16_t, 256> decode;
   std::array<bool, 256> invalid;   // byte not defined in the code page
-  std::array<uint16_t, 0x10000> encode;
+
+  // The byte of each code unit (kUnmappable for none): 64K entries, made when
+  // the code page is first encoded to, since most runs only decode and filling
+  // it was 128 KiB of memory faulted in.
+  const uint16_t* Encode() const {
+    std::call_once(fEncodeMade, [this] {
+      std::unique_ptr<std::array<uint16_t, 0x10000>> encode(new std::array<uint16_t, 0x10000>);
+      encode->fill(kUnmappable);
+      for (int b = 0; b < 256; ++b) {
+        char16_t unit = decode[b];
+        if (!invalid[b] && (*encode)[unit] == kUnmappable) (*encode)[unit] = uint16_t(b);
+      }
+      fEncode = std::move(encode);
+    });
+    return fEncode->data();
+  }
+
+ private:
+  mutable std::once_flag fEncodeMade;
+  mutable std::unique_ptr<std::array<uint16_t, 0x10000>> fEncode;
 };
 
 std::unique_ptr<TSingleByteTables> BuildSingleByteTables(uint32_t codePage, const char* name) {
@@ -219,11 +238,6 @@ std::unique_ptr<TSingleByteTables> BuildSingleByteTables(uint32_t codePage, cons
     }
   }
   ucnv_close(converter);
-  tables->encode.fill(kUnmappable);
-  for (int b = 0; b < 256; ++b) {
-    char16_t unit = tables->decode[b];
-    if (!tables->invalid[b] && tables->encode[unit] == kUnmappable) tables->encode[unit] = uint16_t(b);
-  }
   return tables;
 }
 
@@ -409,7 +423,7 @@ bool EncodeAppend(uint32_t codePage, const char16_t* text, size_t count, std::st
     size_t start = out.size();
     out.resize(start + count);
     char* target = out.data() + start;
-    const uint16_t* encode = tables->encode.data();
+    const uint16_t* encode = tables->Encode();
     bool replaced = false;
     size_t i = 0;
     while (i < count) {
@@ -481,8 +495,10 @@ UChar32 DecodeOneChar(uint32_t codePage, const char* text, size_t available, int
 int32_t EncodeOneChar(uint32_t codePage, UChar32 c, char* out) {
   if (c < 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
   if (const TSingleByteTables* tables = SingleByteTables(codePage)) {
-    if (c > 0xFFFF || tables->encode[size_t(c)] == kUnmappable) return 0;
-    out[0] = char(tables->encode[size_t(c)]);
+    if (c > 0xFFFF) return 0;
+    const uint16_t byte = tables->Encode()[size_t(c)];
+    if (byte == kUnmappable) return 0;
+    out[0] = char(byte);
     return 1;
   }
   char16_t units[2];

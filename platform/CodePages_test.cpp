@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CodePageConverters.h"
+
 namespace qn::platform {
 namespace {
 
@@ -220,6 +222,26 @@ TEST(CodePages, ConvertersAreSafeOnSeveralThreads) {
   }
   for (auto& thread : threads) thread.join();
   for (int good : ok) EXPECT_EQ(good, 40);
+}
+
+// A single-byte page's encoding table is made when the page is first encoded
+// to, possibly by several threads at once: all must get the whole table. (No
+// other test of this program encodes to 1257 first.)
+TEST(CodePages, SingleBytePageFirstEncodedOnSeveralThreads) {
+  const std::u16string text = u"\u0100\u0161\u017D \u201E\u00E6\u4E00x";
+  const std::string expected = "\xC2\xF0\xDE \x84\xBF?x";  // Baltic: A macron, s and Z caron, ...
+  std::vector<std::thread> threads;
+  std::vector<std::string> results(4);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] { results[size_t(t)] = Encoded(1257, text); });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const std::string& result : results) EXPECT_EQ(result, expected);
+  char byte[4] = {};
+  EXPECT_EQ(EncodeOneChar(1257, 0x017E, byte), 1);  // z caron
+  EXPECT_EQ(byte[0], '\xFE');
+  EXPECT_EQ(EncodeOneChar(1257, 0x4E00, byte), 0);
+  EXPECT_EQ(EncodeOneChar(1257, 0x1F600, byte), 0);
 }
 
 }  // namespace
