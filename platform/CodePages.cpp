@@ -15,7 +15,9 @@
 #include <unicode/utf8.h>
 
 #include "platform/CodePageConverters.h"
+#include "platform/CodePageList.h"
 #include "platform/Locales.h"
+#include "platform/UnitTables.h"
 
 namespace qn::platform {
 
@@ -26,38 +28,6 @@ std::atomic<uint32_t> gUserLCID{0x0409};
 
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr uint16_t kUnmappable = 0xFFFF;  // in encoding tables: no byte for this unit
-
-struct TCodePageInfo {
-  uint32_t number;
-  const char* converter;
-  uint8_t maxBytes;  // per UTF-16 code unit
-};
-
-// The ICU converters whose tables are the Windows ones (windows-125x carry the
-// C1 controls for the bytes Windows leaves undefined; the -2000 tables are the
-// Windows versions of the Asian pages; ibm-943_P15A-2003 is windows-31j).
-constexpr TCodePageInfo kCodePages[] = {
-    {437, "ibm-437_P100-1995", 1},      {737, "ibm-737_P100-1997", 1},
-    {775, "ibm-775_P100-1996", 1},      {850, "ibm-850_P100-1995", 1},
-    {852, "ibm-852_P100-1995", 1},      {855, "ibm-855_P100-1995", 1},
-    {857, "ibm-857_P100-1995", 1},      {866, "ibm-866_P100-1995", 1},
-    {874, "windows-874-2000", 1},       {932, "ibm-943_P15A-2003", 2},
-    {936, "windows-936-2000", 2},       {949, "windows-949-2000", 2},
-    {950, "windows-950-2000", 2},       {1250, "ibm-5346_P100-1998", 1},
-    {1251, "ibm-5347_P100-1998", 1},    {1252, "ibm-5348_P100-1997", 1},
-    {1253, "ibm-5349_P100-1998", 1},    {1254, "ibm-5350_P100-1998", 1},
-    {1255, "ibm-9447_P100-2002", 1},    {1256, "ibm-9448_X100-2005", 1},
-    {1257, "ibm-9449_P100-2002", 1},    {1258, "ibm-5354_P100-1998", 1},
-    {10000, "macos-0_2-10.2", 1},       {20127, "US-ASCII", 1},
-    {20866, "ibm-878_P100-1996", 1},    {21866, "ibm-1168_P100-2002", 1},
-    {28591, "ISO-8859-1", 1},           {28592, "ibm-912_P100-1995", 1},
-    {28593, "ibm-913_P100-2000", 1},    {28594, "ibm-914_P100-1995", 1},
-    {28595, "ibm-915_P100-1995", 1},    {28596, "ibm-1089_P100-1995", 1},
-    {28597, "ibm-9005_X110-2007", 1},   {28598, "ibm-5012_P100-1999", 1},
-    {28599, "ibm-920_P100-1995", 1},    {28603, "ibm-921_P100-1995", 1},
-    {28605, "ibm-923_P100-1998", 1},    {54936, "gb18030", 4},
-    {65001, "UTF-8", 3},
-};
 
 const TCodePageInfo* InfoOf(uint32_t codePage) noexcept {
   for (const auto& info : kCodePages)
@@ -210,34 +180,33 @@ struct TSingleByteTables {
   mutable std::unique_ptr<std::array<uint16_t, 0x10000>> fEncode;
 };
 
+const TByteDecoding* BuiltInByteDecoding(uint32_t codePage) noexcept {
+  for (size_t i = 0; i < kBuiltInByteDecodingCount; ++i) {
+    if (kBuiltInByteDecodings[i].codePage == codePage) return &kBuiltInByteDecodings[i].decoding;
+  }
+  return nullptr;
+}
+
 std::unique_ptr<TSingleByteTables> BuildSingleByteTables(uint32_t codePage, const char* name) {
-  UErrorCode status = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(name, &status);
-  if (U_FAILURE(status)) return nullptr;
-  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  // Built into the library for every single-byte page; worked out with ICU
+  // only should one be missing.
+  TByteDecoding computed;
+  const TByteDecoding* decoding = BuiltInByteDecoding(codePage);
+  if (decoding == nullptr) {
+    if (!ComputeByteDecoding(name, computed)) return nullptr;
+    decoding = &computed;
+  }
   auto tables = std::make_unique<TSingleByteTables>();
   for (int b = 0; b < 256; ++b) {
     tables->invalid[b] = false;
-    // Windows maps the ASCII range to itself in every page (the IBM tables
-    // swap some controls).
-    if (b < 0x80) {
-      tables->decode[b] = char16_t(b);
-      continue;
-    }
-    char byte = static_cast<char>(b);
-    UChar unit[2];
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_reset(converter);
-    int32_t produced = ucnv_toUChars(converter, unit, 2, &byte, 1, &err);
-    if (U_SUCCESS(err) && produced == 1) {
-      tables->decode[b] = unit[0];
+    if (decoding->defined[b]) {
+      tables->decode[b] = decoding->units[b];
     } else {
       int override = OverrideOfByte(codePage, static_cast<unsigned char>(b));
       tables->decode[b] = override >= 0 ? char16_t(override) : kReplacement;
       tables->invalid[b] = override < 0;
     }
   }
-  ucnv_close(converter);
   return tables;
 }
 

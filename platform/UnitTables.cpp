@@ -5,6 +5,7 @@
 #include <utility>
 
 #include <unicode/uchar.h>
+#include <unicode/ucnv.h>
 #include <unicode/uset.h>
 
 #include "platform/CharTypes.h"
@@ -186,6 +187,27 @@ void ComputeUnitCases(char16_t* upper, char16_t* lower) {
     if (uset_getItem(set, i, &start, &end, nullptr, 0, &status) != 0 || U_FAILURE(status)) continue;
     if (start < 0x10000) MapUnits(upper, lower, uint32_t(start), std::min<uint32_t>(uint32_t(end) + 1, 0x10000));
   }
+}
+
+bool ComputeByteDecoding(const char* converter, TByteDecoding& decoding) {
+  UErrorCode status = U_ZERO_ERROR;
+  UConverter* icu = ucnv_open(converter, &status);
+  if (U_FAILURE(status)) return false;
+  ucnv_setToUCallBack(icu, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  for (int b = 0; b < 256; ++b) {
+    decoding.units[b] = char16_t(b);
+    decoding.defined[b] = true;
+    if (b < 0x80) continue;
+    char byte = static_cast<char>(b);
+    UChar unit[2];
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_reset(icu);
+    int32_t produced = ucnv_toUChars(icu, unit, 2, &byte, 1, &err);
+    decoding.defined[b] = U_SUCCESS(err) && produced == 1;
+    decoding.units[b] = decoding.defined[b] ? unit[0] : char16_t(0xFFFD);
+  }
+  ucnv_close(icu);
+  return true;
 }
 
 }  // namespace qn::platform

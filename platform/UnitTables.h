@@ -1,10 +1,10 @@
 // The per-code-unit tables of the character classes (CharTypes) and of the
-// simple case mappings (CaseMapping), and how they are worked out from ICU's
-// Unicode data.
+// simple case mappings (CaseMapping), the decodings of the single-byte code
+// pages (CodePages), and how they are worked out from ICU's data.
 //
-// Working them out takes a few thousand ICU calls and writes 384 KiB, which
-// nearly every run of a tool needs and which was a good part of a short run's
-// start. So the build works them out once, with the ICU the libraries are
+// Working them out takes thousands of ICU calls (and opening a converter for
+// a code page) and writes 384 KiB, which nearly every run of a tool needs and
+// which was a good part of a short run's start. So the build works them out once, with the ICU the libraries are
 // linked against (platform/generate/MakeUnitTables.cpp), and compiles them
 // into read-only data: a process maps from the library file only the pages it
 // reads, shared with every other process, and never writes them. The Compute
@@ -36,5 +36,27 @@ void ComputeUnitClasses(uint16_t* classes);
 // Fills upper[0..0xFFFF] and lower[0..0xFFFF] with the locale-independent
 // simple mappings of every unit.
 void ComputeUnitCases(char16_t* upper, char16_t* lower);
+
+// A single-byte code page's decoding as its ICU converter gives it: the unit
+// of each byte that decodes to one unit, and which bytes do. Bytes below 0x80
+// are themselves in every page (the Windows pages map ASCII to itself; the
+// IBM tables swap some controls).
+struct TByteDecoding {
+  char16_t units[256];  // U+FFFD where not defined
+  bool defined[256];
+};
+
+// Decodes the 256 bytes with the named ICU converter; false when ICU cannot
+// open it.
+bool ComputeByteDecoding(const char* converter, TByteDecoding& decoding);
+
+// The built-in decodings of the single-byte pages of kCodePages
+// (CodePageList.h) that ICU could open.
+struct TBuiltInByteDecoding {
+  uint32_t codePage;
+  TByteDecoding decoding;
+};
+extern const TBuiltInByteDecoding kBuiltInByteDecodings[];
+extern const size_t kBuiltInByteDecodingCount;
 
 }  // namespace qn::platform

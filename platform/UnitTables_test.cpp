@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/CharTypes.h"
+#include "platform/CodePageList.h"
 
 namespace qn::platform {
 namespace {
@@ -45,6 +46,30 @@ TEST(UnitTables, StretchesHoldEachUnitsOwnClassification) {
   EXPECT_EQ(kUnitLower[u'\u0391'], u'\u03B1');
   EXPECT_EQ(kUnitUpper[0xD800], char16_t(0xD800));
   EXPECT_EQ(kUnitUpper[u'\u00DF'], u'\u00DF');
+}
+
+// Every single-byte code page is built in, decoded as the installed ICU
+// decodes it now.
+TEST(UnitTables, EverySingleBytePageIsBuiltInAsIcuDecodesIt) {
+  size_t singleByte = 0;
+  for (const TCodePageInfo& info : kCodePages) {
+    if (info.maxBytes != 1) continue;
+    ++singleByte;
+    const TBuiltInByteDecoding* built = nullptr;
+    for (size_t i = 0; i < kBuiltInByteDecodingCount; ++i) {
+      if (kBuiltInByteDecodings[i].codePage == info.number) built = &kBuiltInByteDecodings[i];
+    }
+    ASSERT_NE(built, nullptr) << info.number;
+    TByteDecoding now;
+    ASSERT_TRUE(ComputeByteDecoding(info.converter, now)) << info.converter;
+    for (int b = 0; b < 256; ++b) {
+      ASSERT_EQ(built->decoding.units[b], now.units[b]) << info.number << " byte " << b;
+      ASSERT_EQ(built->decoding.defined[b], now.defined[b]) << info.number << " byte " << b;
+    }
+  }
+  EXPECT_EQ(kBuiltInByteDecodingCount, singleByte);
+  TByteDecoding none;
+  EXPECT_FALSE(ComputeByteDecoding("no-such-converter", none));
 }
 
 // The tables must stay in read-only pages mapped from the program or library

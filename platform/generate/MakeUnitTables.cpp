@@ -1,6 +1,6 @@
-// Writes the C++ source of the built-in per-code-unit tables (kUnitClasses,
-// kUnitUpper, kUnitLower of platform/UnitTables.h), worked out with the ICU
-// this program is linked against: the build runs it and compiles its output
+// Writes the C++ source of the built-in tables of platform/UnitTables.h (the
+// per-code-unit classes and case mappings, the single-byte code pages'
+// decodings), worked out with the ICU this program is linked against: the build runs it and compiles its output
 // into the libraries.
 // Usage: MakeUnitTables <output .cpp>
 #include <cstdio>
@@ -9,6 +9,7 @@
 
 #include <unicode/uversion.h>
 
+#include "platform/CodePageList.h"
 #include "platform/UnitTables.h"
 
 namespace {
@@ -52,6 +53,21 @@ int main(int argc, char** argv) {
   WriteTable(out, "uint16_t", "kUnitClasses", classes);
   WriteTable(out, "char16_t", "kUnitUpper", upper);
   WriteTable(out, "char16_t", "kUnitLower", lower);
+  // The single-byte pages ICU can open; a page left out is decoded with ICU
+  // at run time, as it would have been.
+  std::fprintf(out, "extern const TBuiltInByteDecoding kBuiltInByteDecodings[] = {\n");
+  size_t pages = 0;
+  for (const TCodePageInfo& info : kCodePages) {
+    TByteDecoding decoding;
+    if (info.maxBytes != 1 || !ComputeByteDecoding(info.converter, decoding)) continue;
+    std::fprintf(out, "  {%u,\n   {{", unsigned(info.number));
+    for (int b = 0; b < 256; ++b) std::fprintf(out, "%s0x%x", b ? "," : "", unsigned(decoding.units[b]));
+    std::fprintf(out, "},\n    {");
+    for (int b = 0; b < 256; ++b) std::fprintf(out, "%s%d", b ? "," : "", decoding.defined[b] ? 1 : 0);
+    std::fprintf(out, "}}},\n");
+    ++pages;
+  }
+  std::fprintf(out, "};\nextern const size_t kBuiltInByteDecodingCount = %zu;\n\n", pages);
   std::fprintf(out, "}  // namespace qn::platform\n");
   const bool written = std::ferror(out) == 0;
   if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
