@@ -140,6 +140,28 @@ class TClassBoundaries {
   std::array<uint64_t, kWords> fBits{};
 };
 
+uint8_t BitsOfCategory(int8_t category) noexcept {
+  switch (category) {
+    case U_UPPERCASE_LETTER: return kWordAlnum | kWordUpper;
+    case U_LOWERCASE_LETTER: return kWordAlnum | kWordLower;
+    case U_TITLECASE_LETTER:
+    case U_MODIFIER_LETTER:
+    case U_OTHER_LETTER:
+    case U_DECIMAL_DIGIT_NUMBER: return kWordAlnum;
+    case U_SPACE_SEPARATOR:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR: return kWordSpace;
+    case U_CONNECTOR_PUNCTUATION:
+    case U_DASH_PUNCTUATION:
+    case U_START_PUNCTUATION:
+    case U_END_PUNCTUATION:
+    case U_INITIAL_PUNCTUATION:
+    case U_FINAL_PUNCTUATION:
+    case U_OTHER_PUNCTUATION: return kWordPunct;
+    default: return 0;
+  }
+}
+
 // The simple mappings of the units in [from, to); surrogates map to themselves.
 void MapUnits(char16_t* upper, char16_t* lower, uint32_t from, uint32_t to) {
   for (uint32_t c = from; c < to; ++c) {
@@ -168,6 +190,21 @@ void ComputeUnitClasses(uint16_t* classes) {
     std::fill(classes + at, classes + next, Classify(UChar32(at)));
     at = next;
   }
+}
+
+// Filled range by range of the same general category (ICU hands them over in
+// order), not by a lookup per code unit.
+void ComputeUnitWordClasses(uint8_t* classes) {
+  std::fill(classes, classes + kUnitCount, BitsOfCategory(U_UNASSIGNED));
+  u_enumCharTypes(
+      [](const void* context, UChar32 start, UChar32 limit, UCharCategory category) -> UBool {
+        if (start >= 0x10000) return false;
+        auto* bits = static_cast<uint8_t*>(const_cast<void*>(context));
+        std::fill(bits + start, bits + std::min<UChar32>(limit, 0x10000), BitsOfCategory(int8_t(category)));
+        return true;
+      },
+      classes);
+  for (char16_t c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0x85, 0xA0}) classes[c] |= kWordSpace;
 }
 
 void ComputeUnitCases(char16_t* upper, char16_t* lower) {

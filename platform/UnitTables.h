@@ -26,12 +26,27 @@ extern const uint16_t kUnitClasses[kUnitCount];
 extern const char16_t kUnitUpper[kUnitCount];
 extern const char16_t kUnitLower[kUnitCount];
 
+// The word classes of the text helpers (My_string_functions_words), one byte
+// per code unit from its general category: letters and decimal digits are
+// alphanumeric (upper- and lower-case letters also upper or lower), separators
+// and the white-space controls (tab to carriage return, next line) are space,
+// punctuation (P*, not symbols) is punctuation.
+inline constexpr uint8_t kWordAlnum = 0x01;
+inline constexpr uint8_t kWordUpper = 0x02;
+inline constexpr uint8_t kWordLower = 0x04;
+inline constexpr uint8_t kWordSpace = 0x08;
+inline constexpr uint8_t kWordPunct = 0x10;
+extern const uint8_t kUnitWordClasses[kUnitCount];
+
 // The CT_CTYPE1 flags of one code point, from its Unicode general category and
 // properties.
 uint16_t ClassOfCodePoint(char32_t c) noexcept;
 
 // Fills classes[0..0xFFFF] with ClassOfCodePoint of every unit.
 void ComputeUnitClasses(uint16_t* classes);
+
+// Fills classes[0..0xFFFF] with the word classes of every unit.
+void ComputeUnitWordClasses(uint8_t* classes);
 
 // Fills upper[0..0xFFFF] and lower[0..0xFFFF] with the locale-independent
 // simple mappings of every unit.

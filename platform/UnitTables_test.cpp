@@ -23,8 +23,11 @@ TEST(UnitTables, BuiltInTablesAreWhatIcuGivesNow) {
   ComputeUnitClasses(classes.data());
   std::vector<char16_t> upper(kUnitCount, 0), lower(kUnitCount, 0);
   ComputeUnitCases(upper.data(), lower.data());
+  std::vector<uint8_t> wordClasses(kUnitCount, 0xFF);
+  ComputeUnitWordClasses(wordClasses.data());
   for (uint32_t c = 0; c < kUnitCount; ++c) {
     ASSERT_EQ(classes[c], kUnitClasses[c]) << "U+" << std::hex << c;
+    ASSERT_EQ(wordClasses[c], kUnitWordClasses[c]) << "U+" << std::hex << c;
     ASSERT_EQ(upper[c], kUnitUpper[c]) << "U+" << std::hex << c;
     ASSERT_EQ(lower[c], kUnitLower[c]) << "U+" << std::hex << c;
   }
@@ -46,6 +49,15 @@ TEST(UnitTables, StretchesHoldEachUnitsOwnClassification) {
   EXPECT_EQ(kUnitLower[u'\u0391'], u'\u03B1');
   EXPECT_EQ(kUnitUpper[0xD800], char16_t(0xD800));
   EXPECT_EQ(kUnitUpper[u'\u00DF'], u'\u00DF');
+  EXPECT_EQ(kUnitWordClasses[u'a'], kWordAlnum | kWordLower);
+  EXPECT_EQ(kUnitWordClasses[u'\u01C5'], kWordAlnum);  // title case: neither upper nor lower here
+  EXPECT_EQ(kUnitWordClasses[u'7'], kWordAlnum);
+  EXPECT_EQ(kUnitWordClasses[u'\t'], kWordSpace);
+  EXPECT_EQ(kUnitWordClasses[0x0085], kWordSpace);
+  EXPECT_EQ(kUnitWordClasses[0x2029], kWordSpace);
+  EXPECT_EQ(kUnitWordClasses[u'\u00BF'], kWordPunct);
+  EXPECT_EQ(kUnitWordClasses[u'+'], 0);  // a symbol, not punctuation
+  EXPECT_EQ(kUnitWordClasses[0x0001], 0);
 }
 
 // Every single-byte code page is built in, decoded as the installed ICU
@@ -80,10 +92,14 @@ TEST(UnitTables, TablesLieInReadOnlyPagesOfTheFile) {
   ASSERT_TRUE(maps.good());
   struct TTable {
     const void* data;
+    size_t bytes;
     const char* name;
     bool found = false;
   };
-  std::vector<TTable> tables = {{kUnitClasses, "classes"}, {kUnitUpper, "upper"}, {kUnitLower, "lower"}};
+  std::vector<TTable> tables = {{kUnitClasses, sizeof kUnitClasses, "classes"},
+                                {kUnitUpper, sizeof kUnitUpper, "upper"},
+                                {kUnitLower, sizeof kUnitLower, "lower"},
+                                {kUnitWordClasses, sizeof kUnitWordClasses, "word classes"}};
   std::string line;
   while (std::getline(maps, line)) {
     unsigned long long from = 0, to = 0;
@@ -94,7 +110,7 @@ TEST(UnitTables, TablesLieInReadOnlyPagesOfTheFile) {
       continue;
     for (TTable& table : tables) {
       const auto at = reinterpret_cast<uintptr_t>(table.data);
-      if (at < from || at + kUnitCount * 2 > to) continue;
+      if (at < from || at + table.bytes > to) continue;
       table.found = true;
       EXPECT_EQ(perms[1], '-') << table.name << " in a writable mapping: " << line;
       EXPECT_NE(inode, 0u) << table.name << " not mapped from a file: " << line;

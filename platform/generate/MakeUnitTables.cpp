@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
   std::vector<char16_t> upper(kUnitCount), lower(kUnitCount);
   ComputeUnitClasses(classes.data());
   ComputeUnitCases(upper.data(), lower.data());
+  std::vector<uint8_t> wordClasses(kUnitCount);
+  ComputeUnitWordClasses(wordClasses.data());
 
   // Written beside the target and renamed over it, so that a failed run never
   // leaves a half-written source for the next build to compile.
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
   WriteTable(out, "uint16_t", "kUnitClasses", classes);
   WriteTable(out, "char16_t", "kUnitUpper", upper);
   WriteTable(out, "char16_t", "kUnitLower", lower);
+  WriteTable(out, "uint8_t", "kUnitWordClasses", wordClasses);
   // The single-byte pages ICU can open; a page left out is decoded with ICU
   // at run time, as it would have been.
   std::fprintf(out, "extern const TBuiltInByteDecoding kBuiltInByteDecodings[] = {\n");

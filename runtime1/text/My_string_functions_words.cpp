@@ -10,6 +10,7 @@
 
 #include "platform/CaseMapping.h"
 #include "platform/StringList.h"
+#include "platform/UnitTables.h"
 #include "runtime1/containers/Useful_Classes_numberlists.h"
 
 namespace qn {
@@ -17,60 +18,18 @@ namespace qn {
 namespace {
 
 // ---------------------------------------------------------------------------
-// One byte of class bits per code unit, built once from the general categories.
+// One byte of class bits per code unit, from the general categories: the
+// platform layer's built-in table (platform/UnitTables.h).
 
 enum : uint8_t {
-  kAlnum = 0x01,
-  kUpper = 0x02,
-  kLower = 0x04,
-  kSpace = 0x08,
-  kPunct = 0x10,
+  kAlnum = platform::kWordAlnum,
+  kUpper = platform::kWordUpper,
+  kLower = platform::kWordLower,
+  kSpace = platform::kWordSpace,
+  kPunct = platform::kWordPunct,
 };
 
-uint8_t BitsOfCategory(int8_t category) noexcept {
-  switch (category) {
-    case U_UPPERCASE_LETTER: return kAlnum | kUpper;
-    case U_LOWERCASE_LETTER: return kAlnum | kLower;
-    case U_TITLECASE_LETTER:
-    case U_MODIFIER_LETTER:
-    case U_OTHER_LETTER:
-    case U_DECIMAL_DIGIT_NUMBER: return kAlnum;
-    case U_SPACE_SEPARATOR:
-    case U_LINE_SEPARATOR:
-    case U_PARAGRAPH_SEPARATOR: return kSpace;
-    case U_CONNECTOR_PUNCTUATION:
-    case U_DASH_PUNCTUATION:
-    case U_START_PUNCTUATION:
-    case U_END_PUNCTUATION:
-    case U_INITIAL_PUNCTUATION:
-    case U_FINAL_PUNCTUATION:
-    case U_OTHER_PUNCTUATION: return kPunct;
-    default: return 0;
-  }
-}
-
-// Filled range by range of the same general category (ICU hands them over in
-// order), not by a lookup per code unit.
-const std::array<uint8_t, 0x10000>& ClassTable() {
-  static const std::unique_ptr<std::array<uint8_t, 0x10000>> table = [] {
-    auto t = std::make_unique<std::array<uint8_t, 0x10000>>();
-    t->fill(BitsOfCategory(U_UNASSIGNED));
-    u_enumCharTypes(
-        [](const void* context, UChar32 start, UChar32 limit, UCharCategory category) -> UBool {
-          auto* bits = static_cast<std::array<uint8_t, 0x10000>*>(const_cast<void*>(context));
-          if (start >= 0x10000) return false;
-          std::fill(bits->begin() + start, bits->begin() + std::min<UChar32>(limit, 0x10000),
-                    BitsOfCategory(int8_t(category)));
-          return true;
-        },
-        t.get());
-    for (char16_t c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0x85, 0xA0}) (*t)[c] |= kSpace;
-    return t;
-  }();
-  return *table;
-}
-
-inline uint8_t ClassOf(char16_t c) noexcept { return ClassTable()[c]; }
+inline uint8_t ClassOf(char16_t c) noexcept { return platform::kUnitWordClasses[c]; }
 inline bool Alnum(char16_t c) noexcept { return (ClassOf(c) & kAlnum) != 0; }
 // Above U+0020 and not white space: the "visible" units of several walks.
 inline bool Visible(char16_t c) noexcept { return c > 0x20 && (ClassOf(c) & kSpace) == 0; }
