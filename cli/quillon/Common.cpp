@@ -1318,8 +1318,9 @@ std::string_view TTableWriter::TailOfRow(size_t from) const {
 }
 
 void TTableWriter::Grow(size_t n) {
-  // Doubling, so that a row costs no allocation once the buffer is grown.
-  fBuffer.resize(std::max(fUsed + n, std::max<size_t>(fBuffer.size() * 2, 1u << 16)));
+  // Doubling, so that a row costs no allocation once the buffer is grown; from
+  // 4 KiB, so that a short table does not fault in and zero 64 KiB first.
+  fBuffer.resize(std::max(fUsed + n, std::max<size_t>(fBuffer.size() * 2, 1u << 12)));
 }
 
 void TTableWriter::FlushIfLarge() {
