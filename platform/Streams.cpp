@@ -683,11 +683,15 @@ std::vector<uint8_t> ReadWholeFile(std::string_view fileNameUtf8) {
     if (static_cast<uint64_t>(size) > bytes.max_size()) throw std::bad_alloc();
     bytes.resize(static_cast<size_t>(size));
     // The file may shrink while it is read (other writers are allowed): keep
-    // what could be read.
+    // what could be read. A read that fails is not the file's end: the bytes
+    // before it are not the file.
     int64_t done = 0;
     while (done < size) {
       const int64_t got = file.Read(bytes.data() + done, size - done);
-      if (got <= 0) break;
+      if (got <= 0) {
+        if (file.LastErrno() != 0) throw EReadError(WithDetail(kReadErrorText, SystemErrorText(file.LastErrno())));
+        break;
+      }
       done += got;
     }
     bytes.resize(static_cast<size_t>(done));

@@ -163,6 +163,8 @@ class QN_API THandleStream : public TStream {
   void SetSize(int64_t newSize) override;
 
   int Handle() const noexcept { return fHandle; }
+  // errno of the last read or write if it failed; 0 when it did not.
+  int LastErrno() const noexcept { return fLastErrno; }
 
  protected:
   // The system's reason for the last failed read or write, if there was one.

@@ -565,6 +565,52 @@ TEST_F(Quillon, ATextThatFailsPartWayAddsNothing) {
   EXPECT_EQ(count.out, "search\thits\ttexts\ndog\t1\t1\n");
 }
 
+TEST_F(Quillon, AConcordanceOfATextThatFailsPartWayHasNoLinesOfIt) {
+  // The disk fails 700000 bytes into a text of 1.1 MB whose hits lie on both
+  // sides of that: it is reported, the run ends with status 1, and none of
+  // its lines is written, whether its bytes are read a window at a time (on
+  // this thread or ahead of it, by one or several processes) or whole.
+  fs::create_directories(fDir / "f");
+  WriteBytes(fDir / "f" / "good.txt", "cat dog\n");
+  std::string bad;
+  for (int i = 0; bad.size() < 1100000; ++i) bad += i % 5000 == 7 ? "alpha beta dog\n" : "alpha beta cat\n";
+  WriteBytes(fDir / "f" / "bad.txt", bad);
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  ASSERT_EQ(::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1), 0);
+  ASSERT_EQ(::setenv("QN_FAIL_READS_OF", "/f/bad.txt", 1), 0);
+  ASSERT_EQ(::setenv("QN_FAIL_READS_AFTER", "700000", 1), 0);
+  ASSERT_EQ(::setenv("LD_PRELOAD", QN_FAILING_READS_SO, 1), 0);
+  std::vector<std::pair<std::string, TRun>> runs;
+  for (const char* threads : {"0", "1", "2"}) {
+    ASSERT_EQ(::setenv("QUILLON_READ_THREADS", threads, 1), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"concord", "dog", "f"}, {"concord", "--jobs", "2", "dog", "f"},
+          {"concord", "--context", "3", "dog", "f"}, {"concord", "--sort", "R1", "dog", "f"},
+          {"concord", "cat", "f"}, {"concord", "--count", "dog", "f"}}) {
+      std::string name = std::string("threads ") + threads + ":";
+      for (const std::string& a : args) name += " " + a;
+      runs.emplace_back(name, RunQuillon(fDir, args));
+    }
+  }
+  ::unsetenv("QUILLON_READ_THREADS");
+  ::unsetenv("LD_PRELOAD");
+  ::unsetenv("QN_FAIL_READS_AFTER");
+  ::unsetenv("QN_FAIL_READS_OF");
+  if (asan != nullptr) ::setenv("ASAN_OPTIONS", asan, 1);
+  else ::unsetenv("ASAN_OPTIONS");
+  for (const auto& [name, run] : runs) {
+    EXPECT_EQ(run.status, 1) << name << "\n" << run.err;
+    EXPECT_NE(run.err.find("f/bad.txt: "), std::string::npos) << name << "\n" << run.err;
+    EXPECT_NE(run.err.find("Input/output error"), std::string::npos) << name << "\n" << run.err;
+    if (name.find("--count") != std::string::npos) {
+      EXPECT_EQ(run.out, "search\thits\ttexts\ndog\t1\t1\n") << name;
+      continue;
+    }
+    EXPECT_EQ(run.out.find("bad.txt"), std::string::npos) << name << "\n" << run.out;
+    EXPECT_NE(run.out.find("good.txt"), std::string::npos) << name << "\n" << run.out;
+  }
+}
+
 TEST_F(Quillon, TextsLongerThanTheReadWindowCountAsWholeTexts) {
   // Texts of several hundred kilobytes, read a window at a time when only
   // counted, against the concordance of the same texts read whole. Without a
