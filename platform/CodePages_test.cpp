@@ -132,6 +132,10 @@ TEST(CodePages, ActiveCodePageAndUserLocale) {
   ASSERT_TRUE(SetActiveCodePage(1251));
   EXPECT_EQ(Decoded(CP_ACP, "\xC0"), u"\u0410");
   EXPECT_EQ(Encoded(CP_THREAD_ACP, u"\u0410"), "\xC0");
+  // A page decoded first and encoded to only later, as the active page.
+  EXPECT_EQ(Decoded(1250, "\x8A"), u"\u0160");
+  ASSERT_TRUE(SetActiveCodePage(1250));
+  EXPECT_EQ(Encoded(CP_ACP, u"\u0160\u017D\u20AC"), "\x8A\x8E\x80");
   ASSERT_TRUE(SetActiveCodePage(932));
   EXPECT_FALSE(IsSingleByteCodePage(CP_ACP));
   EXPECT_EQ(DecodeTableOfCodePage(CP_ACP), nullptr);

@@ -1,6 +1,7 @@
 #include "runtime1/files/BuiltInFormatSettings.h"
 
 #include <gtest/gtest.h>
+#include <unicode/putil.h>
 
 #include <cstdlib>
 #include <string>
@@ -56,6 +57,18 @@ TEST(BuiltInFormatSettings, OnlyForTheLocaleTheyWereMadeFor) {
   platform::TFormatSettings settings = platform::TFormatSettings::Invariant();
   EXPECT_FALSE(BuiltInFormatSettings(0x0407, settings));
   EXPECT_FALSE(BuiltInFormatSettings(0x0809, settings));
+  ExpectSameSettings(settings, platform::TFormatSettings::Invariant());
+}
+
+// Once ICU is told to read its data from a folder, the built-in settings are
+// not what it would give: the settings are worked out from ICU.
+TEST(BuiltInFormatSettings, NotWhenIcuReadsItsDataFromAFolder) {
+  const std::string saved = u_getDataDirectory();
+  u_setDataDirectory("/nonexistent/quillon-icu-data");
+  platform::TFormatSettings settings = platform::TFormatSettings::Invariant();
+  const bool built = BuiltInFormatSettings(0x0409, settings);
+  u_setDataDirectory(saved.c_str());
+  EXPECT_FALSE(built);
   ExpectSameSettings(settings, platform::TFormatSettings::Invariant());
 }
 
