@@ -10,15 +10,20 @@
 #include <emmintrin.h>
 #endif
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <span>
 #include <system_error>
+#include <thread>
 
 #include "platform/CaseMapping.h"
 #include "platform/CodePages.h"
@@ -432,7 +437,6 @@ bool TTextReader::Decode(const TTextRef& ref, std::span<const uint8_t> bytes, st
   CutAtNul(text);
   return true;
 }
-TTextReader::~TTextReader() = default;
 
 // The bytes of a zip entry; the archive stays open for the texts after it,
 // which a folder's walk hands over one entry after another.
@@ -508,82 +512,365 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
 
 namespace {
 
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Reading ahead.
+
+// The ring: each buffer has room before its chunk, where the bytes of the
+// chunk before that are still wanted are copied, so that they and the new
+// chunk are one block (a window never holds more than two buffers at once).
+//
+// Chunks are read in order of their offsets by the helper threads and by the
+// thread that takes them: that one, when the chunk it wants next is not read
+// yet, reads the next chunk nobody reads rather than wait, so both cores copy
+// while there is copying to do. A thread with nothing to do spins a little
+// before it sleeps: waking a sleeping thread costs more here than the wait.
+class TReadAhead {
+ public:
+  // Room kept before each chunk for the bytes still wanted of the one before.
+  static constexpr size_t kBefore = size_t{128} << 10;
+
+  struct TChunk {
+    int slot = -1;
+    uint8_t* data = nullptr;  // kBefore bytes of room before it
+    size_t size = 0;
+    int error = 0;
+  };
+
+  // Raises std::bad_alloc or std::system_error when its memory or threads
+  // cannot be had.
+  TReadAhead(size_t chunkBytes, int helpers, int slots) : fChunk(chunkBytes), fSlots(static_cast<size_t>(slots)) {
+    // The buffers in huge pages where the system gives them: a fault costs
+    // about as much as one of a small page, of which there would be hundreds.
+    constexpr size_t kHuge = size_t{2} << 20;
+    const size_t slotBytes = kBefore + fChunk;
+    fMappedBytes = (fSlots.size() * slotBytes + kHuge - 1) / kHuge * kHuge;
+    void* const mapped = ::mmap(nullptr, fMappedBytes + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<uintptr_t>(mapped);
+    const uintptr_t aligned = (start + kHuge - 1) & ~(uintptr_t{kHuge} - 1);
+    if (aligned > start) ::munmap(mapped, aligned - start);
+    ::munmap(reinterpret_cast<void*>(aligned + fMappedBytes), start + kHuge - aligned);
+    fMapped = reinterpret_cast<uint8_t*>(aligned);
+#if defined(MADV_HUGEPAGE)
+    ::madvise(fMapped, fMappedBytes, MADV_HUGEPAGE);
+#endif
+    for (size_t k = 0; k < fSlots.size(); ++k) fSlots[k].memory = fMapped + k * slotBytes;
+    try {
+      for (int t = 0; t < helpers; ++t) fThreads.emplace_back([this] { Help(); });
+    } catch (...) {
+      Quit();
+      throw;
+    }
+  }
+  ~TReadAhead() { Quit(); }
+  TReadAhead(const TReadAhead&) = delete;
+  TReadAhead& operator=(const TReadAhead&) = delete;
+
+  size_t ChunkBytes() const { return fChunk; }
+
+  // Begins reading the file's first size bytes (the file before stopped).
+  void Start(int fd, size_t size) {
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      fFd = fd;
+      fChunks = (size + fChunk - 1) / fChunk;
+      fSize = size;
+      fNextRead = fNextTake = 0;
+      fActive = true;
+      Changed();
+    }
+    fWork.notify_all();
+  }
+  // The file's next chunk, in order. A chunk shorter than asked (the file
+  // became shorter) or with an error is the last one worth taking.
+  TChunk Next() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    TChunk chunk;
+    if (!fActive || fNextTake >= fChunks) return chunk;
+    const size_t want = fNextTake;
+    TSlot* found = nullptr;
+    Await(lock, fDone, [&] {
+      for (;;) {
+        for (TSlot& slot : fSlots) {
+          if (slot.state == kReady && slot.index == want) {
+            found = &slot;
+            return true;
+          }
+        }
+        // Not read yet: the next chunk nobody reads is read here meanwhile.
+        if (!ReadOne(lock)) return false;
+      }
+    });
+    found->state = kHeld;
+    ++fNextTake;
+    Changed();
+    chunk.slot = static_cast<int>(found - fSlots.data());
+    chunk.data = found->memory + kBefore;
+    chunk.size = found->size;
+    chunk.error = found->error;
+    return chunk;
+  }
+  // A chunk taken is no longer used: its buffer may be read into again.
+  void Give(int slot) {
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      fSlots.at(static_cast<size_t>(slot)).state = kFree;
+      Changed();
+    }
+    fWork.notify_all();
+  }
+  // Stops reading the file; when it returns, no thread reads it any more.
+  void Stop() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    fActive = false;
+    ++fGeneration;
+    for (TSlot& slot : fSlots) {
+      if (slot.state == kReady || slot.state == kHeld) slot.state = kFree;
+    }
+    Changed();
+    Await(lock, fDone, [&] {
+      return std::none_of(fSlots.begin(), fSlots.end(), [](const TSlot& s) { return s.state == kReading; });
+    });
+  }
+
+ private:
+  enum TState { kFree, kReading, kReady, kHeld };
+  struct TSlot {
+    uint8_t* memory = nullptr;  // kBefore bytes of room, then the chunk
+    TState state = kFree;
+    size_t index = 0;  // the chunk it holds or is being read with
+    size_t size = 0;
+    int error = 0;
+    uint64_t generation = 0;
+  };
+
+  // Ends the helpers and gives the memory back.
+  void Quit() {
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      fQuit = true;
+      Changed();
+    }
+    fWork.notify_all();
+    for (std::thread& t : fThreads) t.join();
+    fThreads.clear();
+    if (fMapped != nullptr) ::munmap(fMapped, fMappedBytes);
+    fMapped = nullptr;
+  }
+
+  // Under the lock: the state changed (spinning waiters look at this).
+  void Changed() { fVersion.store(fVersion.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
+
+  // Waits (the lock held) until ready() is true: spinning first, then asleep.
+  template <class F>
+  void Await(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, F ready) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinMicroseconds);
+    bool spinning = true;
+    while (!ready()) {
+      if (spinning) {
+        const uint64_t seen = fVersion.load(std::memory_order_relaxed);
+        lock.unlock();
+        for (int k = 0; fVersion.load(std::memory_order_acquire) == seen; ++k) {
+#if defined(__SSE2__)
+          _mm_pause();
+#endif
+          if ((k & 63) == 63 && std::chrono::steady_clock::now() >= until) {
+            spinning = false;
+            break;
+          }
+        }
+        lock.lock();
+      } else {
+        cv.wait(lock);
+      }
+    }
+  }
+
+  // Under the lock: reads the next chunk nobody reads into a free buffer, the
+  // lock let go meanwhile; false when there is none to read or no buffer.
+  bool ReadOne(std::unique_lock<std::mutex>& lock) {
+    if (!fActive || fNextRead >= fChunks) return false;
+    TSlot* slot = nullptr;
+    for (TSlot& s : fSlots) {
+      if (s.state == kFree) {
+        slot = &s;
+        break;
+      }
+    }
+    if (slot == nullptr) return false;
+    slot->state = kReading;
+    slot->index = fNextRead++;
+    slot->generation = fGeneration;
+    const int fd = fFd;
+    const size_t at = slot->index * fChunk, want = std::min(fChunk, fSize - at);
+    uint8_t* const into = slot->memory + kBefore;
+    lock.unlock();
+    // The chunk whole, as the reads give it, up to the file's end or the
+    // first error.
+    size_t got = 0;
+    int error = 0;
+    while (got < want) {
+      const ssize_t n = ::pread(fd, into + got, want - got, static_cast<off_t>(at + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error = errno;
+        break;
+      }
+      if (n == 0) break;
+      got += static_cast<size_t>(n);
+    }
+    lock.lock();
+    slot->size = got;
+    slot->error = error;
+    slot->state = slot->generation == fGeneration ? kReady : kFree;
+    // Nothing is read after a chunk cut short.
+    if (got < want && slot->state == kReady) fChunks = std::min(fChunks, slot->index + 1);
+    Changed();
+    fDone.notify_all();
+    if (slot->state == kFree) fWork.notify_all();
+    return true;
+  }
+
+  // A helper thread: reads ahead while there is a chunk to read and a free
+  // buffer to read it into.
+  void Help() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    for (;;) {
+      Await(lock, fWork, [&] {
+        while (!fQuit && ReadOne(lock)) {
+        }
+        return fQuit;
+      });
+      if (fQuit) return;
+    }
+  }
+
+  static constexpr int kSpinMicroseconds = 100;
+
+  const size_t fChunk;
+  uint8_t* fMapped = nullptr;  // the buffers' memory
+  size_t fMappedBytes = 0;
+  std::mutex fMutex;
+  std::condition_variable fWork;  // to the helpers: a buffer is free, a file begun, or the end
+  std::condition_variable fDone;  // to the taker: a chunk is read
+  std::atomic<uint64_t> fVersion{0};
+  std::vector<TSlot> fSlots;
+  std::vector<std::thread> fThreads;
+  int fFd = -1;
+  size_t fSize = 0, fChunks = 0;
+  size_t fNextRead = 0;  // the next chunk to read
+  size_t fNextTake = 0;  // the next chunk to hand over
+  uint64_t fGeneration = 0;
+  bool fActive = false, fQuit = false;
+};
+
+TTextReader::~TTextReader() = default;
+
 // The bytes of a text as ReadPieces takes them: all in memory, or read from
 // a file a window at a time. The window's memory serves text after text and
 // is small enough to stay in the processor's cache, so that the kernel's copy
 // from the page cache writes into cache lines that are then tested, decoded
 // and searched while still there (a whole text of a few megabytes read at
 // once costs about twice as much to copy, and is read again from memory).
-class TPieceSource {
- public:
-  // The size of the window's reads.
-  static constexpr size_t kReadBytes = size_t{256} << 10;
+TByteWindow::TByteWindow(std::span<const uint8_t> bytes)
+    : fData(bytes.data()), fSize(bytes.size()), fEnd(bytes.size()), fComplete(true) {}
 
-  explicit TPieceSource(std::span<const uint8_t> bytes)
-      : fMemory(bytes.data()), fEnd(bytes.size()), fComplete(true) {}
-  // The file's first size bytes (fewer when it turns out shorter).
-  TPieceSource(int fd, size_t size, std::vector<uint8_t>& window) : fFd(fd), fSize(size), fWindow(&window) {}
+TByteWindow::TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead)
+    : fFd(fd), fSize(size), fWindow(&window), fAhead(ahead) {
+  if (fAhead != nullptr) fAhead->Start(fd, size);
+}
 
-  // Makes the bytes up to offset upTo available (all there are when the text
-  // is shorter); false on a read error, errno telling which.
-  bool Reach(size_t upTo) {
-    if (fComplete || upTo <= fEnd) return true;
-    std::vector<uint8_t>& w = *fWindow;
-    // The bytes still wanted move to the window's front.
-    if (fKept > fBase) {
-      if (fEnd > fKept) std::memmove(w.data(), w.data() + (fKept - fBase), fEnd - fKept);
-      fBase = fKept;
-    }
-    const size_t need = std::min(upTo, fSize) - fBase;
-    if (w.size() < need || w.size() < kReadBytes + (fEnd - fBase)) {
-      w.resize(std::max(need, kReadBytes + (fEnd - fBase)));
-    }
-    while (fEnd - fBase < need) {
-      const size_t room = std::min(w.size() - (fEnd - fBase), fSize - fEnd);
-      const ssize_t n = ::read(fFd, w.data() + (fEnd - fBase), room);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) break;  // the file became shorter: its bytes as they now are
-      fEnd += static_cast<size_t>(n);
-    }
-    if (fEnd == fSize || fEnd - fBase < need) fComplete = true;
-    return true;
+TByteWindow::~TByteWindow() {
+  if (fAhead == nullptr) return;
+  if (fSlot >= 0) fAhead->Give(fSlot);
+  fAhead->Stop();
+}
+
+bool TByteWindow::Reach(size_t upTo) {
+  if (fComplete || upTo <= fEnd) return true;
+  return fAhead != nullptr ? ReachAhead(upTo) : ReachByThisThread(upTo);
+}
+
+bool TByteWindow::ReachByThisThread(size_t upTo) {
+  std::vector<uint8_t>& w = *fWindow;
+  // The bytes still wanted move to the window's front.
+  if (fKept > fBase) {
+    if (fEnd > fKept) std::memmove(w.data(), w.data() + (fKept - fBase), fEnd - fKept);
+    fBase = fKept;
   }
-  // Makes every byte of the text available.
-  bool ReachAll() { return fComplete || Reach(fSize); }
-  // Bytes before offset `from` are no longer wanted.
-  void Release(size_t from) { fKept = std::max(fKept, from); }
+  const size_t need = std::min(upTo, fSize) - fBase;
+  if (w.size() < need || w.size() < kReadBytes + (fEnd - fBase)) {
+    w.resize(std::max(need, kReadBytes + (fEnd - fBase)));
+  }
+  fData = w.data();
+  while (fEnd - fBase < need) {
+    const size_t room = std::min(w.size() - (fEnd - fBase), fSize - fEnd);
+    const ssize_t n = ::read(fFd, w.data() + (fEnd - fBase), room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      fError = errno;
+      return false;
+    }
+    if (n == 0) break;  // the file became shorter: its bytes as they now are
+    fEnd += static_cast<size_t>(n);
+  }
+  if (fEnd == fSize || fEnd - fBase < need) fComplete = true;
+  return true;
+}
 
-  // The text's size as far as it is known: what the file held when opened,
-  // or, once every byte is read, the number read.
-  size_t Size() const { return fComplete ? fEnd : fSize; }
-  // The end of the bytes available, and whether they are all the text's.
-  size_t Available() const { return fEnd; }
-  bool Complete() const { return fComplete; }
-  // Bytes [from, to) of those available (valid until the next Reach).
-  std::span<const uint8_t> Span(size_t from, size_t to) const { return {At(from), to - from}; }
-  uint8_t Byte(size_t at) const { return *At(at); }
+bool TByteWindow::ReachAhead(size_t upTo) {
+  upTo = std::min(upTo, fSize);
+  std::vector<uint8_t>& w = *fWindow;
+  while (fEnd < upTo && !fComplete) {
+    const TReadAhead::TChunk chunk = fAhead->Next();
+    if (chunk.slot < 0 || chunk.error != 0) {
+      if (chunk.slot >= 0) fAhead->Give(chunk.slot);
+      fError = chunk.slot < 0 ? EIO : chunk.error;
+      return false;
+    }
+    // The bytes still wanted, [keep, fEnd), go before the new chunk: in the
+    // room its buffer has for them, or (more than that) with it in `w`.
+    const size_t keep = std::min(std::max(fKept, fBase), fEnd);
+    const size_t carry = fEnd - keep;
+    if (carry <= TReadAhead::kBefore) {
+      if (carry > 0) std::memcpy(chunk.data - carry, At(keep), carry);
+      if (fSlot >= 0) fAhead->Give(fSlot);
+      fSlot = chunk.slot;
+      fData = chunk.data - carry;
+    } else {
+      if (fSlot >= 0 || fData != w.data()) {
+        w.assign(At(keep), At(fEnd));
+      } else {
+        std::memmove(w.data(), At(keep), carry);
+        w.resize(carry);
+      }
+      w.insert(w.end(), chunk.data, chunk.data + chunk.size);
+      if (fSlot >= 0) fAhead->Give(fSlot);
+      fSlot = -1;
+      fAhead->Give(chunk.slot);
+      fData = w.data();
+    }
+    fBase = keep;
+    const size_t asked = std::min(fAhead->ChunkBytes(), fSize - fEnd);
+    fEnd += chunk.size;
+    // A chunk shorter than asked: the file became shorter, its bytes as
+    // they now are.
+    if (chunk.size < asked || fEnd >= fSize) fComplete = true;
+  }
+  return true;
+}
 
- private:
-  const uint8_t* At(size_t at) const { return fMemory != nullptr ? fMemory + at : fWindow->data() + (at - fBase); }
-
-  const uint8_t* fMemory = nullptr;
-  int fFd = -1;
-  size_t fSize = 0;
-  std::vector<uint8_t>* fWindow = nullptr;
-  size_t fBase = 0;  // the offset of the window's first byte
-  size_t fKept = 0;  // bytes before it may be dropped
-  size_t fEnd = 0;
-  bool fComplete = false;
-};
+namespace {
 
 // Where the piece that starts at `start` ends: about pieceBytes bytes on, at
 // the end of a line (a whole unit of it in UTF-16), or at the end of the text.
-bool PieceEnd(TPieceSource& source, size_t start, size_t pieceBytes, bool wide, size_t lfAt, size_t& end) {
+bool PieceEnd(TByteWindow& source, size_t start, size_t pieceBytes, bool wide, size_t lfAt, size_t& end) {
   if (!source.Reach(start + pieceBytes)) return false;
   end = std::min(source.Available(), start + pieceBytes);
   if (wide) end = start + ((end - start) & ~size_t{1});
-  const auto more = [&source] { return source.Reach(source.Available() + TPieceSource::kReadBytes); };
+  const auto more = [&source] { return source.Reach(source.Available() + TByteWindow::kReadBytes); };
   if (!wide) {
     if (end == source.Available() && source.Complete()) return true;
     if (source.Byte(end - 1) == '\n') return true;
@@ -639,9 +926,9 @@ namespace {
 // both encodings (it looks only for ASCII bytes, which both read alike, and
 // in a code page that does not, it always answers "may hold one"), and a
 // piece of ASCII bytes is the same text in both.
-bool PiecesOf(TPieceSource& source, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
+bool PiecesOf(TByteWindow& source, size_t pieceBytes, const std::function<void(const std::u16string&)>& piece,
               const qn::TRawTextPrefilter* filter) {
-  if (!source.Reach(TPieceSource::kReadBytes)) return false;  // the head: 64 KiB at least, or all
+  if (!source.Reach(TByteWindow::kReadBytes)) return false;  // the head: 64 KiB at least, or all
   bool decided = true;
   qn::platform::TTextEncoding encoding =
       qn::TextFileHeadEncoding(source.Span(0, source.Available()), source.Size(), decided);
@@ -750,6 +1037,36 @@ bool TTextReader::Hold(const TTextRef& ref, THeld& held) {
   return true;
 }
 
+TReadAhead* TTextReader::Ahead() {
+  if (!fAheadTried) {
+    fAheadTried = true;
+    // QUILLON_READ_THREADS: the threads that help read (0: files are read
+    // on the thread that uses them, without reading ahead);
+    // QUILLON_READ_BYTES: the chunk read at a time.
+    size_t threads = 1;
+    if (const char* value = std::getenv("QUILLON_READ_THREADS"); value != nullptr) {
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(value, &end, 10);
+      if (end != value && *end == '\0' && n <= 8) threads = n;
+    }
+    if (threads > 0) {
+      size_t chunk = TByteWindow::kReadBytes;
+      if (const char* value = std::getenv("QUILLON_READ_BYTES"); value != nullptr) {
+        char* end = nullptr;
+        const unsigned long long n = std::strtoull(value, &end, 10);
+        if (end != value && *end == '\0' && n >= 64 && n <= (size_t{64} << 20)) chunk = static_cast<size_t>(n);
+      }
+      try {
+        // Two buffers for the window, the others read ahead into.
+        fAhead = std::make_unique<TReadAhead>(chunk, static_cast<int>(threads), static_cast<int>(threads) + 4);
+      } catch (const std::exception&) {
+        fAhead.reset();  // no threads or memory to be had: read on this thread
+      }
+    }
+  }
+  return fAhead.get();
+}
+
 bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
                              const std::function<void(const std::u16string&)>& piece,
                              const qn::TRawTextPrefilter* filter) {
@@ -759,9 +1076,13 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     const int fd = ::open(Utf8(ref.path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
     if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= 0x7FFFFFFF) {
-      TPieceSource source(fd, static_cast<size_t>(st.st_size), fWindow);
-      const bool read = PiecesOf(source, pieceBytes, piece, filter);
-      const int error = errno;
+      bool read = false;
+      int error = 0;
+      {
+        TByteWindow source(fd, static_cast<size_t>(st.st_size), fWindow, Ahead());
+        read = PiecesOf(source, pieceBytes, piece, filter);
+        error = source.Error();
+      }
       ::close(fd);
       if (!read) ReportProblem(ref.display, std::strerror(error));
       return read;
@@ -773,7 +1094,7 @@ bool TTextReader::ReadPieces(const TTextRef& ref, size_t pieceBytes,
     if (held.readAnyway) piece(held.text);  // one piece: it was read whole
     return held.readAnyway;
   }
-  TPieceSource source(held.bytes);
+  TByteWindow source(held.bytes);
   return PiecesOf(source, pieceBytes, piece, filter);
 }
 
@@ -785,6 +1106,29 @@ bool TTextReader::WithBytes(
   const qn::platform::TTextEncoding encoding = qn::TextFileHeadEncoding(held.bytes, held.bytes.size(), decided);
   use(held.bytes, encoding, decided);
   return true;
+}
+
+bool TTextReader::Stream(const TTextRef& ref,
+                         const std::function<void(TByteWindow&, qn::platform::TTextEncoding, bool)>& use) {
+  if (ref.zipEntry >= 0) return false;
+  const int fd = ::open(Utf8(ref.path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool streamed = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= 0x7FFFFFFF) {
+    TByteWindow source(fd, static_cast<size_t>(st.st_size), fWindow, Ahead());
+    // The head tells the encoding as it tells it for the whole text (64 KiB
+    // at least, or all).
+    if (source.Reach(TByteWindow::kReadBytes) && source.Available() > 0) {
+      bool decided = true;
+      const qn::platform::TTextEncoding encoding =
+          qn::TextFileHeadEncoding(source.Span(0, source.Available()), source.Size(), decided);
+      streamed = true;
+      use(source, encoding, decided);
+    }
+  }
+  ::close(fd);
+  return streamed;
 }
 
 // ---------------------------------------------------------------------------

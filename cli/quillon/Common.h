@@ -5,6 +5,7 @@
 // (TSV, CSV or JSON, to standard output or written safely to a file).
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -100,6 +101,70 @@ bool AsciiReadsAlike();
 // UTF-16); the size when there is none.
 size_t TextEnd(std::span<const uint8_t> bytes, bool wide);
 
+// Reads regular files ahead of their use on a thread of its own, a chunk at a
+// time, into a fixed ring of buffers, so that the kernel's copy from the page
+// cache runs on another core while the text read before is tested, counted
+// and searched. Its thread only reads: it calls nothing of the libraries,
+// whose state is the process's.
+class TReadAhead;
+
+// A text's bytes taken in text order, a window at a time: all in memory, or
+// read from a file. Bytes released are dropped as the window moves on; those
+// after them stay in one block of memory (Span) until released.
+class TByteWindow {
+ public:
+  // The size of the reads the head of a text is taken with.
+  static constexpr size_t kReadBytes = size_t{256} << 10;
+
+  explicit TByteWindow(std::span<const uint8_t> bytes);
+  // The file's first size bytes (fewer when it turns out shorter), read
+  // through `window` on this thread, or read ahead by `ahead` when given.
+  TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead = nullptr);
+  // Stops the reading ahead: the file may be closed after.
+  ~TByteWindow();
+  TByteWindow(const TByteWindow&) = delete;
+  TByteWindow& operator=(const TByteWindow&) = delete;
+
+  // Makes the bytes up to offset upTo available (all there are when the text
+  // is shorter); false on a read error, Error() telling which.
+  bool Reach(size_t upTo);
+  // Makes every byte of the text available.
+  bool ReachAll() { return fComplete || Reach(fSize); }
+  // Bytes before offset `from` are no longer wanted.
+  void Release(size_t from) { fKept = std::max(fKept, from); }
+
+  // The text's size as far as it is known: what the file held when opened,
+  // or, once every byte is read, the number read.
+  size_t Size() const { return fComplete ? fEnd : fSize; }
+  // The end of the bytes available, and whether they are all the text's.
+  size_t Available() const { return fEnd; }
+  bool Complete() const { return fComplete; }
+  // The first byte still held (bytes before it were released and dropped).
+  size_t Held() const { return fBase; }
+  // Bytes [from, to) of those held (valid until the next Reach).
+  std::span<const uint8_t> Span(size_t from, size_t to) const { return {At(from), to - from}; }
+  uint8_t Byte(size_t at) const { return *At(at); }
+  // The errno of the read that failed, or 0.
+  int Error() const { return fError; }
+
+ private:
+  const uint8_t* At(size_t at) const { return fData + (at - fBase); }
+  bool ReachByThisThread(size_t upTo);
+  bool ReachAhead(size_t upTo);
+
+  const uint8_t* fData = nullptr;  // the byte at offset fBase
+  int fFd = -1;
+  size_t fSize = 0;
+  std::vector<uint8_t>* fWindow = nullptr;
+  TReadAhead* fAhead = nullptr;
+  int fSlot = -1;    // the read-ahead buffer fData lies in, or -1
+  size_t fBase = 0;  // the offset of the first byte held
+  size_t fKept = 0;  // bytes before it may be dropped
+  size_t fEnd = 0;
+  bool fComplete = false;
+  int fError = 0;
+};
+
 // Reads a text whole into UTF-16 with the library's readers; false (and the
 // problem reported) when it cannot be read.
 class TTextReader {
@@ -130,6 +195,14 @@ class TTextReader {
   // false (and the problem reported) when it cannot be decoded.
   bool Decode(const TTextRef& ref, std::span<const uint8_t> bytes, std::u16string& text,
               const qn::TRawTextPrefilter* filter = nullptr);
+  // A regular file's bytes a window at a time, read ahead on another thread,
+  // handed to `use` with the encoding as WithBytes tells it. False, with
+  // nothing said and `use` not called, when the text is not such a file or
+  // its head cannot be read (the caller then takes it another way, which
+  // reports any problem). A read that fails later shows as a Reach of the
+  // window that gives false, and is not reported either.
+  bool Stream(const TTextRef& ref,
+              const std::function<void(TByteWindow&, qn::platform::TTextEncoding, bool decided)>& use);
 
  private:
   std::string ExtractedEntry(const TTextRef& ref);
@@ -145,6 +218,10 @@ class TTextReader {
   size_t fBufferRoom = 0;
   // The window files read in pieces are read through, kept likewise.
   std::vector<uint8_t> fWindow;
+  // The reading ahead, started with the first file read so.
+  TReadAhead* Ahead();
+  std::unique_ptr<TReadAhead> fAhead;
+  bool fAheadTried = false;
 };
 
 // The progress line on standard error: only on a terminal, never with --quiet.

@@ -10,6 +10,7 @@
 #endif
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -220,6 +221,128 @@ bool AnyBeyondAscii(std::span<const uint8_t> bytes) {
   return (any & 0x80) != 0;
 }
 
+// A text's bytes as a window gives them, with the text's end (its first zero
+// unit, or the end of its bytes) found as they come, and the line ends and
+// starts that FindWindows looks for, found in them.
+class TStreamedText {
+ public:
+  TStreamedText(TByteWindow& source, bool wide, size_t lfAt) : fSource(source), fWide(wide), fLfAt(lfAt) {}
+
+  // Makes the bytes up to upTo available and looks at them for the text's
+  // end; false on a read error.
+  bool Reach(size_t upTo) {
+    if (!fSource.Reach(upTo)) return false;
+    if (fEnd != kUnknown) return true;
+    const size_t available = fSource.Available();
+    const size_t to = fWide ? fScanned + ((available - fScanned) & ~size_t{1}) : available;
+    if (to > fScanned) {
+      const size_t zero = TextEnd(fSource.Span(fScanned, to), fWide);
+      if (fScanned + zero < to) fEnd = fScanned + zero;
+      fScanned = to;
+    }
+    if (fEnd == kUnknown && fSource.Complete()) fEnd = available;
+    return true;
+  }
+  // Whether the text's end is known; until it is, every byte reached is text.
+  bool EndKnown() const { return fEnd != kUnknown; }
+  size_t End() const { return fEnd; }
+  // min(at, the text's end), for an `at` reached.
+  size_t Clamped(size_t at) const { return std::min(at, fEnd); }
+
+  // FindWindows's LineEnd: the end of the line holding the byte before `at`
+  // (just after its line feed, or the text's end). False on a read error.
+  bool LineEnd(size_t at, size_t& out) {
+    if (!Reach(at + 2)) return false;
+    if (EndKnown() && at >= fEnd) {
+      out = fEnd;
+      return true;
+    }
+    if (!fWide) {
+      if (at > 0 && fSource.Byte(at - 1) == '\n') {
+        out = at;
+        return true;
+      }
+      for (size_t from = at;;) {
+        const size_t to = EndKnown() ? fEnd : fSource.Available();
+        const std::span<const uint8_t> rest = fSource.Span(from, to);
+        const void* lf = rest.empty() ? nullptr : std::memchr(rest.data(), '\n', rest.size());
+        if (lf != nullptr) {
+          out = from + static_cast<size_t>(static_cast<const uint8_t*>(lf) - rest.data()) + 1;
+          return true;
+        }
+        if (EndKnown()) {
+          out = fEnd;
+          return true;
+        }
+        from = to;
+        if (!Reach(to + TByteWindow::kReadBytes)) return false;
+      }
+    }
+    at = (at + 1) & ~size_t{1};
+    if (AfterLineFeed(at)) {
+      out = at;
+      return true;
+    }
+    // The next byte '\n' that is the low byte of a whole unit LF.
+    for (size_t from = at + fLfAt;;) {
+      const size_t to = EndKnown() ? fEnd : fSource.Available();
+      if (from < to) {
+        const std::span<const uint8_t> rest = fSource.Span(from, to);
+        const void* lf = std::memchr(rest.data(), '\n', rest.size());
+        if (lf != nullptr) {
+          const size_t q = from + static_cast<size_t>(static_cast<const uint8_t*>(lf) - rest.data());
+          // (The unit's other byte, and whether it is text, known.)
+          if (!Reach(q + 3)) return false;
+          const size_t other = q - fLfAt + 1 - fLfAt;
+          if (q % 2 == fLfAt && (!EndKnown() || q - fLfAt + 1 < fEnd) && fSource.Byte(other) == 0) {
+            out = q - fLfAt + 2;
+            return true;
+          }
+          from = q + 1;
+          continue;
+        }
+      }
+      if (EndKnown()) {
+        out = fEnd;
+        return true;
+      }
+      from = std::max(from, to);
+      if (!Reach(to + TByteWindow::kReadBytes)) return false;
+    }
+  }
+  // FindWindows's LineStart: the start of the line holding byte `at` (0 or
+  // just after a line feed), for an `at` reached; false when the line starts
+  // before the bytes still held.
+  bool LineStart(size_t at, size_t& out) const {
+    if (fWide) at &= ~size_t{1};
+    const size_t step = fWide ? 2 : 1;
+    for (;;) {
+      if (at == 0) break;
+      if (at < fSource.Held() + step) return false;
+      if (AfterLineFeed(at)) break;
+      at -= step;
+    }
+    out = at;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kUnknown = SIZE_MAX;
+
+  // Whether a line feed ends just before byte `at` (a whole unit of one in
+  // UTF-16); the bytes before it held.
+  bool AfterLineFeed(size_t at) const {
+    if (!fWide) return at > 0 && fSource.Byte(at - 1) == '\n';
+    return at >= 2 && fSource.Byte(at - 2 + fLfAt) == '\n' && fSource.Byte(at - 1 - fLfAt) == 0;
+  }
+
+  TByteWindow& fSource;
+  const bool fWide;
+  const size_t fLfAt;
+  size_t fScanned = 0;     // bytes looked at for the text's end
+  size_t fEnd = kUnknown;  // the text's end, once known
+};
+
 class TTextSearch {
  public:
   // Words to avoid ("~word") among the items are not sought: a hit where one
@@ -417,12 +540,141 @@ class TTextSearch {
       encoding = weighed;
       if (!qn::TTextUnitCounter::Handles(encoding)) return -1;
     }
+    return SearchParts(bytes.size(), limit, onHit);
+  }
+
+  // SearchByWindows with the text's bytes taken a window at a time as they
+  // are read: the parts are found, the units before each counted and each
+  // part decoded and checked as the window passes over them, so that every
+  // byte is looked at while it is still in the processor's cache and the
+  // text is never held whole. Gives what SearchByWindows gives over all the
+  // bytes; -1, having called onHit for none, where it gives -1, and also
+  // where the window cannot tell: a line longer than the bytes it holds, a
+  // text of undecided encoding with a byte beyond ASCII, a read error, or
+  // parts that turn out to be most of the text (a frequent word; dense() is
+  // then true). The caller then takes the text another way.
+  int64_t SearchByStream(TByteWindow& source, qn::platform::TTextEncoding encoding, bool decided,
+                         const qn::TRawTextPrefilter& filter, int64_t limit, const TOnHit& onHit) {
+    fDense = false;
+    if (!decided && !AsciiReadsAlike()) return -1;
+    if (!qn::TTextUnitCounter::Handles(encoding)) return -1;
+    const bool wide = encoding == qn::platform::kEncodingUTF16LE || encoding == qn::platform::kEncodingUTF16BE;
+    const size_t lfAt = encoding == qn::platform::kEncodingUTF16BE ? 1 : 0;
+    TStreamedText t(source, wide, lfAt);
+    // As FindWindows cuts and widens them.
+    constexpr size_t kPiece = 4096;
+    const size_t margin = wide ? 8192 : 4096;
+    // The units before the parts are counted this far ahead of the window
+    // at a time, and the bytes before them let go.
+    constexpr size_t kCountAhead = size_t{16} << 10;
+    // Past this much of the text, parts that are more than half of it mark a
+    // frequent word.
+    constexpr size_t kDenseAfter = size_t{256} << 10;
+
+    struct TRestore {
+      TTextSearch& s;
+      ~TRestore() { s.SetPlace(0, qn::TSentenceParagraphCounter(), true, true); }
+    } restore{*this};
+    fWindows.clear();
+    fPlaces.clear();
+    qn::TTextUnitCounter counter(encoding);
+    size_t counted = 0, decoded = 0;
+    int64_t hits = 0;
+    bool enough = true, beyondAscii = false;
+    const auto checkEach = [&](int64_t, const qn::TSearchFound_Rec& rec) { enough = enough && Sufficient(rec); };
+    const TOnHit check = checkEach;
+    // A part found whole: counted up to, decoded and searched for hits
+    // whose lines it may not hold (up to the limit); false when one is met.
+    const auto part = [&](size_t from, size_t to) -> bool {
+      fWindows.emplace_back(from, to);
+      if (limit > 0 && hits >= limit) return true;
+      // (Whether the part ends the text: its end and the byte after known.)
+      if (!t.Reach(to + 2)) return false;
+      counter.Add(source.Span(counted, from));
+      counted = from;
+      const std::span<const uint8_t> bytes = source.Span(from, to);
+      if (fParts.size() <= fPlaces.size()) fParts.resize(fPlaces.size() + 1);
+      std::u16string& window = fParts[fPlaces.size()];
+      window = qn::platform::DecodeTextBytesAs(bytes, encoding);
+      if (from > 0 && encoding != qn::platform::kEncodingDefault && qn::platform::SignatureEncoding(bytes) == encoding)
+        window.insert(window.begin(), u'\uFEFF');
+      fPlaces.emplace_back(counter.WordStarts(), counter.Ends());
+      if (!decided) beyondAscii = beyondAscii || AnyBeyondAscii(bytes);
+      SetPlace(counter.WordStarts(), counter.Ends(), from == 0, t.EndKnown() && to == t.End());
+      hits += Search(window, limit > 0 ? limit - hits : 0, check);
+      return enough;
+    };
+    bool open = false;  // a part found whose end a later piece may move on
+    size_t openFrom = 0, openTo = 0;
+    size_t start = 0;
+    for (;;) {
+      if (!t.Reach(start + 2)) return -1;
+      if (t.EndKnown() && start >= t.End()) break;
+      size_t end = 0;
+      if (!t.LineEnd(t.Clamped(start + kPiece), end)) return -1;
+      if (filter.MayHoldAHit(source.Span(start, end), encoding)) {
+        size_t from = 0, to = 0;
+        if (!t.LineStart(start - std::min(start, margin), from)) return -1;
+        if (!t.Reach(end + margin + 2) || !t.LineEnd(t.Clamped(end + margin), to)) return -1;
+        if (open && from <= openTo) {
+          decoded += to - openTo;
+          openTo = to;
+        } else {
+          if (open && !part(openFrom, openTo)) return -1;
+          open = true;
+          openFrom = from;
+          openTo = to;
+          decoded += to - from;
+        }
+      }
+      start = end;
+      if (start >= kDenseAfter && decoded > start / 2) {
+        fDense = true;
+        return -1;
+      }
+      if (open && start > openTo + margin) {
+        // No later piece joins the part once a line starts between its end
+        // and where the next one's margin would reach back to.
+        size_t from = 0;
+        if (t.LineStart(start - margin, from) && from > openTo) {
+          if (!part(openFrom, openTo)) return -1;
+          open = false;
+        }
+      }
+      if (!open && start > counted + margin + kCountAhead) {
+        // No later part starts before the line that the margin of the next
+        // piece reaches back into: the units before it are counted now, and
+        // the bytes before them let go (but the line feed before it, which
+        // the search for a line's start looks at).
+        size_t from = 0;
+        if (t.LineStart(start - margin, from) && from > counted) {
+          if (limit <= 0 || hits < limit) counter.Add(source.Span(counted, from));
+          counted = from;
+          source.Release(counted - std::min<size_t>(counted, 2));
+        }
+      }
+    }
+    if (open && !part(openFrom, openTo)) return -1;
+    const size_t textEnd = t.End();
+    if (decoded > textEnd / 2) {
+      fDense = textEnd >= kDenseAfter;  // (not a short text's few lines)
+      return -1;
+    }
+    if (!decided && (beyondAscii || counter.MetByteBeyondAscii())) return -1;
+    return SearchParts(textEnd, limit, onHit);
+  }
+  // Whether the last SearchByStream gave up for parts that were most of the text.
+  bool dense() const { return fDense; }
+
+  // The second pass of a search by parts: the lines of the hits of the parts
+  // found, decoded and checked (fWindows, fParts, fPlaces), written in order.
+  int64_t SearchParts(size_t textEnd, int64_t limit, const TOnHit& onHit) {
     int64_t hits = 0;
     const auto numberEach = [&](int64_t inText, const qn::TSearchFound_Rec& rec) { onHit(hits + inText, rec); };
     const TOnHit numbered = numberEach;
     for (size_t k = 0; k < fPlaces.size(); ++k) {
       const auto [from, to] = fWindows[k];
-      SetPlace(fPlaces[k].first, fPlaces[k].second, from == 0, to == bytes.size());
+      SetPlace(fPlaces[k].first, fPlaces[k].second, from == 0, to == textEnd);
       hits += Search(fParts[k], limit > 0 ? limit - hits : 0, onHit ? numbered : onHit);
     }
     return hits;
@@ -866,6 +1118,7 @@ class TTextSearch {
   std::vector<std::pair<int64_t, qn::TSentenceParagraphCounter>> fPlaces;
   std::vector<std::pair<size_t, size_t>> fWindows;  // the parts' bytes [from, to)
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
+  bool fDense = false;  // the last SearchByStream met a frequent word
 };
 
 // The search words of SEARCH in items; the context words after its first
@@ -1251,6 +1504,13 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
     TSampler sampler{static_cast<size_t>(options.sample), {}};
     std::u16string text;
     int64_t found = 0;
+    // Texts still to be searched with their bytes held whole after a frequent
+    // word was met in a text searched a window at a time.
+    // (QUILLON_STREAM=0: never, so that the two ways can be compared.)
+    constexpr int kDenseRest = 15;
+    const char* const streamed = std::getenv("QUILLON_STREAM");
+    const bool neverStream = streamed != nullptr && std::strcmp(streamed, "0") == 0;
+    int streamRest = 0;
     THit h;  // filled for every hit, its strings' room kept from hit to hit
     for (size_t i = static_cast<size_t>(w); i < texts.size(); i += static_cast<size_t>(n)) {
       const TTextRef& ref = texts[i];
@@ -1294,7 +1554,18 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         // are enough; else the whole text.
         int64_t count = -1;
         bool read = true, wholeFromHeld = false, decoded = true;
-        if (byParts) {
+        // First with the text's bytes taken a window at a time as they are
+        // read, unless the word was frequent in a text just before (its
+        // parts most of the text): then with the text's bytes held whole.
+        if (byParts && streamRest == 0 && !neverStream) {
+          reader.Stream(ref, [&](TByteWindow& bytes, qn::platform::TTextEncoding encoding, bool decided) {
+            count = search.SearchByStream(bytes, encoding, decided, *prefilter, limit, onHit);
+            if (search.dense()) streamRest = kDenseRest;
+          });
+        } else if (streamRest > 0) {
+          --streamRest;
+        }
+        if (byParts && count < 0) {
           read = reader.WithBytes(ref, [&](std::span<const uint8_t> bytes, qn::platform::TTextEncoding encoding,
                                            bool decided) {
             count = search.SearchByWindows(bytes, encoding, decided, *prefilter, limit, onHit);

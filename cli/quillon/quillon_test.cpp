@@ -611,6 +611,91 @@ TEST_F(Quillon, AConcordanceOfATextThatFailsPartWayHasNoLinesOfIt) {
   }
 }
 
+TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
+  // Random texts of random lines (some longer than a window), in UTF-8 with
+  // and without a signature, 8-bit, UTF-16 of both orders, some with a zero
+  // byte, some ending just after a hit: the concordance made as their bytes
+  // are read, a small window at a time or a large one, ahead of their use or
+  // not, is the one made from their bytes held whole, for lines of a rare
+  // word, of one in bursts (parts that meet), and of a frequent one.
+  fs::create_directories(fDir / "rt");
+  std::mt19937 random(20261210);
+  const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  const std::vector<std::string> words = {"and", "the", "king", "said", "unto", "them", "of", "babylon", "Lord",
+                                          "shadrach,", "meshach.", "(nego)", "bednego", "Abe!"};
+  const auto utf16 = [](const std::string& bytes, bool big, bool mark) {
+    std::string out = mark ? (big ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (const char c : bytes) {
+      out.push_back(big ? '\0' : c);
+      out.push_back(big ? c : '\0');
+    }
+    return out;
+  };
+  size_t planted = 0;
+  for (int t = 0; t < 14; ++t) {
+    // Hits alone now and then, or in bursts of lines close together.
+    std::string text;
+    const size_t size = 150000 + pick(450000);
+    const bool bursts = t % 3 == 1;
+    while (text.size() < size) {
+      std::string line;
+      const size_t length = pick(40) == 0 ? 3000 + pick(12000) : pick(30) == 0 ? 0 : 1 + pick(200);
+      while (line.size() < length) {
+        if (!line.empty()) line += pick(9) == 0 ? "  " : " ";
+        const bool hit = bursts ? (text.size() / 30000) % 6 == 3 && pick(300) == 0 : pick(25000) == 0;
+        const char* const rare[] = {"abednego", "ABEDNEGO,", "(Nebuchadnezzar)"};
+        line += hit ? rare[pick(3)] : words[pick(words.size())];
+      }
+      text += line + (pick(20) == 0 ? "\r\n" : "\n");
+    }
+    if (t % 4 == 3) text += "the end of abednego";  // a hit in the text's last line, no line break after it
+    if (t == 5 || t == 12) text[text.size() / 2] = '\0';
+    std::string bytes;
+    switch (t % 7) {
+      case 0: bytes = text; break;                          // ASCII: UTF-8 or 8-bit alike
+      case 1: bytes = "\xEF\xBB\xBF" + text + "caf\xC3\xA9\n"; break;  // UTF-8 with its signature
+      case 2: bytes = "caf\xC3\xA9 " + text; break;          // UTF-8 told by its bytes
+      case 3: bytes = text + "caf\xE9\n"; break;              // 8-bit
+      case 4: bytes = utf16(text, false, true); break;
+      case 5: bytes = utf16(text, true, true); break;
+      default: bytes = utf16(text, false, false); break;
+    }
+    WriteBytes(fDir / "rt" / ("t" + std::to_string(10 + t) + ".txt"), bytes);
+    for (size_t at = text.find("abednego"); at != std::string::npos; at = text.find("abednego", at + 1)) ++planted;
+  }
+  const auto concordance = [&](const std::vector<std::string>& options, const char* stream, const char* threads,
+                               const char* chunk) {
+    ::setenv("QUILLON_STREAM", stream, 1);
+    ::setenv("QUILLON_READ_THREADS", threads, 1);
+    ::setenv("QUILLON_READ_BYTES", chunk, 1);
+    std::vector<std::string> args = {"concord"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("rt");
+    const TRun run = RunQuillon(fDir, args);
+    ::unsetenv("QUILLON_STREAM");
+    ::unsetenv("QUILLON_READ_THREADS");
+    ::unsetenv("QUILLON_READ_BYTES");
+    return run;
+  };
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"abednego"}, {"--context", "30", "abednego"}, {"--sort", "R1,L1", "abed*"},
+        {"--max", "7", "abednego"}, {"--context", "3", "--sort", "L2", "nebuchadnezzar/abednego"}, {"king"}}) {
+    std::string name;
+    for (const std::string& o : options) name += o + " ";
+    const TRun whole = concordance(options, "0", "0", "262144");
+    ASSERT_EQ(whole.status, 0) << name << whole.err;
+    EXPECT_GT(Rows(whole.out).size(), options[0] == "--max" ? 7u : 40u) << name;
+    for (const auto& [threads, chunk] : {std::pair<const char*, const char*>{"1", "4096"},
+                                         {"2", "65536"}, {"1", "262144"}, {"0", "262144"}}) {
+      const TRun streamed = concordance(options, "1", threads, chunk);
+      EXPECT_EQ(streamed.status, whole.status) << name << threads << " " << chunk;
+      EXPECT_EQ(streamed.err, whole.err) << name << threads << " " << chunk;
+      EXPECT_TRUE(streamed.out == whole.out) << name << "threads " << threads << ", chunk " << chunk;
+    }
+  }
+  EXPECT_GT(planted, 50u);
+}
+
 TEST_F(Quillon, TextsLongerThanTheReadWindowCountAsWholeTexts) {
   // Texts of several hundred kilobytes, read a window at a time when only
   // counted, against the concordance of the same texts read whole. Without a
