@@ -1,18 +1,14 @@
 #include "platform/CharTypes.h"
 
-#include <algorithm>
 #include <array>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
-#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include <unicode/uchar.h>
-#include <unicode/uset.h>
 #include <unicode/utf16.h>
 
 #include "platform/CodePageConverters.h"

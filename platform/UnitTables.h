@@ -1,15 +1,17 @@
-// The per-code-unit tables of the character classes (CharTypes) and of the
-// simple case mappings (CaseMapping), the decodings of the single-byte code
-// pages (CodePages), and how they are worked out from ICU's data.
+// The per-code-unit tables of the character classes (CharTypes), the simple
+// case mappings (CaseMapping) and the word classes of the string helpers
+// (My_string_functions_words), the decodings of the single-byte code pages
+// (CodePages), and how they are worked out from ICU's data.
 //
-// Working them out takes thousands of ICU calls (and opening a converter for
-// a code page) and writes 384 KiB, which nearly every run of a tool needs and
-// which was a good part of a short run's start. So the build works them out once, with the ICU the libraries are
-// linked against (platform/generate/MakeUnitTables.cpp), and compiles them
-// into read-only data: a process maps from the library file only the pages it
-// reads, shared with every other process, and never writes them. The Compute
-// functions are the same code, so that tests can hold the built-in tables
-// against what the installed ICU says.
+// Working them out takes thousands of ICU calls (and a converter opened for a
+// code page) and writes some 450 KiB, which nearly every run of a tool needs
+// and which was a good part of a short run's start. So the build works them
+// out once, with the ICU the libraries are linked against
+// (platform/generate/MakeUnitTables.cpp), and compiles them into read-only
+// data: a process maps from the library file only the pages it reads, shared
+// with every other process, and never writes them. The Compute functions are
+// the same code, so that tests can hold the built-in tables against what the
+// installed ICU says.
 #pragma once
 
 #include <cstddef>
