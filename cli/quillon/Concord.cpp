@@ -351,6 +351,11 @@ class TTextSearch {
   // none of those to avoid.
   TTextSearch(const TConcordOptions& options, qn::TSearchWordItems& items, qn::TContextWordItems* context)
       : fOptions(options), fItems(items), fContext(context) {
+    // QUILLON_PARTS_LOG: a file the parts of each text searched by parts are
+    // written to (appended), to compare the two ways of finding them.
+    if (const char* log = std::getenv("QUILLON_PARTS_LOG"); log != nullptr && *log != '\0') {
+      fPartsLog = std::fopen(log, "a");
+    }
     fSortKeys = ParseSortKeys(options.sort);
     fWantLeft = std::max<int32_t>(fOptions.context, MaxDistance('L'));
     fWantRight = std::max<int32_t>(fOptions.context, MaxDistance('R'));
@@ -366,7 +371,18 @@ class TTextSearch {
     }
   }
 
+  ~TTextSearch() {
+    if (fPartsLog != nullptr) std::fclose(fPartsLog);
+  }
+  TTextSearch(const TTextSearch&) = delete;
+  TTextSearch& operator=(const TTextSearch&) = delete;
+
   int32_t spanLeft = 5, spanRight = 5;
+
+  // The name the parts log gives the text searched next.
+  void LogAs(std::string_view name) {
+    if (fPartsLog != nullptr) fLogName.assign(name);
+  }
 
   // What is called for every hit: a callable seen, not owned (it outlives the
   // search it is given to), called without an allocation or a copy.
@@ -486,6 +502,7 @@ class TTextSearch {
     // (Where the two readings of an undecided text differ, no byte is ASCII:
     // the text's end and the parts are found alike in both.)
     FindWindows(bytes, encoding, wide, filter);
+    LogParts("whole", bytes.size());
     size_t decoded = 0;
     for (const auto& [from, to] : fWindows) decoded += to - from;
     if (decoded > bytes.size() / 2) return -1;
@@ -661,10 +678,19 @@ class TTextSearch {
       return -1;
     }
     if (!decided && (beyondAscii || counter.MetByteBeyondAscii())) return -1;
+    LogParts("stream", textEnd);
     return SearchParts(textEnd, limit, onHit);
   }
   // Whether the last SearchByStream gave up for parts that were most of the text.
   bool dense() const { return fDense; }
+
+  // Writes the parts found (fWindows) to the parts log.
+  void LogParts(const char* how, size_t textEnd) {
+    if (fPartsLog == nullptr) return;
+    std::fprintf(fPartsLog, "%s %s %zu", fLogName.c_str(), how, textEnd);
+    for (const auto& [from, to] : fWindows) std::fprintf(fPartsLog, " %zu-%zu", from, to);
+    std::fprintf(fPartsLog, "\n");
+  }
 
   // The second pass of a search by parts: the lines of the hits of the parts
   // found, decoded and checked (fWindows, fParts, fPlaces), written in order.
@@ -1119,6 +1145,8 @@ class TTextSearch {
   std::vector<std::pair<size_t, size_t>> fWindows;  // the parts' bytes [from, to)
   std::unique_ptr<qn::TSearchAndDoEngine> fEngine;
   bool fDense = false;  // the last SearchByStream met a frequent word
+  FILE* fPartsLog = nullptr;
+  std::string fLogName;
 };
 
 // The search words of SEARCH in items; the context words after its first
@@ -1557,6 +1585,7 @@ int RunConcordance(TConcordOptions& options, TInputOptions& input, const TOutput
         // First with the text's bytes taken a window at a time as they are
         // read, unless the word was frequent in a text just before (its
         // parts most of the text): then with the text's bytes held whole.
+        search.LogAs(ref.display);
         if (byParts && streamRest == 0 && !neverStream) {
           reader.Stream(ref, [&](TByteWindow& bytes, qn::platform::TTextEncoding encoding, bool decided) {
             count = search.SearchByStream(bytes, encoding, decided, *prefilter, limit, onHit);

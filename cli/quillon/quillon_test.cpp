@@ -11,10 +11,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/testing/NonRegularFiles.h"
@@ -611,15 +613,18 @@ TEST_F(Quillon, AConcordanceOfATextThatFailsPartWayHasNoLinesOfIt) {
   }
 }
 
-TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
-  // Random texts of random lines (some longer than a window), in UTF-8 with
-  // and without a signature, 8-bit, UTF-16 of both orders, some with a zero
-  // byte, some ending just after a hit: the concordance made as their bytes
-  // are read, a small window at a time or a large one, ahead of their use or
-  // not, is the one made from their bytes held whole, for lines of a rare
-  // word, of one in bursts (parts that meet), and of a frequent one.
-  fs::create_directories(fDir / "rt");
-  std::mt19937 random(20261210);
+namespace {
+
+// Writes `count` random texts of random lines (some longer than a window) to
+// dir, in UTF-8 with and without a signature, 8-bit, and UTF-16 of both
+// orders, with and without a mark; two with a zero byte in the middle, some
+// ending in a hit without a line break after it. "abednego" (or "ABEDNEGO,"
+// or "(Nebuchadnezzar)") now and then, or in bursts of lines close together
+// in some texts; the other words are frequent. Returns the number of
+// "abednego" planted.
+size_t WriteRandomTexts(const fs::path& dir, uint32_t seed, int count) {
+  fs::create_directories(dir);
+  std::mt19937 random(seed);
   const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
   const std::vector<std::string> words = {"and", "the", "king", "said", "unto", "them", "of", "babylon", "Lord",
                                           "shadrach,", "meshach.", "(nego)", "bednego", "Abe!"};
@@ -632,7 +637,7 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
     return out;
   };
   size_t planted = 0;
-  for (int t = 0; t < 14; ++t) {
+  for (int t = 0; t < count; ++t) {
     // Hits alone now and then, or in bursts of lines close together.
     std::string text;
     const size_t size = 150000 + pick(450000);
@@ -660,14 +665,33 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
       case 5: bytes = utf16(text, true, true); break;
       default: bytes = utf16(text, false, false); break;
     }
-    WriteBytes(fDir / "rt" / ("t" + std::to_string(10 + t) + ".txt"), bytes);
+    WriteBytes(dir / ("t" + std::to_string(10 + t) + ".txt"), bytes);
     for (size_t at = text.find("abednego"); at != std::string::npos; at = text.find("abednego", at + 1)) ++planted;
   }
+  return planted;
+}
+
+}  // namespace
+
+TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
+  // Random texts of random lines (some longer than a window), in UTF-8 with
+  // and without a signature, 8-bit, UTF-16 of both orders, some with a zero
+  // byte, some ending just after a hit: the concordance made as their bytes
+  // are read, a small window at a time or a large one, ahead of their use or
+  // not, is the one made from their bytes held whole, for lines of a rare
+  // word, of one in bursts (parts that meet), and of a frequent one.
+  const size_t planted = WriteRandomTexts(fDir / "rt", 20261210, 14);
+  // Each run writes the parts it found for each text searched by parts, as
+  // "NAME HOW TEXT-END FROM-TO...": "whole" found over the bytes held whole,
+  // "stream" as the window passed (only for a text searched to its end so).
+  const fs::path log = fDir / "parts.log";
   const auto concordance = [&](const std::vector<std::string>& options, const char* stream, const char* threads,
                                const char* chunk) {
     ::setenv("QUILLON_STREAM", stream, 1);
     ::setenv("QUILLON_READ_THREADS", threads, 1);
     ::setenv("QUILLON_READ_BYTES", chunk, 1);
+    ::setenv("QUILLON_PARTS_LOG", log.c_str(), 1);
+    fs::remove(log);
     std::vector<std::string> args = {"concord"};
     args.insert(args.end(), options.begin(), options.end());
     args.push_back("rt");
@@ -675,8 +699,20 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
     ::unsetenv("QUILLON_STREAM");
     ::unsetenv("QUILLON_READ_THREADS");
     ::unsetenv("QUILLON_READ_BYTES");
+    ::unsetenv("QUILLON_PARTS_LOG");
     return run;
   };
+  // The parts in the log that were found `how`, by text.
+  const auto parts = [&](const std::string& how) {
+    std::map<std::string, std::string> found;
+    std::istringstream lines(fs::exists(log) ? ReadBytes(log) : std::string());
+    std::string name, kind, rest;
+    while (lines >> name >> kind && std::getline(lines, rest)) {
+      if (kind == how) found[name] = rest;
+    }
+    return found;
+  };
+  size_t streamedTexts = 0;
   for (const std::vector<std::string>& options :
        {std::vector<std::string>{"abednego"}, {"--context", "30", "abednego"}, {"--sort", "R1,L1", "abed*"},
         {"--max", "7", "abednego"}, {"--context", "3", "--sort", "L2", "nebuchadnezzar/abednego"}, {"king"}}) {
@@ -685,15 +721,105 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
     const TRun whole = concordance(options, "0", "0", "262144");
     ASSERT_EQ(whole.status, 0) << name << whole.err;
     EXPECT_GT(Rows(whole.out).size(), options[0] == "--max" ? 7u : 40u) << name;
+    const std::map<std::string, std::string> wholeParts = parts("whole");
+    if (options[0] != "--max") EXPECT_EQ(wholeParts.size(), 14u) << name;  // (--max stops early)
     for (const auto& [threads, chunk] : {std::pair<const char*, const char*>{"1", "4096"},
                                          {"2", "65536"}, {"1", "262144"}, {"0", "262144"}}) {
       const TRun streamed = concordance(options, "1", threads, chunk);
-      EXPECT_EQ(streamed.status, whole.status) << name << threads << " " << chunk;
-      EXPECT_EQ(streamed.err, whole.err) << name << threads << " " << chunk;
-      EXPECT_TRUE(streamed.out == whole.out) << name << "threads " << threads << ", chunk " << chunk;
+      const std::string how = name + "threads " + threads + ", chunk " + chunk;
+      EXPECT_EQ(streamed.status, whole.status) << how;
+      EXPECT_EQ(streamed.err, whole.err) << how;
+      EXPECT_TRUE(streamed.out == whole.out) << how;
+      for (const auto& [text, found] : parts("stream")) {
+        EXPECT_EQ(found, wholeParts.count(text) ? wholeParts.at(text) : "(none)") << how << ": " << text;
+        ++streamedTexts;
+      }
     }
   }
+  // Most texts of the rare words are searched as the window passes (not
+  // those of undecided encoding with letters beyond ASCII, nor those after a
+  // frequent word was met).
+  EXPECT_GT(streamedTexts, 100u);
   EXPECT_GT(planted, 50u);
+}
+
+TEST_F(Quillon, PartsThatJustMeetAreJoinedAsTheWindowPasses) {
+  // Lines of 64 bytes, so that the 4 KiB pieces the parts are made of, and
+  // their margins of 4 KiB, end at line ends. a.txt: hits in the first piece
+  // and in the one from 12288, whose margin reaches back to 8192, exactly
+  // where the first part ends: one part. b.txt: a line of 6000 bytes from
+  // 8192 on, and a hit just after it: the piece after the long line starts
+  // more than a margin after the first part's end, but its margin reaches
+  // back into the long line, which starts where that part ends: one part.
+  fs::create_directories(fDir / "adj");
+  const auto line = [](bool hit) {
+    std::string l = hit ? "and abednego said" : "and the king said";
+    l.resize(63, '.');
+    return l + "\n";
+  };
+  std::string a, b;
+  for (int i = 0; i < 2000; ++i) a += line(i == 10 || i == 200);
+  for (int i = 0; i < 128; ++i) b += line(i == 10);
+  b += std::string(5999, 'x') + "\n";
+  for (int i = 0; i < 2000; ++i) b += line(i == 0);
+  WriteBytes(fDir / "adj" / "a.txt", a);
+  WriteBytes(fDir / "adj" / "b.txt", b);
+  const fs::path log = fDir / "parts.log";
+  const auto run = [&](const char* stream) {
+    ::setenv("QUILLON_STREAM", stream, 1);
+    ::setenv("QUILLON_PARTS_LOG", log.c_str(), 1);
+    ::setenv("QUILLON_READ_BYTES", "4096", 1);
+    fs::remove(log);
+    const TRun r = RunQuillon(fDir, {"concord", "--context", "12", "abednego", "adj"});
+    ::unsetenv("QUILLON_STREAM");
+    ::unsetenv("QUILLON_PARTS_LOG");
+    ::unsetenv("QUILLON_READ_BYTES");
+    return std::make_pair(r, fs::exists(log) ? ReadBytes(log) : std::string());
+  };
+  const auto [whole, wholeLog] = run("0");
+  const auto [streamed, streamLog] = run("1");
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(Rows(whole.out).size(), 5u);  // four lines
+  EXPECT_EQ(streamed.out, whole.out);
+  EXPECT_EQ(wholeLog, "adj/a.txt whole 128000 0-20480\nadj/b.txt whole " + std::to_string(b.size()) + " 0-22384\n");
+  EXPECT_EQ(streamLog, "adj/a.txt stream 128000 0-20480\nadj/b.txt stream " + std::to_string(b.size()) + " 0-22384\n");
+}
+
+TEST_F(Quillon, CountsAndWordListsReadAheadAreThoseReadOnOneThread) {
+  // Counts of hits, word lists and key words of random texts read in pieces:
+  // their chunks read ahead by a helper thread (small chunks, so that pieces
+  // and lines straddle many of them, and large ones) or by the thread that
+  // uses them, give the same tables, in one process and in two.
+  const size_t planted = WriteRandomTexts(fDir / "rc", 77, 10);
+  EXPECT_GT(planted, 10u);
+  WriteBytes(fDir / "ref.txt", "the king said unto them abednego\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"concord", "--count", "abednego", "rc"}, {"concord", "--count", "king/abed*", "rc"},
+      {"concord", "--count", "--jobs", "2", "abednego", "rc"}, {"wordlist", "rc"},
+      {"keywords", "--study", "rc", "--reference", "ref.txt", "--max-p", "1"}};
+  for (const std::vector<std::string>& command : commands) {
+    std::string name;
+    for (const std::string& c : command) name += c + " ";
+    ::setenv("QUILLON_READ_THREADS", "0", 1);
+    const TRun alone = RunQuillon(fDir, command);
+    ASSERT_EQ(alone.status, 0) << name << alone.err;
+    EXPECT_GT(Rows(alone.out).size(), 1u) << name;
+    for (const auto& [threads, chunk, piece] :
+         {std::tuple<const char*, const char*, const char*>{"1", "4096", "65536"}, {"1", "65536", "1000"},
+          {"2", "262144", "65536"}, {"1", "1000000", "300000"}}) {
+      ::setenv("QUILLON_READ_THREADS", threads, 1);
+      ::setenv("QUILLON_READ_BYTES", chunk, 1);
+      ::setenv("QUILLON_PIECE_BYTES", piece, 1);
+      const TRun ahead = RunQuillon(fDir, command);
+      ::unsetenv("QUILLON_READ_BYTES");
+      ::unsetenv("QUILLON_PIECE_BYTES");
+      const std::string how = name + "threads " + threads + ", chunk " + chunk + ", piece " + piece;
+      EXPECT_EQ(ahead.status, alone.status) << how;
+      EXPECT_EQ(ahead.err, alone.err) << how;
+      EXPECT_TRUE(ahead.out == alone.out) << how;
+    }
+    ::unsetenv("QUILLON_READ_THREADS");
+  }
 }
 
 TEST_F(Quillon, TextsLongerThanTheReadWindowCountAsWholeTexts) {
