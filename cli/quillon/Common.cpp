@@ -536,6 +536,7 @@ class TReadAhead {
     uint8_t* data = nullptr;  // kBefore bytes of room before it
     size_t size = 0;
     int error = 0;
+    size_t zero = SIZE_MAX;  // where its first zero byte is (looked for when asked), or SIZE_MAX
   };
 
   // Raises std::bad_alloc or std::system_error when its memory or threads
@@ -570,11 +571,13 @@ class TReadAhead {
 
   size_t ChunkBytes() const { return fChunk; }
 
-  // Begins reading the file's first size bytes (the file before stopped).
-  void Start(int fd, size_t size) {
+  // Begins reading the file's first size bytes (the file before stopped);
+  // with findZero, each chunk's first zero byte is looked for as it is read.
+  void Start(int fd, size_t size, bool findZero) {
     {
       const std::lock_guard<std::mutex> lock(fMutex);
       fFd = fd;
+      fFindZero = findZero;
       fChunks = (size + fChunk - 1) / fChunk;
       fSize = size;
       fNextRead = fNextTake = 0;
@@ -610,6 +613,7 @@ class TReadAhead {
     chunk.data = found->memory + kBefore;
     chunk.size = found->size;
     chunk.error = found->error;
+    chunk.zero = found->zero;
     return chunk;
   }
   // A chunk taken is no longer used: its buffer may be read into again.
@@ -643,6 +647,7 @@ class TReadAhead {
     size_t index = 0;  // the chunk it holds or is being read with
     size_t size = 0;
     int error = 0;
+    size_t zero = SIZE_MAX;
     uint64_t generation = 0;
   };
 
@@ -704,6 +709,7 @@ class TReadAhead {
     slot->index = fNextRead++;
     slot->generation = fGeneration;
     const int fd = fFd;
+    const bool findZero = fFindZero;
     const size_t at = slot->index * fChunk, want = std::min(fChunk, fSize - at);
     uint8_t* const into = slot->memory + kBefore;
     lock.unlock();
@@ -721,9 +727,12 @@ class TReadAhead {
       if (n == 0) break;
       got += static_cast<size_t>(n);
     }
+    // (While the bytes are in this core's cache.)
+    const void* const zero = findZero && got > 0 ? std::memchr(into, 0, got) : nullptr;
     lock.lock();
     slot->size = got;
     slot->error = error;
+    slot->zero = zero == nullptr ? SIZE_MAX : static_cast<size_t>(static_cast<const uint8_t*>(zero) - into);
     slot->state = slot->generation == fGeneration ? kReady : kFree;
     // Nothing is read after a chunk cut short.
     if (got < want && slot->state == kReady) fChunks = std::min(fChunks, slot->index + 1);
@@ -764,6 +773,7 @@ class TReadAhead {
   size_t fNextTake = 0;  // the next chunk to hand over
   uint64_t fGeneration = 0;
   bool fActive = false, fQuit = false;
+  bool fFindZero = false;
 };
 
 TTextReader::~TTextReader() = default;
@@ -777,9 +787,10 @@ TTextReader::~TTextReader() = default;
 TByteWindow::TByteWindow(std::span<const uint8_t> bytes)
     : fData(bytes.data()), fSize(bytes.size()), fEnd(bytes.size()), fComplete(true) {}
 
-TByteWindow::TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead)
+TByteWindow::TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead, bool findZero)
     : fFd(fd), fSize(size), fWindow(&window), fAhead(ahead) {
-  if (fAhead != nullptr) fAhead->Start(fd, size);
+  if (fAhead != nullptr) fAhead->Start(fd, size, findZero);
+  fZeroFound = fAhead != nullptr && findZero;
 }
 
 TByteWindow::~TByteWindow() {
@@ -854,6 +865,7 @@ bool TByteWindow::ReachAhead(size_t upTo) {
     }
     fBase = keep;
     const size_t asked = std::min(fAhead->ChunkBytes(), fSize - fEnd);
+    if (chunk.zero != SIZE_MAX && fZero == SIZE_MAX) fZero = fEnd + chunk.zero;
     fEnd += chunk.size;
     // A chunk shorter than asked: the file became shorter, its bytes as
     // they now are.
@@ -1116,7 +1128,7 @@ bool TTextReader::Stream(const TTextRef& ref,
   struct stat st {};
   bool streamed = false;
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= 0x7FFFFFFF) {
-    TByteWindow source(fd, static_cast<size_t>(st.st_size), fWindow, Ahead());
+    TByteWindow source(fd, static_cast<size_t>(st.st_size), fWindow, Ahead(), true);
     // The head tells the encoding as it tells it for the whole text (64 KiB
     // at least, or all).
     if (source.Reach(TByteWindow::kReadBytes) && source.Available() > 0) {

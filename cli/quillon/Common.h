@@ -118,8 +118,10 @@ class TByteWindow {
 
   explicit TByteWindow(std::span<const uint8_t> bytes);
   // The file's first size bytes (fewer when it turns out shorter), read
-  // through `window` on this thread, or read ahead by `ahead` when given.
-  TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead = nullptr);
+  // through `window` on this thread, or read ahead by `ahead` when given
+  // (findZero: looking for the first zero byte as it reads, ZeroByte).
+  TByteWindow(int fd, size_t size, std::vector<uint8_t>& window, TReadAhead* ahead = nullptr,
+              bool findZero = false);
   // Stops the reading ahead: the file may be closed after.
   ~TByteWindow();
   TByteWindow(const TByteWindow&) = delete;
@@ -146,6 +148,10 @@ class TByteWindow {
   uint8_t Byte(size_t at) const { return *At(at); }
   // The errno of the read that failed, or 0.
   int Error() const { return fError; }
+  // Whether the first zero byte among the bytes available is known without
+  // looking (read ahead with findZero), and where it is (SIZE_MAX: none).
+  bool ZeroKnown() const { return fZeroFound; }
+  size_t ZeroByte() const { return fZero; }
 
  private:
   const uint8_t* At(size_t at) const { return fData + (at - fBase); }
@@ -163,6 +169,8 @@ class TByteWindow {
   size_t fEnd = 0;
   bool fComplete = false;
   int fError = 0;
+  bool fZeroFound = false;
+  size_t fZero = SIZE_MAX;
 };
 
 // Reads a text whole into UTF-16 with the library's readers; false (and the

@@ -235,7 +235,11 @@ class TStreamedText {
     if (fEnd != kUnknown) return true;
     const size_t available = fSource.Available();
     const size_t to = fWide ? fScanned + ((available - fScanned) & ~size_t{1}) : available;
-    if (to > fScanned) {
+    if (!fWide && fSource.ZeroKnown()) {
+      // Looked for as the bytes were read.
+      if (fSource.ZeroByte() < to) fEnd = fSource.ZeroByte();
+      fScanned = to;
+    } else if (to > fScanned) {
       const size_t zero = TextEnd(fSource.Span(fScanned, to), fWide);
       if (fScanned + zero < to) fEnd = fScanned + zero;
       fScanned = to;

@@ -654,7 +654,7 @@ size_t WriteRandomTexts(const fs::path& dir, uint32_t seed, int count) {
       text += line + (pick(20) == 0 ? "\r\n" : "\n");
     }
     if (t % 4 == 3) text += "the end of abednego";  // a hit in the text's last line, no line break after it
-    if (t == 5 || t == 12) text[text.size() / 2] = '\0';
+    if (t == 5 || t == 7) text[text.size() / 2] = '\0';
     std::string bytes;
     switch (t % 7) {
       case 0: bytes = text; break;                          // ASCII: UTF-8 or 8-bit alike
