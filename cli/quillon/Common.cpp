@@ -510,10 +510,6 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
   return true;
 }
 
-namespace {
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Reading ahead.
 

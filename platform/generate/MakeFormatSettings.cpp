@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/generate/SourceFile.h"
 #include "platform/Format.h"
 
 namespace {
@@ -51,62 +52,48 @@ int main(int argc, char** argv) {
   const qn::platform::TFormatSettings s = qn::platform::TFormatSettings::ForLocale(kLCID);
   const char* dataDirectory = u_getDataDirectory();
 
-  // Written beside the target and renamed over it, so that a failed run never
-  // leaves a half-written source for the next build to compile.
-  const std::string path = argv[1];
-  const std::string temporary = path + ".part";
-  std::FILE* out = std::fopen(temporary.c_str(), "w");
-  if (out == nullptr) {
-    std::perror(temporary.c_str());
-    return 1;
-  }
-  std::fprintf(out,
-               "// Made by the build (platform/generate/MakeFormatSettings.cpp) from the locale data\n"
-               "// of ICU %s; not to be edited.\n"
-               "#include \"runtime1/files/BuiltInFormatSettings.h\"\n\n"
-               "#include <unicode/putil.h>\n\n#include <cstring>\n\n"
-               "namespace qn {\n\n"
-               "bool BuiltInFormatSettings(uint32_t lcid, platform::TFormatSettings& s) {\n"
-               "  if (lcid != 0x%04x || std::strcmp(u_getDataDirectory(), %s) != 0) return false;\n",
-               U_ICU_VERSION, unsigned(kLCID), Literal(dataDirectory ? dataDirectory : "").c_str());
-  auto unit = [&](const char* name, char16_t value) {
-    std::fprintf(out, "  s.%s = char16_t(0x%x);\n", name, unsigned(value));
-  };
-  auto text = [&](const char* name, const std::u16string& value) {
-    std::fprintf(out, "  s.%s = %s;\n", name, Units(value).c_str());
-  };
-  auto number = [&](const char* name, long value) { std::fprintf(out, "  s.%s = %ld;\n", name, value); };
-  unit("DecimalSeparator", s.DecimalSeparator);
-  unit("ThousandSeparator", s.ThousandSeparator);
-  unit("DateSeparator", s.DateSeparator);
-  unit("TimeSeparator", s.TimeSeparator);
-  text("ShortDateFormat", s.ShortDateFormat);
-  text("LongDateFormat", s.LongDateFormat);
-  text("ShortTimeFormat", s.ShortTimeFormat);
-  text("LongTimeFormat", s.LongTimeFormat);
-  text("TimeAMString", s.TimeAMString);
-  text("TimePMString", s.TimePMString);
-  text("CurrencyString", s.CurrencyString);
-  number("CurrencyFormat", s.CurrencyFormat);
-  number("NegCurrFormat", s.NegCurrFormat);
-  number("CurrencyDecimals", s.CurrencyDecimals);
-  for (size_t i = 0; i < s.ShortMonthNames.size(); ++i) {
-    const std::string index = std::to_string(i);
-    text(("ShortMonthNames[" + index + "]").c_str(), s.ShortMonthNames[i]);
-    text(("LongMonthNames[" + index + "]").c_str(), s.LongMonthNames[i]);
-  }
-  for (size_t i = 0; i < s.ShortDayNames.size(); ++i) {
-    const std::string index = std::to_string(i);
-    text(("ShortDayNames[" + index + "]").c_str(), s.ShortDayNames[i]);
-    text(("LongDayNames[" + index + "]").c_str(), s.LongDayNames[i]);
-  }
-  number("TwoDigitYearCenturyWindow", s.TwoDigitYearCenturyWindow);
-  std::fprintf(out, "  return true;\n}\n\n}  // namespace qn\n");
-  const bool written = std::ferror(out) == 0;
-  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::perror(path.c_str());
-    std::remove(temporary.c_str());
-    return 1;
-  }
-  return 0;
+  return qn::generate::WriteSourceFile(argv[1], [&](std::FILE* out) {
+    std::fprintf(out,
+                 "// Made by the build (platform/generate/MakeFormatSettings.cpp) from the locale data\n"
+                 "// of ICU %s; not to be edited.\n"
+                 "#include \"runtime1/files/BuiltInFormatSettings.h\"\n\n"
+                 "#include <unicode/putil.h>\n\n#include <cstring>\n\n"
+                 "namespace qn {\n\n"
+                 "bool BuiltInFormatSettings(uint32_t lcid, platform::TFormatSettings& s) {\n"
+                 "  if (lcid != 0x%04x || std::strcmp(u_getDataDirectory(), %s) != 0) return false;\n",
+                 U_ICU_VERSION, unsigned(kLCID), Literal(dataDirectory ? dataDirectory : "").c_str());
+    auto unit = [&](const char* name, char16_t value) {
+      std::fprintf(out, "  s.%s = char16_t(0x%x);\n", name, unsigned(value));
+    };
+    auto text = [&](const char* name, const std::u16string& value) {
+      std::fprintf(out, "  s.%s = %s;\n", name, Units(value).c_str());
+    };
+    auto number = [&](const char* name, long value) { std::fprintf(out, "  s.%s = %ld;\n", name, value); };
+    unit("DecimalSeparator", s.DecimalSeparator);
+    unit("ThousandSeparator", s.ThousandSeparator);
+    unit("DateSeparator", s.DateSeparator);
+    unit("TimeSeparator", s.TimeSeparator);
+    text("ShortDateFormat", s.ShortDateFormat);
+    text("LongDateFormat", s.LongDateFormat);
+    text("ShortTimeFormat", s.ShortTimeFormat);
+    text("LongTimeFormat", s.LongTimeFormat);
+    text("TimeAMString", s.TimeAMString);
+    text("TimePMString", s.TimePMString);
+    text("CurrencyString", s.CurrencyString);
+    number("CurrencyFormat", s.CurrencyFormat);
+    number("NegCurrFormat", s.NegCurrFormat);
+    number("CurrencyDecimals", s.CurrencyDecimals);
+    for (size_t i = 0; i < s.ShortMonthNames.size(); ++i) {
+      const std::string index = std::to_string(i);
+      text(("ShortMonthNames[" + index + "]").c_str(), s.ShortMonthNames[i]);
+      text(("LongMonthNames[" + index + "]").c_str(), s.LongMonthNames[i]);
+    }
+    for (size_t i = 0; i < s.ShortDayNames.size(); ++i) {
+      const std::string index = std::to_string(i);
+      text(("ShortDayNames[" + index + "]").c_str(), s.ShortDayNames[i]);
+      text(("LongDayNames[" + index + "]").c_str(), s.LongDayNames[i]);
+    }
+    number("TwoDigitYearCenturyWindow", s.TwoDigitYearCenturyWindow);
+    std::fprintf(out, "  return true;\n}\n\n}  // namespace qn\n");
+  });
 }

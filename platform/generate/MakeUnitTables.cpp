@@ -9,6 +9,7 @@
 
 #include <unicode/uversion.h>
 
+#include "platform/generate/SourceFile.h"
 #include "platform/CodePageList.h"
 #include "platform/UnitTables.h"
 
@@ -38,45 +39,31 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> wordClasses(kUnitCount);
   ComputeUnitWordClasses(wordClasses.data());
 
-  // Written beside the target and renamed over it, so that a failed run never
-  // leaves a half-written source for the next build to compile.
-  const std::string path = argv[1];
-  const std::string temporary = path + ".part";
-  std::FILE* out = std::fopen(temporary.c_str(), "w");
-  if (out == nullptr) {
-    std::perror(temporary.c_str());
-    return 1;
-  }
-  std::fprintf(out,
-               "// Made by the build (platform/generate/MakeUnitTables.cpp) from the Unicode data of\n"
-               "// ICU %s; not to be edited.\n"
-               "#include \"platform/UnitTables.h\"\n\nnamespace qn::platform {\n\n",
-               U_ICU_VERSION);
-  WriteTable(out, "uint16_t", "kUnitClasses", classes);
-  WriteTable(out, "char16_t", "kUnitUpper", upper);
-  WriteTable(out, "char16_t", "kUnitLower", lower);
-  WriteTable(out, "uint8_t", "kUnitWordClasses", wordClasses);
-  // The single-byte pages ICU can open; a page left out is decoded with ICU
-  // at run time, as it would have been.
-  std::fprintf(out, "extern const TBuiltInByteDecoding kBuiltInByteDecodings[] = {\n");
-  size_t pages = 0;
-  for (const TCodePageInfo& info : kCodePages) {
-    TByteDecoding decoding;
-    if (info.maxBytes != 1 || !ComputeByteDecoding(info.converter, decoding)) continue;
-    std::fprintf(out, "  {%u,\n   {{", unsigned(info.number));
-    for (int b = 0; b < 256; ++b) std::fprintf(out, "%s0x%x", b ? "," : "", unsigned(decoding.units[b]));
-    std::fprintf(out, "},\n    {");
-    for (int b = 0; b < 256; ++b) std::fprintf(out, "%s%d", b ? "," : "", decoding.defined[b] ? 1 : 0);
-    std::fprintf(out, "}}},\n");
-    ++pages;
-  }
-  std::fprintf(out, "};\nextern const size_t kBuiltInByteDecodingCount = %zu;\n\n", pages);
-  std::fprintf(out, "}  // namespace qn::platform\n");
-  const bool written = std::ferror(out) == 0;
-  if (std::fclose(out) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::perror(path.c_str());
-    std::remove(temporary.c_str());
-    return 1;
-  }
-  return 0;
+  return qn::generate::WriteSourceFile(argv[1], [&](std::FILE* out) {
+    std::fprintf(out,
+                 "// Made by the build (platform/generate/MakeUnitTables.cpp) from the Unicode data of\n"
+                 "// ICU %s; not to be edited.\n"
+                 "#include \"platform/UnitTables.h\"\n\nnamespace qn::platform {\n\n",
+                 U_ICU_VERSION);
+    WriteTable(out, "uint16_t", "kUnitClasses", classes);
+    WriteTable(out, "char16_t", "kUnitUpper", upper);
+    WriteTable(out, "char16_t", "kUnitLower", lower);
+    WriteTable(out, "uint8_t", "kUnitWordClasses", wordClasses);
+    // The single-byte pages ICU can open; a page left out is decoded with ICU
+    // at run time, as it would have been.
+    std::fprintf(out, "extern const TBuiltInByteDecoding kBuiltInByteDecodings[] = {\n");
+    size_t pages = 0;
+    for (const TCodePageInfo& info : kCodePages) {
+      TByteDecoding decoding;
+      if (info.maxBytes != 1 || !ComputeByteDecoding(info.converter, decoding)) continue;
+      std::fprintf(out, "  {%u,\n   {{", unsigned(info.number));
+      for (int b = 0; b < 256; ++b) std::fprintf(out, "%s0x%x", b ? "," : "", unsigned(decoding.units[b]));
+      std::fprintf(out, "},\n    {");
+      for (int b = 0; b < 256; ++b) std::fprintf(out, "%s%d", b ? "," : "", decoding.defined[b] ? 1 : 0);
+      std::fprintf(out, "}}},\n");
+      ++pages;
+    }
+    std::fprintf(out, "};\nextern const size_t kBuiltInByteDecodingCount = %zu;\n\n", pages);
+    std::fprintf(out, "}  // namespace qn::platform\n");
+  });
 }
