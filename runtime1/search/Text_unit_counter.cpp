@@ -317,7 +317,8 @@ struct TAsciiBlocks {
   // knows).
   struct TRun {
     int64_t wordStarts, sentences, paragraphs, taken;
-    uint64_t lastWhite, seen, paragraphOpen, sentenceOpen;  // 0 or 1
+    uint64_t lastWhite;                           // 0 or 1
+    uint8_t seen, paragraphOpen, sentenceOpen;  // the carries of the walk, 0 or 1
     // The unit held from the block before, as bit 0 of the masks.
     uint64_t heldWord, heldTerm, heldBreak, heldOpen;
   };
@@ -384,6 +385,19 @@ struct TAsciiBlocks {
   //     break, which ends a paragraph when it is set;
   //   - "sentence open": set by letters and digits, cleared by a sentence
   //     end and by a line break, which also ends a sentence when it is set.
+  // a + b + carry (0 or 1); carry becomes the carry out.
+  [[gnu::always_inline]] static inline uint64_t AddWithCarry(uint64_t a, uint64_t b, uint8_t& carry) noexcept {
+#if defined(QN_COUNTER_AVX2)
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, a, b, &sum);
+    return sum;
+#else
+    const unsigned __int128 sum = static_cast<unsigned __int128>(a) + b + carry;
+    carry = static_cast<uint8_t>(sum >> 64);
+    return static_cast<uint64_t>(sum);
+#endif
+  }
+
   template <bool kPopcount>
   [[gnu::always_inline]] static inline void Count(TRun& r, const TAsciiMasks& m) noexcept {
     const auto bits = [](uint64_t x) -> int64_t {
@@ -403,18 +417,13 @@ struct TAsciiBlocks {
     r.heldTerm = m.terms >> 63;
     r.heldBreak = m.breaks >> 63;
     r.heldOpen = ~m.low >> 63;
-    using Wide = unsigned __int128;
     const uint64_t ends = terms & ~m.words;  // terminators not followed by a letter or digit
-    const Wide seen = Wide{words} + ~ends + r.seen;
-    const uint64_t sentenceEnds = static_cast<uint64_t>(seen) & ends;
-    const Wide paragraph = Wide{opens} + ~breaks + r.paragraphOpen;
-    const uint64_t paragraphEnds = static_cast<uint64_t>(paragraph) & breaks;
-    const Wide sentence = Wide{words} + ~(sentenceEnds | breaks) + r.sentenceOpen;
-    r.sentences += bits(sentenceEnds) + bits(static_cast<uint64_t>(sentence) & paragraphEnds);
+    const uint64_t sentenceEnds = AddWithCarry(words, ~ends, r.seen) & ends;
+    const uint64_t paragraphEnds = AddWithCarry(opens, ~breaks, r.paragraphOpen) & breaks;
+    const uint64_t sentence = AddWithCarry(words, ~(sentenceEnds | breaks), r.sentenceOpen);
+    // A unit is a terminator or a line break, never both: one count.
+    r.sentences += bits(sentenceEnds | (sentence & paragraphEnds));
     r.paragraphs += bits(paragraphEnds);
-    r.seen = static_cast<uint64_t>(seen >> 64);
-    r.paragraphOpen = static_cast<uint64_t>(paragraph >> 64);
-    r.sentenceOpen = static_cast<uint64_t>(sentence >> 64);
     r.taken += 64;
   }
 
@@ -633,6 +642,147 @@ struct TAsciiBlocks {
     End(c, r, p[i - 2 + (bigEndian ? 1 : 0)]);
     return i;
   }
+
+  // AVX-512BW: the masks of 64 bytes come straight out of the comparisons as
+  // mask registers, without a movemask and a shift per 32 bytes.
+#define QN_COUNTER_AVX512 __attribute__((target("avx512f,avx512bw,popcnt")))
+  // A terminator or a line break is told by its low half byte: the byte
+  // these tables give for that half is the byte itself only for them (bytes
+  // below 0x80 index a table by their low four bits; 0x80 matches none).
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __m512i TermOf512() noexcept {
+    return _mm512_set4_epi32(0x3F2E8080, static_cast<int>(0x80808080), static_cast<int>(0x80808080), static_cast<int>(0x80802180));
+  }
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __m512i BreakOf512() noexcept {
+    return _mm512_set4_epi32(static_cast<int>(0x80800D80), static_cast<int>(0x800A8080), static_cast<int>(0x80808080), static_cast<int>(0x80808080));
+  }
+  // The masks of 64 bytes; false when one is zero or 0x80 or above.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool Masks512(__m512i x, TAsciiMasks& m) noexcept {
+    if (Beyond512(x)) return false;
+    const __m512i lower = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
+    const __mmask64 letters =
+        _mm512_cmplt_epu8_mask(_mm512_sub_epi8(lower, _mm512_set1_epi8('a')), _mm512_set1_epi8(26));
+    const __mmask64 digits = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
+    m.low = _mm512_cmple_epu8_mask(x, _mm512_set1_epi8(0x20));
+    m.del = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(0x7F));
+    m.words = letters | digits;
+    m.terms = _mm512_cmpeq_epi8_mask(x, _mm512_shuffle_epi8(TermOf512(), x));
+    m.breaks = _mm512_cmpeq_epi8_mask(x, _mm512_shuffle_epi8(BreakOf512(), x));
+    return true;
+  }
+  // UTF-16: 64 units (128 bytes) packed to bytes; false when a unit is
+  // U+0080 or above (a zero unit is left to Beyond512).
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool WideBytes512(const uint8_t* p, bool bigEndian,
+                                                                          __m512i& x) noexcept {
+    __m512i u0 = _mm512_loadu_si512(p), u1 = _mm512_loadu_si512(p + 64);
+    const __m512i mustBeClear = _mm512_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
+    if (_mm512_test_epi16_mask(_mm512_or_si512(u0, u1), mustBeClear) != 0) return false;
+    if (bigEndian) {
+      u0 = _mm512_srli_epi16(u0, 8);
+      u1 = _mm512_srli_epi16(u1, 8);
+    }
+    // Packing works within each quarter of the vectors: the eighths are put
+    // back in order after it. (The zero-masked forms of this and of the
+    // alignments below, with every lane kept, spare GCC 12 a false warning
+    // about the plain forms' undefined source.)
+    x = _mm512_maskz_permutexvar_epi64(0xFF, _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), _mm512_packus_epi16(u0, u1));
+    return true;
+  }
+
+  // After a run's first block, each block is counted with the classes of
+  // the unit before each of its units taken from the same bytes one unit
+  // earlier, instead of shifting every mask by one and carrying its top bit:
+  // the units before are those of the block before, all plain ASCII.
+  struct TPairMasks {
+    uint64_t notWhite, notWords;  // of the units themselves
+    uint64_t prevNotWhite, prevNotWords, prevTerms, prevBreaks, prevOpens;  // of the unit before each
+  };
+  // Units that are not white space (at most U+0020, DEL); opens: units above
+  // U+0020 (they open a paragraph).
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __mmask64 NotWhite512(__m512i x, __mmask64& opens) noexcept {
+    opens = _mm512_cmpgt_epu8_mask(x, _mm512_set1_epi8(0x20));
+    return _mm512_mask_cmpneq_epu8_mask(opens, x, _mm512_set1_epi8(0x7F));
+  }
+  // Units that are neither letters nor digits.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __mmask64 NotWords512(__m512i x) noexcept {
+    const __m512i lower = _mm512_or_si512(x, _mm512_set1_epi8(0x20));
+    const __mmask64 notLetters =
+        _mm512_cmpge_epu8_mask(_mm512_sub_epi8(lower, _mm512_set1_epi8('a')), _mm512_set1_epi8(26));
+    return _mm512_mask_cmpge_epu8_mask(notLetters, _mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(10));
+  }
+  // The pair masks of the 64 bytes x, before being the same bytes one unit
+  // earlier (its first byte the last of the block before).
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline void PairMasks512(__m512i x, __m512i before,
+                                                                          TPairMasks& m) noexcept {
+    __mmask64 unused, opens;
+    m.notWhite = NotWhite512(x, unused);
+    m.notWords = NotWords512(x);
+    m.prevNotWhite = NotWhite512(before, opens);
+    m.prevOpens = opens;
+    m.prevNotWords = NotWords512(before);
+    m.prevTerms = _mm512_cmpeq_epi8_mask(before, _mm512_shuffle_epi8(TermOf512(), before));
+    m.prevBreaks = _mm512_cmpeq_epi8_mask(before, _mm512_shuffle_epi8(BreakOf512(), before));
+  }
+  // Counts a block from its pair masks, as Count does from its own masks.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline void CountPair(TRun& r, const TPairMasks& m) noexcept {
+    r.wordStarts += __builtin_popcountll(m.notWhite & ~m.prevNotWhite);
+    const uint64_t prevWords = ~m.prevNotWords;
+    const uint64_t ends = m.prevTerms & m.notWords;  // terminators not followed by a letter or digit
+    const uint64_t sentenceEnds = AddWithCarry(prevWords, ~ends, r.seen) & ends;
+    const uint64_t paragraphEnds = AddWithCarry(m.prevOpens, ~m.prevBreaks, r.paragraphOpen) & m.prevBreaks;
+    const uint64_t sentence = AddWithCarry(prevWords, ~(sentenceEnds | m.prevBreaks), r.sentenceOpen);
+    r.sentences += __builtin_popcountll(sentenceEnds | (sentence & paragraphEnds));
+    r.paragraphs += __builtin_popcountll(paragraphEnds);
+    r.taken += 64;
+  }
+  // Whether a zero byte or one of 0x80 or above is among the 64.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool Beyond512(__m512i x) noexcept {
+    // Zero and the bytes from 0x80 on, less one, are the bytes from 0x7F on.
+    return _mm512_cmpge_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(1)), _mm512_set1_epi8(0x7F)) != 0;
+  }
+  static inline bool IsWhiteAscii(uint8_t b) noexcept { return b <= 0x20 || b == 0x7F; }
+
+  QN_COUNTER_AVX512 static size_t Run512(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    if (n < 64 || !Masks512(_mm512_loadu_si512(p), m)) return 0;
+    TRun r = Begin(c, m);
+    Count<true>(r, m);
+    size_t i = 64;
+    TPairMasks pm;
+    while (n - i >= 64) {
+      const __m512i x = _mm512_loadu_si512(p + i);
+      if (Beyond512(x)) break;
+      PairMasks512(x, _mm512_loadu_si512(p + i - 1), pm);
+      CountPair(r, pm);
+      i += 64;
+    }
+    r.lastWhite = IsWhiteAscii(p[i - 1]);
+    End(c, r, p[i - 1]);
+    return i;
+  }
+  QN_COUNTER_AVX512 static size_t WideRun512(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    const bool bigEndian = c.fBigEndian;
+    __m512i x;
+    if (n < 128 || !WideBytes512(p, bigEndian, x) || !Masks512(x, m)) return 0;
+    TRun r = Begin(c, m);
+    Count<true>(r, m);
+    size_t i = 128;
+    TPairMasks pm;
+    for (__m512i last = x; n - i >= 128; last = x) {
+      if (!WideBytes512(p + i, bigEndian, x) || Beyond512(x)) break;
+      // The bytes one unit earlier: the last of the block before, then
+      // bytes 0 to 62, moved across the quarters of the vector and then
+      // within them.
+      const __m512i shifted = _mm512_maskz_alignr_epi64(0xFF, x, last, 6);
+      PairMasks512(x, _mm512_alignr_epi8(x, shifted, 15), pm);
+      CountPair(r, pm);
+      i += 128;
+    }
+    const uint8_t lastUnit = p[i - 2 + (bigEndian ? 1 : 0)];
+    r.lastWhite = IsWhiteAscii(lastUnit);
+    End(c, r, lastUnit);
+    return i;
+  }
 #endif
 };
 
@@ -640,7 +790,8 @@ int TTextUnitCounter::ProcessorLevel() noexcept {
 #if defined(QN_COUNTER_AVX2)
   static const int level = [] {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") ? 2 : 1;
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt")) return 1;
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? 3 : 2;
   }();
   return level;
 #elif defined(__SSE2__)
@@ -653,6 +804,8 @@ int TTextUnitCounter::ProcessorLevel() noexcept {
 size_t TTextUnitCounter::AsciiRun(const uint8_t* p, size_t n) noexcept {
   switch (fLevel) {
 #if defined(QN_COUNTER_AVX2)
+    case 3:
+      return fWide ? TAsciiBlocks::WideRun512(*this, p, n) : TAsciiBlocks::Run512(*this, p, n);
     case 2:
       return fWide ? TAsciiBlocks::WideRunAvx2(*this, p, n) : TAsciiBlocks::RunAvx2(*this, p, n);
 #endif

@@ -111,7 +111,7 @@ std::vector<int> Levels() {
 }
 
 void CheckPieces(const Bytes& bytes, platform::TTextEncoding encoding, const TReference& r,
-                 const std::function<size_t()>& pieceSize, const std::string& what, int level = 2) {
+                 const std::function<size_t()>& pieceSize, const std::string& what, int level = 3) {
   TTextUnitCounter counter(encoding, level);
   const size_t n = r.text.size();
   size_t at = 0;
@@ -221,6 +221,123 @@ TEST(TextUnitCounter, AsciiBlocksOfEveryKindOfUnit) {
         CheckPieces(wide, encoding, ReferenceOf(wide, encoding),
                     [&random] { return static_cast<size_t>(128 + random() % 4000); }, what + " UTF-16", level);
       }
+    }
+  }
+}
+
+// Plain ASCII text rich in what the blocks' masks tell apart, of the
+// length given.
+std::string RichAscii(std::mt19937& random, size_t length) {
+  static const std::vector<std::string> kPieces = {"ab", "Z", "7", " ", " ", "\t", ".", "!", "?", "\n", "\r",
+                                                    "\x7f", "\x01", ",", "'", "-", "x.y", "e.g. ", "word "};
+  std::string text;
+  while (text.size() < length) text += kPieces[random() % kPieces.size()];
+  text.resize(length);
+  return text;
+}
+
+TEST(TextUnitCounter, UnitsBeyondAsciiAndZeroAtEveryPositionOfTheBlocks) {
+  // A unit that is not plain ASCII (or a zero, which ends the text) at each
+  // position of the first block of a run, of the blocks after it and of the
+  // last bytes: the block holding it is left to the unit-by-unit path, the
+  // blocks before and after it are counted from masks, at every level.
+  // UTF-16 units whose low byte is ASCII and high byte is not zero must not
+  // pass for ASCII.
+  std::mt19937 random(53);
+  const std::string base = RichAscii(random, 64 * 4 + 17);
+  const std::vector<std::string> utf8 = {std::string(1, '\0'), "\xc3\xa9", "\x80", "\xe2\x80\xa9", "\xc2\xa0"};
+  const std::vector<uint8_t> cp1252 = {0x00, 0xE9, 0x85, 0xA0};
+  const std::u16string wideUnits = {0x0000, 0x00E9, 0x2029, 0x0141, 0x0A00, 0x2E00, 0x00A0, 0x3002};
+  int checked = 0;
+  for (size_t at = 0; at < base.size(); ++at) {
+    const std::string what = "at " + std::to_string(at);
+    for (const std::string& odd : utf8) {
+      std::string text = base;
+      text.replace(at, 1, odd);
+      const Bytes bytes(text.begin(), text.end());
+      const TReference r = ReferenceOf(bytes, platform::kEncodingUTF8);
+      for (const int level : Levels()) {
+        CheckPieces(bytes, platform::kEncodingUTF8, r, [] { return size_t{1} << 20; },
+                    what + " UTF-8 level " + std::to_string(level), level);
+      }
+      ++checked;
+    }
+    for (const uint8_t odd : cp1252) {
+      Bytes bytes(base.begin(), base.end());
+      bytes[at] = odd;
+      const TReference r = ReferenceOf(bytes, 1252);
+      for (const int level : Levels()) {
+        CheckPieces(bytes, 1252, r, [] { return size_t{1} << 20; }, what + " 1252 level " + std::to_string(level), level);
+      }
+      ++checked;
+    }
+    for (const char16_t odd : wideUnits) {
+      std::u16string units(base.begin(), base.end());
+      units[at] = odd;
+      for (const platform::TTextEncoding encoding : {platform::kEncodingUTF16LE, platform::kEncodingUTF16BE}) {
+        const Bytes bytes = platform::EncodeTextBytes(units, encoding, false);
+        const TReference r = ReferenceOf(bytes, encoding);
+        for (const int level : Levels()) {
+          CheckPieces(bytes, encoding, r, [] { return size_t{1} << 20; },
+                      what + " UTF-16 " + std::to_string(encoding) + " level " + std::to_string(level), level);
+        }
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, static_cast<int>(base.size() * (utf8.size() + cp1252.size() + 2 * wideUnits.size())));
+}
+
+TEST(TextUnitCounter, TwoPiecesSplitAtEveryOffset) {
+  // The same text in two pieces cut at every byte: a run of blocks may start
+  // at any offset of the bytes, with any unit (or part of one) held or
+  // carried from the piece before.
+  std::mt19937 random(59);
+  std::string text = RichAscii(random, 400);
+  text.replace(230, 1, "\xe2\x80\x94");  // an em dash between the blocks
+  const std::u16string units = platform::DecodeTextBytesAs(Bytes(text.begin(), text.end()), platform::kEncodingUTF8);
+  for (const platform::TTextEncoding encoding :
+       {platform::kEncodingUTF8, platform::kEncodingUTF16LE, platform::kEncodingUTF16BE}) {
+    const Bytes bytes = platform::EncodeTextBytes(units, encoding, false);
+    const TReference r = ReferenceOf(bytes, encoding);
+    for (size_t cut = 1; cut < bytes.size(); ++cut) {
+      for (const int level : Levels()) {
+        bool first = true;
+        CheckPieces(bytes, encoding, r,
+                    [&first, cut] {
+                      const size_t size = first ? cut : size_t{1} << 20;
+                      first = false;
+                      return size;
+                    },
+                    "encoding " + std::to_string(encoding) + " cut at " + std::to_string(cut) + " level " +
+                        std::to_string(level),
+                    level);
+      }
+    }
+  }
+}
+
+TEST(TextUnitCounter, Avx512BlocksOverLongRuns) {
+  // Long texts counted by the AVX-512 form, in pieces of any size: runs of
+  // thousands of blocks, each counted with the classes of the units before
+  // its own taken from the bytes one unit earlier; now and then a unit
+  // beyond ASCII ends a run.
+  if (TTextUnitCounter::ProcessorLevel() < 3) {
+    GTEST_SKIP() << "this processor lacks AVX-512BW: the counter's level 3 is not checked here";
+  }
+  std::mt19937 random(61);
+  for (int round = 0; round < 12; ++round) {
+    std::string text = RichAscii(random, 200000 + random() % 1000);
+    for (int k = 0; k < round; ++k) text.replace(random() % text.size(), 1, round % 2 == 0 ? "\xc3\xa9" : "\xe2\x80\xa9");
+    const Bytes bytes(text.begin(), text.end());
+    const std::u16string units = platform::DecodeTextBytesAs(bytes, platform::kEncodingUTF8);
+    const std::string what = "long round " + std::to_string(round);
+    CheckPieces(bytes, platform::kEncodingUTF8, ReferenceOf(bytes, platform::kEncodingUTF8),
+                [&random] { return static_cast<size_t>(1 + random() % 70000); }, what, 3);
+    for (const platform::TTextEncoding encoding : {platform::kEncodingUTF16LE, platform::kEncodingUTF16BE}) {
+      const Bytes wide = platform::EncodeTextBytes(units, encoding, round % 3 == 0);
+      CheckPieces(wide, encoding, ReferenceOf(wide, encoding),
+                  [&random] { return static_cast<size_t>(1 + random() % 140000); }, what + " UTF-16", 3);
     }
   }
 }
