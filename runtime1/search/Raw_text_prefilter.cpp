@@ -1,6 +1,7 @@
 // The raw-bytes test: the longest run of plain units of each search word,
-// sought with its two rarest positions sixteen bytes (eight units) at a time,
-// every candidate then checked whole.
+// sought with its two rarest positions as many bytes at a time as the
+// processor's vectors hold (16 with SSE2, 64 with AVX2 or AVX-512), every
+// candidate then checked whole.
 #include "runtime1/search/Raw_text_prefilter.h"
 
 #include <algorithm>
@@ -79,21 +80,122 @@ __attribute__((target("avx2"))) size_t RunInBytesAvx2(const TRawTextPrefilter::T
   return i;
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+// With AVX-512BW, 64 bytes a step with the comparisons' results as mask
+// registers: the second position's comparisons are made only where the first
+// matched (masked), with no vector OR and AND and no movemask.
+#define QN_PREFILTER_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// The units one position of a run may match, in every byte of a vector.
+struct TUnits512 {
+  __m512i u0, u1, u2;
+};
+
+QN_PREFILTER_AVX512 inline TUnits512 UnitsOf512(const std::array<char16_t, 3>& units) {
+  return {_mm512_set1_epi8(static_cast<char>(units[0])), _mm512_set1_epi8(static_cast<char>(units[1])),
+          _mm512_set1_epi8(static_cast<char>(units[2]))};
+}
+
+// The places among 64 where the byte at the first position matches f and
+// the one at the second matches b.
+[[gnu::always_inline]] QN_PREFILTER_AVX512 inline uint64_t Candidates512(const TUnits512& f, const TUnits512& b,
+                                                                         const uint8_t* first, const uint8_t* second) {
+  const __m512i x = _mm512_loadu_si512(first), y = _mm512_loadu_si512(second);
+  const __mmask64 atFirst =
+      _mm512_cmpeq_epi8_mask(x, f.u0) | _mm512_cmpeq_epi8_mask(x, f.u1) | _mm512_cmpeq_epi8_mask(x, f.u2);
+  return _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u0) | _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u1) |
+         _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u2);
+}
+
+// A position's units as one comparison, when they can be: a unit that is
+// matched when, with the bits of fold set, it is value. So they are for one
+// unit alone (no bits), and for an ASCII letter in either case (bit 0x20:
+// the capital becomes the small letter, and nothing else does) -- the
+// positions of nearly every word sought without its case.
+struct TOneComparison {
+  char16_t fold = 0, value = 0;
+};
+
+bool AsOneComparison(const std::array<char16_t, 3>& units, TOneComparison& one) {
+  if (units[0] == units[1] && units[1] == units[2]) {
+    one = {0, units[0]};
+    return true;
+  }
+  const auto small = static_cast<char16_t>(units[0] | 0x20);
+  if (small < u'a' || small > u'z') return false;
+  for (const char16_t u : units) {
+    if ((u | 0x20) != small) return false;
+  }
+  one = {0x20, small};
+  return true;
+}
+
+struct TFolded512 {
+  __m512i fold, value;
+};
+
+// The same as Candidates512 with each position one comparison.
+[[gnu::always_inline]] QN_PREFILTER_AVX512 inline uint64_t FoldedCandidates512(const TFolded512& f,
+                                                                               const TFolded512& b,
+                                                                               const uint8_t* first,
+                                                                               const uint8_t* second) {
+  const __m512i x = _mm512_or_si512(_mm512_loadu_si512(first), f.fold);
+  const __m512i y = _mm512_or_si512(_mm512_loadu_si512(second), b.fold);
+  return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x, f.value), y, b.value);
+}
+
+// Whether the run is at one of the places of candidates (bit k: at + k).
+bool RunAtCandidates(const TRawTextPrefilter::TRun& run, const uint8_t* at, uint64_t candidates) {
+  for (; candidates != 0; candidates &= candidates - 1) {
+    if (RunAtBytes(run, at + static_cast<unsigned>(__builtin_ctzll(candidates)))) return true;
+  }
+  return false;
+}
+
+QN_PREFILTER_AVX512 size_t RunInBytes512(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t last,
+                                         bool& found) {
+  const uint8_t* const first = p + run.rare;
+  const uint8_t* const second = p + run.nextRare;
+  size_t i = 0;
+  found = false;
+  // Two steps at a time, one test for both.
+  TOneComparison oneF, oneB;
+  if (AsOneComparison(run.units[run.rare], oneF) && AsOneComparison(run.units[run.nextRare], oneB)) {
+    const TFolded512 f{_mm512_set1_epi8(static_cast<char>(oneF.fold)), _mm512_set1_epi8(static_cast<char>(oneF.value))};
+    const TFolded512 b{_mm512_set1_epi8(static_cast<char>(oneB.fold)), _mm512_set1_epi8(static_cast<char>(oneB.value))};
+    for (; i + 128 <= last + 1; i += 128) {
+      const uint64_t low = FoldedCandidates512(f, b, first + i, second + i);
+      const uint64_t high = FoldedCandidates512(f, b, first + i + 64, second + i + 64);
+      if ((low | high) != 0 && (RunAtCandidates(run, p + i, low) || RunAtCandidates(run, p + i + 64, high))) {
+        found = true;
+        return i;
+      }
+    }
+  } else {
+    const TUnits512 f = UnitsOf512(run.units[run.rare]);
+    const TUnits512 b = UnitsOf512(run.units[run.nextRare]);
+    for (; i + 128 <= last + 1; i += 128) {
+      const uint64_t low = Candidates512(f, b, first + i, second + i);
+      const uint64_t high = Candidates512(f, b, first + i + 64, second + i + 64);
+      if ((low | high) != 0 && (RunAtCandidates(run, p + i, low) || RunAtCandidates(run, p + i + 64, high))) {
+        found = true;
+        return i;
+      }
+    }
+  }
+  // The last bytes are left to the narrower steps.
+  return i;
 }
 #endif
 
-bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) {
+bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, [[maybe_unused]] int level) {
   const size_t m = run.units.size();
   if (m == 0 || n < m) return false;
   const size_t last = n - m;  // the last place a run may start
   size_t i = 0;
 #if defined(QN_PREFILTER_AVX2)
-  if (HasAvx2()) {
+  if (level >= 2) {
     bool found = false;
-    i = RunInBytesAvx2(run, p, last, found);
+    i = level >= 3 ? RunInBytes512(run, p, last, found) : RunInBytesAvx2(run, p, last, found);
     if (found) return true;
   }
 #endif
@@ -104,7 +206,7 @@ bool RunInBytes(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n) 
                 f2 = _mm_set1_epi8(static_cast<char>(f[2]));
   const __m128i b0 = _mm_set1_epi8(static_cast<char>(b[0])), b1 = _mm_set1_epi8(static_cast<char>(b[1])),
                 b2 = _mm_set1_epi8(static_cast<char>(b[2]));
-  for (; i + 16 <= last + 1; i += 16) {
+  for (; level >= 1 && i + 16 <= last + 1; i += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + run.rare));
     const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + run.nextRare));
     const __m128i atFirst =
@@ -133,12 +235,66 @@ bool RunAtUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, bool bigEn
   return true;
 }
 
+#if defined(QN_PREFILTER_AVX512)
+// The same over units in the byte order given, 32 units a step; the lanes
+// hold the units as loaded, so a big-endian file's are compared with their
+// bytes swapped.
+QN_PREFILTER_AVX512 size_t RunInUnits512(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t last,
+                                         bool bigEndian, bool& found) {
+  // Lanes hold units as loaded: a big-endian file's are compared with
+  // their bytes swapped.
+  const auto lane = [bigEndian](char16_t u) {
+    return static_cast<int16_t>(bigEndian ? static_cast<char16_t>((u >> 8) | (u << 8)) : u);
+  };
+  TOneComparison oneF, oneB;
+  const bool folded = AsOneComparison(run.units[run.rare], oneF) && AsOneComparison(run.units[run.nextRare], oneB);
+  const std::array<char16_t, 3>& uf = run.units[run.rare];
+  const std::array<char16_t, 3>& ub = run.units[run.nextRare];
+  // Folded: the fold in the first lane of each, the value in the second.
+  const __m512i f0 = _mm512_set1_epi16(lane(folded ? oneF.fold : uf[0]));
+  const __m512i f1 = _mm512_set1_epi16(lane(folded ? oneF.value : uf[1])), f2 = _mm512_set1_epi16(lane(uf[2]));
+  const __m512i b0 = _mm512_set1_epi16(lane(folded ? oneB.fold : ub[0]));
+  const __m512i b1 = _mm512_set1_epi16(lane(folded ? oneB.value : ub[1])), b2 = _mm512_set1_epi16(lane(ub[2]));
+  const uint8_t* const first = p + 2 * run.rare;
+  const uint8_t* const second = p + 2 * run.nextRare;
+  size_t i = 0;
+  for (; i + 32 <= last + 1; i += 32) {
+    const __m512i x = _mm512_loadu_si512(first + 2 * i), y = _mm512_loadu_si512(second + 2 * i);
+    __mmask32 both;
+    if (folded) {
+      both = _mm512_mask_cmpeq_epi16_mask(_mm512_cmpeq_epi16_mask(_mm512_or_si512(x, f0), f1), _mm512_or_si512(y, b0), b1);
+    } else {
+      const __mmask32 atFirst =
+          _mm512_cmpeq_epi16_mask(x, f0) | _mm512_cmpeq_epi16_mask(x, f1) | _mm512_cmpeq_epi16_mask(x, f2);
+      both = _mm512_mask_cmpeq_epi16_mask(atFirst, y, b0) | _mm512_mask_cmpeq_epi16_mask(atFirst, y, b1) |
+             _mm512_mask_cmpeq_epi16_mask(atFirst, y, b2);
+    }
+    for (uint32_t rest = both; rest != 0; rest &= rest - 1) {
+      if (RunAtUnits(run, p + 2 * (i + static_cast<unsigned>(__builtin_ctz(rest))), bigEndian)) {
+        found = true;
+        return i;
+      }
+    }
+  }
+  found = false;
+  return i;
+}
+#endif
+
 // n units at p, in the byte order given.
-bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, bool bigEndian) {
+bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, bool bigEndian,
+                [[maybe_unused]] int level) {
   const size_t m = run.units.size();
   if (m == 0 || n < m) return false;
   const size_t last = n - m;
   size_t i = 0;
+#if defined(QN_PREFILTER_AVX512)
+  if (level >= 3) {
+    bool found = false;
+    i = RunInUnits512(run, p, last, bigEndian, found);
+    if (found) return true;
+  }
+#endif
 #if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   // Lanes hold the units as loaded; a big-endian file's units are compared
   // with their bytes swapped.
@@ -149,7 +305,7 @@ bool RunInUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t n, 
   const auto& b = run.units[run.nextRare];
   const __m128i f0 = lane(f[0]), f1 = lane(f[1]), f2 = lane(f[2]);
   const __m128i b0 = lane(b[0]), b1 = lane(b[1]), b2 = lane(b[2]);
-  for (; i + 8 <= last + 1; i += 8) {
+  for (; level >= 1 && i + 8 <= last + 1; i += 8) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + run.rare)));
     const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * (i + run.nextRare)));
     const __m128i atFirst =
@@ -230,6 +386,23 @@ void ChooseRarePositions(TRawTextPrefilter::TRun& run) {
 
 }  // namespace
 
+TRawTextPrefilter::TRawTextPrefilter(int widestLevel) noexcept : fLevel(std::clamp(widestLevel, 0, ProcessorLevel())) {}
+
+int TRawTextPrefilter::ProcessorLevel() noexcept {
+#if defined(QN_PREFILTER_AVX2)
+  static const int level = [] {
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) return 1;
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? 3 : 2;
+  }();
+  return level;
+#elif defined(__SSE2__)
+  return 1;
+#else
+  return 0;
+#endif
+}
+
 void TRawTextPrefilter::Add(const TSearch_word_format_rec& item) {
   const size_t L = item.search_text.size();
   const bool caseSensitive = item.flags.Contains(myCaseIsSensitive);
@@ -279,7 +452,7 @@ bool TRawTextPrefilter::MayHoldAHit(std::span<const uint8_t> bytes, platform::TT
     if (fAlways) return true;
     const bool bigEndian = encoding == platform::kEncodingUTF16BE;
     return std::any_of(fWide.begin(), fWide.end(), [&](const TRun& run) {
-      return RunInUnits(run, bytes.data(), bytes.size() / 2, bigEndian);
+      return RunInUnits(run, bytes.data(), bytes.size() / 2, bigEndian, fLevel);
     });
   }
   if (fAlways || fAlwaysInBytes) return true;
@@ -288,7 +461,7 @@ bool TRawTextPrefilter::MayHoldAHit(std::span<const uint8_t> bytes, platform::TT
     if (!AsciiTransparent(codePage)) return true;
   }
   return std::any_of(fBytes.begin(), fBytes.end(),
-                     [&](const TRun& run) { return RunInBytes(run, bytes.data(), bytes.size()); });
+                     [&](const TRun& run) { return RunInBytes(run, bytes.data(), bytes.size(), fLevel); });
 }
 
 }  // namespace qn

@@ -31,6 +31,14 @@ namespace qn {
 
 class QN_API TRawTextPrefilter {
  public:
+  // The bytes are searched with the widest vector instructions the
+  // processor has, up to widestLevel (3: AVX-512BW, 2: AVX2, 1: SSE2,
+  // 0: none), so that tests and benchmarks can run every form on one
+  // machine; all answer alike.
+  explicit TRawTextPrefilter(int widestLevel = 3) noexcept;
+  // The widest level this processor has.
+  static int ProcessorLevel() noexcept;
+
   // Adds a search word whose hits are wanted (not a word to avoid).
   void Add(const TSearch_word_format_rec& item);
   // Whether the text of these bytes, decoded in encoding (kEncodingDefault:
@@ -57,6 +65,7 @@ class QN_API TRawTextPrefilter {
   std::vector<TRun> fBytes;  // the longest run of ASCII units of each word
   bool fAlways = false;      // a word without any run
   bool fAlwaysInBytes = false;  // a word without a run of ASCII units
+  int fLevel = 0;               // the vector instructions used
 };
 
 }  // namespace qn

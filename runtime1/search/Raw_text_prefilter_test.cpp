@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,8 +22,8 @@ TSearch_word_format_rec Word(std::u16string typed) {
   return Parsed_SearchWord(noTags, typed);
 }
 
-TRawTextPrefilter FilterOf(const std::vector<std::u16string>& typed) {
-  TRawTextPrefilter f;
+TRawTextPrefilter FilterOf(const std::vector<std::u16string>& typed, int level = 3) {
+  TRawTextPrefilter f(level);
   for (const std::u16string& t : typed) f.Add(Word(t));
   return f;
 }
@@ -152,18 +153,114 @@ TEST(RawTextPrefilter, MalformedUtf8NeverDecodesToAscii) {
   EXPECT_FALSE(FilterOf({u"a"}).MayHoldAHit(malformed, platform::kEncodingUTF8));
 }
 
+// The vector levels this processor has (3: AVX-512BW, 2: AVX2, 1: SSE2,
+// 0: none): every form of the search is checked.
+std::vector<int> Levels() {
+  std::vector<int> levels;
+  for (int level = 0; level <= TRawTextPrefilter::ProcessorLevel(); ++level) levels.push_back(level);
+  return levels;
+}
+
 TEST(RawTextPrefilter, FindsRunsAcrossTheBlocksOfTheSearch) {
   // The word at every offset of a text longer than the widest step of the
-  // search (64 bytes), and cut at its end.
-  const TRawTextPrefilter filter = FilterOf({u"abednego"});
-  for (size_t at = 0; at < 200; ++at) {
-    std::u16string text(at, u'x');
-    text += u"Abednego";
-    text += std::u16string(at % 5, u'y');
-    for (const TEncoded& e : Encodings(text)) ASSERT_TRUE(filter.MayHoldAHit(e.bytes, e.encoding)) << at;
-    text.resize(at + 7);
-    for (const TEncoded& e : Encodings(text)) ASSERT_FALSE(filter.MayHoldAHit(e.bytes, e.encoding)) << at;
+  // search (64 bytes, 32 units), and cut at its end, at every level.
+  for (const int level : Levels()) {
+    const TRawTextPrefilter filter = FilterOf({u"abednego"}, level);
+    for (size_t at = 0; at < 200; ++at) {
+      std::u16string text(at, u'x');
+      text += u"Abednego";
+      text += std::u16string(at % 5, u'y');
+      for (const TEncoded& e : Encodings(text)) ASSERT_TRUE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+      text.resize(at + 7);
+      for (const TEncoded& e : Encodings(text)) ASSERT_FALSE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+    }
   }
+}
+
+TEST(RawTextPrefilter, EveryLevelFindsExactlyTheTextsHoldingTheRun) {
+  // Texts of the word's own letters in both cases, so that its rarest
+  // letters stand at their distance at many places of every block: the
+  // answer is whether the word occurs in any mixture of cases, at every
+  // level and in every encoding, the word (or all of it but its last letter)
+  // near the end of the bytes too.
+  if (TRawTextPrefilter::ProcessorLevel() < 3) {
+    std::cout << "this processor lacks AVX-512BW: the prefilter's level 3 is not checked here\n";
+  }
+  const std::u16string letters = u"abednegoABEDNEGO x";
+  std::mt19937 random(17);
+  int found = 0, ruledOut = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::u16string text;
+    const size_t length = random() % 300;
+    for (size_t i = 0; i < length; ++i) text += letters[random() % letters.size()];
+    if (round % 3 != 0) {
+      std::u16string word = u"abednego";
+      for (char16_t& c : word) c = random() % 2 == 0 ? c : static_cast<char16_t>(c - 0x20);
+      if (round % 5 == 0) word.pop_back();
+      const size_t at = round % 2 == 0 ? text.size() : random() % (text.size() + 1);
+      text.insert(at, word);
+    }
+    std::u16string lower = text;
+    for (char16_t& c : lower) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 0x20) : c;
+    const bool holds = lower.find(u"abednego") != std::u16string::npos;
+    (holds ? found : ruledOut) += 1;
+    for (const int level : Levels()) {
+      const TRawTextPrefilter filter = FilterOf({u"abednego"}, level);
+      for (const TEncoded& e : Encodings(text)) {
+        ASSERT_EQ(filter.MayHoldAHit(e.bytes, e.encoding), holds)
+            << "round " << round << " level " << level << " encoding " << e.encoding;
+      }
+    }
+  }
+  EXPECT_GT(found, 300);
+  EXPECT_GT(ruledOut, 300);
+}
+
+TEST(RawTextPrefilter, PositionsWhoseUnitsAreNoCasePair) {
+  // Copies whose units at a position are not one letter in two cases (here
+  // at the rarest position, made so by hand): each of the three units is
+  // looked for, at every level and in every encoding, the unit sought at
+  // any offset of the steps.
+  TSearch_word_format_rec word = Word(u"abednego");
+  word.copies[upper_copy][1] = u'#';
+  word.copies[title_copy][1] = u'@';
+  word.copies[title_copy][6] = u'!';  // the next rarest: "g", "G" or "!"
+  const std::u16string letters = u"abednegoABEDNEGO#@!x ";
+  const auto holds = [&word](const std::u16string& text) {
+    for (size_t i = 0; i + 8 <= text.size(); ++i) {
+      bool all = true;
+      for (size_t j = 0; all && j < 8; ++j) {
+        const char16_t c = text[i + j];
+        all = c == word.copies[lower_copy][j] || c == word.copies[upper_copy][j] || c == word.copies[title_copy][j];
+      }
+      if (all) return true;
+    }
+    return false;
+  };
+  std::mt19937 random(23);
+  int found = 0, ruledOut = 0;
+  for (int round = 0; round < 1500; ++round) {
+    std::u16string text;
+    const size_t length = random() % 300;
+    for (size_t i = 0; i < length; ++i) text += letters[random() % letters.size()];
+    if (round % 2 == 0) {
+      std::u16string run = round % 4 == 0 ? u"a#edne!o" : u"A@EDNEGo";
+      if (round % 8 == 0) run[1] = u'B';  // a capital is not among the units there
+      text.insert(random() % (text.size() + 1), run);
+    }
+    const bool expected = holds(text);
+    (expected ? found : ruledOut) += 1;
+    for (const int level : Levels()) {
+      TRawTextPrefilter filter(level);
+      filter.Add(word);
+      for (const TEncoded& e : Encodings(text)) {
+        ASSERT_EQ(filter.MayHoldAHit(e.bytes, e.encoding), expected)
+            << "round " << round << " level " << level << " encoding " << e.encoding;
+      }
+    }
+  }
+  EXPECT_GT(found, 300);
+  EXPECT_GT(ruledOut, 300);
 }
 
 TEST(RawTextPrefilter, NearMissesAnywhereInALongTextAreRuledOut) {
@@ -180,6 +277,10 @@ TEST(RawTextPrefilter, NearMissesAnywhereInALongTextAreRuledOut) {
     if (with) text.insert(random() % text.size(), u" abednego ");
     for (const TEncoded& e : Encodings(text)) {
       ASSERT_EQ(filter.MayHoldAHit(e.bytes, e.encoding), with) << "round " << round << " encoding " << e.encoding;
+      for (const int level : Levels()) {
+        ASSERT_EQ(FilterOf({u"abednego"}, level).MayHoldAHit(e.bytes, e.encoding), with)
+            << "round " << round << " encoding " << e.encoding << " level " << level;
+      }
     }
   }
 }
