@@ -33,7 +33,8 @@ const std::vector<uint8_t>& Bytes(qn::platform::TTextEncoding encoding) {
 // as a text just read does.
 void Search(benchmark::State& state, qn::platform::TTextEncoding encoding, std::u16string typed, bool expected) {
   const std::vector<uint8_t>& all = Bytes(encoding);
-  const size_t size = state.range(1) == 0 ? all.size() : std::min(all.size(), static_cast<size_t>(state.range(1)) << 10);
+  const size_t size =
+      state.range(1) == 0 ? all.size() : std::min(all.size(), static_cast<size_t>(state.range(1)) << 10);
   const std::span<const uint8_t> bytes(all.data(), size);
   const int level = static_cast<int>(state.range(0));
   if (level > qn::TRawTextPrefilter::ProcessorLevel()) {
@@ -55,7 +56,9 @@ void Search(benchmark::State& state, qn::platform::TTextEncoding encoding, std::
 }
 
 void BM_PrefilterUtf8Absent(benchmark::State& state) { Search(state, qn::platform::kEncodingUTF8, u"abednego", false); }
-void BM_PrefilterUtf8Israel(benchmark::State& state) { Search(state, qn::platform::kEncodingUTF8, u"israelite", false); }
+void BM_PrefilterUtf8Israel(benchmark::State& state) {
+  Search(state, qn::platform::kEncodingUTF8, u"israelite", false);
+}
 void BM_PrefilterUtf16Absent(benchmark::State& state) {
   Search(state, qn::platform::kEncodingUTF16LE, u"abednego", false);
 }

@@ -262,7 +262,8 @@ QN_PREFILTER_AVX512 size_t RunInUnits512(const TRawTextPrefilter::TRun& run, con
     const __m512i x = _mm512_loadu_si512(first + 2 * i), y = _mm512_loadu_si512(second + 2 * i);
     __mmask32 both;
     if (folded) {
-      both = _mm512_mask_cmpeq_epi16_mask(_mm512_cmpeq_epi16_mask(_mm512_or_si512(x, f0), f1), _mm512_or_si512(y, b0), b1);
+      both = _mm512_mask_cmpeq_epi16_mask(_mm512_cmpeq_epi16_mask(_mm512_or_si512(x, f0), f1),
+                                          _mm512_or_si512(y, b0), b1);
     } else {
       const __mmask32 atFirst =
           _mm512_cmpeq_epi16_mask(x, f0) | _mm512_cmpeq_epi16_mask(x, f1) | _mm512_cmpeq_epi16_mask(x, f2);

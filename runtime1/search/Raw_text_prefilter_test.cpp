@@ -170,9 +170,13 @@ TEST(RawTextPrefilter, FindsRunsAcrossTheBlocksOfTheSearch) {
       std::u16string text(at, u'x');
       text += u"Abednego";
       text += std::u16string(at % 5, u'y');
-      for (const TEncoded& e : Encodings(text)) ASSERT_TRUE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+      for (const TEncoded& e : Encodings(text)) {
+        ASSERT_TRUE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+      }
       text.resize(at + 7);
-      for (const TEncoded& e : Encodings(text)) ASSERT_FALSE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+      for (const TEncoded& e : Encodings(text)) {
+        ASSERT_FALSE(filter.MayHoldAHit(e.bytes, e.encoding)) << at << " level " << level;
+      }
     }
   }
 }

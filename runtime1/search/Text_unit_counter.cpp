@@ -300,6 +300,31 @@ void TTextUnitCounter::Units(const char16_t* u, size_t n) {
 // ---------------------------------------------------------------------------
 // Blocks of 64 ASCII units
 
+namespace {
+
+// The classes of the bytes below 0x80 as the masks of ASCII blocks take
+// them, a bit each, for the table forms of the masks.
+enum : uint8_t { kClassWhite = 1, kClassLow = 2, kClassWord = 4, kClassTerm = 8, kClassBreak = 16 };
+struct TClassTable {
+  alignas(64) uint8_t classes[128];
+};
+constexpr TClassTable MakeClassTable() noexcept {
+  TClassTable t{};
+  for (unsigned c = 0; c < 128; ++c) {
+    uint8_t k = 0;
+    if (c <= 0x20 || c == 0x7F) k |= kClassWhite;
+    if (c <= 0x20) k |= kClassLow;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) k |= kClassWord;
+    if (c == '.' || c == '!' || c == '?') k |= kClassTerm;
+    if (c == '\n' || c == '\r') k |= kClassBreak;
+    t.classes[c] = k;
+  }
+  return t;
+}
+constexpr TClassTable kClassTable = MakeClassTable();
+
+}  // namespace
+
 // The classes of a block's 64 units, bit k for unit k.
 struct TAsciiMasks {
   uint64_t low;     // at most U+0020: white space, line breaks among it
@@ -650,10 +675,12 @@ struct TAsciiBlocks {
   // these tables give for that half is the byte itself only for them (bytes
   // below 0x80 index a table by their low four bits; 0x80 matches none).
   [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __m512i TermOf512() noexcept {
-    return _mm512_set4_epi32(0x3F2E8080, static_cast<int>(0x80808080), static_cast<int>(0x80808080), static_cast<int>(0x80802180));
+    return _mm512_set4_epi32(0x3F2E8080, static_cast<int>(0x80808080), static_cast<int>(0x80808080),
+                             static_cast<int>(0x80802180));
   }
   [[gnu::always_inline]] QN_COUNTER_AVX512 static inline __m512i BreakOf512() noexcept {
-    return _mm512_set4_epi32(static_cast<int>(0x80800D80), static_cast<int>(0x800A8080), static_cast<int>(0x80808080), static_cast<int>(0x80808080));
+    return _mm512_set4_epi32(static_cast<int>(0x80800D80), static_cast<int>(0x800A8080), static_cast<int>(0x80808080),
+                             static_cast<int>(0x80808080));
   }
   // The masks of 64 bytes; false when one is zero or 0x80 or above.
   [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool Masks512(__m512i x, TAsciiMasks& m) noexcept {
@@ -783,6 +810,103 @@ struct TAsciiBlocks {
     End(c, r, lastUnit);
     return i;
   }
+
+  // AVX-512 VBMI: every class of the 128 bytes below 0x80 from one table of
+  // two vectors, one permutation a vector, each mask then one test.
+#define QN_COUNTER_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt")))
+
+  // The class table's two vectors and the class bits in every byte, made
+  // once for a run and kept in registers (the compiler would otherwise make
+  // the bits anew in every step).
+  struct TClassVectors {
+    __m512i low, high, white, lowUnits, word, term, lineBreak;
+  };
+  [[gnu::always_inline]] QN_COUNTER_VBMI static inline TClassVectors ClassVectors() noexcept {
+    TClassVectors v{_mm512_load_si512(kClassTable.classes), _mm512_load_si512(kClassTable.classes + 64),
+                    _mm512_set1_epi8(kClassWhite),          _mm512_set1_epi8(kClassLow),
+                    _mm512_set1_epi8(kClassWord),           _mm512_set1_epi8(kClassTerm),
+                    _mm512_set1_epi8(kClassBreak)};
+    for (__m512i* x : {&v.white, &v.lowUnits, &v.word, &v.term, &v.lineBreak}) asm("" : "+v"(*x));
+    return v;
+  }
+  [[gnu::always_inline]] QN_COUNTER_VBMI static inline void PairMasksVbmi(__m512i x, __m512i before,
+                                                                         const TClassVectors& v,
+                                                                         TPairMasks& m) noexcept {
+    const __m512i own = _mm512_permutex2var_epi8(v.low, x, v.high);
+    const __m512i prev = _mm512_permutex2var_epi8(v.low, before, v.high);
+    m.notWhite = _mm512_testn_epi8_mask(own, v.white);
+    m.notWords = _mm512_testn_epi8_mask(own, v.word);
+    m.prevNotWhite = _mm512_testn_epi8_mask(prev, v.white);
+    m.prevOpens = _mm512_testn_epi8_mask(prev, v.lowUnits);
+    m.prevNotWords = _mm512_testn_epi8_mask(prev, v.word);
+    m.prevTerms = _mm512_test_epi8_mask(prev, v.term);
+    m.prevBreaks = _mm512_test_epi8_mask(prev, v.lineBreak);
+  }
+  QN_COUNTER_VBMI static size_t RunVbmi(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    if (n < 64 || !Masks512(_mm512_loadu_si512(p), m)) return 0;
+    TRun r = Begin(c, m);
+    Count<true>(r, m);
+    const TClassVectors classes = ClassVectors();
+    size_t i = 64;
+    TPairMasks pm;
+    while (n - i >= 64) {
+      const __m512i x = _mm512_loadu_si512(p + i);
+      if (Beyond512(x)) break;
+      PairMasksVbmi(x, _mm512_loadu_si512(p + i - 1), classes, pm);
+      CountPair(r, pm);
+      i += 64;
+    }
+    r.lastWhite = IsWhiteAscii(p[i - 1]);
+    End(c, r, p[i - 1]);
+    return i;
+  }
+  QN_COUNTER_VBMI static size_t WideRunVbmi(TTextUnitCounter& c, const uint8_t* p, size_t n) noexcept {
+    TAsciiMasks m;
+    const bool bigEndian = c.fBigEndian;
+    __m512i x;
+    if (n < 128 || !WideBytes512(p, bigEndian, x) || !Masks512(x, m)) return 0;
+    TRun r = Begin(c, m);
+    Count<true>(r, m);
+    const TClassVectors classes = ClassVectors();
+    // The low byte of each unit, in one permutation of the two vectors.
+    const __m512i lowBytes = _mm512_add_epi8(EvenBytes(), _mm512_set1_epi8(bigEndian ? 1 : 0));
+    const __m512i mustBeClear = _mm512_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
+    size_t i = 128;
+    TPairMasks pm;
+    for (__m512i last = x; n - i >= 128; last = x) {
+      const __m512i u0 = _mm512_loadu_si512(p + i), u1 = _mm512_loadu_si512(p + i + 64);
+      if (_mm512_test_epi16_mask(_mm512_or_si512(u0, u1), mustBeClear) != 0) break;
+      x = _mm512_permutex2var_epi8(u0, lowBytes, u1);
+      if (Beyond512(x)) break;
+      // The bytes one unit earlier: the last of the block before, then
+      // bytes 0 to 62, in one permutation of the two blocks.
+      PairMasksVbmi(x, _mm512_permutex2var_epi8(x, ShiftByOne(), last), classes, pm);
+      CountPair(r, pm);
+      i += 128;
+    }
+    const uint8_t lastUnit = p[i - 2 + (bigEndian ? 1 : 0)];
+    r.lastWhite = IsWhiteAscii(lastUnit);
+    End(c, r, lastUnit);
+    return i;
+  }
+  // Byte k of a permutation of two vectors: byte 2k of the two together.
+  [[gnu::always_inline]] QN_COUNTER_VBMI static inline __m512i EvenBytes() noexcept {
+    alignas(64) static constexpr uint8_t kIndex[64] = {
+        0,  2,  4,  6,  8,  10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32, 34,  36,  38,  40,  42,
+        44, 46, 48, 50, 52, 54, 56, 58, 60, 62, 64, 66, 68, 70, 72, 74, 76, 78, 80, 82,  84,  86,
+        88, 90, 92, 94, 96, 98, 100, 102, 104, 106, 108, 110, 112, 114, 116, 118, 120, 122, 124, 126};
+    return _mm512_load_si512(kIndex);
+  }
+  // Byte k of a permutation of two vectors a, b: a's byte k - 1, and for
+  // byte 0 b's byte 63.
+  [[gnu::always_inline]] QN_COUNTER_VBMI static inline __m512i ShiftByOne() noexcept {
+    alignas(64) static constexpr uint8_t kIndex[64] = {
+        127, 0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+        21,  22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42,
+        43,  44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62};
+    return _mm512_load_si512(kIndex);
+  }
 #endif
 };
 
@@ -791,7 +915,8 @@ int TTextUnitCounter::ProcessorLevel() noexcept {
   static const int level = [] {
     __builtin_cpu_init();
     if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt")) return 1;
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? 3 : 2;
+    if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512bw")) return 2;
+    return __builtin_cpu_supports("avx512vbmi") ? 4 : 3;
   }();
   return level;
 #elif defined(__SSE2__)
@@ -804,6 +929,8 @@ int TTextUnitCounter::ProcessorLevel() noexcept {
 size_t TTextUnitCounter::AsciiRun(const uint8_t* p, size_t n) noexcept {
   switch (fLevel) {
 #if defined(QN_COUNTER_AVX2)
+    case 4:
+      return fWide ? TAsciiBlocks::WideRunVbmi(*this, p, n) : TAsciiBlocks::RunVbmi(*this, p, n);
     case 3:
       return fWide ? TAsciiBlocks::WideRun512(*this, p, n) : TAsciiBlocks::Run512(*this, p, n);
     case 2:

@@ -88,10 +88,10 @@ class QN_API TTextUnitCounter {
   // UTF-8 are not counted: Handles() says so, and Add() does nothing.
   //
   // The masks of ASCII blocks are made with the widest vector instructions
-  // the processor has, up to widestLevel (3: AVX-512BW, 2: AVX2, 1: SSE2,
-  // 0: none), so that tests can run every form on one machine; all count
-  // alike.
-  explicit TTextUnitCounter(platform::TTextEncoding encoding, int widestLevel = 3);
+  // the processor has, up to widestLevel (4: AVX-512 with VBMI, 3: AVX-512BW,
+  // 2: AVX2, 1: SSE2, 0: none), so that tests can run every form on one
+  // machine; all count alike.
+  explicit TTextUnitCounter(platform::TTextEncoding encoding, int widestLevel = 4);
   static bool Handles(platform::TTextEncoding encoding) noexcept;
   // The widest level this processor has.
   static int ProcessorLevel() noexcept;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -102,8 +103,9 @@ std::u16string RandomText(std::mt19937& random) {
 
 // Feeds the bytes in pieces of the sizes chosen, checking after each piece
 // the counts before the units counted so far, and the totals at the end.
-// The vector levels this processor has (2: AVX2, 1: SSE2, 0: none): every
-// form of the ASCII blocks' masks is checked.
+// The vector levels this processor has (4: AVX-512 with VBMI, 3: AVX-512BW,
+// 2: AVX2, 1: SSE2, 0: none): every form of the ASCII blocks' masks is
+// checked.
 std::vector<int> Levels() {
   std::vector<int> levels;
   for (int level = 0; level <= TTextUnitCounter::ProcessorLevel(); ++level) levels.push_back(level);
@@ -111,7 +113,7 @@ std::vector<int> Levels() {
 }
 
 void CheckPieces(const Bytes& bytes, platform::TTextEncoding encoding, const TReference& r,
-                 const std::function<size_t()>& pieceSize, const std::string& what, int level = 3) {
+                 const std::function<size_t()>& pieceSize, const std::string& what, int level = 4) {
   TTextUnitCounter counter(encoding, level);
   const size_t n = r.text.size();
   size_t at = 0;
@@ -267,7 +269,8 @@ TEST(TextUnitCounter, UnitsBeyondAsciiAndZeroAtEveryPositionOfTheBlocks) {
       bytes[at] = odd;
       const TReference r = ReferenceOf(bytes, 1252);
       for (const int level : Levels()) {
-        CheckPieces(bytes, 1252, r, [] { return size_t{1} << 20; }, what + " 1252 level " + std::to_string(level), level);
+        CheckPieces(bytes, 1252, r, [] { return size_t{1} << 20; }, what + " 1252 level " + std::to_string(level),
+                    level);
       }
       ++checked;
     }
@@ -318,26 +321,32 @@ TEST(TextUnitCounter, TwoPiecesSplitAtEveryOffset) {
 }
 
 TEST(TextUnitCounter, Avx512BlocksOverLongRuns) {
-  // Long texts counted by the AVX-512 form, in pieces of any size: runs of
+  // Long texts counted by the AVX-512 forms, in pieces of any size: runs of
   // thousands of blocks, each counted with the classes of the units before
   // its own taken from the bytes one unit earlier; now and then a unit
   // beyond ASCII ends a run.
   if (TTextUnitCounter::ProcessorLevel() < 3) {
-    GTEST_SKIP() << "this processor lacks AVX-512BW: the counter's level 3 is not checked here";
+    GTEST_SKIP() << "this processor lacks AVX-512BW: the counter's levels 3 and 4 are not checked here";
+  }
+  if (TTextUnitCounter::ProcessorLevel() < 4) {
+    std::cout << "this processor lacks AVX-512 VBMI: the counter's level 4 is not checked here\n";
   }
   std::mt19937 random(61);
-  for (int round = 0; round < 12; ++round) {
+  for (int round = 0; round < 24; ++round) {
+    const int level = 3 + round % 2 <= TTextUnitCounter::ProcessorLevel() ? 3 + round % 2 : 3;
     std::string text = RichAscii(random, 200000 + random() % 1000);
-    for (int k = 0; k < round; ++k) text.replace(random() % text.size(), 1, round % 2 == 0 ? "\xc3\xa9" : "\xe2\x80\xa9");
+    for (int k = 0; k < round / 2; ++k) {
+      text.replace(random() % text.size(), 1, (round / 2) % 2 == 0 ? "\xc3\xa9" : "\xe2\x80\xa9");
+    }
     const Bytes bytes(text.begin(), text.end());
     const std::u16string units = platform::DecodeTextBytesAs(bytes, platform::kEncodingUTF8);
-    const std::string what = "long round " + std::to_string(round);
+    const std::string what = "long round " + std::to_string(round) + " level " + std::to_string(level);
     CheckPieces(bytes, platform::kEncodingUTF8, ReferenceOf(bytes, platform::kEncodingUTF8),
-                [&random] { return static_cast<size_t>(1 + random() % 70000); }, what, 3);
+                [&random] { return static_cast<size_t>(1 + random() % 70000); }, what, level);
     for (const platform::TTextEncoding encoding : {platform::kEncodingUTF16LE, platform::kEncodingUTF16BE}) {
       const Bytes wide = platform::EncodeTextBytes(units, encoding, round % 3 == 0);
       CheckPieces(wide, encoding, ReferenceOf(wide, encoding),
-                  [&random] { return static_cast<size_t>(1 + random() % 140000); }, what + " UTF-16", 3);
+                  [&random] { return static_cast<size_t>(1 + random() % 140000); }, what + " UTF-16", level);
     }
   }
 }
