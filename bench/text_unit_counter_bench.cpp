@@ -38,9 +38,8 @@ const std::vector<uint8_t>& Bytes(qn::platform::TTextEncoding encoding) {
 // The argument is the widest vector level the counter may use (4: AVX-512
 // with VBMI, 3: AVX-512BW, 2: AVX2, 1: SSE2, 0: none), capped by what the
 // processor has.
-void Count(benchmark::State& state, qn::platform::TTextEncoding encoding) {
+void Count(benchmark::State& state, qn::platform::TTextEncoding encoding, size_t piece = size_t{1} << 16) {
   const std::vector<uint8_t>& bytes = Bytes(encoding);
-  constexpr size_t kPiece = size_t{1} << 16;
   const int level = static_cast<int>(state.range(0));
   if (level > qn::TTextUnitCounter::ProcessorLevel()) {
     state.SkipWithError("the processor lacks this level");
@@ -48,8 +47,8 @@ void Count(benchmark::State& state, qn::platform::TTextEncoding encoding) {
   }
   for (auto _ : state) {
     qn::TTextUnitCounter counter(encoding, level);
-    for (size_t at = 0; at < bytes.size(); at += kPiece) {
-      counter.Add(std::span<const uint8_t>(bytes).subspan(at, std::min(kPiece, bytes.size() - at)));
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+      counter.Add(std::span<const uint8_t>(bytes).subspan(at, std::min(piece, bytes.size() - at)));
     }
     counter.Finish();
     benchmark::DoNotOptimize(counter.WordStarts());
@@ -73,6 +72,9 @@ void EngineWalk(const std::u16string& text, qn::TSearchAndDoEngine& engine) {
 
 void BM_CounterUtf8(benchmark::State& state) { Count(state, qn::platform::kEncodingUTF8); }
 void BM_CounterUtf16(benchmark::State& state) { Count(state, qn::platform::kEncodingUTF16LE); }
+// In pieces that end anywhere in a block, as the concordance counts the bytes
+// between the parts it decodes (about 20 KB at a time).
+void BM_CounterUtf8OddPieces(benchmark::State& state) { Count(state, qn::platform::kEncodingUTF8, 20011); }
 
 void BM_DecodeAndEngineWalkUtf8(benchmark::State& state) {
   const std::vector<uint8_t>& bytes = Bytes(qn::platform::kEncodingUTF8);
@@ -93,6 +95,7 @@ void BM_EngineWalkUtf16(benchmark::State& state) {
 
 BENCHMARK(BM_CounterUtf8)->Arg(4)->Arg(3)->Arg(2)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeAndEngineWalkUtf8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CounterUtf8OddPieces)->Arg(4)->Arg(3)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CounterUtf16)->Arg(4)->Arg(3)->Arg(2)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EngineWalkUtf16)->Unit(benchmark::kMillisecond);
 

@@ -105,6 +105,17 @@ QN_PREFILTER_AVX512 inline TUnits512 UnitsOf512(const std::array<char16_t, 3>& u
   return _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u0) | _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u1) |
          _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u2);
 }
+// The same among the first of the 64 places only (bits in `in`), the bytes
+// beyond them not read.
+[[gnu::always_inline]] QN_PREFILTER_AVX512 inline uint64_t CandidatesIn512(const TUnits512& f, const TUnits512& b,
+                                                                           const uint8_t* first, const uint8_t* second,
+                                                                           __mmask64 in) {
+  const __m512i x = _mm512_maskz_loadu_epi8(in, first), y = _mm512_maskz_loadu_epi8(in, second);
+  const __mmask64 atFirst = _mm512_mask_cmpeq_epi8_mask(in, x, f.u0) | _mm512_mask_cmpeq_epi8_mask(in, x, f.u1) |
+                            _mm512_mask_cmpeq_epi8_mask(in, x, f.u2);
+  return _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u0) | _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u1) |
+         _mm512_mask_cmpeq_epi8_mask(atFirst, y, b.u2);
+}
 
 // A position's units as one comparison, when they can be: a unit that is
 // matched when, with the bits of fold set, it is value. So they are for one
@@ -143,6 +154,15 @@ struct TFolded512 {
   return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x, f.value), y, b.value);
 }
 
+[[gnu::always_inline]] QN_PREFILTER_AVX512 inline uint64_t FoldedCandidatesIn512(const TFolded512& f,
+                                                                                 const TFolded512& b,
+                                                                                 const uint8_t* first,
+                                                                                 const uint8_t* second, __mmask64 in) {
+  const __m512i x = _mm512_or_si512(_mm512_maskz_loadu_epi8(in, first), f.fold);
+  const __m512i y = _mm512_or_si512(_mm512_maskz_loadu_epi8(in, second), b.fold);
+  return _mm512_mask_cmpeq_epi8_mask(_mm512_mask_cmpeq_epi8_mask(in, x, f.value), y, b.value);
+}
+
 // Whether the run is at one of the places of candidates (bit k: at + k).
 bool RunAtCandidates(const TRawTextPrefilter::TRun& run, const uint8_t* at, uint64_t candidates) {
   for (; candidates != 0; candidates &= candidates - 1) {
@@ -170,6 +190,15 @@ QN_PREFILTER_AVX512 size_t RunInBytes512(const TRawTextPrefilter::TRun& run, con
         return i;
       }
     }
+    // The last places, 64 at most at a time, the loads masked to them.
+    for (; i <= last; i += 64) {
+      const size_t k = std::min<size_t>(64, last + 1 - i);
+      const __mmask64 in = k == 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1;
+      if (RunAtCandidates(run, p + i, FoldedCandidatesIn512(f, b, first + i, second + i, in))) {
+        found = true;
+        return i;
+      }
+    }
   } else {
     const TUnits512 f = UnitsOf512(run.units[run.rare]);
     const TUnits512 b = UnitsOf512(run.units[run.nextRare]);
@@ -181,9 +210,16 @@ QN_PREFILTER_AVX512 size_t RunInBytes512(const TRawTextPrefilter::TRun& run, con
         return i;
       }
     }
+    for (; i <= last; i += 64) {
+      const size_t k = std::min<size_t>(64, last + 1 - i);
+      const __mmask64 in = k == 64 ? ~uint64_t{0} : (uint64_t{1} << k) - 1;
+      if (RunAtCandidates(run, p + i, CandidatesIn512(f, b, first + i, second + i, in))) {
+        found = true;
+        return i;
+      }
+    }
   }
-  // The last bytes are left to the narrower steps.
-  return i;
+  return last + 1;
 }
 #endif
 

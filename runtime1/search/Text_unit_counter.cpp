@@ -700,7 +700,17 @@ struct TAsciiBlocks {
   // U+0080 or above (a zero unit is left to Beyond512).
   [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool WideBytes512(const uint8_t* p, bool bigEndian,
                                                                           __m512i& x) noexcept {
-    __m512i u0 = _mm512_loadu_si512(p), u1 = _mm512_loadu_si512(p + 64);
+    return WideBytesOf512(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 64), bigEndian, x);
+  }
+  // The first k units (0 < k < 64) of the 64 at p, loaded masked (nothing
+  // beyond them is read), the rest zero.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline void LoadUnits(const uint8_t* p, unsigned k, __m512i& u0,
+                                                                       __m512i& u1) noexcept {
+    u0 = _mm512_maskz_loadu_epi16(k >= 32 ? ~__mmask32{0} : (__mmask32{1} << k) - 1, p);
+    u1 = _mm512_maskz_loadu_epi16(k > 32 ? (__mmask32{1} << (k - 32)) - 1 : 0, p + 64);
+  }
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool WideBytesOf512(__m512i u0, __m512i u1, bool bigEndian,
+                                                                            __m512i& x) noexcept {
     const __m512i mustBeClear = _mm512_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
     if (_mm512_test_epi16_mask(_mm512_or_si512(u0, u1), mustBeClear) != 0) return false;
     if (bigEndian) {
@@ -761,10 +771,24 @@ struct TAsciiBlocks {
     r.paragraphs += __builtin_popcountll(paragraphEnds);
     r.taken += 64;
   }
+  // Counts the first k units of a block (0 < k < 64) from its pair masks,
+  // the rest of the block loaded as zero bytes (both the units and the units
+  // before them): those are white space, no letter, terminator, line break
+  // nor opener, so they add nothing to a count and the carries pass through
+  // them unchanged; the last of the k units is held for the next to decide.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline void CountPairPart(TRun& r, const TPairMasks& m,
+                                                                           unsigned k) noexcept {
+    CountPair(r, m);
+    r.taken -= 64 - k;
+  }
   // Whether a zero byte or one of 0x80 or above is among the 64.
   [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool Beyond512(__m512i x) noexcept {
     // Zero and the bytes from 0x80 on, less one, are the bytes from 0x7F on.
     return _mm512_cmpge_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(1)), _mm512_set1_epi8(0x7F)) != 0;
+  }
+  // The same among the bytes of x in `in`.
+  [[gnu::always_inline]] QN_COUNTER_AVX512 static inline bool BeyondIn512(__m512i x, __mmask64 in) noexcept {
+    return _mm512_mask_cmpge_epu8_mask(in, _mm512_sub_epi8(x, _mm512_set1_epi8(1)), _mm512_set1_epi8(0x7F)) != 0;
   }
   static inline bool IsWhiteAscii(uint8_t b) noexcept { return b <= 0x20 || b == 0x7F; }
 
@@ -782,6 +806,19 @@ struct TAsciiBlocks {
       CountPair(r, pm);
       i += 64;
     }
+    if (i < n && n - i < 64) {
+      // The last bytes, fewer than a block, loaded masked (nothing beyond
+      // them is read) instead of being left to the unit-by-unit path: a
+      // piece given to Add seldom ends at a block's end.
+      const unsigned k = static_cast<unsigned>(n - i);
+      const __mmask64 in = (uint64_t{1} << k) - 1;
+      const __m512i x = _mm512_maskz_loadu_epi8(in, p + i);
+      if (!BeyondIn512(x, in)) {
+        PairMasks512(x, _mm512_maskz_loadu_epi8(in, p + i - 1), pm);
+        CountPairPart(r, pm, k);
+        i = n;
+      }
+    }
     r.lastWhite = IsWhiteAscii(p[i - 1]);
     End(c, r, p[i - 1]);
     return i;
@@ -795,7 +832,8 @@ struct TAsciiBlocks {
     Count<true>(r, m);
     size_t i = 128;
     TPairMasks pm;
-    for (__m512i last = x; n - i >= 128; last = x) {
+    __m512i last = x;  // the block before
+    for (; n - i >= 128; last = x) {
       if (!WideBytes512(p + i, bigEndian, x) || Beyond512(x)) break;
       // The bytes one unit earlier: the last of the block before, then
       // bytes 0 to 62, moved across the quarters of the vector and then
@@ -804,6 +842,21 @@ struct TAsciiBlocks {
       PairMasks512(x, _mm512_alignr_epi8(x, shifted, 15), pm);
       CountPair(r, pm);
       i += 128;
+    }
+    if (n - i < 128 && n - i >= 2) {
+      // The last units, fewer than a block, as Run512 takes its last bytes;
+      // the unit before the first left out is the last of the k, which
+      // must count as a zero too.
+      const unsigned k = static_cast<unsigned>((n - i) / 2);
+      const __mmask64 in = (uint64_t{1} << k) - 1;
+      __m512i u0, u1;
+      LoadUnits(p + i, k, u0, u1);
+      if (WideBytesOf512(u0, u1, bigEndian, x) && !BeyondIn512(x, in)) {
+        const __m512i shifted = _mm512_maskz_alignr_epi64(0xFF, x, last, 6);
+        PairMasks512(x, _mm512_maskz_mov_epi8(in, _mm512_alignr_epi8(x, shifted, 15)), pm);
+        CountPairPart(r, pm, k);
+        i += 2 * size_t{k};
+      }
     }
     const uint8_t lastUnit = p[i - 2 + (bigEndian ? 1 : 0)];
     r.lastWhite = IsWhiteAscii(lastUnit);
@@ -857,6 +910,17 @@ struct TAsciiBlocks {
       CountPair(r, pm);
       i += 64;
     }
+    if (i < n && n - i < 64) {
+      // The last bytes, as Run512 takes them.
+      const unsigned k = static_cast<unsigned>(n - i);
+      const __mmask64 in = (uint64_t{1} << k) - 1;
+      const __m512i x = _mm512_maskz_loadu_epi8(in, p + i);
+      if (!BeyondIn512(x, in)) {
+        PairMasksVbmi(x, _mm512_maskz_loadu_epi8(in, p + i - 1), classes, pm);
+        CountPairPart(r, pm, k);
+        i = n;
+      }
+    }
     r.lastWhite = IsWhiteAscii(p[i - 1]);
     End(c, r, p[i - 1]);
     return i;
@@ -874,7 +938,8 @@ struct TAsciiBlocks {
     const __m512i mustBeClear = _mm512_set1_epi16(static_cast<int16_t>(bigEndian ? 0x80FF : 0xFF80));
     size_t i = 128;
     TPairMasks pm;
-    for (__m512i last = x; n - i >= 128; last = x) {
+    __m512i last = x;  // the block before
+    for (; n - i >= 128; last = x) {
       const __m512i u0 = _mm512_loadu_si512(p + i), u1 = _mm512_loadu_si512(p + i + 64);
       if (_mm512_test_epi16_mask(_mm512_or_si512(u0, u1), mustBeClear) != 0) break;
       x = _mm512_permutex2var_epi8(u0, lowBytes, u1);
@@ -884,6 +949,19 @@ struct TAsciiBlocks {
       PairMasksVbmi(x, _mm512_permutex2var_epi8(x, ShiftByOne(), last), classes, pm);
       CountPair(r, pm);
       i += 128;
+    }
+    if (n - i < 128 && n - i >= 2) {
+      // The last units, as WideRun512 takes them.
+      const unsigned k = static_cast<unsigned>((n - i) / 2);
+      const __mmask64 in = (uint64_t{1} << k) - 1;
+      __m512i u0, u1;
+      LoadUnits(p + i, k, u0, u1);
+      x = _mm512_permutex2var_epi8(u0, lowBytes, u1);
+      if (_mm512_test_epi16_mask(_mm512_or_si512(u0, u1), mustBeClear) == 0 && !BeyondIn512(x, in)) {
+        PairMasksVbmi(x, _mm512_maskz_permutex2var_epi8(in, x, ShiftByOne(), last), classes, pm);
+        CountPairPart(r, pm, k);
+        i += 2 * size_t{k};
+      }
     }
     const uint8_t lastUnit = p[i - 2 + (bigEndian ? 1 : 0)];
     r.lastWhite = IsWhiteAscii(lastUnit);
