@@ -177,11 +177,11 @@ QN_PREFILTER_AVX512 size_t RunInBytes512(const TRawTextPrefilter::TRun& run, con
   const uint8_t* const second = p + run.nextRare;
   size_t i = 0;
   found = false;
-  // Two steps at a time, one test for both.
   TOneComparison oneF, oneB;
   if (AsOneComparison(run.units[run.rare], oneF) && AsOneComparison(run.units[run.nextRare], oneB)) {
     const TFolded512 f{_mm512_set1_epi8(static_cast<char>(oneF.fold)), _mm512_set1_epi8(static_cast<char>(oneF.value))};
     const TFolded512 b{_mm512_set1_epi8(static_cast<char>(oneB.fold)), _mm512_set1_epi8(static_cast<char>(oneB.value))};
+    // Two steps at a time, one test for both.
     for (; i + 128 <= last + 1; i += 128) {
       const uint64_t low = FoldedCandidates512(f, b, first + i, second + i);
       const uint64_t high = FoldedCandidates512(f, b, first + i + 64, second + i + 64);
@@ -277,8 +277,6 @@ bool RunAtUnits(const TRawTextPrefilter::TRun& run, const uint8_t* p, bool bigEn
 // bytes swapped.
 QN_PREFILTER_AVX512 size_t RunInUnits512(const TRawTextPrefilter::TRun& run, const uint8_t* p, size_t last,
                                          bool bigEndian, bool& found) {
-  // Lanes hold units as loaded: a big-endian file's are compared with
-  // their bytes swapped.
   const auto lane = [bigEndian](char16_t u) {
     return static_cast<int16_t>(bigEndian ? static_cast<char16_t>((u >> 8) | (u << 8)) : u);
   };

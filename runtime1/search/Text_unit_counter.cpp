@@ -300,6 +300,7 @@ void TTextUnitCounter::Units(const char16_t* u, size_t n) {
 // ---------------------------------------------------------------------------
 // Blocks of 64 ASCII units
 
+#if defined(QN_COUNTER_AVX2)
 namespace {
 
 // The classes of the bytes below 0x80 as the masks of ASCII blocks take
@@ -324,6 +325,7 @@ constexpr TClassTable MakeClassTable() noexcept {
 constexpr TClassTable kClassTable = MakeClassTable();
 
 }  // namespace
+#endif
 
 // The classes of a block's 64 units, bit k for unit k.
 struct TAsciiMasks {
@@ -391,6 +393,19 @@ struct TAsciiBlocks {
     e.fTaken = r.taken;
   }
 
+  // a + b + carry (0 or 1); carry becomes the carry out.
+  [[gnu::always_inline]] static inline uint64_t AddWithCarry(uint64_t a, uint64_t b, uint8_t& carry) noexcept {
+#if defined(QN_COUNTER_AVX2)
+    unsigned long long sum;
+    carry = _addcarry_u64(carry, a, b, &sum);
+    return sum;
+#else
+    const unsigned __int128 sum = static_cast<unsigned __int128>(a) + b + carry;
+    carry = static_cast<uint8_t>(sum >> 64);
+    return static_cast<uint64_t>(sum);
+#endif
+  }
+
   // Counts a block whose masks are m.
   //
   // Word starts are where white space gives way to something else. The
@@ -410,19 +425,6 @@ struct TAsciiBlocks {
   //     break, which ends a paragraph when it is set;
   //   - "sentence open": set by letters and digits, cleared by a sentence
   //     end and by a line break, which also ends a sentence when it is set.
-  // a + b + carry (0 or 1); carry becomes the carry out.
-  [[gnu::always_inline]] static inline uint64_t AddWithCarry(uint64_t a, uint64_t b, uint8_t& carry) noexcept {
-#if defined(QN_COUNTER_AVX2)
-    unsigned long long sum;
-    carry = _addcarry_u64(carry, a, b, &sum);
-    return sum;
-#else
-    const unsigned __int128 sum = static_cast<unsigned __int128>(a) + b + carry;
-    carry = static_cast<uint8_t>(sum >> 64);
-    return static_cast<uint64_t>(sum);
-#endif
-  }
-
   template <bool kPopcount>
   [[gnu::always_inline]] static inline void Count(TRun& r, const TAsciiMasks& m) noexcept {
     const auto bits = [](uint64_t x) -> int64_t {
