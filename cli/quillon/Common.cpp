@@ -19,8 +19,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -36,6 +38,7 @@
 #include "runtime1/files/PeruseDir.h"
 #include "runtime1/files/Zip_utils.h"
 #include "runtime1/search/Raw_text_prefilter.h"
+#include "runtime1/search/Text_unit_counter.h"
 #include "runtime1/text/Bare_assemb.h"
 #include "runtime1/text/Widemasks.h"
 
@@ -522,6 +525,24 @@ bool TTextReader::Read(const TTextRef& ref, std::u16string& text, const qn::TRaw
 // yet, reads the next chunk nobody reads rather than wait, so both cores copy
 // while there is copying to do. A thread with nothing to do spins a little
 // before it sleeps: waking a sleeping thread costs more here than the wait.
+//
+// When the taker asks for it (BeginCounting), the chunks are also run through
+// the library's unit counter in text order, each by whichever thread is free
+// when it is read (a counting turn, taken under the lock as reads are), and a
+// copy of the counts is kept at every `every` bytes of each chunk (Counted
+// hands them out), so that the taker counts only the bytes between such a
+// point and where it wants the counts. A buffer given back before its chunk
+// is counted is kept until it is. This is safe on any thread: TTextUnitCounter
+// keeps all its state in the object (the one in the ring is used by one
+// thread at a time, under a turn), and what it calls reads only constant
+// data: the class table of UTF-16 units and the single-byte decoding table
+// (both fixed before the counter is made, on the taker's thread), the
+// constant class tables of its block walk, the word classes behind
+// IsLetterOrDigitUnit, and AppendDecoded for UTF-8, which goes
+// to ICU's converter function without a converter object or any table of the
+// process's (the code-page tables it looks up are for 8-bit pages only; the
+// counter decodes those itself). The processor level it asks once is a
+// function-local constant set up under the compiler's guard.
 class TReadAhead {
  public:
   // Room kept before each chunk for the bytes still wanted of the one before.
@@ -598,8 +619,9 @@ class TReadAhead {
             return true;
           }
         }
-        // Not read yet: the next chunk nobody reads is read here meanwhile.
-        if (!ReadOne(lock)) return false;
+        // Not read yet: the next chunk nobody reads is read here meanwhile,
+        // or the next to count counted.
+        if (!ReadOne(lock) && !CountOne(lock)) return false;
       }
     });
     found->state = kHeld;
@@ -612,11 +634,74 @@ class TReadAhead {
     chunk.zero = found->zero;
     return chunk;
   }
-  // A chunk taken is no longer used: its buffer may be read into again.
+  // A chunk taken is no longer used: its buffer may be read into again (once
+  // it is counted, when the units are counted ahead).
   void Give(int slot) {
     {
       const std::lock_guard<std::mutex> lock(fMutex);
-      fSlots.at(static_cast<size_t>(slot)).state = kFree;
+      TSlot& s = fSlots.at(static_cast<size_t>(slot));
+      s.state = fCounting && s.index >= fNextCount ? kGiven : kFree;
+      Changed();
+    }
+    fWork.notify_all();
+  }
+
+  // The first chunk whose bytes the ring still holds for counting: the one
+  // in the taker's buffer `heldSlot` (or -1: none), else the next to take.
+  size_t FirstCountable(int heldSlot) {
+    const std::lock_guard<std::mutex> lock(fMutex);
+    return heldSlot >= 0 ? fSlots.at(static_cast<size_t>(heldSlot)).index : fNextTake;
+  }
+  // Begins counting the units of the file from chunk `first` on, `counter`
+  // holding the counts of the bytes before it, keeping a copy of the counts
+  // at every `every` bytes of each chunk from its start.
+  void BeginCounting(size_t first, const qn::TTextUnitCounter& counter, size_t every) {
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      fCounting = fActive;
+      fNextCount = first;
+      fCountEvery = std::max<size_t>(every, 1);
+      fCounter.emplace(counter);
+      fMarks.clear();
+      Changed();
+    }
+    fWork.notify_all();
+  }
+  // The counts of the bytes before offset `at`, a point a copy is kept at
+  // (a chunk's start plus a multiple of `every`), into `counter`; points
+  // before it are dropped. Counts the chunks up to it on this thread when no
+  // other does, or waits for the one that does. False when it cannot be had
+  // (counting stopped, a read error, a point dropped or past the file).
+  bool Counted(size_t at, qn::TTextUnitCounter& counter) {
+    std::unique_lock<std::mutex> lock(fMutex);
+    bool got = false;
+    Await(lock, fDone, [&] {
+      for (;;) {
+        while (!fMarks.empty() && fMarks.front().first < at) fMarks.pop_front();
+        if (!fMarks.empty()) {
+          if (fMarks.front().first == at) {
+            counter = std::move(fMarks.front().second);
+            fMarks.pop_front();
+            got = true;
+          }
+          return true;
+        }
+        if (!fCounting || at < fNextCount * fChunk || at / fChunk >= fChunks) return true;
+        if (!CountOne(lock) && !ReadOne(lock)) return false;
+      }
+    });
+    return got;
+  }
+  // The copies of the counts before offset `at` are no longer wanted.
+  void ForgetCounted(size_t at) {
+    const std::lock_guard<std::mutex> lock(fMutex);
+    while (!fMarks.empty() && fMarks.front().first < at) fMarks.pop_front();
+  }
+  // The units need no more counting (the buffers kept for it are freed).
+  void StopCounting() {
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      EndCounting();
       Changed();
     }
     fWork.notify_all();
@@ -626,17 +711,21 @@ class TReadAhead {
     std::unique_lock<std::mutex> lock(fMutex);
     fActive = false;
     ++fGeneration;
+    EndCounting();
     for (TSlot& slot : fSlots) {
       if (slot.state == kReady || slot.state == kHeld) slot.state = kFree;
     }
     Changed();
+    // (A chunk being counted is not read into until its turn ends.)
     Await(lock, fDone, [&] {
-      return std::none_of(fSlots.begin(), fSlots.end(), [](const TSlot& s) { return s.state == kReading; });
+      return !fCountBusy &&
+             std::none_of(fSlots.begin(), fSlots.end(), [](const TSlot& s) { return s.state == kReading; });
     });
   }
 
  private:
-  enum TState { kFree, kReading, kReady, kHeld };
+  // kGiven: given back by the taker, kept until it is counted.
+  enum TState { kFree, kReading, kReady, kHeld, kGiven };
   struct TSlot {
     uint8_t* memory = nullptr;  // kBefore bytes of room, then the chunk
     TState state = kFree;
@@ -659,6 +748,79 @@ class TReadAhead {
     fThreads.clear();
     if (fMapped != nullptr) ::munmap(fMapped, fMappedBytes);
     fMapped = nullptr;
+  }
+
+  // Under the lock: no more counting; the buffers kept for it are freed
+  // (but one being counted, freed when its turn ends).
+  void EndCounting() {
+    fCounting = false;
+    fMarks.clear();
+    fCounter.reset();
+    for (TSlot& slot : fSlots) {
+      if (slot.state == kGiven && !(fCountBusy && &slot == fCountSlot)) slot.state = kFree;
+    }
+  }
+
+  // Under the lock: counts the next chunk to count when it is read and no
+  // other thread counts, the lock let go meanwhile; false when there is none
+  // to count now.
+  bool CountOne(std::unique_lock<std::mutex>& lock) {
+    if (!fCounting || fCountBusy) return false;
+    TSlot* slot = nullptr;
+    for (TSlot& s : fSlots) {
+      if (s.index == fNextCount && (s.state == kReady || s.state == kHeld || s.state == kGiven)) {
+        slot = &s;
+        break;
+      }
+    }
+    if (slot == nullptr) return false;
+    fCountBusy = true;
+    fCountSlot = slot;
+    qn::TTextUnitCounter counter = std::move(*fCounter);
+    const uint64_t generation = fGeneration;
+    const size_t base = slot->index * fChunk, size = slot->size, every = fCountEvery;
+    const uint8_t* const data = slot->memory + kBefore;
+    bool failed = slot->error != 0;
+    lock.unlock();
+    // The chunk's bytes are not written while it is held, read or given
+    // back (only the room before them is, by the taker); the counter and the
+    // copies are this turn's own until it ends.
+    std::vector<std::pair<size_t, qn::TTextUnitCounter>> marks;
+    if (!failed) {
+      try {
+        marks.reserve((size + every - 1) / every);
+        for (size_t at = 0; at < size; at += every) {
+          marks.emplace_back(base + at, counter);
+          counter.Add(std::span<const uint8_t>(data + at, std::min(every, size - at)));
+        }
+      } catch (const std::bad_alloc&) {
+        failed = true;  // (the taker then counts no more ahead: its Counted fails)
+      }
+    }
+    lock.lock();
+    fCountBusy = false;
+    if (generation == fGeneration && fCounting) {
+      try {
+        for (auto& mark : marks) {
+          if (!failed) fMarks.push_back(std::move(mark));
+        }
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      if (failed) {
+        EndCounting();  // (the taker stops at a read error)
+      } else {
+        fCounter.emplace(std::move(counter));
+        ++fNextCount;
+        if (slot->state == kGiven) slot->state = kFree;
+      }
+    } else if (slot->state == kGiven) {
+      slot->state = kFree;  // (counting stopped during the turn: no longer wanted)
+    }
+    Changed();
+    fDone.notify_all();
+    fWork.notify_all();
+    return true;
   }
 
   // Under the lock: the state changed (spinning waiters look at this).
@@ -734,17 +896,19 @@ class TReadAhead {
     if (got < want && slot->state == kReady) fChunks = std::min(fChunks, slot->index + 1);
     Changed();
     fDone.notify_all();
-    if (slot->state == kFree) fWork.notify_all();
+    // (A helper may count it.)
+    if (slot->state == kFree || fCounting) fWork.notify_all();
     return true;
   }
 
-  // A helper thread: reads ahead while there is a chunk to read and a free
-  // buffer to read it into.
+  // A helper thread: counts the next chunk to count when it is read, and
+  // reads ahead while there is a chunk to read and a free buffer to read it
+  // into.
   void Help() {
     std::unique_lock<std::mutex> lock(fMutex);
     for (;;) {
       Await(lock, fWork, [&] {
-        while (!fQuit && ReadOne(lock)) {
+        while (!fQuit && (CountOne(lock) || ReadOne(lock))) {
         }
         return fQuit;
       });
@@ -770,6 +934,13 @@ class TReadAhead {
   uint64_t fGeneration = 0;
   bool fActive = false, fQuit = false;
   bool fFindZero = false;
+  // Counting ahead: whether it is on, whether a turn is taken, the next chunk
+  // to count with the counts before it, and the copies kept, in order.
+  bool fCounting = false, fCountBusy = false;
+  TSlot* fCountSlot = nullptr;  // the buffer being counted, while fCountBusy
+  size_t fNextCount = 0, fCountEvery = 1;
+  std::optional<qn::TTextUnitCounter> fCounter;
+  std::deque<std::pair<size_t, qn::TTextUnitCounter>> fMarks;
 };
 
 TTextReader::~TTextReader() = default;
@@ -868,6 +1039,45 @@ bool TByteWindow::ReachAhead(size_t upTo) {
     if (chunk.size < asked || fEnd >= fSize) fComplete = true;
   }
   return true;
+}
+
+bool TByteWindow::CountAhead(const qn::TTextUnitCounter& counter, size_t every, size_t& from) {
+  if (fAhead == nullptr || every == 0 || fBase != 0 || fKept != 0) return false;
+  // The chunks before the first one the ring still holds are counted here,
+  // from the window (nothing is released yet).
+  const size_t first = fAhead->FirstCountable(fSlot);
+  if (first * fAhead->ChunkBytes() > fEnd) return false;  // (not met: that chunk is held or not taken)
+  from = first * fAhead->ChunkBytes();
+  if (from == 0) {
+    fAhead->BeginCounting(first, counter, every);
+  } else {
+    qn::TTextUnitCounter before = counter;
+    before.Add(Span(0, from));
+    fAhead->BeginCounting(first, before, every);
+  }
+  fCountEvery = every;
+  return true;
+}
+
+size_t TByteWindow::CountPoint(size_t x) const {
+  if (fCountEvery == 0) return x;
+  const size_t chunk = fAhead->ChunkBytes();
+  const size_t start = x / chunk * chunk;
+  return start + (x - start) / fCountEvery * fCountEvery;
+}
+
+bool TByteWindow::CountedAt(size_t point, qn::TTextUnitCounter& counter) {
+  return fCountEvery > 0 && fAhead->Counted(point, counter);
+}
+
+void TByteWindow::ForgetCounted(size_t point) {
+  if (fCountEvery > 0) fAhead->ForgetCounted(point);
+}
+
+void TByteWindow::StopCounting() {
+  if (fCountEvery == 0) return;
+  fAhead->StopCounting();
+  fCountEvery = 0;
 }
 
 namespace {

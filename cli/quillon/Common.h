@@ -18,6 +18,7 @@
 
 namespace qn {
 class TRawTextPrefilter;
+class TTextUnitCounter;
 class TZipForge;
 namespace platform {
 class TSafeFileWriter;
@@ -104,8 +105,11 @@ size_t TextEnd(std::span<const uint8_t> bytes, bool wide);
 // Reads regular files ahead of their use on a thread of its own, a chunk at a
 // time, into a fixed ring of buffers, so that the kernel's copy from the page
 // cache runs on another core while the text read before is tested, counted
-// and searched. Its thread only reads: it calls nothing of the libraries,
-// whose state is the process's.
+// and searched. Its thread reads, and when asked counts the text's units with
+// the library's TTextUnitCounter as the chunks come (TByteWindow::CountAhead):
+// the counter keeps its state in itself and reads only constant tables, so it
+// may run there; nothing else of the libraries, whose state is the process's,
+// is called on that thread.
 class TReadAhead;
 
 // A text's bytes taken in text order, a window at a time: all in memory, or
@@ -153,6 +157,26 @@ class TByteWindow {
   bool ZeroKnown() const { return fZeroFound; }
   size_t ZeroByte() const { return fZero; }
 
+  // Counting the text's units as its bytes are read ahead, so that the
+  // counts at a place need only the bytes from the copy point before it:
+  // from offset `from` on (where the chunks the reading ahead still holds
+  // begin; the bytes before it counted here), a copy of `counter` (made for
+  // the text's encoding, nothing counted yet) goes on over the text on
+  // whichever thread is free, a copy of its counts kept at every `every`
+  // bytes from each chunk's start. False, with nothing done, for a window not
+  // read ahead or with bytes released. Bytes from CountPoint(x) on must be
+  // held for counts at x to be had.
+  bool CountAhead(const qn::TTextUnitCounter& counter, size_t every, size_t& from);
+  // The copy point at or before offset x, for x at or after `from`.
+  size_t CountPoint(size_t x) const;
+  // The counts before copy point `point` into `counter` (the copies before
+  // it dropped); false when they cannot be had.
+  bool CountedAt(size_t point, qn::TTextUnitCounter& counter);
+  // Copies of the counts before `point` are no longer wanted.
+  void ForgetCounted(size_t point);
+  // No more counting ahead is wanted for this text.
+  void StopCounting();
+
  private:
   const uint8_t* At(size_t at) const { return fData + (at - fBase); }
   bool ReachByThisThread(size_t upTo);
@@ -171,6 +195,7 @@ class TByteWindow {
   int fError = 0;
   bool fZeroFound = false;
   size_t fZero = SIZE_MAX;
+  size_t fCountEvery = 0;  // counting ahead: the copies' spacing, or 0
 };
 
 // Reads a text whole into UTF-16 with the library's readers; false (and the

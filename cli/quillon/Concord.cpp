@@ -221,6 +221,24 @@ bool AnyBeyondAscii(std::span<const uint8_t> bytes) {
   return (any & 0x80) != 0;
 }
 
+// The spacing of the copies of the counts kept as the units are counted
+// ahead of the window: the bytes counted on this thread before a part are at
+// most this many. QUILLON_COUNT_EVERY sets it (0: the units are counted on
+// this thread, as the window passes), so that tests can put copy points
+// among small chunks and compare the two ways.
+size_t CountAheadEvery() {
+  static const size_t every = [] {
+    size_t n = size_t{16} << 10;
+    if (const char* value = std::getenv("QUILLON_COUNT_EVERY"); value != nullptr) {
+      char* end = nullptr;
+      const unsigned long long v = std::strtoull(value, &end, 10);
+      if (end != value && *end == '\0' && v <= (size_t{64} << 20)) n = static_cast<size_t>(v);
+    }
+    return n;
+  }();
+  return every;
+}
+
 // A text's bytes as a window gives them, with the text's end (its first zero
 // unit, or the end of its bytes) found as they come, and the line ends and
 // starts that FindWindows looks for, found in them.
@@ -598,8 +616,28 @@ class TTextSearch {
     } restore{*this};
     fWindows.clear();
     fPlaces.clear();
+    // The units are counted up to `counted` (the counts before a part start
+    // there), `counter` holding the counts of the bytes before `at`. When the
+    // reading ahead counts them as it reads (ahead, from `aheadFrom` on),
+    // `counter` is moved on only for a part: from the copy of the counts kept
+    // at or before the part's start, over the bytes from there; otherwise it
+    // keeps up with `counted` itself.
     qn::TTextUnitCounter counter(encoding);
-    size_t counted = 0, decoded = 0;
+    size_t counted = 0, at = 0, aheadFrom = 0, decoded = 0;
+    bool ahead = source.CountAhead(counter, CountAheadEvery(), aheadFrom);
+    const auto countTo = [&](size_t to) -> bool {
+      if (to < at) return false;  // (not met: parts come in text order)
+      if (ahead && to >= aheadFrom) {
+        const size_t point = source.CountPoint(to);
+        if (point > at) {
+          if (!source.CountedAt(point, counter)) return false;
+          at = point;
+        }
+      }
+      counter.Add(source.Span(at, to));
+      at = to;
+      return true;
+    };
     int64_t hits = 0;
     bool enough = true, beyondAscii = false;
     const auto checkEach = [&](int64_t, const qn::TSearchFound_Rec& rec) { enough = enough && Sufficient(rec); };
@@ -611,7 +649,7 @@ class TTextSearch {
       if (limit > 0 && hits >= limit) return true;
       // (Whether the part ends the text: its end and the byte after known.)
       if (!t.Reach(to + 2)) return false;
-      counter.Add(source.Span(counted, from));
+      if (!countTo(from)) return false;
       counted = from;
       const std::span<const uint8_t> bytes = source.Span(from, to);
       if (fParts.size() <= fPlaces.size()) fParts.resize(fPlaces.size() + 1);
@@ -623,6 +661,11 @@ class TTextSearch {
       if (!decided) beyondAscii = beyondAscii || AnyBeyondAscii(bytes);
       SetPlace(counter.WordStarts(), counter.Ends(), from == 0, t.EndKnown() && to == t.End());
       hits += Search(window, limit > 0 ? limit - hits : 0, check);
+      if (ahead && limit > 0 && hits >= limit) {
+        // No counts are wanted past the limit.
+        source.StopCounting();
+        ahead = false;
+      }
       return enough;
     };
     bool open = false;  // a part found whose end a later piece may move on
@@ -669,9 +712,19 @@ class TTextSearch {
         // the search for a line's start looks at).
         size_t from = 0;
         if (t.LineStart(start - margin, from) && from > counted) {
-          if (limit <= 0 || hits < limit) counter.Add(source.Span(counted, from));
+          if (!ahead && (limit <= 0 || hits < limit)) {
+            counter.Add(source.Span(at, from));
+            at = from;
+          }
           counted = from;
-          source.Release(counted - std::min<size_t>(counted, 2));
+          size_t keep = counted - std::min<size_t>(counted, 2);
+          if (ahead) {
+            // (The bytes from the copy point before it are wanted too.)
+            const size_t point = std::max(at, counted >= aheadFrom ? source.CountPoint(counted) : 0);
+            keep = std::min(keep, point);
+            source.ForgetCounted(point);
+          }
+          source.Release(keep);
         }
       }
     }
@@ -681,6 +734,9 @@ class TTextSearch {
       fDense = textEnd >= kDenseAfter;  // (not a short text's few lines)
       return -1;
     }
+    // (Every byte up to `counted` is looked at for one beyond ASCII, as the
+    // bytes counted on this thread are.)
+    if (!decided && ahead && !countTo(counted)) return -1;
     if (!decided && (beyondAscii || counter.MetByteBeyondAscii())) return -1;
     LogParts("stream", textEnd);
     return SearchParts(textEnd, limit, onHit);

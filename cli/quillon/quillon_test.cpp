@@ -583,18 +583,27 @@ TEST_F(Quillon, AConcordanceOfATextThatFailsPartWayHasNoLinesOfIt) {
   ASSERT_EQ(::setenv("QN_FAIL_READS_AFTER", "700000", 1), 0);
   ASSERT_EQ(::setenv("LD_PRELOAD", QN_FAILING_READS_SO, 1), 0);
   std::vector<std::pair<std::string, TRun>> runs;
-  for (const char* threads : {"0", "1", "2"}) {
+  // (The units before the hits counted ahead of the window too, in chunks
+  // of 256 KiB or of 4 KiB with copies of the counts inside them, so that
+  // the counting meets the error before the window does.)
+  for (const auto& [threads, chunk, every] :
+       {std::tuple<const char*, const char*, const char*>{"0", "262144", "16384"}, {"1", "262144", "16384"},
+        {"2", "262144", "16384"}, {"1", "4096", "1001"}, {"2", "65536", "4096"}}) {
     ASSERT_EQ(::setenv("QUILLON_READ_THREADS", threads, 1), 0);
+    ASSERT_EQ(::setenv("QUILLON_READ_BYTES", chunk, 1), 0);
+    ASSERT_EQ(::setenv("QUILLON_COUNT_EVERY", every, 1), 0);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"concord", "dog", "f"}, {"concord", "--jobs", "2", "dog", "f"},
           {"concord", "--context", "3", "dog", "f"}, {"concord", "--sort", "R1", "dog", "f"},
           {"concord", "cat", "f"}, {"concord", "--count", "dog", "f"}}) {
-      std::string name = std::string("threads ") + threads + ":";
+      std::string name = std::string("threads ") + threads + ", chunk " + chunk + ", counts every " + every + ":";
       for (const std::string& a : args) name += " " + a;
       runs.emplace_back(name, RunQuillon(fDir, args));
     }
   }
   ::unsetenv("QUILLON_READ_THREADS");
+  ::unsetenv("QUILLON_READ_BYTES");
+  ::unsetenv("QUILLON_COUNT_EVERY");
   ::unsetenv("LD_PRELOAD");
   ::unsetenv("QN_FAIL_READS_AFTER");
   ::unsetenv("QN_FAIL_READS_OF");
@@ -689,10 +698,11 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
   // "stream" as the window passed (only for a text searched to its end so).
   const fs::path log = fDir / "parts.log";
   const auto concordance = [&](const std::vector<std::string>& options, const char* stream, const char* threads,
-                               const char* chunk) {
+                               const char* chunk, const char* every) {
     ::setenv("QUILLON_STREAM", stream, 1);
     ::setenv("QUILLON_READ_THREADS", threads, 1);
     ::setenv("QUILLON_READ_BYTES", chunk, 1);
+    ::setenv("QUILLON_COUNT_EVERY", every, 1);
     ::setenv("QUILLON_PARTS_LOG", log.c_str(), 1);
     fs::remove(log);
     std::vector<std::string> args = {"concord"};
@@ -702,6 +712,7 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
     ::unsetenv("QUILLON_STREAM");
     ::unsetenv("QUILLON_READ_THREADS");
     ::unsetenv("QUILLON_READ_BYTES");
+    ::unsetenv("QUILLON_COUNT_EVERY");
     ::unsetenv("QUILLON_PARTS_LOG");
     return run;
   };
@@ -721,17 +732,23 @@ TEST_F(Quillon, TextsReadAWindowAtATimeGiveTheConcordanceOfTheirWholeBytes) {
         {"--max", "7", "abednego"}, {"--context", "3", "--sort", "L2", "nebuchadnezzar/abednego"}, {"king"}}) {
     std::string name;
     for (const std::string& o : options) name += o + " ";
-    const TRun whole = concordance(options, "0", "0", "262144");
+    const TRun whole = concordance(options, "0", "0", "262144", "0");
     ASSERT_EQ(whole.status, 0) << name << whole.err;
     EXPECT_GT(Rows(whole.out).size(), options[0] == "--max" ? 7u : 40u) << name;
     const std::map<std::string, std::string> wholeParts = parts("whole");
     if (options[0] != "--max") {
       EXPECT_EQ(wholeParts.size(), 14u) << name;  // (--max stops early)
     }
-    for (const auto& [threads, chunk] : {std::pair<const char*, const char*>{"1", "4096"},
-                                         {"2", "65536"}, {"1", "262144"}, {"0", "262144"}}) {
-      const TRun streamed = concordance(options, "1", threads, chunk);
-      const std::string how = name + "threads " + threads + ", chunk " + chunk;
+    // The units before the parts counted ahead of the window, with copies
+    // of the counts at points inside chunks (at odd offsets too, inside a
+    // UTF-16 unit or a UTF-8 character) or only at their starts, or counted
+    // on the thread that searches.
+    for (const auto& [threads, chunk, every] :
+         {std::tuple<const char*, const char*, const char*>{"1", "4096", "1001"},
+          {"1", "4096", "16384"}, {"2", "65536", "4096"}, {"1", "262144", "16384"}, {"1", "65536", "0"},
+          {"0", "262144", "16384"}}) {
+      const TRun streamed = concordance(options, "1", threads, chunk, every);
+      const std::string how = name + "threads " + threads + ", chunk " + chunk + ", counts every " + every;
       EXPECT_EQ(streamed.status, whole.status) << how;
       EXPECT_EQ(streamed.err, whole.err) << how;
       EXPECT_TRUE(streamed.out == whole.out) << how;
@@ -788,6 +805,96 @@ TEST_F(Quillon, PartsThatJustMeetAreJoinedAsTheWindowPasses) {
   EXPECT_EQ(streamed.out, whole.out);
   EXPECT_EQ(wholeLog, "adj/a.txt whole 128000 0-20480\nadj/b.txt whole " + std::to_string(b.size()) + " 0-22384\n");
   EXPECT_EQ(streamLog, "adj/a.txt stream 128000 0-20480\nadj/b.txt stream " + std::to_string(b.size()) + " 0-22384\n");
+}
+
+TEST_F(Quillon, PartsStartingAtChunkAndCopyPointsGetTheNumbersOfTheWholeText) {
+  // Lines of 64 bytes in UTF-8 (128 in UTF-16, the mark taking the first
+  // line's first unit), so that the 4 KiB pieces and their margins end at
+  // line ends and every part starts at a multiple of 4096: at the start of a
+  // chunk read ahead, or at a point inside one where a copy of the counts is
+  // kept, or (chunks of 6 KiB, counts every 1001 bytes) a few bytes after
+  // one; the texts are longer than the head read before the search begins
+  // (256 KiB), after which the counting ahead starts. The lines end a
+  // sentence or not, and hold letters beyond ASCII, so that a unit held over
+  // a copy point and characters cut by one are carried across it. The
+  // numbers of every hit are those of the text searched whole.
+  fs::create_directories(fDir / "cut");
+  std::string text;
+  std::mt19937 random(4096);
+  const std::vector<std::string> words = {"the", "king", "said", "caf\xC3\xA9", "unto", "\xC3\xA9t\xC3\xA9", "of"};
+  for (int i = 0; i < 6000; ++i) {
+    // Hits in lines 3 (a part from 0), 200 (from 8192), 580 and 650 (one
+    // part, its lines joined), and further on; in UTF-8 the part of line 4200
+    // starts at 262144, past the head.
+    const bool hit = i == 3 || i == 200 || i == 580 || i == 650 || i == 1030 || i == 1500 || i == 4100 ||
+                     i == 4200 || i == 5000 || i == 5900;
+    const size_t length = i == 0 ? 60 : 63;  // (the first after the signature)
+    std::string line = hit ? "abednego" : "";
+    while (line.size() + 8 < length) line += (line.empty() ? "" : " ") + words[random() % words.size()];
+    line += random() % 3 == 0 ? "." : "";
+    line.resize(length, ' ');
+    if (random() % 4 == 0) line.back() = '.';
+    text += line + "\n";
+  }
+  ASSERT_EQ(text.size(), 6000u * 64 - 3);
+  // (A text of UTF-8 without a signature is read as 8-bit text until a byte
+  // beyond ASCII is met: then it is searched whole.)
+  WriteBytes(fDir / "cut" / "a-utf8.txt", "\xEF\xBB\xBF" + text);
+  // UTF-16: every unit of the text decoded, after the mark and two spaces.
+  std::string wide("\xFF\xFE\x20\x00\x20\x00", 6);
+  for (size_t k = 0; k < text.size(); ++k) {
+    const auto b = static_cast<uint8_t>(text[k]);
+    char16_t u = b;
+    if (b == 0xC3) u = static_cast<char16_t>(0xC0 | (static_cast<uint8_t>(text[++k]) & 0x3F));
+    wide.push_back(static_cast<char>(u & 0xFF));
+    wide.push_back(static_cast<char>(u >> 8));
+    if (b == 0xC3) {
+      wide.append("\x20\x00", 2);  // (a unit for the byte the decoding took, so that lines stay 64 units)
+    }
+  }
+  WriteBytes(fDir / "cut" / "b-utf16.txt", wide);
+  const fs::path log = fDir / "parts.log";
+  const auto run = [&](const char* stream, const char* chunk, const char* every) {
+    ::setenv("QUILLON_STREAM", stream, 1);
+    ::setenv("QUILLON_READ_THREADS", "1", 1);
+    ::setenv("QUILLON_READ_BYTES", chunk, 1);
+    ::setenv("QUILLON_COUNT_EVERY", every, 1);
+    ::setenv("QUILLON_PARTS_LOG", log.c_str(), 1);
+    fs::remove(log);
+    const TRun r = RunQuillon(fDir, {"concord", "--context", "4", "abednego", "cut"});
+    for (const char* name :
+         {"QUILLON_STREAM", "QUILLON_READ_THREADS", "QUILLON_READ_BYTES", "QUILLON_COUNT_EVERY", "QUILLON_PARTS_LOG"})
+      ::unsetenv(name);
+    return std::make_pair(r, fs::exists(log) ? ReadBytes(log) : std::string());
+  };
+  const auto [whole, wholeLog] = run("0", "262144", "0");
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(Rows(whole.out).size(), 21u) << whole.out;  // ten hits in each text
+  for (const auto& [chunk, every] : {std::pair<const char*, const char*>{"4096", "1024"}, {"8192", "4096"},
+                                     {"6144", "1001"}, {"65536", "16384"}}) {
+    const auto [streamed, streamLog] = run("1", chunk, every);
+    const std::string how = std::string("chunk ") + chunk + ", counts every " + every;
+    EXPECT_EQ(streamed.out, whole.out) << how;
+    // Both texts searched as the window passed, each part starting at a
+    // multiple of 4096, some of them past the first chunk.
+    std::istringstream lines(streamLog);
+    std::string name, kind, end, part;
+    int texts = 0, later = 0;
+    while (lines >> name >> kind >> end) {
+      ++texts;
+      EXPECT_EQ(kind, "stream") << how << ": " << name;
+      std::string rest;
+      std::getline(lines, rest);
+      std::istringstream parts(rest);
+      while (parts >> part) {
+        const size_t from = std::stoul(part.substr(0, part.find('-')));
+        EXPECT_EQ(from % 4096, 0u) << how << ": " << name << " " << part;
+        later += from >= 270000;
+      }
+    }
+    EXPECT_EQ(texts, 2) << how << "\n" << streamLog;
+    EXPECT_GE(later, 5) << how << "\n" << streamLog;
+  }
 }
 
 TEST_F(Quillon, CountsAndWordListsReadAheadAreThoseReadOnOneThread) {
