@@ -59,12 +59,43 @@ void BM_PrefilterUtf8Absent(benchmark::State& state) { Search(state, qn::platfor
 void BM_PrefilterUtf8Israel(benchmark::State& state) {
   Search(state, qn::platform::kEncodingUTF8, u"israelite", false);
 }
+// In pieces of 4 KiB, as the concordance tests a text piece by piece
+// before it decodes any: the cost of each call shows.
+void BM_PrefilterUtf8Pieces(benchmark::State& state) {
+  const std::vector<uint8_t>& all = Bytes(qn::platform::kEncodingUTF8);
+  const std::span<const uint8_t> bytes(all.data(), std::min(all.size(), size_t{1} << 20));
+  const int level = static_cast<int>(state.range(0));
+  if (level > qn::TRawTextPrefilter::ProcessorLevel()) {
+    state.SkipWithError("the processor lacks this level");
+    return;
+  }
+  const qn::TIgnore_tag_type noTags{};
+  qn::TRawTextPrefilter filter(level);
+  std::u16string typed = u"abednego";
+  filter.Add(qn::Parsed_SearchWord(noTags, typed));
+  constexpr size_t kPiece = 4096;
+  for (auto _ : state) {
+    bool any = false;
+    for (size_t at = 0; at < bytes.size(); at += kPiece) {
+      const std::span<const uint8_t> piece = bytes.subspan(at, std::min(kPiece, bytes.size() - at));
+      any = any || filter.MayHoldAHit(piece, qn::platform::kEncodingUTF8);
+    }
+    if (any) {
+      state.SkipWithError("unexpected answer");
+      return;
+    }
+    benchmark::DoNotOptimize(any);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+
 void BM_PrefilterUtf16Absent(benchmark::State& state) {
   Search(state, qn::platform::kEncodingUTF16LE, u"abednego", false);
 }
 
 BENCHMARK(BM_PrefilterUtf8Absent)->ArgsProduct({{3, 2, 1}, {0, 256}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PrefilterUtf8Israel)->ArgsProduct({{3, 2, 1}, {0, 256}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PrefilterUtf8Pieces)->Arg(3)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PrefilterUtf16Absent)->ArgsProduct({{3, 2, 1}, {0, 256}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
