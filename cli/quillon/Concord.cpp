@@ -223,12 +223,16 @@ bool AnyBeyondAscii(std::span<const uint8_t> bytes) {
 
 // The spacing of the copies of the counts kept as the units are counted
 // ahead of the window: the bytes counted on this thread before a part are at
-// most this many. QUILLON_COUNT_EVERY sets it (0: the units are counted on
-// this thread, as the window passes), so that tests can put copy points
+// most this many; 0: the units are counted on this thread, as the window
+// passes. Counting ahead pays where the counter's block walk is AVX2 or
+// narrower (100 MB, rare word: about 35.6 to 34.9 ms with the walk held to
+// AVX2); with the AVX-512 walks the counting is a small part of this
+// thread's work, and handing it over cost more than it saved (31.8 against
+// 32.7 ms). QUILLON_COUNT_EVERY sets it, so that tests can put copy points
 // among small chunks and compare the two ways.
 size_t CountAheadEvery() {
   static const size_t every = [] {
-    size_t n = size_t{16} << 10;
+    size_t n = qn::TTextUnitCounter::ProcessorLevel() >= 3 ? 0 : size_t{16} << 10;
     if (const char* value = std::getenv("QUILLON_COUNT_EVERY"); value != nullptr) {
       char* end = nullptr;
       const unsigned long long v = std::strtoull(value, &end, 10);
