@@ -809,7 +809,8 @@ TEST_F(Quillon, PartsThatJustMeetAreJoinedAsTheWindowPasses) {
 
 TEST_F(Quillon, PartsStartingAtChunkAndCopyPointsGetTheNumbersOfTheWholeText) {
   // Lines of 64 bytes in UTF-8 (128 in UTF-16, the mark taking the first
-  // line's first unit), so that the 4 KiB pieces and their margins end at
+  // line's first unit; UTF-16 is counted on the searching thread, and gives
+  // the same numbers as the text searched whole), so that the 4 KiB pieces and their margins end at
   // line ends and every part starts at a multiple of 4096: at the start of a
   // chunk read ahead, or at a point inside one where a copy of the counts is
   // kept, or (chunks of 6 KiB, counts every 1001 bytes) a few bytes after
